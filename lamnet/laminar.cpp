@@ -1,0 +1,60 @@
+#include "lamnet/laminar.hpp"
+
+#include <cmath>
+
+#include "fem/member_discharges.hpp"
+#include "report/layouts.hpp"
+
+namespace pipenet {
+
+namespace {
+
+constexpr float pi = 3.1416f; // the value the conductance has always used, not the nearest pi
+constexpr float divisor = 128.0f;
+
+float pipe_length(std::int32_t e, const Network& net) {
+    std::int32_t i = net.connectivity.start_node(e);
+    std::int32_t j = net.connectivity.end_node(e);
+    double dx = double{net.x(j)} - double{net.x(i)};
+    double dy = double{net.y(j)} - double{net.y(i)};
+    return static_cast<float>(std::sqrt(dx * dx + dy * dy));
+}
+
+} // namespace
+
+void laminar_element(RecordIo& io, std::int32_t e, Network& net) {
+    float length = pipe_length(e, net);
+    if (!(length > 0.0f)) {
+        write_record(io, layouts::lamnet_zero_length, e);
+        net.half_band = 0;
+        return;
+    }
+    double d = net.diameter(e);
+    if (!(d > 0.0)) {
+        write_record(io, layouts::lamnet_zero_diameter, e);
+        net.half_band = 0;
+        return;
+    }
+    double k = double{net.rho_g_over_mu} * double{pi} / double{divisor};
+    float c = static_cast<float>(((d * d) * (d * d)) * k / double{length});
+    net.element_matrix(1, 1) = c;
+    net.element_matrix(2, 1) = -c;
+    net.element_matrix(1, 2) = -c;
+    net.element_matrix(2, 2) = c;
+}
+
+float laminar_discharge(std::int32_t e, const Network& net, Vec1<const float> heads) {
+    float length = pipe_length(e, net);
+    double d = net.diameter(e);
+    float conductance = static_cast<float>((double{net.rho_g_over_mu} * double{pi}) *
+                                           ((d * d) * (d * d)) / (double{divisor} * length));
+    std::int32_t a = net.connectivity.start_node(e);
+    std::int32_t b = net.connectivity.end_node(e);
+    return static_cast<float>((double{heads(a)} - double{heads(b)}) * conductance);
+}
+
+void member_discharges(Network& net, Vec1<const float> heads) {
+    member_discharges(net, heads, laminar_discharge);
+}
+
+} // namespace pipenet

@@ -1,0 +1,23 @@
+// The laminar pipe law: a pipe's discharge is its Hagen-Poiseuille conductance
+// c = rho_g_over_mu * pi / 128 * D^4 / L times the head difference between its ends.
+#pragma once
+
+#include "network/model.hpp"
+#include "report/record_io.hpp"
+
+namespace pipenet {
+
+// Forms the element matrix (c, -c, -c, c) of pipe e. A pipe whose length or diameter is not
+// greater than 0 gets its message, sets half_band to 0 and leaves the matrix unchanged (the
+// length is tested first). io: in-out. e: in, 1 <= e <= element_count. net: in, x, y,
+// connectivity, diameter, rho_g_over_mu; out, element_matrix or half_band.
+void laminar_element(RecordIo& io, std::int32_t e, Network& net);
+
+// The discharge of pipe e from the heads at its ends, by the laminar law; the conductance is
+// formed again from the geometry. net: in. heads: in.
+float laminar_discharge(std::int32_t e, const Network& net, Vec1<const float> heads);
+
+// Member discharges and nodal balance by the laminar law. net: in-out. heads: in.
+void member_discharges(Network& net, Vec1<const float> heads);
+
+} // namespace pipenet

@@ -1,0 +1,165 @@
+// Record layouts: a parenthesised list of items that fixes every column of a line written to
+// the report or read from an input record.
+//
+//   'text'   literal text, written unchanged          /      end the line, begin the next
+//   nX       n blank columns                          Iw     integer in w columns
+//   Fw.d     real in w columns with d decimals        rIw, rFw.d   r such fields in a row
+//   n(...)   the items in parentheses, n times over
+//
+// A layout is parsed once, at compile time, from the text exactly as it is written; a text
+// that does not parse does not compile.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+namespace pipenet {
+
+enum class ItemKind : std::uint8_t {
+    literal,
+    new_line,
+    blanks,
+    integer,
+    real,
+    group_open,
+    group_close
+};
+
+struct LayoutItem {
+    ItemKind kind = ItemKind::literal;
+    std::int16_t width = 0;    // field width; blank count; repeat count of a group
+    std::int16_t decimals = 0; // Fw.d: d
+    std::int16_t partner = 0;  // group_open: index of its close; group_close: of its open
+    std::uint16_t text_begin = 0;
+    std::uint16_t text_length = 0;
+};
+
+inline constexpr int max_layout_items = 48;
+
+class Layout {
+public:
+    consteval explicit Layout(std::string_view text) : text_(text) { parse(); }
+
+    std::string_view text() const { return text_; }
+    int size() const { return count_; }
+    const LayoutItem& operator[](int i) const { return items_[static_cast<std::size_t>(i)]; }
+    std::string_view literal(const LayoutItem& item) const {
+        return text_.substr(item.text_begin, item.text_length);
+    }
+
+private:
+    std::string_view text_;
+    std::array<LayoutItem, max_layout_items> items_{};
+    int count_ = 0;
+
+    // Not constexpr: reaching it while a layout is parsed at compile time is a compile error
+    // that names the reason.
+    static void fail(const char* why) { (void)why; }
+    constexpr void push(LayoutItem item) {
+        if (count_ == max_layout_items) fail("too many items");
+        items_[static_cast<std::size_t>(count_++)] = item;
+    }
+    static constexpr bool digit(char c) { return c >= '0' && c <= '9'; }
+
+    constexpr int number(std::size_t& pos) const {
+        if (pos >= text_.size() || !digit(text_[pos])) fail("number expected");
+        int n = 0;
+        while (pos < text_.size() && digit(text_[pos])) n = n * 10 + (text_[pos++] - '0');
+        return n;
+    }
+
+    constexpr void parse() {
+        std::size_t pos = 0;
+        std::array<int, 8> open_stack{};
+        int depth = 0;
+        auto skip_blanks = [&] {
+            while (pos < text_.size() && text_[pos] == ' ') ++pos;
+        };
+        skip_blanks();
+        if (pos >= text_.size() || text_[pos] != '(') fail("layout must open with (");
+        ++pos;
+        for (;;) {
+            skip_blanks();
+            if (pos >= text_.size()) fail("unclosed layout");
+            char c = text_[pos];
+            if (c == ')') {
+                ++pos;
+                if (depth == 0) break;
+                int open = open_stack[static_cast<std::size_t>(--depth)];
+                LayoutItem close{ItemKind::group_close, 0, 0, static_cast<std::int16_t>(open)};
+                items_[static_cast<std::size_t>(open)].partner = static_cast<std::int16_t>(count_);
+                push(close);
+                continue;
+            }
+            if (c == ',') {
+                ++pos;
+                continue;
+            }
+            if (c == '/') {
+                ++pos;
+                push({ItemKind::new_line});
+                continue;
+            }
+            if (c == '\'') {
+                std::size_t begin = ++pos;
+                while (pos < text_.size() && text_[pos] != '\'') ++pos;
+                if (pos >= text_.size()) fail("unclosed literal");
+                LayoutItem item{ItemKind::literal};
+                item.text_begin = static_cast<std::uint16_t>(begin);
+                item.text_length = static_cast<std::uint16_t>(pos - begin);
+                push(item);
+                ++pos;
+                continue;
+            }
+            int repeat = 1;
+            if (digit(c)) repeat = number(pos);
+            if (pos >= text_.size()) fail("item expected");
+            c = text_[pos];
+            if (c == 'X') {
+                ++pos;
+                push({ItemKind::blanks, static_cast<std::int16_t>(repeat)});
+            } else if (c == '(' || c == '\'') {
+                if (c == '(') ++pos;
+                if (depth == static_cast<int>(open_stack.size())) fail("groups nested too deep");
+                open_stack[static_cast<std::size_t>(depth++)] = count_;
+                push({ItemKind::group_open, static_cast<std::int16_t>(repeat)});
+                if (c == '\'') {
+                    // n'text' repeats one literal: a group holding only that literal.
+                    std::size_t begin = ++pos;
+                    while (pos < text_.size() && text_[pos] != '\'') ++pos;
+                    if (pos >= text_.size()) fail("unclosed literal");
+                    LayoutItem item{ItemKind::literal};
+                    item.text_begin = static_cast<std::uint16_t>(begin);
+                    item.text_length = static_cast<std::uint16_t>(pos - begin);
+                    push(item);
+                    ++pos;
+                    int open = open_stack[static_cast<std::size_t>(--depth)];
+                    items_[static_cast<std::size_t>(open)].partner =
+                        static_cast<std::int16_t>(count_);
+                    push({ItemKind::group_close, 0, 0, static_cast<std::int16_t>(open)});
+                }
+            } else if (c == 'I' || c == 'F') {
+                ++pos;
+                int width = number(pos);
+                int decimals = 0;
+                if (c == 'F') {
+                    if (pos >= text_.size() || text_[pos] != '.') fail("Fw.d needs .d");
+                    ++pos;
+                    decimals = number(pos);
+                }
+                if (width == 0) fail("zero width");
+                for (int r = 0; r < repeat; ++r)
+                    push({c == 'I' ? ItemKind::integer : ItemKind::real,
+                          static_cast<std::int16_t>(width), static_cast<std::int16_t>(decimals)});
+            } else {
+                fail("unknown item");
+            }
+        }
+        skip_blanks();
+        if (pos != text_.size()) fail("text after the layout");
+        if (depth != 0) fail("unclosed group");
+    }
+};
+
+} // namespace pipenet

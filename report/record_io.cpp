@@ -1,0 +1,470 @@
+#include "report/record_io.hpp"
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "report/fields.hpp"
+
+namespace pipenet {
+
+std::ptrdiff_t FdSource::read(char* buffer, std::size_t size) {
+    for (;;) {
+        ssize_t n = ::read(fd_, buffer, size);
+        if (n >= 0 || errno != EINTR) return n;
+    }
+}
+
+bool FdSink::write(const char* data, std::size_t size) {
+    while (size > 0) {
+        ssize_t n = ::write(fd_, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::ptrdiff_t MemorySource::read(char* buffer, std::size_t size) {
+    std::size_t n = size_ - position_ < size ? size_ - position_ : size;
+    if (n > 0) std::memcpy(buffer, data_ + position_, n);
+    position_ += n;
+    return static_cast<std::ptrdiff_t>(n);
+}
+
+bool RecordStream::fill(int& error) {
+    std::ptrdiff_t n = source_->read(buffer_.data(), buffer_.size());
+    if (n < 0) {
+        error = errno != 0 ? errno : EIO;
+        exhausted_ = true;
+        return false;
+    }
+    position_ = 0;
+    end_ = static_cast<std::size_t>(n);
+    if (n == 0) exhausted_ = true;
+    return n > 0;
+}
+
+bool RecordStream::next_record(int& error) {
+    error = 0;
+    length_ = 0;
+    if (position_ == end_ && (exhausted_ || !fill(error))) return false;
+    // A record runs to the next line feed or the end of the data; characters beyond the
+    // record capacity are passed over, since no layout reaches them.
+    bool last_was_carriage_return = false;
+    for (;;) {
+        if (position_ == end_) {
+            if (exhausted_ || !fill(error)) break;
+        }
+        const char* start = buffer_.data() + position_;
+        const char* stop = buffer_.data() + end_;
+        const char* line_feed = static_cast<const char*>(
+            std::memchr(start, '\n', static_cast<std::size_t>(stop - start)));
+        const char* piece_end = line_feed != nullptr ? line_feed : stop;
+        std::size_t piece = static_cast<std::size_t>(piece_end - start);
+        if (piece > 0) {
+            std::size_t room = static_cast<std::size_t>(record_capacity - length_);
+            std::size_t kept = piece < room ? piece : room;
+            std::memcpy(record_.data() + length_, start, kept);
+            length_ += static_cast<int>(kept);
+            last_was_carriage_return = piece_end[-1] == '\r';
+        }
+        position_ = static_cast<std::size_t>(piece_end - buffer_.data());
+        if (line_feed != nullptr) {
+            ++position_;
+            break;
+        }
+    }
+    if (error != 0) return false;
+    if (last_was_carriage_return && length_ > 0 && length_ < record_capacity) --length_;
+    return true;
+}
+
+RecordIo::RecordIo(ByteSink& report, ByteSink& errors, ByteSource& console)
+    : report_(report), errors_(errors) {
+    console_.attach(&console);
+}
+
+std::string_view RecordIo::stream_name(int unit) const {
+    if (unit == 5) return "CONIN$";
+    if (unit == 6) return "CONOUT$";
+    return {input_path_.data(), input_path_length_};
+}
+
+void RecordIo::open_input(std::string_view name) {
+    // The reported name is the full path of the file in the current directory.
+    std::size_t length = 0;
+    if (::getcwd(input_path_.data(), input_path_.size() - name.size() - 2) != nullptr) {
+        length = std::strlen(input_path_.data());
+        if (length == 0 || input_path_[length - 1] != '/') input_path_[length++] = '/';
+    }
+    std::memcpy(input_path_.data() + length, name.data(), name.size());
+    input_path_length_ = length + name.size();
+
+    if (preset_input_ != nullptr) {
+        input_.attach(preset_input_);
+        return;
+    }
+
+    std::array<char, 256> local_name{};
+    std::memcpy(local_name.data(), name.data(), name.size() < 255 ? name.size() : 255);
+    int fd = ::open(local_name.data(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EISDIR || errno == ETXTBSY)) {
+        int first_error = errno;
+        fd = ::open(local_name.data(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0 && errno == ENOENT) errno = first_error;
+    }
+    if (fd < 0) {
+        int os_error = errno;
+        severe(os_error == EACCES || os_error == EPERM ? Failure::permission_denied
+                                                       : Failure::open_failure,
+               2, os_error);
+    }
+    struct stat status {};
+    if (::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
+        ::close(fd);
+        severe(Failure::open_failure, 2, EISDIR);
+    }
+    input_fd_.reset(fd);
+    input_.attach(&input_fd_);
+}
+
+std::string_view RecordIo::next_record(int unit) {
+    RecordStream& stream = unit == 5 ? console_ : input_;
+    if (!stream.attached()) severe(Failure::end_of_file, unit);
+    int error = 0;
+    if (!stream.next_record(error)) {
+        if (error != 0) severe(Failure::read_failure, unit, error);
+        severe(Failure::end_of_file, unit);
+    }
+    return stream.record();
+}
+
+void RecordIo::input_conversion_error(int unit) {
+    severe(Failure::input_conversion, unit);
+}
+
+void RecordIo::write_report_bytes(const char* data, std::size_t size) {
+    if (size == 0) return;
+    if (!report_.write(data, size)) {
+        int os_error = errno;
+        out_length_ = 0;
+        severe(Failure::write_failure, 6, os_error);
+    }
+}
+
+void RecordIo::append(const char* data, std::size_t size) {
+    // Every piece is one literal or one field, far shorter than the buffer.
+    if (size == 0) return;
+    if (out_length_ + size > out_.size()) {
+        std::size_t length = out_length_;
+        out_length_ = 0;
+        write_report_bytes(out_.data(), length);
+    }
+    std::memcpy(out_.data() + out_length_, data, size);
+    out_length_ += size;
+    last_byte_was_line_end_ = data[size - 1] == '\n';
+}
+
+void RecordIo::append_blanks(int count) {
+    static constexpr char blanks[] = "                                                  ";
+    while (count > 0) {
+        int n = count < 50 ? count : 50;
+        append(blanks, static_cast<std::size_t>(n));
+        count -= n;
+    }
+}
+
+void RecordIo::flush_report() {
+    lock_report();
+    std::size_t length = out_length_;
+    out_length_ = 0;
+    try {
+        write_report_bytes(out_.data(), length);
+    } catch (...) {
+        unlock_report();
+        throw;
+    }
+    unlock_report();
+}
+
+void RecordIo::lock_report() {
+    while (report_lock_.test_and_set(std::memory_order_acquire)) {
+        report_lock_.wait(true, std::memory_order_relaxed);
+    }
+}
+
+void RecordIo::unlock_report() {
+    report_lock_.clear(std::memory_order_release);
+    report_lock_.notify_one();
+}
+
+void RecordIo::write_error_line(std::string_view text) {
+    std::array<char, 4352> line{};
+    std::size_t n = text.size() < line.size() - 1 ? text.size() : line.size() - 1;
+    std::memcpy(line.data(), text.data(), n);
+    line[n++] = '\n';
+    errors_.write(line.data(), n);
+}
+
+void RecordIo::report_failure(const char* severity, Failure number, int unit, int os_error) {
+    // A failing report stream has nothing left to flush, and its writer holds the lock.
+    if (number != Failure::write_failure) flush_report();
+    std::array<char, 4352> text{};
+    if (os_error != 0) {
+        int n = std::snprintf(text.data(), text.size(), "netio: %s", std::strerror(os_error));
+        write_error_line({text.data(), static_cast<std::size_t>(n > 0 ? n : 0)});
+    }
+    std::string_view name = stream_name(unit);
+    const char* message = "";
+    switch (number) {
+    case Failure::permission_denied:
+        message = "permission to access file denied";
+        break;
+    case Failure::end_of_file:
+        message = "end-of-file during read";
+        break;
+    case Failure::open_failure:
+        message = "open failure";
+        break;
+    case Failure::write_failure:
+        message = "error during write";
+        break;
+    case Failure::read_failure:
+        message = "error during read";
+        break;
+    case Failure::input_conversion:
+        message = "input conversion error";
+        break;
+    case Failure::output_conversion:
+        message = "output conversion error";
+        break;
+    case Failure::console_event:
+        break;
+    }
+    int n = std::snprintf(text.data(), text.size(), "netio: %s (%d): %s, unit %d, file %.*s",
+                          severity, static_cast<int>(number), message, unit,
+                          static_cast<int>(name.size()), name.data());
+    write_error_line({text.data(), static_cast<std::size_t>(n > 0 ? n : 0)});
+}
+
+void RecordIo::severe(Failure number, int unit, int os_error) {
+    report_failure("severe", number, unit, os_error);
+    throw RunEnded{static_cast<int>(number)};
+}
+
+void RecordIo::output_conversion_error() {
+    report_failure("error", Failure::output_conversion, 6, 0);
+}
+
+void RecordIo::console_event(int signal_number) {
+    // Wait a moment for a write in progress to finish its line; a report stream that cannot
+    // take the bytes must not keep the run from ending.
+    bool locked = false;
+    for (int attempt = 0; attempt < 1000 && !locked; ++attempt) {
+        locked = !report_lock_.test_and_set(std::memory_order_acquire);
+        if (!locked) {
+            timespec pause{0, 1'000'000};
+            ::nanosleep(&pause, nullptr);
+        }
+    }
+    if (locked) {
+        report_.write(out_.data(), out_length_);
+        if (!last_byte_was_line_end_) report_.write("\n", 1);
+    }
+    const char* event = signal_number == 2   ? "control-C"
+                        : signal_number == 3 ? "control-BREAK"
+                                             : "menu-CLOSE";
+    std::array<char, 128> text{};
+    int n = std::snprintf(text.data(), text.size(),
+                          "netio: error (200): program aborting due to %s event\n", event);
+    errors_.write(text.data(), static_cast<std::size_t>(n));
+    ::_exit(128 + signal_number);
+}
+
+// ---- Layout writer ------------------------------------------------------------------------
+
+LayoutWriter::LayoutWriter(RecordIo& io, const Layout& layout) : io_(io), layout_(layout) {
+    io_.lock_report();
+}
+
+LayoutWriter::~LayoutWriter() {
+    if (!finished_) io_.unlock_report();
+}
+
+int LayoutWriter::advance_to_field() {
+    while (position_ < layout_.size()) {
+        const LayoutItem& item = layout_[position_];
+        switch (item.kind) {
+        case ItemKind::literal: {
+            std::string_view text = layout_.literal(item);
+            io_.append(text.data(), text.size());
+            break;
+        }
+        case ItemKind::new_line:
+            io_.end_line();
+            break;
+        case ItemKind::blanks:
+            io_.append_blanks(item.width);
+            break;
+        case ItemKind::group_open:
+            group_left_[static_cast<std::size_t>(depth_++)] = item.width;
+            break;
+        case ItemKind::group_close:
+            if (--group_left_[static_cast<std::size_t>(depth_ - 1)] > 0) {
+                position_ = item.partner;
+            } else {
+                --depth_;
+            }
+            break;
+        case ItemKind::integer:
+        case ItemKind::real:
+            return position_;
+        }
+        ++position_;
+    }
+    return -1;
+}
+
+namespace {
+bool write_field(RecordIo& io, const LayoutItem& item, std::int32_t value) {
+    std::array<char, 64> field{};
+    bool fits = write_integer_field(field.data(), item.width, value);
+    io.append(field.data(), static_cast<std::size_t>(item.width));
+    return fits;
+}
+bool write_field(RecordIo& io, const LayoutItem& item, float value) {
+    std::array<char, 64> field{};
+    bool fits = write_real_field(field.data(), item.width, item.decimals, value);
+    io.append(field.data(), static_cast<std::size_t>(item.width));
+    return fits;
+}
+} // namespace
+
+void LayoutWriter::put(std::int32_t value) {
+    int field = advance_to_field();
+    if (field < 0) {
+        // Values remain at the end of the layout: a new line, and the layout from its start.
+        io_.end_line();
+        position_ = 0;
+        depth_ = 0;
+        field = advance_to_field();
+    }
+    if (field < 0) return;
+    if (!write_field(io_, layout_[field], value)) overflow_ = true;
+    ++position_;
+}
+
+void LayoutWriter::put(float value) {
+    int field = advance_to_field();
+    if (field < 0) {
+        io_.end_line();
+        position_ = 0;
+        depth_ = 0;
+        field = advance_to_field();
+    }
+    if (field < 0) return;
+    if (!write_field(io_, layout_[field], value)) overflow_ = true;
+    ++position_;
+}
+
+void LayoutWriter::finish() {
+    advance_to_field();
+    io_.end_line();
+    finished_ = true;
+    io_.unlock_report();
+    if (overflow_) io_.output_conversion_error();
+}
+
+void write_empty_record(RecordIo& io) {
+    io.lock_report();
+    io.end_line();
+    io.unlock_report();
+}
+
+// ---- Layout reader ------------------------------------------------------------------------
+
+LayoutReader::LayoutReader(RecordIo& io, int unit, const Layout& layout)
+    : io_(io), unit_(unit), layout_(layout), record_(io.next_record(unit)) {}
+
+std::string_view LayoutReader::next_field(ItemKind kind) {
+    for (;;) {
+        if (position_ >= layout_.size()) {
+            // Values remain at the end of the layout: the next record, and the layout again.
+            record_ = io_.next_record(unit_);
+            column_ = 0;
+            position_ = 0;
+            depth_ = 0;
+            continue;
+        }
+        const LayoutItem& item = layout_[position_];
+        switch (item.kind) {
+        case ItemKind::literal:
+            column_ += item.text_length;
+            break;
+        case ItemKind::new_line:
+            record_ = io_.next_record(unit_);
+            column_ = 0;
+            break;
+        case ItemKind::blanks:
+            column_ += static_cast<std::size_t>(item.width);
+            break;
+        case ItemKind::group_open:
+            group_left_[static_cast<std::size_t>(depth_++)] = item.width;
+            break;
+        case ItemKind::group_close:
+            if (--group_left_[static_cast<std::size_t>(depth_ - 1)] > 0) {
+                position_ = item.partner;
+            } else {
+                --depth_;
+            }
+            break;
+        case ItemKind::integer:
+        case ItemKind::real: {
+            (void)kind;
+            ++position_;
+            // The field's columns, cut short by the end of the record or by a comma.
+            std::size_t width = static_cast<std::size_t>(item.width);
+            std::string_view rest =
+                column_ < record_.size() ? record_.substr(column_) : std::string_view{};
+            std::string_view field = rest.substr(0, width < rest.size() ? width : rest.size());
+            std::size_t comma = field.find(',');
+            if (comma != std::string_view::npos) {
+                field = field.substr(0, comma);
+                column_ += comma + 1;
+            } else {
+                column_ += width;
+            }
+            return field;
+        }
+        }
+        ++position_;
+    }
+}
+
+std::int32_t LayoutReader::get_integer() {
+    std::string_view field = next_field(ItemKind::integer);
+    std::int32_t value = 0;
+    if (!read_integer_field(field, value)) io_.input_conversion_error(unit_);
+    return value;
+}
+
+float LayoutReader::get_real() {
+    int decimals = 0;
+    // next_field has moved past the item; its decimals are those of the item before.
+    std::string_view field = next_field(ItemKind::real);
+    decimals = layout_[position_ - 1].decimals;
+    float value = 0.0f;
+    if (!read_real_field(field, decimals, value)) io_.input_conversion_error(unit_);
+    return value;
+}
+
+} // namespace pipenet

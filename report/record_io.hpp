@@ -1,0 +1,227 @@
+// The record I/O layer: the input file on stream 2, the console on stream 5, the report on
+// stream 6, and the failure reports on standard error.
+//
+// Input is read record by record (a record is one line; a carriage return before the line
+// feed is dropped; a last line without a line feed is still a record) under a layout. Output
+// is written line by line under a layout. A severe failure writes its report and ends the run
+// by throwing RunEnded, which only the driver's outermost frame catches.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "report/layout.hpp"
+
+namespace pipenet {
+
+// Failure numbers of the layer.
+enum class Failure : int {
+    permission_denied = 9,
+    end_of_file = 24,
+    open_failure = 30,
+    write_failure = 38,
+    read_failure = 39,
+    input_conversion = 64,
+    output_conversion = 63,
+    console_event = 200,
+};
+
+// Thrown by a severe failure after its report is written; carries the exit status.
+struct RunEnded {
+    int status;
+};
+
+// Where bytes come from: a file descriptor or a block of memory.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    // Reads up to `size` bytes into `buffer`. Returns the count, 0 at the end, -1 on an error
+    // (errno set).
+    virtual std::ptrdiff_t read(char* buffer, std::size_t size) = 0;
+};
+
+// Where bytes go: a file descriptor or, in tests, memory.
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    // Writes all `size` bytes. Returns false on an error (errno set).
+    virtual bool write(const char* data, std::size_t size) = 0;
+};
+
+class FdSource final : public ByteSource {
+public:
+    explicit FdSource(int fd) : fd_(fd) {}
+    std::ptrdiff_t read(char* buffer, std::size_t size) override;
+    int fd() const { return fd_; }
+    void reset(int fd) { fd_ = fd; }
+
+private:
+    int fd_;
+};
+
+class FdSink final : public ByteSink {
+public:
+    explicit FdSink(int fd) : fd_(fd) {}
+    bool write(const char* data, std::size_t size) override;
+
+private:
+    int fd_;
+};
+
+class MemorySource final : public ByteSource {
+public:
+    MemorySource(const char* data, std::size_t size) : data_(data), size_(size) {}
+    explicit MemorySource(std::string_view text) : data_(text.data()), size_(text.size()) {}
+    std::ptrdiff_t read(char* buffer, std::size_t size) override;
+
+private:
+    const char* data_;
+    std::size_t size_;
+    std::size_t position_ = 0;
+};
+
+// Splits a byte stream into records, keeping the first `record_capacity` characters of each.
+class RecordStream {
+public:
+    static constexpr int record_capacity = 256;
+
+    void attach(ByteSource* source) { source_ = source; }
+    bool attached() const { return source_ != nullptr; }
+    // Moves to the next record. Returns false when no record is left; on a read error returns
+    // false with `error` set to the errno value.
+    bool next_record(int& error);
+    std::string_view record() const { return {record_.data(), static_cast<std::size_t>(length_)}; }
+
+private:
+    bool fill(int& error);
+
+    ByteSource* source_ = nullptr;
+    std::array<char, 65536> buffer_{};
+    std::size_t position_ = 0;
+    std::size_t end_ = 0;
+    bool exhausted_ = false;
+    std::array<char, record_capacity> record_{};
+    int length_ = 0;
+};
+
+class RecordIo {
+public:
+    // report: stream 6; errors: standard error; console: stream 5.
+    RecordIo(ByteSink& report, ByteSink& errors, ByteSource& console);
+    RecordIo(const RecordIo&) = delete;
+    RecordIo& operator=(const RecordIo&) = delete;
+
+    // Input file, stream 2. Opens `name` in the current directory with status unknown: an
+    // existing file unchanged, a missing one created empty; read-write where allowed, read-only
+    // where not. A file given with use_input_source is taken instead of opening one (the name
+    // is still the one reported).
+    void open_input(std::string_view name);
+    void use_input_source(ByteSource& source) { preset_input_ = &source; }
+
+    // Moves stream `unit` (2 or 5) to its next record; a severe failure when none is left.
+    std::string_view next_record(int unit);
+    [[noreturn]] void input_conversion_error(int unit);
+
+    // Report output, used by LayoutWriter.
+    void append(const char* data, std::size_t size);
+    void append_blanks(int count);
+    void end_line() { append("\n", 1); }
+    void output_conversion_error();
+    // Writes the buffered report. Called at the end of the run and before anything goes to
+    // standard error.
+    void flush_report();
+
+    // The report lock: held by a write from its first to its last line, so that a console
+    // event never writes half a line.
+    void lock_report();
+    void unlock_report();
+
+    // Ends the run from the console-event thread: writes what the report holds, the failure
+    // report, and exits with 128 + signal without returning.
+    [[noreturn]] void console_event(int signal_number);
+
+private:
+    void report_failure(const char* severity, Failure number, int unit, int os_error);
+    [[noreturn]] void severe(Failure number, int unit, int os_error = 0);
+    void write_error_line(std::string_view text);
+    void write_report_bytes(const char* data, std::size_t size);
+    std::string_view stream_name(int unit) const;
+
+    ByteSink& report_;
+    ByteSink& errors_;
+    RecordStream input_;
+    RecordStream console_;
+    FdSource input_fd_{-1};
+    ByteSource* preset_input_ = nullptr;
+    std::array<char, 4096> input_path_{};
+    std::size_t input_path_length_ = 0;
+
+    std::array<char, 16384> out_{};
+    std::size_t out_length_ = 0;
+    bool last_byte_was_line_end_ = true;
+    std::atomic_flag report_lock_ = ATOMIC_FLAG_INIT;
+};
+
+// Writes one record under a layout: put each value in turn, then finish. The layout starts a
+// new line; a field with no value left ends the write; values left at the end of the layout
+// begin a new line and the layout again.
+class LayoutWriter {
+public:
+    LayoutWriter(RecordIo& io, const Layout& layout);
+    ~LayoutWriter();
+    LayoutWriter(const LayoutWriter&) = delete;
+    LayoutWriter& operator=(const LayoutWriter&) = delete;
+
+    void put(std::int32_t value);
+    void put(float value);
+    void finish();
+
+private:
+    // Writes the items up to the next field. Returns its index, or -1 at the end of the layout.
+    int advance_to_field();
+
+    RecordIo& io_;
+    const Layout& layout_;
+    int position_ = 0;
+    std::array<std::int16_t, 8> group_left_{};
+    int depth_ = 0;
+    bool overflow_ = false;
+    bool finished_ = false;
+};
+
+// Reads one record under a layout, value by value.
+class LayoutReader {
+public:
+    LayoutReader(RecordIo& io, int unit, const Layout& layout);
+
+    std::int32_t get_integer();
+    float get_real();
+
+private:
+    std::string_view next_field(ItemKind kind);
+
+    RecordIo& io_;
+    int unit_;
+    const Layout& layout_;
+    std::string_view record_;
+    std::size_t column_ = 0;
+    int position_ = 0;
+    std::array<std::int16_t, 8> group_left_{};
+    int depth_ = 0;
+};
+
+// Writes an empty line: the free-form write with no values.
+void write_empty_record(RecordIo& io);
+
+// Writes one whole record under a layout with the given values.
+template <class... Values>
+void write_record(RecordIo& io, const Layout& layout, Values... values) {
+    LayoutWriter writer(io, layout);
+    (writer.put(values), ...);
+    writer.finish();
+}
+
+} // namespace pipenet

@@ -1,0 +1,88 @@
+#include "turbnet/turbulent.hpp"
+
+#include <cmath>
+
+#include "fem/member_discharges.hpp"
+#include "report/layouts.hpp"
+
+namespace pipenet {
+
+namespace {
+
+constexpr float coefficient_factor = 0.2784f;
+constexpr float diameter_exponent = 2.63f;
+constexpr float flow_exponent = 0.54f;
+constexpr float conductance_exponent = -0.46f;
+constexpr float small_head_difference = 1.0e-7f;
+
+} // namespace
+
+void pipe_coefficients(RecordIo& io, Network& net) {
+    for (std::int32_t e = 1; e <= net.element_count; ++e) {
+        std::int32_t i = net.connectivity.start_node(e);
+        std::int32_t j = net.connectivity.end_node(e);
+        double dx = double{net.x(j)} - double{net.x(i)};
+        double dy = double{net.y(j)} - double{net.y(i)};
+        float length = static_cast<float>(std::sqrt(dx * dx + dy * dy));
+        if (!(length > 0.0f)) {
+            write_record(io, layouts::turbnet_zero_length, e);
+            net.half_band = 0;
+            continue;
+        }
+        float d = net.diameter(e);
+        if (!(d > 0.0f)) {
+            write_record(io, layouts::turbnet_zero_diameter, e);
+            net.half_band = 0;
+            continue;
+        }
+        float t = static_cast<float>(std::pow(double{d}, double{diameter_exponent}) *
+                                     double{coefficient_factor} * double{net.relative_roughness});
+        net.diameter(e) =
+            static_cast<float>(double{t} / std::pow(double{length}, double{flow_exponent}));
+    }
+}
+
+void turbulent_element(std::int32_t e, Network& net, Vec1<const float> heads) {
+    std::int32_t i = net.connectivity.start_node(e);
+    std::int32_t j = net.connectivity.end_node(e);
+    float c = net.diameter(e);
+    float dh = static_cast<float>(double{heads(i)} - double{heads(j)});
+    double magnitude = std::fabs(double{dh});
+    float k = c;
+    if (magnitude - double{small_head_difference} > 0.0)
+        k = static_cast<float>(std::pow(magnitude, double{conductance_exponent}) * double{c});
+    net.element_matrix(1, 1) = k;
+    net.element_matrix(2, 1) = -k;
+    net.element_matrix(1, 2) = -k;
+    net.element_matrix(2, 2) = k;
+}
+
+float turbulent_discharge(std::int32_t e, const Network& net, Vec1<const float> heads) {
+    std::int32_t a = net.connectivity.start_node(e);
+    std::int32_t b = net.connectivity.end_node(e);
+    float k = net.diameter(e);
+    float d = static_cast<float>(double{heads(a)} - double{heads(b)});
+    double s = std::signbit(d) ? -1.0 : 1.0;
+    return static_cast<float>(std::pow(std::fabs(double{d}), double{flow_exponent}) * (s * k));
+}
+
+void member_discharges(Network& net, Vec1<const float> heads) {
+    member_discharges(net, heads, turbulent_discharge);
+}
+
+void band_product(const Network& net, Vec1<const float> x, Vec1<float> y) {
+    const std::int32_t n = net.equation_count;
+    const std::int32_t b = net.half_band;
+    for (std::int32_t i = 1; i <= n; ++i) {
+        y(i) = 0.0f;
+        std::int32_t lo = i - b + 1 < 1 ? 1 : i - b + 1;
+        std::int32_t hi = n - i + 1 < b ? n - i + 1 : b;
+        // K(i, k) for k <= i is held in row k: band(k, i - k + 1).
+        for (std::int32_t k = lo; k <= i; ++k)
+            y(i) = static_cast<float>(double{y(i)} + double{net.band(k, i - k + 1)} * double{x(k)});
+        for (std::int32_t c = 2; c <= hi; ++c)
+            y(i) = static_cast<float>(double{y(i)} + double{net.band(i, c)} * double{x(i + c - 1)});
+    }
+}
+
+} // namespace pipenet
