@@ -1,0 +1,110 @@
+#!/usr/bin/env python3
+"""Runs one end-to-end case: a built program in a fresh temporary folder holding the case's
+input file, with the case's standard input, compared byte for byte with the expected standard
+output, standard error and exit status.
+
+A case folder holds:
+  input-lin.dat / input-nonlin.dat   the input file (absent: the program must create it empty)
+  stdin                              standard input (absent: empty)
+  expected.stdout                    the report
+  expected.stderr                    failure reports (absent: empty); @DIR@ stands for the
+                                     temporary folder's full path
+  expected.status                    exit status (absent: 0)
+  mode                               optional special setting, one word:
+                                       fifo-signal  the input file is a FIFO nobody writes;
+                                                    SIGINT is sent once the program is blocked
+                                       unprivileged run as user nobody in a folder it may not
+                                                    write, so the input file cannot be created
+                                       directory    the input path is a directory
+"""
+import os
+import pathlib
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+INPUT_NAMES = ("input-lin.dat", "input-nonlin.dat")
+
+
+def fail(message):
+    print(message)
+    sys.exit(1)
+
+
+def compare(what, expected: bytes, actual: bytes):
+    if expected == actual:
+        return True
+    exp_lines = expected.decode("latin-1").splitlines(keepends=True)
+    act_lines = actual.decode("latin-1").splitlines(keepends=True)
+    import difflib
+    diff = difflib.unified_diff(exp_lines, act_lines, "expected " + what, "actual " + what)
+    sys.stdout.writelines(repr(line)[1:-1] + "\n" for line in diff)
+    return False
+
+
+def main():
+    program = os.path.abspath(sys.argv[1])
+    case = pathlib.Path(sys.argv[2])
+    mode = (case / "mode").read_text().strip() if (case / "mode").exists() else ""
+    stdin = (case / "stdin").read_bytes() if (case / "stdin").exists() else b""
+    expected_out = (case / "expected.stdout").read_bytes()
+    expected_err = (case / "expected.stderr").read_bytes() if (case / "expected.stderr").exists() else b""
+    expected_status = int((case / "expected.status").read_text()) if (case / "expected.status").exists() else 0
+    input_name = "input-lin.dat" if os.path.basename(program).startswith("lamnet") else "input-nonlin.dat"
+
+    with tempfile.TemporaryDirectory() as tmp:
+        work = pathlib.Path(tmp) / "run"
+        work.mkdir()
+        for name in INPUT_NAMES:
+            if (case / name).exists():
+                shutil.copyfile(case / name, work / name)
+        command = [program]
+        user = {}
+        if mode == "directory":
+            (work / input_name).mkdir()
+        elif mode == "fifo-signal":
+            os.mkfifo(work / input_name)
+        elif mode == "unprivileged":
+            if os.geteuid() == 0:
+                os.chmod(tmp, 0o755)
+                os.chmod(work, 0o555)
+                user = {"user": "nobody", "group": "nogroup"}
+            else:
+                os.chmod(work, 0o555)
+        elif mode:
+            fail(f"unknown mode {mode!r}")
+
+        if mode == "fifo-signal":
+            process = subprocess.Popen(command, cwd=work, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                       stderr=subprocess.PIPE)
+            time.sleep(0.5)
+            process.send_signal(signal.SIGINT)
+            out, err = process.communicate(stdin, timeout=20)
+            status = process.returncode
+        else:
+            result = subprocess.run(command, cwd=work, input=stdin, capture_output=True, timeout=60, **user)
+            out, err, status = result.stdout, result.stderr, result.returncode
+        if status < 0:
+            status = 128 - status  # killed by a signal: report it as a shell would
+
+        expected_err = expected_err.replace(b"@DIR@", str(work).encode())
+        ok = compare("stdout", expected_out, out)
+        ok = compare("stderr", expected_err, err) and ok
+        if status != expected_status:
+            print(f"exit status {status}, expected {expected_status}")
+            ok = False
+        if mode == "" and not any((case / n).exists() for n in INPUT_NAMES):
+            made = work / input_name
+            if not made.is_file() or made.stat().st_size != 0:
+                print(f"{input_name} was not created empty")
+                ok = False
+        if mode == "unprivileged":
+            os.chmod(work, 0o755)
+    sys.exit(0 if ok else 1)
+
+
+if __name__ == "__main__":
+    main()
