@@ -16,6 +16,10 @@ A case folder holds:
                                        unprivileged run as user nobody in a folder it may not
                                                     write, so the input file cannot be created
                                        directory    the input path is a directory
+                                       merged       standard error goes into the same pipe as
+                                                    standard output, so expected.stdout holds
+                                                    both streams in the order they were
+                                                    written (expected.stderr stays empty)
 """
 import os
 import pathlib
@@ -67,6 +71,8 @@ def main():
             (work / input_name).mkdir()
         elif mode == "fifo-signal":
             os.mkfifo(work / input_name)
+        elif mode == "merged":
+            pass
         elif mode == "unprivileged":
             if os.geteuid() == 0:
                 os.chmod(tmp, 0o755)
@@ -85,8 +91,13 @@ def main():
             out, err = process.communicate(stdin, timeout=20)
             status = process.returncode
         else:
-            result = subprocess.run(command, cwd=work, input=stdin, capture_output=True, timeout=60, **user)
-            out, err, status = result.stdout, result.stderr, result.returncode
+            streams = {"stdout": subprocess.PIPE, "stderr": subprocess.PIPE}
+            if mode == "merged":
+                streams["stderr"] = subprocess.STDOUT
+            result = subprocess.run(command, cwd=work, input=stdin, timeout=60, **streams, **user)
+            out, err, status = result.stdout, result.stderr or b"", result.returncode
+        if mode == "merged":
+            out = out.replace(str(work).encode(), b"@DIR@")
         if status < 0:
             status = 128 - status  # killed by a signal: report it as a shell would
 
@@ -96,7 +107,7 @@ def main():
         if status != expected_status:
             print(f"exit status {status}, expected {expected_status}")
             ok = False
-        if mode == "" and not any((case / n).exists() for n in INPUT_NAMES):
+        if mode in ("", "merged") and not any((case / n).exists() for n in INPUT_NAMES):
             made = work / input_name
             if not made.is_file() or made.stat().st_size != 0:
                 print(f"{input_name} was not created empty")
