@@ -1,0 +1,118 @@
+#include "fuzz/checks.hpp"
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+
+namespace pipenet::fuzz {
+
+namespace {
+
+constexpr std::string_view output_conversion_line =
+    "netio: error (63): output conversion error, unit 6, file CONOUT$";
+
+bool starts_with(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+bool ends_with(std::string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+// The lines a run that reaches the end of its driver may end its report with.
+bool is_final_line(std::string_view line, bool lamnet) {
+    static const std::string closing = " " + std::string(130, '*');
+    static constexpr std::array<std::string_view, 5> messages = {
+        "  **** too many nodes ****  ",          "  **** too many elements ****  ",
+        "  **** too many boundary nodes ****  ", "  **** maximum half-bandwidth exceeded ****  ",
+        "  **** no nodes in the network ****  ",
+    };
+    static constexpr std::array<std::string_view, 5> number_messages = {
+        "  **** node number out of range in node record :",
+        "  **** element number out of range in element record :",
+        "  **** node number out of range at an end of element",
+        "  **** node number out of range in known-discharge record :",
+        "  **** node number out of range in known-head record :",
+    };
+    if (line == closing) return true;
+    for (std::string_view m : messages)
+        if (line == m) return true;
+    for (std::string_view m : number_messages)
+        if (starts_with(line, m) && ends_with(line, " ****  ")) return true;
+    if (lamnet) return line == "  **** errors detected prevent analysis  **** ";
+    return line == " **** errors detected during initial solution **** " ||
+           line == "  *** error detected during the iterations ***";
+}
+
+} // namespace
+
+void broken(const char* rule, std::string_view detail) {
+    std::fprintf(stderr, "fuzz: rule broken: %s: [%.*s]\n", rule, static_cast<int>(detail.size()),
+                 detail.data());
+    std::abort();
+}
+
+bool ReportTail::write(const char* data, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) {
+        if (data[i] == '\n') {
+            if (!current_.empty()) last_ = current_;
+            current_.clear();
+        } else {
+            current_.push_back(data[i]);
+        }
+    }
+    return true;
+}
+
+bool ErrorLines::write(const char* data, std::size_t size) {
+    text_.append(data, size);
+    return true;
+}
+
+std::vector<std::string_view> ErrorLines::lines() const {
+    std::vector<std::string_view> result;
+    std::string_view rest = text_;
+    while (!rest.empty()) {
+        std::size_t end = rest.find('\n');
+        if (end == std::string_view::npos) broken("error report without line end", rest);
+        result.push_back(rest.substr(0, end));
+        rest.remove_prefix(end + 1);
+    }
+    return result;
+}
+
+void check_severe_line(std::string_view line, int status, std::string_view file_name,
+                       bool console_allowed) {
+    std::string_view message;
+    if (status == 24) {
+        message = "end-of-file during read";
+    } else if (status == 64) {
+        message = "input conversion error";
+    } else {
+        broken("unexpected exit status", line);
+    }
+    std::string head = "netio: severe (" + std::to_string(status) + "): " + std::string(message);
+    std::string on_file = head + ", unit 2, file /";
+    std::string on_console = head + ", unit 5, file CONIN$";
+    bool file_line = starts_with(line, on_file) && ends_with(line, "/" + std::string(file_name));
+    bool console_line = console_allowed && line == on_console;
+    if (!file_line && !console_line) broken("wrong failure report", line);
+}
+
+void check_run(int status, const ReportTail& report, const ErrorLines& errors, bool lamnet) {
+    std::vector<std::string_view> lines = errors.lines();
+    if (report.line_unfinished()) broken("report line left unfinished", report.last_line());
+    if (status == 0) {
+        for (std::string_view line : lines)
+            if (line != output_conversion_line) broken("failure report in a finished run", line);
+        if (!is_final_line(report.last_line(), lamnet))
+            broken("report ends without results or message", report.last_line());
+        return;
+    }
+    if (lines.empty()) broken("run ended without failure report", std::to_string(status));
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i)
+        if (lines[i] != output_conversion_line) broken("more than one failure report", lines[i]);
+    check_severe_line(lines.back(), status, lamnet ? "input-lin.dat" : "input-nonlin.dat", !lamnet);
+}
+
+} // namespace pipenet::fuzz
