@@ -406,7 +406,7 @@ def full_network(program, *, extra_node=False, extra_element=False, extra_head=F
     elements = [(e, e, e + 1, (0.3, 0.4, 0.5)[e % 3]) for e in range(1, 100)]
     elements.append((100, 1, 21 if wide_pipe else 20, 0.2))
     discharges = [(50, 0.25)] + [(n, -0.05) for n in range(92, 99)]
-    heads = [(1 + 3 * k, 100.0 - 0.75 * k) for k in range(30)]
+    heads = [(1 + 3 * k, 30.0 - 0.75 * k) for k in range(29)] + [(100, 0.0)]
     if extra_node:
         nodes.append((101, 1010.0, 7.5))
     if extra_element:
@@ -414,7 +414,7 @@ def full_network(program, *, extra_node=False, extra_element=False, extra_head=F
     if extra_head:
         heads.append((91, 80.0))
     counts = (len(nodes), len(elements), len(discharges), len(heads))
-    header = (9810.0,) if program == "lamnet" else (20, 0.0001, 130.0)
+    header = (9810.0,) if program == "lamnet" else (20, 0.000001, 130.0)
     return Net(program, counts, header, nodes, elements, discharges, heads)
 
 
@@ -432,7 +432,8 @@ def capacity_cases(program, with_reference):
     net = full_network(program)
     name = "full-capacity"
     if with_reference:
-        write_case(program, name, input_text=net.input_lines(), stdin="0\n")
+        write_case(program, name, input_text=net.input_lines(),
+                   stdin=None if program == "lamnet" else "0\n")
         folder = CASES / program / name
         subprocess.run([sys.executable, str(HERE / "reference.py"), program, str(folder)],
                        check=True)
