@@ -20,6 +20,10 @@ constexpr bool is_blank(char c) {
     return c == ' ';
 }
 
+// 10^0 ... 10^10, every one exactly representable as a float (5^10 < 2^24).
+constexpr std::array<float, 11> exact_float_powers_of_ten{1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
+                                                          1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+
 } // namespace
 
 bool read_integer_field(std::string_view field, std::int32_t& value) {
@@ -47,7 +51,7 @@ bool read_integer_field(std::string_view field, std::int32_t& value) {
 bool read_real_field(std::string_view field, int decimals, float& value) {
     // Collect the mantissa digits (leading zeros dropped), the position of the point and the
     // exponent, then hand the decimal text "digits e exponent" to the float conversion.
-    std::array<char, 64> digits{};
+    std::array<char, 64> digits; // only the first digit_count entries are ever read
     int digit_count = 0;
     int dropped_digits = 0; // significant digits beyond the buffer, each a factor of ten
     int fraction_digits = 0;
@@ -124,7 +128,27 @@ bool read_real_field(std::string_view field, int decimals, float& value) {
         return true;
     }
 
-    std::array<char, 96> text{};
+    // Up to seven digits and a scale of at most ten: the digits and the power of ten are both
+    // exact floats, so one float multiplication or division rounds straight to the nearest float.
+    int significant = digit_count;
+    std::int64_t short_scale = scale;
+    while (significant > 1 && digits[static_cast<std::size_t>(significant - 1)] == '0') {
+        --significant; // 250.00 is 25e1
+        ++short_scale;
+    }
+    if (significant <= 7 && short_scale >= -10 && short_scale <= 10) {
+        std::int32_t mantissa = 0;
+        for (int i = 0; i < significant; ++i)
+            mantissa = mantissa * 10 + (digits[static_cast<std::size_t>(i)] - '0');
+        float power = exact_float_powers_of_ten[static_cast<std::size_t>(
+            short_scale < 0 ? -short_scale : short_scale)];
+        float magnitude = short_scale < 0 ? static_cast<float>(mantissa) / power
+                                          : static_cast<float>(mantissa) * power;
+        value = negative ? -magnitude : magnitude;
+        return true;
+    }
+
+    std::array<char, 96> text;
     char* out = text.data();
     if (negative) *out++ = '-';
     std::memcpy(out, digits.data(), static_cast<std::size_t>(digit_count));
@@ -149,6 +173,8 @@ bool read_real_field(std::string_view field, int decimals, float& value) {
 
 namespace {
 
+constexpr std::array<double, 8> exact_double_powers_of_ten{1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7};
+
 bool fill_field(char* out, int width, const char* text, int length) {
     if (length > width) {
         std::memset(out, '*', static_cast<std::size_t>(width));
@@ -162,13 +188,38 @@ bool fill_field(char* out, int width, const char* text, int length) {
 } // namespace
 
 bool write_integer_field(char* out, int width, std::int32_t value) {
-    std::array<char, 16> text{};
-    auto result = std::to_chars(text.begin(), text.end(), value);
+    std::array<char, 16> text;
+    auto result = std::to_chars(text.data(), text.data() + text.size(), value);
     return fill_field(out, width, text.data(), static_cast<int>(result.ptr - text.data()));
 }
 
 bool write_real_field(char* out, int width, int decimals, float value) {
-    std::array<char, 80> text{};
+    if (decimals >= 1 && decimals <= 7) {
+        // A float has 24 significant bits and 10^7 = 2^7 * 5^7 with 5^7 < 2^17, so the product
+        // value * 10^d is exact in double; rounding it to an integer (ties to even, the default
+        // rounding mode) is then exactly the value rounded to d decimals.
+        double scaled = static_cast<double>(value) * exact_double_powers_of_ten[decimals];
+        double magnitude = std::fabs(scaled);
+        if (magnitude < 1e18) {
+            auto units = static_cast<std::uint64_t>(std::nearbyint(magnitude));
+            // Digits from the right: d decimals, the point, then at least one integer digit.
+            std::array<char, 32> text;
+            char* end = text.data() + text.size();
+            char* p = end;
+            for (int i = 0; i < decimals; ++i) {
+                *--p = static_cast<char>('0' + units % 10);
+                units /= 10;
+            }
+            *--p = '.';
+            do {
+                *--p = static_cast<char>('0' + units % 10);
+                units /= 10;
+            } while (units != 0);
+            if (std::signbit(value)) *--p = '-';
+            return fill_field(out, width, p, static_cast<int>(end - p));
+        }
+    }
+    std::array<char, 80> text;
     int length = 0;
     if (std::isnan(value)) {
         std::memcpy(text.data(), "NaN", 3);

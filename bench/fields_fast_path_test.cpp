@@ -1,0 +1,179 @@
+// The shortcut conversions of report/fields.cpp against the general conversions of the
+// standard library, over many random values: Fw.d output against std::to_chars in fixed
+// notation, Fw.d input against std::from_chars on the same decimal number written out.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "report/fields.hpp"
+
+namespace {
+
+using pipenet::read_real_field;
+using pipenet::write_real_field;
+
+// The field as std::to_chars writes the value: right-justified, asterisks when too wide.
+std::string reference_field(int width, int decimals, float value) {
+    std::array<char, 128> text{};
+    auto result = std::to_chars(text.data(), text.data() + text.size(), value,
+                                std::chars_format::fixed, decimals);
+    auto length = static_cast<int>(result.ptr - text.data());
+    if (result.ec != std::errc{} || length > width) return std::string(width, '*');
+    return std::string(width - length, ' ') + std::string(text.data(), length);
+}
+
+std::string written_field(int width, int decimals, float value) {
+    std::string out(width, '?');
+    bool fits = write_real_field(out.data(), width, decimals, value);
+    EXPECT_EQ(fits, out.find('*') == std::string::npos) << out;
+    return out;
+}
+
+// Every width and decimal count the report layouts use, and the neighbours of each.
+constexpr std::array<int, 6> widths{4, 10, 12, 15, 18, 30};
+
+void expect_all_layouts(float value) {
+    for (int width : widths)
+        for (int decimals = 0; decimals <= 8; ++decimals)
+            ASSERT_EQ(written_field(width, decimals, value),
+                      reference_field(width, decimals, value))
+                << "value " << value << " bits " << std::bit_cast<std::uint32_t>(value) << " F"
+                << width << "." << decimals;
+}
+
+TEST(FastRealOutput, MatchesStandardFixedConversionOnRandomBitPatterns) {
+    std::mt19937 random(12345);
+    for (int i = 0; i < 20000; ++i) {
+        float value = std::bit_cast<float>(static_cast<std::uint32_t>(random()));
+        if (!std::isfinite(value)) continue;
+        expect_all_layouts(value);
+    }
+}
+
+TEST(FastRealOutput, MatchesStandardFixedConversionOnReportSizedValues) {
+    // Heads, discharges and coordinates: magnitudes from 1e-9 to 1e9, either sign.
+    std::mt19937 random(678);
+    std::uniform_real_distribution<double> exponent(-9.0, 9.0);
+    for (int i = 0; i < 20000; ++i) {
+        auto value = static_cast<float>(std::pow(10.0, exponent(random)));
+        expect_all_layouts(random() % 2 != 0 ? -value : value);
+    }
+}
+
+TEST(FastRealOutput, ExactTiesRoundToEven) {
+    // (2q + 1) * 5^d / 2^(d+1) has exactly d + 1 decimals ending in 5: an exact tie at d, and an
+    // exact float while (2q + 1) * 5^d < 2^24.
+    for (int decimals = 1; decimals <= 7; ++decimals) {
+        double five_power = std::pow(5.0, decimals);
+        double two_power = std::pow(2.0, decimals + 1);
+        int ties = 0;
+        for (int q = 0; (2 * q + 1) * five_power < 16777216.0 && q < 300; ++q, ++ties) {
+            auto value = static_cast<float>((2 * q + 1) * five_power / two_power);
+            double scaled = double{value} * std::pow(10.0, decimals);
+            ASSERT_EQ(scaled - std::floor(scaled), 0.5) << value;
+            expect_all_layouts(value);
+            expect_all_layouts(-value);
+        }
+        EXPECT_GT(ties, 50);
+    }
+    // Spot checks worked out by hand: 0.125 to two decimals is 0.12, 0.375 is 0.38.
+    EXPECT_EQ(written_field(6, 2, 0.125f), "  0.12");
+    EXPECT_EQ(written_field(6, 2, 0.375f), "  0.38");
+    EXPECT_EQ(written_field(6, 2, -0.625f), " -0.62");
+}
+
+TEST(FastRealOutput, NegativeValuesRoundingToZeroKeepTheirSign) {
+    for (float value : {-0.0f, -0.00004f, -1.0e-30f, -std::numeric_limits<float>::denorm_min()}) {
+        expect_all_layouts(value);
+        EXPECT_EQ(written_field(8, 4, value), " -0.0000");
+    }
+    EXPECT_EQ(written_field(8, 4, 0.0f), "  0.0000");
+}
+
+TEST(FastRealOutput, SpecialValuesAndOverflow) {
+    for (float value :
+         {std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
+          std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::max(),
+          -std::numeric_limits<float>::max(), 1.0e18f, 9.99999e17f})
+        for (int decimals = 1; decimals <= 7; ++decimals)
+            EXPECT_EQ(written_field(60, decimals, value).find_first_not_of(' ') ==
+                          std::string::npos,
+                      false);
+    EXPECT_EQ(written_field(10, 4, std::numeric_limits<float>::infinity()), "  Infinity");
+    EXPECT_EQ(written_field(5, 2, 123.456f), "*****");
+    EXPECT_EQ(written_field(6, 2, 123.456f), "123.46");
+}
+
+// The reference reading: the field's number written out with its decimal point and exponent,
+// converted by std::from_chars straight to float.
+float reference_value(const std::string& number) {
+    float value = 0.0f;
+    auto result = std::from_chars(number.data(), number.data() + number.size(), value);
+    EXPECT_EQ(result.ptr, number.data() + number.size()) << number;
+    return value;
+}
+
+TEST(FastRealInput, MatchesStandardConversionOnRandomFields) {
+    std::mt19937 random(4242);
+    for (int i = 0; i < 200000; ++i) {
+        int length = 1 + static_cast<int>(random() % 10);
+        std::string digits;
+        for (int k = 0; k < length; ++k) digits += static_cast<char>('0' + random() % 10);
+        if (random() % 4 == 0) digits += "000"; // trailing zeros
+        int decimals = static_cast<int>(random() % 8);
+        bool negative = random() % 2 != 0;
+        int exponent = random() % 3 == 0 ? static_cast<int>(random() % 25) - 12 : 0;
+        bool with_point = random() % 2 != 0;
+        int point = with_point ? static_cast<int>(random() % (digits.size() + 1)) : 0;
+
+        // The field as a record holds it, and the number it stands for.
+        std::string field = negative ? "-" : "";
+        std::string number = field;
+        if (with_point) {
+            field += digits.substr(0, point) + "." + digits.substr(point);
+            number += digits.substr(0, point) + "." + digits.substr(point);
+        } else {
+            field += digits;
+            std::string padded = std::string(decimals, '0') + digits; // implied decimals
+            number += padded.substr(0, padded.size() - decimals) + "." +
+                      padded.substr(padded.size() - decimals);
+        }
+        if (exponent != 0) {
+            field += "E" + std::to_string(exponent);
+            number += "e" + std::to_string(exponent);
+        }
+        float value = -1.0f;
+        ASSERT_TRUE(read_real_field(field, decimals, value)) << field;
+        float expected = reference_value(number);
+        ASSERT_EQ(std::bit_cast<std::uint32_t>(value), std::bit_cast<std::uint32_t>(expected))
+            << "field '" << field << "' decimals " << decimals << ": " << value << " vs "
+            << expected;
+    }
+}
+
+TEST(FastRealInput, HandWorkedFields) {
+    struct Case {
+        const char* field;
+        int decimals;
+        float expected;
+    };
+    const Case cases[] = {
+        {"    183.37", 2, 183.37f},  {"      1234", 2, 12.34f},  {"     1234.", 2, 1234.0f},
+        {"  0.25000 ", 5, 0.25f},    {"   9810000", 0, 9.81e6f}, {"1", 7, 1.0e-7f},
+        {"  -12.5E-3", 2, -0.0125f}, {"  0.1", 1, 0.1f},         {"16777217", 0, 16777216.0f},
+    };
+    for (const Case& c : cases) {
+        float value = 0.0f;
+        ASSERT_TRUE(read_real_field(c.field, c.decimals, value)) << c.field;
+        EXPECT_EQ(value, c.expected) << c.field;
+    }
+}
+
+} // namespace
