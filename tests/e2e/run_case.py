@@ -49,6 +49,26 @@ def compare(what, expected: bytes, actual: bytes):
     return False
 
 
+def wait_until_blocked_on(pid, path, limit=10.0):
+    """Waits until the process holds `path` open and sleeps in the kernel (its read of the FIFO),
+    so that a signal sent now arrives while the read waits, even on a loaded machine."""
+    target = str(path)
+    deadline = time.monotonic() + limit
+    while time.monotonic() < deadline:
+        try:
+            opened = any(os.readlink(f"/proc/{pid}/fd/{fd}") == target
+                         for fd in os.listdir(f"/proc/{pid}/fd"))
+            with open(f"/proc/{pid}/stat") as stat:
+                state = stat.read().rsplit(")", 1)[1].split()[0]
+        except OSError:
+            opened, state = False, ""
+        if opened and state == "S":
+            time.sleep(0.1)
+            return
+        time.sleep(0.02)
+    fail(f"the program did not block on {target} within {limit} s")
+
+
 def main():
     program = os.path.abspath(sys.argv[1])
     case = pathlib.Path(sys.argv[2])
@@ -86,7 +106,7 @@ def main():
         if mode == "fifo-signal":
             process = subprocess.Popen(command, cwd=work, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                        stderr=subprocess.PIPE)
-            time.sleep(0.5)
+            wait_until_blocked_on(process.pid, work / input_name)
             process.send_signal(signal.SIGINT)
             out, err = process.communicate(stdin, timeout=20)
             status = process.returncode
