@@ -260,7 +260,8 @@ def small_lamnet():
     input_lines = ["         3         2         1         2      9810"] + SMALL_NODES + \
         SMALL_ELEMENTS + ["         2       -1500",
                           "         1     100.0",
-                          "         3    955000"]
+                          "         3    955000",
+                          "lines after the last record are never read"]
     echo = [" " + "*" * 130,
             "",
             "",
@@ -321,6 +322,8 @@ SMALL_TURBNET_INPUT = ["         3         2         1         3        10      
                                     "         3    955000",
                                     "         1     100.0",
                                     "2,97."]
+# The last record has no line end.
+SMALL_TURBNET_TEXT = "\r\n".join(SMALL_TURBNET_INPUT)
 SMALL_TURBNET_ECHO = [" " + "*" * 70,
                       "",
                       "",
@@ -380,15 +383,15 @@ def small_turbnet():
     report = SMALL_TURBNET_ECHO + [""] + [SEPARATOR] + pass_header(0) + [""]
     report += [pass_row(i, h, h, h) for i, h in enumerate(heads, 1)]
     report += convergence(0) + results(heads, nodal, member)
-    write_case("turbnet", "small-network-echo", input_text=SMALL_TURBNET_INPUT, line_end="\r\n",
+    write_case("turbnet", "small-network-echo", input_text=SMALL_TURBNET_TEXT,
                stdin="1\n", stdout_lines=report)
 
     # The same network with standard input empty: the print flag cannot be read once the first
     # solution (its empty assembly line) is done.
-    write_case("turbnet", "empty-console-input", input_text=SMALL_TURBNET_INPUT, line_end="\r\n",
+    write_case("turbnet", "empty-console-input", input_text=SMALL_TURBNET_TEXT,
                stdin="", stdout_lines=SMALL_TURBNET_ECHO + [""],
                stderr_lines=[failure(24, "end-of-file during read", 5, "CONIN$")], status=24)
-    write_case("turbnet", "letter-in-print-flag", input_text=SMALL_TURBNET_INPUT, line_end="\r\n",
+    write_case("turbnet", "letter-in-print-flag", input_text=SMALL_TURBNET_TEXT,
                stdin="    1x\n", stdout_lines=SMALL_TURBNET_ECHO + [""],
                stderr_lines=[failure(64, "input conversion error", 5, "CONIN$")], status=64)
 
@@ -522,6 +525,15 @@ def record_failure_cases():
     bad[5] = bad[5][:28] + "3a" + bad[5][30:]
     write_case("lamnet", "letter-in-integer-field", input_text=bad,
                stdout_lines=echo[:first_element + 1], stderr_lines=[conversion], status=64)
+    # A diameter too large for a float.
+    bad = list(text)
+    bad[4] = bad[4][:30] + "    1.0E39"
+    write_case("lamnet", "real-beyond-float-range", input_text=bad,
+               stdout_lines=echo[:first_element], stderr_lines=[conversion], status=64)
+    # Every report write fails: the first one ends the run.
+    write_case("lamnet", "report-stream-full", input_text=text, mode="full-report",
+               stderr_lines=["netio: No space left on device",
+                             failure(38, "error during write", 6, "CONOUT$")], status=38)
     # A TAB inside the head field of the known-head record.
     bad = list(text)
     bad[7] = "         1\t    10.0"
@@ -541,6 +553,14 @@ def record_failure_cases():
     header = turb.input_lines()
     header[0] = header[0][:40] + "        1O" + header[0][50:]
     write_case("turbnet", "letter-in-integer-field", input_text=header,
+               stdout_lines=banner("turbnet"),
+               stderr_lines=[failure(64, "input conversion error", 2, input_file("turbnet"))],
+               status=64)
+
+    # A node count beyond the 32-bit range.
+    header = turb.input_lines()
+    header[0] = "2147483648" + header[0][10:]
+    write_case("turbnet", "integer-beyond-32-bits", input_text=header,
                stdout_lines=banner("turbnet"),
                stderr_lines=[failure(64, "input conversion error", 2, input_file("turbnet"))],
                status=64)

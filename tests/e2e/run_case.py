@@ -20,6 +20,9 @@ A case folder holds:
                                                     standard output, so expected.stdout holds
                                                     both streams in the order they were
                                                     written (expected.stderr stays empty)
+                                       full-report  standard output is /dev/full, so every
+                                                    write of the report fails (expected.stdout
+                                                    stays empty)
 """
 import os
 import pathlib
@@ -91,7 +94,7 @@ def main():
             (work / input_name).mkdir()
         elif mode == "fifo-signal":
             os.mkfifo(work / input_name)
-        elif mode == "merged":
+        elif mode in ("merged", "full-report"):
             pass
         elif mode == "unprivileged":
             if os.geteuid() == 0:
@@ -114,8 +117,11 @@ def main():
             streams = {"stdout": subprocess.PIPE, "stderr": subprocess.PIPE}
             if mode == "merged":
                 streams["stderr"] = subprocess.STDOUT
-            result = subprocess.run(command, cwd=work, input=stdin, timeout=60, **streams, **user)
-            out, err, status = result.stdout, result.stderr or b"", result.returncode
+            with open(os.devnull if mode != "full-report" else "/dev/full", "wb") as full:
+                if mode == "full-report":
+                    streams["stdout"] = full
+                result = subprocess.run(command, cwd=work, input=stdin, timeout=60, **streams, **user)
+            out, err, status = result.stdout or b"", result.stderr or b"", result.returncode
         if mode == "merged":
             out = out.replace(str(work).encode(), b"@DIR@")
         if status < 0:
@@ -127,7 +133,7 @@ def main():
         if status != expected_status:
             print(f"exit status {status}, expected {expected_status}")
             ok = False
-        if mode in ("", "merged") and not any((case / n).exists() for n in INPUT_NAMES):
+        if mode in ("", "merged", "full-report") and not any((case / n).exists() for n in INPUT_NAMES):
             made = work / input_name
             if not made.is_file() or made.stat().st_size != 0:
                 print(f"{input_name} was not created empty")
