@@ -212,7 +212,7 @@ class Net:
         for e in range(1, min(self.counts[1], 100) + 1):
             a, b = ends.get(e, (0, 0))
             widest = max(widest, abs(a - b))
-        return widest + 1
+        return min(widest + 1, 2**31 - 1)  # the count saturates instead of wrapping
 
     def echo(self, upto=None):
         """The echo up to and including the boundary-condition table."""
@@ -578,6 +578,17 @@ def record_failure_cases():
     merged += lines[data_end:discharges_end] + [eof]
     write_case("lamnet", "count-wider-than-field", input_text=wide.input_lines(),
                stdout_lines=merged, status=24, mode="merged")
+
+    # A pipe from node -999999999 to node 2147483647: the half-bandwidth does not fit its I5
+    # field either (asterisks, error 63 after that write), and the run is then refused for it.
+    wide = Net("lamnet", (2, 1, 0, 0), (9810.0,), [(1, 0.0, 0.0), (2, 1.0, 1.0)],
+               [(1, -999999999, 2147483647, 0.1)], [], [])
+    lines = wide.echo() + HALF_BAND_EXCEEDED
+    assert lines[18] == "         1-999999999  2147483647           0.10000"
+    after = lines.index("---- half-bandwidth is equal to***** ----") + 2
+    merged = lines[:after] + ["netio: error (63): output conversion error, unit 6, file CONOUT$"]
+    write_case("lamnet", "half-bandwidth-wider-than-field", input_text=wide.input_lines(),
+               stdout_lines=merged + lines[after:], mode="merged")
 
     # Failures of the open itself, and a console event while the read waits.
     for program in ("lamnet", "turbnet"):
