@@ -1,6 +1,6 @@
-// The shortcut conversions of report/fields.cpp against the general conversions of the
-// standard library, over many random values: Fw.d output against std::to_chars in fixed
-// notation, Fw.d input against std::from_chars on the same decimal number written out.
+// The shortcut conversions of report/fields.cpp (Fw.d both ways, Iw output) against the general
+// conversions of the standard library, over many random values: Fw.d output against std::to_chars
+// in fixed notation, Fw.d input against std::from_chars on the same decimal number written out.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <string>
 
@@ -109,6 +110,32 @@ TEST(FastRealOutput, SpecialValuesAndOverflow) {
     EXPECT_EQ(written_field(10, 4, std::numeric_limits<float>::infinity()), "  Infinity");
     EXPECT_EQ(written_field(5, 2, 123.456f), "*****");
     EXPECT_EQ(written_field(6, 2, 123.456f), "123.46");
+}
+
+TEST(FastIntegerOutput, MatchesStandardConversion) {
+    std::mt19937 random(99);
+    auto check = [](std::int32_t value) {
+        std::array<char, 16> text{};
+        auto length = static_cast<int>(
+            std::to_chars(text.data(), text.data() + text.size(), value).ptr - text.data());
+        for (int width : {1, 5, 10, 11, 12, 20}) {
+            std::string expected = length > width ? std::string(width, '*')
+                                                  : std::string(width - length, ' ') +
+                                                        std::string(text.data(), length);
+            std::string out(width, '?');
+            bool fits = pipenet::write_integer_field(out.data(), width, value);
+            ASSERT_EQ(out, expected) << value << " I" << width;
+            ASSERT_EQ(fits, length <= width);
+        }
+    };
+    for (std::int32_t value :
+         {0, 1, -1, 9, -9, 10, 99999, -99999, 100000, std::numeric_limits<std::int32_t>::max(),
+          std::numeric_limits<std::int32_t>::min()})
+        check(value);
+    for (int i = 0; i < 20000; ++i) {
+        auto value = static_cast<std::int32_t>(random());
+        check(value >> (random() % 32)); // small and large magnitudes alike
+    }
 }
 
 // The reference reading: the field's number written out with its decimal point and exponent,

@@ -335,17 +335,30 @@ int LayoutWriter::advance_to_field() {
 }
 
 namespace {
-bool write_field(RecordIo& io, const LayoutItem& item, std::int32_t value) {
-    std::array<char, 64> field{};
-    bool fits = write_integer_field(field.data(), item.width, value);
-    io.append(field.data(), static_cast<std::size_t>(item.width));
+// A field wider than the buffer is its blanks first, then the value in the buffer's width.
+constexpr int field_buffer_width = 64;
+
+template <class Value, class Convert>
+bool write_field(RecordIo& io, const LayoutItem& item, Value value, Convert convert) {
+    std::array<char, field_buffer_width> field; // every column is written by the conversion
+    int width = item.width;
+    if (width > field_buffer_width) {
+        io.append_blanks(width - field_buffer_width);
+        width = field_buffer_width;
+    }
+    bool fits = convert(field.data(), width, value);
+    io.append(field.data(), static_cast<std::size_t>(width));
     return fits;
 }
+bool write_field(RecordIo& io, const LayoutItem& item, std::int32_t value) {
+    return write_field(io, item, value, [](char* out, int width, std::int32_t v) {
+        return write_integer_field(out, width, v);
+    });
+}
 bool write_field(RecordIo& io, const LayoutItem& item, float value) {
-    std::array<char, 64> field{};
-    bool fits = write_real_field(field.data(), item.width, item.decimals, value);
-    io.append(field.data(), static_cast<std::size_t>(item.width));
-    return fits;
+    return write_field(io, item, value, [&item](char* out, int width, float v) {
+        return write_real_field(out, width, item.decimals, v);
+    });
 }
 } // namespace
 
