@@ -283,15 +283,16 @@ def read_real(text, d):
     if "\t" in text:
         raise InvalidField
     s = text.replace(" ", "")
-    m = re.fullmatch(r"([+-]?)(\d*)(\.?)(\d*)(?:[EeDd]([+-]?\d+)|([+-]\d+))?", s)
+    m = re.fullmatch(r"([+-]?)(\d*)(\.?)(\d*)(?:[EeDd]([+-]?\d*)|([+-]\d*))?", s)
     if not m:
         raise InvalidField
     sign, whole, point, frac, exp1, exp2 = m.groups()
     if not whole and not frac:
-        if point or exp1 is not None or exp2 is not None:
-            raise InvalidField
-        return -0.0 if sign == "-" else 0.0  # empty or sign-only field
-    exponent = int(exp1 if exp1 is not None else (exp2 or "0"))
+        if exp2 is not None and not point:
+            raise InvalidField  # a sign right after the sign: no mantissa at all
+        return -0.0 if sign == "-" else 0.0  # no digits: a blank, sign-only or point-only field
+    # an exponent without digits (a bare letter or sign after the mantissa) scales by 1
+    exponent = int((exp1 or exp2 or "0").rstrip("+-") or "0")
     mantissa = int(whole + frac)
     power = exponent - (len(frac) if point else d)
     if mantissa == 0 or len(str(mantissa)) + power < -60:
