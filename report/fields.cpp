@@ -188,17 +188,9 @@ bool fill_field(char* out, int width, const char* text, int length) {
 } // namespace
 
 bool write_integer_field(char* out, int width, std::int32_t value) {
-    // Digits from the right, then the sign; the magnitude is taken in 64 bits for INT32_MIN.
     std::array<char, 16> text;
-    char* end = text.data() + text.size();
-    char* p = end;
-    auto magnitude = static_cast<std::uint64_t>(value < 0 ? -std::int64_t{value} : value);
-    do {
-        *--p = static_cast<char>('0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude != 0);
-    if (value < 0) *--p = '-';
-    return fill_field(out, width, p, static_cast<int>(end - p));
+    auto result = std::to_chars(text.data(), text.data() + text.size(), value);
+    return fill_field(out, width, text.data(), static_cast<int>(result.ptr - text.data()));
 }
 
 bool write_real_field(char* out, int width, int decimals, float value) {
