@@ -36,6 +36,7 @@ struct LayoutItem {
 };
 
 inline constexpr int max_layout_items = 48;
+inline constexpr int max_field_width = 64; // the widest field a writer formats
 
 class Layout {
 public:
@@ -149,6 +150,7 @@ private:
                     decimals = number(pos);
                 }
                 if (width == 0) fail("zero width");
+                if (width > max_field_width) fail("field wider than a field buffer");
                 for (int r = 0; r < repeat; ++r)
                     push({c == 'I' ? ItemKind::integer : ItemKind::real,
                           static_cast<std::int16_t>(width), static_cast<std::int16_t>(decimals)});
