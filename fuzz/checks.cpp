@@ -21,7 +21,7 @@ bool ends_with(std::string_view text, std::string_view suffix) {
 
 // The lines a run that reaches the end of its driver may end its report with.
 bool is_final_line(std::string_view line, bool lamnet) {
-    static const std::string closing = " " + std::string(130, '*');
+    static const std::string closing = std::string(1, ' ').append(130, '*');
     static constexpr std::array<std::string_view, 5> messages = {
         "  **** too many nodes ****  ",          "  **** too many elements ****  ",
         "  **** too many boundary nodes ****  ", "  **** maximum half-bandwidth exceeded ****  ",
@@ -91,10 +91,16 @@ void check_severe_line(std::string_view line, int status, std::string_view file_
     } else {
         broken("unexpected exit status", line);
     }
-    std::string head = "netio: severe (" + std::to_string(status) + "): " + std::string(message);
-    std::string on_file = head + ", unit 2, file /";
-    std::string on_console = head + ", unit 5, file CONIN$";
-    bool file_line = starts_with(line, on_file) && ends_with(line, "/" + std::string(file_name));
+    // Built by appending: g++ 12 warns wrongly on a literal + std::string at -O3.
+    std::string head("netio: severe (");
+    head.append(std::to_string(status)).append("): ").append(message);
+    std::string on_file(head);
+    on_file.append(", unit 2, file /");
+    std::string on_console(head);
+    on_console.append(", unit 5, file CONIN$");
+    std::string tail("/");
+    tail.append(file_name);
+    bool file_line = starts_with(line, on_file) && ends_with(line, tail);
     bool console_line = console_allowed && line == on_console;
     if (!file_line && !console_line) broken("wrong failure report", line);
 }
