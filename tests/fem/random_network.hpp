@@ -48,6 +48,10 @@ struct GeneratorLimits {
     std::int32_t max_heads = 5;
     std::int64_t head_range = 1000000;     // heads in -range ... range (units of 1.0e-4)
     std::int64_t discharge_range = 100000; // discharges in -range ... range (units of 1.0e-4)
+    bool loops = true;                     // extra pipes beyond the spanning tree
+    // Every node draws between a tenth of discharge_range and discharge_range, instead of a random
+    // subset of the nodes supplying or drawing.
+    bool draw_everywhere = false;
 };
 
 // The decimal text of value * 10^-decimals.
@@ -102,7 +106,8 @@ inline GeneratedNetwork generate_network(std::uint32_t seed, const GeneratorLimi
     }
     const auto room =
         static_cast<std::int64_t>(max_elements) - static_cast<std::int64_t>(g.pipes.size());
-    const std::int64_t extra = g.nodes > 2 ? uniform(0, room < g.nodes ? room : g.nodes) : 0;
+    const std::int64_t extra =
+        limits.loops && g.nodes > 2 ? uniform(0, room < g.nodes ? room : g.nodes) : 0;
     for (std::int64_t k = 0; k < extra; ++k) {
         const auto a = static_cast<std::int32_t>(uniform(1, g.nodes - 1));
         const std::int32_t highest = a + limits.max_span < g.nodes ? a + limits.max_span : g.nodes;
@@ -120,10 +125,12 @@ inline GeneratedNetwork generate_network(std::uint32_t seed, const GeneratorLimi
         g.heads.push_back(
             {order[static_cast<std::size_t>(i)], uniform(-limits.head_range, limits.head_range)});
     std::shuffle(order.begin(), order.end(), rng);
-    const std::int64_t discharge_count = uniform(0, g.nodes);
+    const std::int64_t discharge_count = limits.draw_everywhere ? g.nodes : uniform(0, g.nodes);
     for (std::int64_t i = 0; i < discharge_count; ++i)
         g.discharges.push_back({order[static_cast<std::size_t>(i)],
-                                uniform(-limits.discharge_range, limits.discharge_range)});
+                                limits.draw_everywhere
+                                    ? -uniform(limits.discharge_range / 10, limits.discharge_range)
+                                    : uniform(-limits.discharge_range, limits.discharge_range)});
 
     g.rho_g_over_mu = uniform(100000, 10000000);
     g.relative_roughness = uniform(800000000, 1500000000); // 80 ... 150
