@@ -18,6 +18,27 @@ void singular_exit(RecordIo& io, Network& net, std::int32_t row) {
     net.half_band = 0;
 }
 
+// Subtracts K(k, i) times the divided pivot row k from every row i = k+1 ... last, over the
+// columns i ... last. work(m) holds K(k, k+m-1) as it was before the division.
+//
+//   column m of the band, rows k+1 ... last-m+1, lies at consecutive storage positions:
+//   band(i, m) -= work(i-k+1) * pivot_row(i-k+m),   pivot_row(t) = band(k, t)
+void reduce_rows_below(Band& band, const Array1<float, max_half_band>& work, std::int32_t k,
+                       std::int32_t last) {
+    const std::int32_t width = last - k + 1; // columns of row k that reach rows k+1 ... last
+    std::array<float, max_half_band + 1> pivot_row{};
+    for (std::int32_t t = 2; t <= width; ++t) pivot_row[static_cast<std::size_t>(t)] = band(k, t);
+    for (std::int32_t m = 1; m < width; ++m) {
+        float* column = &band(k + 1, m);
+        const float* factor = &work.entries[1];                           // work(2) ...
+        const float* pivot = &pivot_row[static_cast<std::size_t>(1 + m)]; // pivot_row(1+m) ...
+        const std::int32_t rows = width - m;
+        for (std::int32_t t = 0; t < rows; ++t)
+            column[t] =
+                static_cast<float>(double{column[t]} - double{factor[t]} * double{pivot[t]});
+    }
+}
+
 } // namespace
 
 void solve_banded(RecordIo& io, Network& net, Vec1<float> rhs, float threshold,
@@ -40,13 +61,12 @@ void solve_banded(RecordIo& io, Network& net, Vec1<float> rhs, float threshold,
         for (std::int32_t j = k + 1; j <= last; ++j)
             band(k, j - k + 1) = static_cast<float>(double{band(k, j - k + 1)} / double{pivot});
         rhs(k) = static_cast<float>(double{rhs(k)} / double{pivot});
-        for (std::int32_t i = k + 1; i <= last; ++i) {
-            double c = work(i - k + 1);
-            for (std::int32_t j = i; j <= last; ++j)
-                band(i, j - i + 1) =
-                    static_cast<float>(double{band(i, j - i + 1)} - c * double{band(k, j - k + 1)});
-            rhs(i) = static_cast<float>(double{rhs(i)} - c * double{rhs(k)});
-        }
+        // Reduce the rows below: band(i, j-i+1) -= K(k, i) * band(k, j-k+1) for k < i <= j <= last.
+        // Each entry takes exactly one update from row k, so the entries are visited column by
+        // column, where the band storage is contiguous, with the same result as row by row.
+        reduce_rows_below(band, work, k, last);
+        for (std::int32_t i = k + 1; i <= last; ++i)
+            rhs(i) = static_cast<float>(double{rhs(i)} - double{work(i - k + 1)} * double{rhs(k)});
     }
 
     float pivot = band(n, 1);

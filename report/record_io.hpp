@@ -99,11 +99,11 @@ private:
     bool fill(int& error);
 
     ByteSource* source_ = nullptr;
-    std::array<char, 65536> buffer_{};
+    std::array<char, 8192> buffer_; // not cleared: every byte is read into before use
     std::size_t position_ = 0;
     std::size_t end_ = 0;
     bool exhausted_ = false;
-    std::array<char, record_capacity> record_{};
+    std::array<char, record_capacity> record_;
     int length_ = 0;
 };
 
@@ -156,10 +156,10 @@ private:
     RecordStream console_;
     FdSource input_fd_{-1};
     ByteSource* preset_input_ = nullptr;
-    std::array<char, 4096> input_path_{};
+    std::array<char, 4096> input_path_;
     std::size_t input_path_length_ = 0;
 
-    std::array<char, 16384> out_{};
+    std::array<char, 16384> out_;
     std::size_t out_length_ = 0;
     bool last_byte_was_line_end_ = true;
     std::atomic_flag report_lock_ = ATOMIC_FLAG_INIT;
