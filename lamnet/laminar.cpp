@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "fem/member_discharges.hpp"
+#include "fem/pipe_length.hpp"
 #include "report/layouts.hpp"
 
 namespace pipenet {
@@ -12,18 +13,10 @@ namespace {
 constexpr float pi = 3.1416f; // the value the conductance has always used, not the nearest pi
 constexpr float divisor = 128.0f;
 
-float pipe_length(std::int32_t e, const Network& net) {
-    std::int32_t i = net.connectivity.start_node(e);
-    std::int32_t j = net.connectivity.end_node(e);
-    double dx = double{net.x(j)} - double{net.x(i)};
-    double dy = double{net.y(j)} - double{net.y(i)};
-    return static_cast<float>(std::sqrt(dx * dx + dy * dy));
-}
-
 } // namespace
 
 void laminar_element(RecordIo& io, std::int32_t e, Network& net) {
-    float length = pipe_length(e, net);
+    float length = pipe_length(net, e);
     if (!(length > 0.0f)) {
         write_record(io, layouts::lamnet_zero_length, e);
         net.half_band = 0;
@@ -44,7 +37,7 @@ void laminar_element(RecordIo& io, std::int32_t e, Network& net) {
 }
 
 float laminar_discharge(std::int32_t e, const Network& net, Vec1<const float> heads) {
-    float length = pipe_length(e, net);
+    float length = pipe_length(net, e);
     double d = net.diameter(e);
     float conductance = static_cast<float>((double{net.rho_g_over_mu} * double{pi}) *
                                            ((d * d) * (d * d)) / (double{divisor} * length));

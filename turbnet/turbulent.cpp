@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "fem/member_discharges.hpp"
+#include "fem/pipe_length.hpp"
 #include "report/layouts.hpp"
 
 namespace pipenet {
@@ -19,11 +20,7 @@ constexpr float small_head_difference = 1.0e-7f;
 
 void pipe_coefficients(RecordIo& io, Network& net) {
     for (std::int32_t e = 1; e <= net.element_count; ++e) {
-        std::int32_t i = net.connectivity.start_node(e);
-        std::int32_t j = net.connectivity.end_node(e);
-        double dx = double{net.x(j)} - double{net.x(i)};
-        double dy = double{net.y(j)} - double{net.y(i)};
-        float length = static_cast<float>(std::sqrt(dx * dx + dy * dy));
+        float length = pipe_length(net, e);
         if (!(length > 0.0f)) {
             write_record(io, layouts::turbnet_zero_length, e);
             net.half_band = 0;
