@@ -46,8 +46,8 @@ float laminar_discharge(std::int32_t e, const Network& net, Vec1<const float> he
     return static_cast<float>((double{heads(a)} - double{heads(b)}) * conductance);
 }
 
-void member_discharges(Network& net, Vec1<const float> heads) {
-    member_discharges(net, heads, laminar_discharge);
+void laminar::member_discharges(Network& net, Vec1<const float> heads) {
+    pipenet::member_discharges(net, heads, laminar_discharge);
 }
 
 } // namespace pipenet

@@ -17,7 +17,10 @@ void laminar_element(RecordIo& io, std::int32_t e, Network& net);
 // formed again from the geometry. net: in. heads: in.
 float laminar_discharge(std::int32_t e, const Network& net, Vec1<const float> heads);
 
+namespace laminar {
 // Member discharges and nodal balance by the laminar law. net: in-out. heads: in.
+// (Each program has its own; the namespace keeps both linkable into one test or harness.)
 void member_discharges(Network& net, Vec1<const float> heads);
+} // namespace laminar
 
 } // namespace pipenet

@@ -36,7 +36,7 @@ void analyse(RecordIo& io, Network& net) {
     }
 
     // 5. Discharges from the heads, and the results.
-    member_discharges(net, net.rhs);
+    laminar::member_discharges(net, net.rhs);
     print_results(io, net, net.rhs);
 }
 

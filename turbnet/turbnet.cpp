@@ -126,7 +126,7 @@ void analyse(RecordIo& io, Network& net, Iteration& it) {
     }
 
     // 7. Discharges from the final heads, and the results.
-    member_discharges(net, it.total_heads);
+    turbulent::member_discharges(net, it.total_heads);
     print_results(io, net, it.total_heads);
 }
 

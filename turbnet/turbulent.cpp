@@ -63,8 +63,8 @@ float turbulent_discharge(std::int32_t e, const Network& net, Vec1<const float> 
     return static_cast<float>(std::pow(std::fabs(double{d}), double{flow_exponent}) * (s * k));
 }
 
-void member_discharges(Network& net, Vec1<const float> heads) {
-    member_discharges(net, heads, turbulent_discharge);
+void turbulent::member_discharges(Network& net, Vec1<const float> heads) {
+    pipenet::member_discharges(net, heads, turbulent_discharge);
 }
 
 void band_product(const Network& net, Vec1<const float> x, Vec1<float> y) {

@@ -22,7 +22,9 @@ void turbulent_element(std::int32_t e, Network& net, Vec1<const float> heads);
 float turbulent_discharge(std::int32_t e, const Network& net, Vec1<const float> heads);
 
 // Member discharges and nodal balance by the turbulent law. net: in-out. heads: in.
+namespace turbulent {
 void member_discharges(Network& net, Vec1<const float> heads);
+} // namespace turbulent
 
 // y = band * x for the symmetric band (upper half held): for each row i, first the lower part
 // from the farthest column in to the diagonal, then the upper part outwards, each sum rounded

@@ -41,7 +41,7 @@ struct Analysis {
         apply_prescribed_heads(n, n.rhs);
         solve_banded(out->io, n, n.rhs, lamnet_pivot_threshold, first_floating_row(n));
         ASSERT_GT(n.half_band, 0) << out->text();
-        member_discharges(n, n.rhs);
+        laminar::member_discharges(n, n.rhs);
     }
 
     float head(std::int32_t node) const { return net->rhs(node); }
@@ -198,7 +198,7 @@ TEST_P(LaminarProperties, DoublingTheFluidPropertyDoublesTheDischarges) {
     Network& net = *analysis->net;
     const Network before = net;
     net.rho_g_over_mu *= 2;
-    member_discharges(net, net.rhs);
+    laminar::member_discharges(net, net.rhs);
     for (std::int32_t p = 1; p <= net.element_count; ++p)
         EXPECT_EQ(net.member_discharge(p), 2 * before.member_discharge(p)) << "pipe " << p;
 }
