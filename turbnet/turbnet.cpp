@@ -110,11 +110,13 @@ void analyse(RecordIo& io, Network& net, Iteration& it) {
             write_record(io, layouts::convergence_achieved, it.iteration_count);
             break;
         }
-        ++it.iteration_count;
-        if (it.iteration_count > net.max_iterations) {
+        // The count after this correction would pass the limit. Tested before counting, so that
+        // a limit of 2147483647 cannot overflow the counter.
+        if (it.iteration_count >= net.max_iterations) {
             write_record(io, layouts::iteration_limit_reached);
             break;
         }
+        ++it.iteration_count;
         // The band holds the secant conductances; the tangent ones are 0.54 times as large.
         for (std::int32_t i = 1; i <= net.equation_count; ++i)
             net.rhs(i) = static_cast<float>(double{net.rhs(i)} / double{flow_exponent});
