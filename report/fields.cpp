@@ -1,6 +1,7 @@
 #include "report/fields.hpp"
 
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -24,9 +25,63 @@ constexpr bool is_blank(char c) {
 constexpr std::array<float, 11> exact_float_powers_of_ten{1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
                                                           1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
 
+[[gnu::always_inline]] inline std::uint64_t load8(const char* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+
+constexpr std::uint64_t eight_blanks = 0x2020202020202020u;
+
+// The index of the first character of field[from ...] that is not a blank.
+[[gnu::always_inline]] inline std::size_t skip_blanks(std::string_view field, std::size_t from) {
+    const char* p = field.data();
+    std::size_t size = field.size();
+    if constexpr (std::endian::native == std::endian::little) {
+        // Eight characters at a time; the first one that is not a blank is the lowest nonzero
+        // byte of the block exclusive-or eight blanks.
+        if (size >= 8) {
+            for (; from + 8 <= size; from += 8) {
+                std::uint64_t other = load8(p + from) ^ eight_blanks;
+                if (other != 0) return from + static_cast<std::size_t>(std::countr_zero(other) / 8);
+            }
+            if (from == size) return size;
+            // The last block overlaps the one before: its characters before `from` are dropped.
+            std::size_t base = size - 8;
+            std::uint64_t other = (load8(p + base) ^ eight_blanks) >> ((from - base) * 8);
+            if (other == 0) return size;
+            return from + static_cast<std::size_t>(std::countr_zero(other) / 8);
+        }
+    }
+    while (from < size && is_blank(p[from])) ++from;
+    return from;
+}
+
+// Decimal digits of `digits` starting at field[from]: the value accumulated into `value`, the
+// index after the last digit returned. At most 18 digits are taken (the value stays exact);
+// `complete` is cleared when more follow.
+[[gnu::always_inline]] inline std::size_t take_digits(std::string_view field, std::size_t from,
+                                                      std::uint64_t& value, int& count,
+                                                      bool& complete) {
+    const char* p = field.data();
+    std::size_t size = field.size();
+    while (from < size && is_digit(p[from])) {
+        if (count == 18) {
+            complete = false;
+            return from;
+        }
+        value = value * 10 + static_cast<std::uint64_t>(p[from] - '0');
+        ++count;
+        ++from;
+    }
+    return from;
+}
+
 } // namespace
 
-bool read_integer_field(std::string_view field, std::int32_t& value) {
+namespace {
+
+bool read_integer_field_general(std::string_view field, std::int32_t& value) {
     std::int64_t magnitude = 0;
     bool negative = false;
     bool sign_allowed = true;
@@ -48,7 +103,33 @@ bool read_integer_field(std::string_view field, std::int32_t& value) {
     return true;
 }
 
-bool read_real_field(std::string_view field, int decimals, float& value) {
+} // namespace
+
+bool read_integer_field(std::string_view field, std::int32_t& value) {
+    // The common shape, blanks, an optional sign, digits, blanks, read in one pass; anything
+    // else (a blank between digits, a stray character) goes to the general reader.
+    std::size_t size = field.size();
+    std::size_t at = skip_blanks(field, 0);
+    bool negative = false;
+    if (at < size && (field[at] == '-' || field[at] == '+')) negative = field[at++] == '-';
+    std::uint64_t magnitude = 0;
+    int count = 0;
+    bool complete = true;
+    at = take_digits(field, at, magnitude, count, complete);
+    if (!complete || count > 10 || skip_blanks(field, at) != size)
+        return read_integer_field_general(field, value);
+    std::int64_t signed_value =
+        negative ? -static_cast<std::int64_t>(magnitude) : static_cast<std::int64_t>(magnitude);
+    if (signed_value > std::numeric_limits<std::int32_t>::max() ||
+        signed_value < std::numeric_limits<std::int32_t>::min())
+        return false;
+    value = static_cast<std::int32_t>(signed_value);
+    return true;
+}
+
+namespace {
+
+bool read_real_field_general(std::string_view field, int decimals, float& value) {
     // Collect the mantissa digits (leading zeros dropped), the position of the point and the
     // exponent, then hand the decimal text "digits e exponent" to the float conversion.
     std::array<char, 64> digits; // only the first digit_count entries are ever read
@@ -171,52 +252,194 @@ bool read_real_field(std::string_view field, int decimals, float& value) {
     return true;
 }
 
+} // namespace
+
+bool read_real_field(std::string_view field, int decimals, float& value) {
+    // The common shape, blanks, an optional sign, digits with at most one point, blanks, with at
+    // most seven significant digits and a power of ten the float conversion takes exactly: one
+    // pass, and the same float the general reader makes from the digits.
+    std::size_t size = field.size();
+    std::size_t at = skip_blanks(field, 0);
+    bool negative = false;
+    if (at < size && (field[at] == '-' || field[at] == '+')) negative = field[at++] == '-';
+    std::uint64_t mantissa = 0;
+    int count = 0;
+    bool complete = true;
+    at = take_digits(field, at, mantissa, count, complete);
+    int scale = -decimals;
+    if (at < size && field[at] == '.') {
+        int whole = count;
+        at = take_digits(field, at + 1, mantissa, count, complete);
+        scale = whole - count;
+    }
+    if (!complete || skip_blanks(field, at) != size)
+        return read_real_field_general(field, decimals, value);
+    if (mantissa == 0) {
+        value = negative ? -0.0f : 0.0f;
+        return true;
+    }
+    while (mantissa % 10 == 0) {
+        mantissa /= 10; // 250.00 is 25e1
+        ++scale;
+    }
+    if (mantissa >= 10'000'000 || scale < -10 || scale > 10)
+        return read_real_field_general(field, decimals, value);
+    float power = exact_float_powers_of_ten[static_cast<std::size_t>(scale < 0 ? -scale : scale)];
+    float magnitude =
+        scale < 0 ? static_cast<float>(mantissa) / power : static_cast<float>(mantissa) * power;
+    value = negative ? -magnitude : magnitude;
+    return true;
+}
+
 namespace {
 
 constexpr std::array<double, 8> exact_double_powers_of_ten{1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7};
 
-bool fill_field(char* out, int width, const char* text, int length) {
+// Sixty-four of one character, the source of every run of blanks or asterisks a field holds.
+template <char C>
+constexpr std::array<char, 64> run_of() {
+    std::array<char, 64> text{};
+    for (char& c : text) c = C;
+    return text;
+}
+constexpr std::array<char, 64> blanks = run_of<' '>();
+constexpr std::array<char, 64> asterisks = run_of<'*'>();
+
+// Copies n bytes with a few fixed-size moves (overlapping where n is not a multiple)
+// instead of a library call: fields and their pieces are a few bytes long.
+[[gnu::always_inline]] inline void copy_short(char* out, const char* text, int n) {
+    if (n >= 16) {
+        int i = 0;
+        for (; i + 16 < n; i += 16) std::memcpy(out + i, text + i, 16);
+        std::memcpy(out + n - 16, text + n - 16, 16);
+    } else if (n >= 8) {
+        std::memcpy(out, text, 8);
+        std::memcpy(out + n - 8, text + n - 8, 8);
+    } else if (n >= 4) {
+        std::memcpy(out, text, 4);
+        std::memcpy(out + n - 4, text + n - 4, 4);
+    } else if (n >= 2) {
+        std::memcpy(out, text, 2);
+        std::memcpy(out + n - 2, text + n - 2, 2);
+    } else if (n == 1) {
+        out[0] = text[0];
+    }
+}
+
+// n copies of the character of `run` (blanks or asterisks).
+[[gnu::always_inline]] inline void fill_run(char* out, int n, const std::array<char, 64>& run) {
+    for (; n > 64; n -= 64, out += 64) std::memcpy(out, run.data(), 64);
+    copy_short(out, run.data(), n);
+}
+
+[[gnu::always_inline]] inline bool fill_field(char* out, int width, const char* text, int length) {
     if (length > width) {
-        std::memset(out, '*', static_cast<std::size_t>(width));
+        fill_run(out, width, asterisks);
         return false;
     }
-    std::memset(out, ' ', static_cast<std::size_t>(width - length));
-    std::memcpy(out + (width - length), text, static_cast<std::size_t>(length));
+    fill_run(out, width - length, blanks);
+    copy_short(out + (width - length), text, length);
+    return true;
+}
+
+// "00" ... "99".
+constexpr std::array<char, 200> digit_pairs = [] {
+    std::array<char, 200> pairs{};
+    for (int i = 0; i < 100; ++i) {
+        pairs[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
+        pairs[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
+    }
+    return pairs;
+}();
+
+// Writes the last `count` decimal digits of `value` (leading zeros included) ending just before
+// `end`; returns where they begin and leaves in `value` the digits before them.
+[[gnu::always_inline]] inline char* put_low_digits(char* end, std::uint64_t& value, int count) {
+    char* p = end;
+    for (; count >= 2; count -= 2) {
+        p -= 2;
+        std::memcpy(p, digit_pairs.data() + static_cast<std::size_t>(value % 100) * 2, 2);
+        value /= 100;
+    }
+    if (count == 1) {
+        *--p = static_cast<char>('0' + value % 10);
+        value /= 10;
+    }
+    return p;
+}
+
+// Writes every decimal digit of `value` (one at least) ending just before `end`; returns where
+// they begin.
+[[gnu::always_inline]] inline char* put_digits(char* end, std::uint64_t value) {
+    char* p = end;
+    while (value >= 100) {
+        p -= 2;
+        std::memcpy(p, digit_pairs.data() + static_cast<std::size_t>(value % 100) * 2, 2);
+        value /= 100;
+    }
+    if (value >= 10) {
+        p -= 2;
+        std::memcpy(p, digit_pairs.data() + static_cast<std::size_t>(value) * 2, 2);
+    } else {
+        *--p = static_cast<char>('0' + value);
+    }
+    return p;
+}
+
+// A field of up to 64 columns is built right-justified at the end of a blank buffer and then
+// copied whole: no separate runs of blanks and text.
+constexpr int short_field = 64;
+
+[[gnu::always_inline]] inline bool copy_short_field(char* out, int width, const char* end,
+                                                    const char* begin) {
+    if (end - begin > width) {
+        copy_short(out, asterisks.data(), width);
+        return false;
+    }
+    copy_short(out, end - width, width);
     return true;
 }
 
 } // namespace
 
 bool write_integer_field(char* out, int width, std::int32_t value) {
+    std::uint32_t magnitude =
+        value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+    if (width <= short_field) {
+        std::array<char, short_field> field = blanks;
+        char* end = field.data() + field.size();
+        char* p = put_digits(end, magnitude);
+        if (value < 0) *--p = '-';
+        return copy_short_field(out, width, end, p);
+    }
     std::array<char, 16> text;
-    auto result = std::to_chars(text.data(), text.data() + text.size(), value);
-    return fill_field(out, width, text.data(), static_cast<int>(result.ptr - text.data()));
+    char* end = text.data() + text.size();
+    char* p = put_digits(end, magnitude);
+    if (value < 0) *--p = '-';
+    return fill_field(out, width, p, static_cast<int>(end - p));
 }
 
 bool write_real_field(char* out, int width, int decimals, float value) {
-    if (decimals >= 1 && decimals <= 7) {
+    if (decimals >= 1 && decimals <= 7 && width <= short_field) {
         // A float has 24 significant bits and 10^7 = 2^7 * 5^7 with 5^7 < 2^17, so the product
-        // value * 10^d is exact in double; rounding it to an integer (ties to even, the default
-        // rounding mode) is then exactly the value rounded to d decimals.
+        // value * 10^d is exact in double; rounding it to an integer (ties to even) is then
+        // exactly the value rounded to d decimals.
         double scaled = static_cast<double>(value) * exact_double_powers_of_ten[decimals];
         double magnitude = std::fabs(scaled);
         if (magnitude < 1e18) {
-            auto units = static_cast<std::uint64_t>(std::nearbyint(magnitude));
+            // Below 2^52, adding and taking away 2^52 rounds to an integer, ties to even, in
+            // the default rounding mode; above, the library rounding.
+            double rounded =
+                magnitude < 0x1p52 ? (magnitude + 0x1p52) - 0x1p52 : std::nearbyint(magnitude);
+            auto units = static_cast<std::uint64_t>(rounded);
             // Digits from the right: d decimals, the point, then at least one integer digit.
-            std::array<char, 32> text;
-            char* end = text.data() + text.size();
-            char* p = end;
-            for (int i = 0; i < decimals; ++i) {
-                *--p = static_cast<char>('0' + units % 10);
-                units /= 10;
-            }
+            std::array<char, short_field> field = blanks;
+            char* end = field.data() + field.size();
+            char* p = put_low_digits(end, units, decimals);
             *--p = '.';
-            do {
-                *--p = static_cast<char>('0' + units % 10);
-                units /= 10;
-            } while (units != 0);
+            p = put_digits(p, units);
             if (std::signbit(value)) *--p = '-';
-            return fill_field(out, width, p, static_cast<int>(end - p));
+            return copy_short_field(out, width, end, p);
         }
     }
     std::array<char, 80> text;

@@ -33,14 +33,25 @@ struct LayoutItem {
     std::int16_t partner = 0;  // group_open: index of its close; group_close: of its open
     std::uint16_t text_begin = 0;
     std::uint16_t text_length = 0;
+    // Where a writer may enter the layout (its start, or just after a field or a group item)
+    // and static items follow: the text those items write, rendered once, and the index of the
+    // first item after them. run_end == 0: no run starts here.
+    std::uint16_t run_begin = 0;
+    std::uint16_t run_length = 0;
+    std::int16_t run_end = 0;
 };
 
 inline constexpr int max_layout_items = 48;
-inline constexpr int max_field_width = 64; // the widest field a writer formats
+inline constexpr int max_field_width = 64;    // the widest field a writer formats
+inline constexpr int max_rendered_text = 384; // the static text of a layout, rendered
+inline constexpr int rendered_padding = 8;    // readable bytes after the last rendered one
 
 class Layout {
 public:
-    consteval explicit Layout(std::string_view text) : text_(text) { parse(); }
+    consteval explicit Layout(std::string_view text) : text_(text) {
+        parse();
+        render_runs();
+    }
 
     std::string_view text() const { return text_; }
     int size() const { return count_; }
@@ -48,11 +59,20 @@ public:
     std::string_view literal(const LayoutItem& item) const {
         return text_.substr(item.text_begin, item.text_length);
     }
+    // The rendered text of the run starting at `item`; at least rendered_padding more bytes
+    // after its end may be read.
+    const char* run_text(const LayoutItem& item) const { return rendered_.data() + item.run_begin; }
+
+    static constexpr bool is_field(ItemKind kind) {
+        return kind == ItemKind::integer || kind == ItemKind::real;
+    }
 
 private:
     std::string_view text_;
     std::array<LayoutItem, max_layout_items> items_{};
     int count_ = 0;
+    std::array<char, max_rendered_text + rendered_padding> rendered_{};
+    int rendered_count_ = 0;
 
     // Not constexpr: reaching it while a layout is parsed at compile time is a compile error
     // that names the reason.
@@ -68,6 +88,65 @@ private:
         int n = 0;
         while (pos < text_.size() && digit(text_[pos])) n = n * 10 + (text_[pos++] - '0');
         return n;
+    }
+
+    // A group whose items write only text (no field): its output never depends on values.
+    constexpr bool static_group(int open) const {
+        for (int i = open + 1; i < items_[static_cast<std::size_t>(open)].partner; ++i)
+            if (is_field(items_[static_cast<std::size_t>(i)].kind)) return false;
+        return true;
+    }
+
+    constexpr void render(char c) {
+        if (rendered_count_ == max_rendered_text) fail("rendered text too long");
+        rendered_[static_cast<std::size_t>(rendered_count_++)] = c;
+    }
+
+    // Renders the static items from `start` up to the next field, group of fields, group close
+    // or the end; returns the index after them.
+    constexpr int render_from(int start) {
+        int i = start;
+        while (i < count_) {
+            const LayoutItem& item = items_[static_cast<std::size_t>(i)];
+            if (item.kind == ItemKind::literal) {
+                for (int c = 0; c < item.text_length; ++c) render(text_[item.text_begin + c]);
+            } else if (item.kind == ItemKind::new_line) {
+                render('\n');
+            } else if (item.kind == ItemKind::blanks) {
+                for (int c = 0; c < item.width; ++c) render(' ');
+            } else if (item.kind == ItemKind::group_open && static_group(i)) {
+                int first = rendered_count_;
+                int close = item.partner;
+                render_from(i + 1); // stops at the group's close
+                int once = rendered_count_ - first;
+                for (int r = 1; r < item.width; ++r)
+                    for (int c = 0; c < once; ++c)
+                        render(rendered_[static_cast<std::size_t>(first + c)]);
+                i = close;
+            } else {
+                break;
+            }
+            ++i;
+        }
+        return i;
+    }
+
+    constexpr void render_runs() {
+        for (int s = 0; s < count_; ++s) {
+            if (s > 0) {
+                ItemKind before = items_[static_cast<std::size_t>(s - 1)].kind;
+                if (!is_field(before) && before != ItemKind::group_open &&
+                    before != ItemKind::group_close)
+                    continue;
+            }
+            int begin = rendered_count_;
+            int end = render_from(s);
+            if (end == s) continue;
+            LayoutItem& item = items_[static_cast<std::size_t>(s)];
+            item.run_begin = static_cast<std::uint16_t>(begin);
+            item.run_length = static_cast<std::uint16_t>(rendered_count_ - begin);
+            item.run_end = static_cast<std::int16_t>(end);
+        }
     }
 
     constexpr void parse() {

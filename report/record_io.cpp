@@ -6,6 +6,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -161,15 +162,16 @@ void RecordIo::write_report_bytes(const char* data, std::size_t size) {
     }
 }
 
+void RecordIo::send_buffer() {
+    std::size_t length = out_length_;
+    out_length_ = 0;
+    write_report_bytes(out_.data(), length);
+}
+
 void RecordIo::append(const char* data, std::size_t size) {
     // Every piece is one literal or one field, far shorter than the buffer.
     if (size == 0) return;
-    if (out_length_ + size > out_.size()) {
-        std::size_t length = out_length_;
-        out_length_ = 0;
-        write_report_bytes(out_.data(), length);
-    }
-    std::memcpy(out_.data() + out_length_, data, size);
+    std::memcpy(room(size), data, size);
     out_length_ += size;
     last_byte_was_line_end_ = data[size - 1] == '\n';
 }
@@ -197,14 +199,13 @@ void RecordIo::flush_report() {
 }
 
 void RecordIo::lock_report() {
-    while (report_lock_.test_and_set(std::memory_order_acquire)) {
-        report_lock_.wait(true, std::memory_order_relaxed);
-    }
+    // Only the console-event thread ever holds the lock against a writer, and it ends the
+    // process: a plain spin that yields is enough, and unlocking needs no wake-up.
+    while (report_lock_.test_and_set(std::memory_order_acquire)) ::sched_yield();
 }
 
 void RecordIo::unlock_report() {
     report_lock_.clear(std::memory_order_release);
-    report_lock_.notify_one();
 }
 
 void RecordIo::write_error_line(std::string_view text) {
@@ -301,8 +302,28 @@ LayoutWriter::~LayoutWriter() {
 }
 
 int LayoutWriter::advance_to_field() {
-    while (position_ < layout_.size()) {
+    const int size = layout_.size();
+    while (position_ < size) {
         const LayoutItem& item = layout_[position_];
+        if (item.run_end != 0) {
+            // The static items up to the next field, written in one piece.
+            std::size_t length = item.run_length;
+            if (length > 0) {
+                const char* text = layout_.run_text(item);
+                char* out = io_.room(length);
+                if (length <= 32) {
+                    // Whole 8-byte blocks: the rendered text and the buffer both have room
+                    // for the bytes past the end.
+                    for (std::size_t i = 0; i < length; i += 8) std::memcpy(out + i, text + i, 8);
+                } else {
+                    std::memcpy(out, text, length);
+                }
+                io_.out_length_ += length;
+                io_.last_byte_was_line_end_ = text[length - 1] == '\n';
+            }
+            position_ = item.run_end;
+            continue;
+        }
         switch (item.kind) {
         case ItemKind::literal: {
             std::string_view text = layout_.literal(item);
@@ -334,35 +355,9 @@ int LayoutWriter::advance_to_field() {
     return -1;
 }
 
-namespace {
-// A field wider than the buffer is its blanks first, then the value in the buffer's width.
-constexpr int field_buffer_width = 64;
-
-template <class Value, class Convert>
-bool write_field(RecordIo& io, const LayoutItem& item, Value value, Convert convert) {
-    std::array<char, field_buffer_width> field; // every column is written by the conversion
-    int width = item.width;
-    if (width > field_buffer_width) {
-        io.append_blanks(width - field_buffer_width);
-        width = field_buffer_width;
-    }
-    bool fits = convert(field.data(), width, value);
-    io.append(field.data(), static_cast<std::size_t>(width));
-    return fits;
-}
-bool write_field(RecordIo& io, const LayoutItem& item, std::int32_t value) {
-    return write_field(io, item, value, [](char* out, int width, std::int32_t v) {
-        return write_integer_field(out, width, v);
-    });
-}
-bool write_field(RecordIo& io, const LayoutItem& item, float value) {
-    return write_field(io, item, value, [&item](char* out, int width, float v) {
-        return write_real_field(out, width, item.decimals, v);
-    });
-}
-} // namespace
-
-void LayoutWriter::put(std::int32_t value) {
+int LayoutWriter::next_field() {
+    // Most values go straight into the field the last one left the writer at.
+    if (position_ < layout_.size() && Layout::is_field(layout_[position_].kind)) return position_;
     int field = advance_to_field();
     if (field < 0) {
         // Values remain at the end of the layout: a new line, and the layout from its start.
@@ -371,26 +366,35 @@ void LayoutWriter::put(std::int32_t value) {
         depth_ = 0;
         field = advance_to_field();
     }
+    return field;
+}
+
+void LayoutWriter::put(std::int32_t value) {
+    int field = next_field();
     if (field < 0) return;
-    if (!write_field(io_, layout_[field], value)) overflow_ = true;
+    // The layout holds no field wider than max_field_width: it fits the buffer as it is.
+    int width = layout_[field].width;
+    if (!write_integer_field(io_.room(static_cast<std::size_t>(width)), width, value))
+        overflow_ = true;
+    io_.out_length_ += static_cast<std::size_t>(width);
+    io_.last_byte_was_line_end_ = false;
     ++position_;
 }
 
 void LayoutWriter::put(float value) {
-    int field = advance_to_field();
-    if (field < 0) {
-        io_.end_line();
-        position_ = 0;
-        depth_ = 0;
-        field = advance_to_field();
-    }
+    int field = next_field();
     if (field < 0) return;
-    if (!write_field(io_, layout_[field], value)) overflow_ = true;
+    const LayoutItem& item = layout_[field];
+    int width = item.width;
+    if (!write_real_field(io_.room(static_cast<std::size_t>(width)), width, item.decimals, value))
+        overflow_ = true;
+    io_.out_length_ += static_cast<std::size_t>(width);
+    io_.last_byte_was_line_end_ = false;
     ++position_;
 }
 
 void LayoutWriter::finish() {
-    advance_to_field();
+    if (position_ < layout_.size()) advance_to_field();
     io_.end_line();
     finished_ = true;
     io_.unlock_report();

@@ -128,7 +128,11 @@ public:
     // Report output, used by LayoutWriter.
     void append(const char* data, std::size_t size);
     void append_blanks(int count);
-    void end_line() { append("\n", 1); }
+    void end_line() {
+        room(1)[0] = '\n';
+        ++out_length_;
+        last_byte_was_line_end_ = true;
+    }
     void output_conversion_error();
     // Writes the buffered report. Called at the end of the run and before anything goes to
     // standard error.
@@ -144,6 +148,20 @@ public:
     [[noreturn]] void console_event(int signal_number);
 
 private:
+    friend class LayoutWriter;
+
+    // The report buffer holds out_capacity bytes; a piece that does not fit sends the buffer
+    // first. The slack after it takes the few bytes a block copy may store past a piece.
+    static constexpr std::size_t out_capacity = 16384;
+    static constexpr std::size_t out_slack = 64;
+
+    // Where the next `size` bytes go (size <= out_capacity).
+    char* room(std::size_t size) {
+        if (out_length_ + size > out_capacity) send_buffer();
+        return out_.data() + out_length_;
+    }
+    void send_buffer();
+
     void report_failure(const char* severity, Failure number, int unit, int os_error);
     [[noreturn]] void severe(Failure number, int unit, int os_error = 0);
     void write_error_line(std::string_view text);
@@ -159,7 +177,7 @@ private:
     std::array<char, 4096> input_path_;
     std::size_t input_path_length_ = 0;
 
-    std::array<char, 16384> out_;
+    std::array<char, out_capacity + out_slack> out_;
     std::size_t out_length_ = 0;
     bool last_byte_was_line_end_ = true;
     std::atomic_flag report_lock_ = ATOMIC_FLAG_INIT;
@@ -182,6 +200,8 @@ public:
 private:
     // Writes the items up to the next field. Returns its index, or -1 at the end of the layout.
     int advance_to_field();
+    // As advance_to_field, beginning a new line and the layout again at the end of the layout.
+    int next_field();
 
     RecordIo& io_;
     const Layout& layout_;
