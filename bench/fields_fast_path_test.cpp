@@ -173,8 +173,11 @@ TEST(FastRealInput, MatchesStandardConversionOnRandomFields) {
                       padded.substr(padded.size() - decimals);
         }
         if (exponent != 0) {
-            field += "E" + std::to_string(exponent);
-            number += "e" + std::to_string(exponent);
+            std::string exponent_text = std::to_string(exponent);
+            field += 'E';
+            field += exponent_text;
+            number += 'e';
+            number += exponent_text;
         }
         float value = -1.0f;
         ASSERT_TRUE(read_real_field(field, decimals, value)) << field;
