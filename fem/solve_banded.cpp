@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #if defined(__x86_64__)
@@ -59,6 +60,27 @@ void singular_exit(RecordIo& io, Network& net, std::int32_t row) {
 }
 #endif
 
+// True when x is a negative zero or a NaN: the two values for which subtracting a zero product
+// is not the identity (-0 - (-0) is +0; a signalling NaN would come back quiet).
+inline bool zero_skip_unsafe(float x) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &x, sizeof bits);
+    return bits == 0x80000000u || (bits & 0x7fffffffu) > 0x7f800000u;
+}
+
+// Whether the rows 1 ... n of the band (within the band) and rhs(1 ... n) hold no negative zero
+// and no NaN. Written as a reduction without branches so that it vectorizes.
+inline bool free_of_unsafe_zeros(const Band& band, const float* x0, std::int32_t n,
+                                 std::int32_t b) {
+    std::uint32_t unsafe = 0;
+    for (std::int32_t m = 1; m <= b && m <= n; ++m) {
+        const float* column = band.storage.data() + (m - 1) * band_rows;
+        for (std::int32_t i = 0; i < n - m + 1; ++i) unsafe |= zero_skip_unsafe(column[i]);
+    }
+    for (std::int32_t i = 0; i < n; ++i) unsafe |= zero_skip_unsafe(x0[i]);
+    return unsafe == 0;
+}
+
 // The elimination and back substitution. Returns 0, or the singular row.
 //
 // Row k's band reaches row last = min(k + b - 1, n), that is `width` = last - k + 1 columns.
@@ -69,6 +91,15 @@ void singular_exit(RecordIo& io, Network& net, std::int32_t row) {
 // Each entry below row k takes exactly one update from row k, so the entries are visited
 // column by column, where the band storage is contiguous, with the same result as row by row:
 //   band(k+1+t, m) -= factor[t+1] * divided[k][m+t],   t = 0 ... width-m-1
+//
+// Skipping zeros. A network's band is mostly zeros that stay zero, and an update whose product
+// is a zero (a zero factor or a zero divided entry, the other one finite) leaves its entry c
+// unchanged, c - (+-0) == c, unless c is a negative zero (or a signalling NaN). So as long as the
+// band rows still to be reduced and the right-hand side hold no negative zero and no NaN, a
+// step with a finite pivot row updates only the pairs of its nonzero entries: the same bits as
+// the full update. Every result computed on that path is checked, and the first negative zero
+// (reached through underflow) or a pivot row that is not finite switches the rest of the solve
+// to the full updates.
 template <bool avx2>
 inline std::int32_t solve_banded_steps(Network& net, Vec1<float> rhs, float threshold,
                                        std::int32_t floating_row) {
@@ -77,8 +108,13 @@ inline std::int32_t solve_banded_steps(Network& net, Vec1<float> rhs, float thre
     Band& band = net.band;
     float* factor = net.solver_work.entries.data();
     std::array<std::array<float, max_half_band + 1>, band_rows + 1> divided;
+    // nonzero[k][0 ... count[k]-1]: the s >= 1 with K(k, k+s) != 0 before the division, in
+    // increasing order; count[k] is -1 where row k was reduced with the full updates.
+    std::array<std::array<std::int32_t, max_half_band>, band_rows + 1> nonzero;
+    std::array<std::int32_t, band_rows + 1> count;
     float* x0 = &rhs(1); // x0[i - 1] is rhs(i)
     auto x = [x0](std::int32_t i) -> float& { return x0[i - 1]; };
+    bool skip_zeros = free_of_unsafe_zeros(band, x0, n, b);
 
     for (std::int32_t k = 1; k <= n - 1; ++k) {
         float pivot = band(k, 1);
@@ -86,16 +122,45 @@ inline std::int32_t solve_banded_steps(Network& net, Vec1<float> rhs, float thre
         const std::int32_t width = (k + b - 1 < n ? k + b - 1 : n) - k + 1;
         float* row = &band(k, 1);
         float* pivot_row = divided[static_cast<std::size_t>(k)].data();
-        for (std::int32_t s = 1; s < b; ++s) {
+        std::int32_t* listed = nonzero[static_cast<std::size_t>(k)].data();
+        std::int32_t found = 0;
+        bool finite = true;
+        for (std::int32_t s = 1; s < width; ++s) {
             float entry = row[s * band_rows];
             factor[s] = entry;
-            if (s < width) {
-                float scaled = static_cast<float>(double{entry} / double{pivot});
-                row[s * band_rows] = scaled;
-                pivot_row[s] = scaled;
+            float scaled = static_cast<float>(double{entry} / double{pivot});
+            row[s * band_rows] = scaled;
+            pivot_row[s] = scaled;
+            if (entry != 0.0f) { // also a NaN
+                listed[found++] = s;
+                finite = finite && std::isfinite(entry) && std::isfinite(scaled);
             }
         }
         x(k) = static_cast<float>(double{x(k)} / double{pivot});
+        const double xk = x(k);
+        if (skip_zeros && finite && std::isfinite(x(k))) {
+            count[static_cast<std::size_t>(k)] = found;
+            bool unsafe = false;
+            for (std::int32_t a = 0; a < found; ++a) {
+                const std::int32_t i = listed[a]; // row k + i
+                const double fi = factor[i];
+                float* diagonal = &band(k + i, 1);
+                for (std::int32_t c = a; c < found; ++c) {
+                    const std::int32_t j = listed[c];
+                    // band(k + i, j - i + 1) is K(k + i, k + j)
+                    float& entry = diagonal[(j - i) * band_rows];
+                    entry = static_cast<float>(double{entry} - fi * double{pivot_row[j]});
+                    unsafe = unsafe || zero_skip_unsafe(entry);
+                }
+                float& below = x(k + i);
+                below = static_cast<float>(double{below} - fi * xk);
+                unsafe = unsafe || zero_skip_unsafe(below);
+            }
+            skip_zeros = !unsafe;
+            continue;
+        }
+        skip_zeros = false;
+        count[static_cast<std::size_t>(k)] = -1;
         for (std::int32_t m = 1; m < width; ++m) {
             float* column = &band(k + 1, m);
             const float* f = factor + 1;
@@ -109,7 +174,6 @@ inline std::int32_t solve_banded_steps(Network& net, Vec1<float> rhs, float thre
 #endif
             solve_banded_column(column, f, p, rows);
         }
-        const double xk = x(k);
         float* below = &x(k + 1);
         for (std::int32_t t = 0; t < width - 1; ++t)
             below[t] = static_cast<float>(double{below[t]} - double{factor[t + 1]} * xk);
@@ -119,19 +183,40 @@ inline std::int32_t solve_banded_steps(Network& net, Vec1<float> rhs, float thre
     if (pivot_vanishes(pivot, threshold) || n == floating_row) return n;
     x(n) = static_cast<float>(double{x(n)} / double{pivot});
 
-    // Back substitution: the products first (independent of each other), then the differences
-    // in order, each rounded where it is stored.
+    // Back substitution: x(k) -= divided[k][s] * x(k+s), s increasing, each difference rounded.
+    // Where the row's nonzero entries are listed and the solution below is finite, only their
+    // terms are taken: a skipped term subtracts a zero, which leaves a nonzero value as it is and
+    // can change only the sign of a zero one, and a later nonzero term gives the same result
+    // from either zero. So the shortened sum differs from the full one at most in the sign of a
+    // zero result, and a zero result is worked out again in full.
+    bool tail_finite = std::isfinite(x(n));
     for (std::int32_t k = n - 1; k >= 1; --k) {
         const std::int32_t terms = (k + b - 1 < n ? k + b - 1 : n) - k;
-        const float* pivot_row = divided[static_cast<std::size_t>(k)].data() + 1;
-        const float* known = &x(k + 1);
-        std::array<double, max_half_band> products;
-        for (std::int32_t s = 0; s < terms; ++s)
-            products[static_cast<std::size_t>(s)] = double{pivot_row[s]} * double{known[s]};
+        const float* pivot_row = divided[static_cast<std::size_t>(k)].data();
+        const float* known = &x(k); // known[s] is x(k+s)
         float value = x(k);
-        for (std::int32_t s = 0; s < terms; ++s)
-            value = static_cast<float>(double{value} - products[static_cast<std::size_t>(s)]);
+        const std::int32_t found = count[static_cast<std::size_t>(k)];
+        bool full = !tail_finite || found < 0;
+        if (!full) {
+            const std::int32_t* listed = nonzero[static_cast<std::size_t>(k)].data();
+            for (std::int32_t a = 0; a < found; ++a) {
+                const std::int32_t s = listed[a];
+                value = static_cast<float>(double{value} - double{pivot_row[s]} * double{known[s]});
+            }
+            full = value == 0.0f;
+        }
+        if (full) {
+            // The products first (independent of each other), then the differences in order.
+            std::array<double, max_half_band> products;
+            for (std::int32_t s = 0; s < terms; ++s)
+                products[static_cast<std::size_t>(s)] =
+                    double{pivot_row[s + 1]} * double{known[s + 1]};
+            value = x(k);
+            for (std::int32_t s = 0; s < terms; ++s)
+                value = static_cast<float>(double{value} - products[static_cast<std::size_t>(s)]);
+        }
         x(k) = value;
+        tail_finite = tail_finite && std::isfinite(value);
     }
     return 0;
 }
