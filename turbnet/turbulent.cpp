@@ -67,18 +67,55 @@ void turbulent::member_discharges(Network& net, Vec1<const float> heads) {
     pipenet::member_discharges(net, heads, turbulent_discharge);
 }
 
+namespace {
+
+// The row sum of band_product in full: every term, in column order.
+float band_row_product(const Network& net, Vec1<const float> x, std::int32_t i) {
+    const std::int32_t n = net.equation_count;
+    const std::int32_t b = net.half_band;
+    float sum = 0.0f;
+    std::int32_t lo = i - b + 1 < 1 ? 1 : i - b + 1;
+    std::int32_t hi = n - i + 1 < b ? n - i + 1 : b;
+    // K(i, k) for k <= i is held in row k: band(k, i - k + 1).
+    for (std::int32_t k = lo; k <= i; ++k)
+        sum = static_cast<float>(double{sum} + double{net.band(k, i - k + 1)} * double{x(k)});
+    for (std::int32_t c = 2; c <= hi; ++c)
+        sum = static_cast<float>(double{sum} + double{net.band(i, c)} * double{x(i + c - 1)});
+    return sum;
+}
+
+} // namespace
+
 void band_product(const Network& net, Vec1<const float> x, Vec1<float> y) {
     const std::int32_t n = net.equation_count;
     const std::int32_t b = net.half_band;
-    for (std::int32_t i = 1; i <= n; ++i) {
-        y(i) = 0.0f;
-        std::int32_t lo = i - b + 1 < 1 ? 1 : i - b + 1;
-        std::int32_t hi = n - i + 1 < b ? n - i + 1 : b;
-        // K(i, k) for k <= i is held in row k: band(k, i - k + 1).
-        for (std::int32_t k = lo; k <= i; ++k)
-            y(i) = static_cast<float>(double{y(i)} + double{net.band(k, i - k + 1)} * double{x(k)});
-        for (std::int32_t c = 2; c <= hi; ++c)
-            y(i) = static_cast<float>(double{y(i)} + double{net.band(i, c)} * double{x(i + c - 1)});
+    bool finite = true;
+    for (std::int32_t i = 1; i <= n; ++i) finite = finite && std::isfinite(x(i));
+    if (!finite) {
+        for (std::int32_t i = 1; i <= n; ++i) y(i) = band_row_product(net, x, i);
+        return;
+    }
+    // Row i's sum takes K(i, k) * x(k) for k increasing. Walking the stored entries K(r, j),
+    // j >= r, with r increasing and j increasing within r hands every sum its terms in exactly
+    // that order: K(j, r) = K(r, j) for the rows j > r (r increasing), then row r's own diagonal
+    // and upper entries. Only the nonzero entries are taken: with x finite a zero entry adds a
+    // zero, which leaves a nonzero sum as it is and can change only the sign of a zero sum, and
+    // a later nonzero term gives the same result from either zero. So a sum can differ from the
+    // full one only in the sign of a zero, and a zero sum is worked out again in full.
+    for (std::int32_t i = 1; i <= n; ++i) y(i) = 0.0f;
+    for (std::int32_t r = 1; r <= n; ++r) {
+        const std::int32_t width = n - r + 1 < b ? n - r + 1 : b;
+        const double xr = x(r);
+        double own = y(r);
+        for (std::int32_t m = 1; m <= width; ++m) {
+            const float entry = net.band(r, m);
+            if (entry == 0.0f) continue;
+            const std::int32_t j = r + m - 1;
+            own = static_cast<float>(own + double{entry} * double{x(j)});
+            if (m > 1) y(j) = static_cast<float>(double{y(j)} + double{entry} * xr);
+        }
+        y(r) = static_cast<float>(own);
+        if (own == 0.0) y(r) = band_row_product(net, x, r);
     }
 }
 
