@@ -1,6 +1,8 @@
 #include "fem/solve_banded.hpp"
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -69,13 +71,19 @@ inline bool zero_skip_unsafe(float x) {
 }
 
 // Whether the rows 1 ... n of the band (within the band) and rhs(1 ... n) hold no negative zero
-// and no NaN. Written as a reduction without branches so that it vectorizes.
-inline bool free_of_unsafe_zeros(const Band& band, const float* x0, std::int32_t n,
-                                 std::int32_t b) {
+// and no NaN; on the way, bit m-1 of nonzero_columns[r] is set where band(r, m) != 0. Written
+// without branches so that it vectorizes.
+inline bool scan_band(const Band& band, const float* x0, std::int32_t n, std::int32_t b,
+                      std::uint32_t* nonzero_columns) {
     std::uint32_t unsafe = 0;
+    for (std::int32_t r = 0; r <= n; ++r) nonzero_columns[r] = 0;
     for (std::int32_t m = 1; m <= b && m <= n; ++m) {
         const float* column = band.storage.data() + (m - 1) * band_rows;
-        for (std::int32_t i = 0; i < n - m + 1; ++i) unsafe |= zero_skip_unsafe(column[i]);
+        std::uint32_t* bits = nonzero_columns + 1;
+        for (std::int32_t i = 0; i < n - m + 1; ++i) {
+            unsafe |= zero_skip_unsafe(column[i]);
+            bits[i] |= static_cast<std::uint32_t>(column[i] != 0.0f) << (m - 1);
+        }
     }
     for (std::int32_t i = 0; i < n; ++i) unsafe |= zero_skip_unsafe(x0[i]);
     return unsafe == 0;
@@ -114,7 +122,10 @@ inline std::int32_t solve_banded_steps(Network& net, Vec1<float> rhs, float thre
     std::array<std::int32_t, band_rows + 1> count;
     float* x0 = &rhs(1); // x0[i - 1] is rhs(i)
     auto x = [x0](std::int32_t i) -> float& { return x0[i - 1]; };
-    bool skip_zeros = free_of_unsafe_zeros(band, x0, n, b);
+    // Bit m-1 of nonzero_columns[r] is set wherever band(r, m) may be nonzero; kept up to date
+    // while zeros are skipped.
+    std::array<std::uint32_t, band_rows + 1> nonzero_columns;
+    bool skip_zeros = scan_band(band, x0, n, b, nonzero_columns.data());
 
     for (std::int32_t k = 1; k <= n - 1; ++k) {
         float pivot = band(k, 1);
@@ -125,15 +136,38 @@ inline std::int32_t solve_banded_steps(Network& net, Vec1<float> rhs, float thre
         std::int32_t* listed = nonzero[static_cast<std::size_t>(k)].data();
         std::int32_t found = 0;
         bool finite = true;
-        for (std::int32_t s = 1; s < width; ++s) {
-            float entry = row[s * band_rows];
-            factor[s] = entry;
-            float scaled = static_cast<float>(double{entry} / double{pivot});
-            row[s * band_rows] = scaled;
-            pivot_row[s] = scaled;
-            if (entry != 0.0f) { // also a NaN
-                listed[found++] = s;
-                finite = finite && std::isfinite(entry) && std::isfinite(scaled);
+        if (skip_zeros && pivot > 0.0f) {
+            // Every entry of row k not marked in nonzero_columns is +0 (no negative zeros while
+            // zeros are skipped), and +0 divided by a positive pivot is +0: it stays as it is
+            // in the band, and only the marked entries are divided.
+            std::fill_n(factor, max_half_band, 0.0f);
+            std::fill_n(pivot_row, max_half_band + 1, 0.0f);
+            std::uint32_t marked = (nonzero_columns[static_cast<std::size_t>(k)] >> 1) &
+                                   ((std::uint32_t{1} << (width - 1)) - 1);
+            while (marked != 0) {
+                const std::int32_t s = std::countr_zero(marked) + 1;
+                marked &= marked - 1;
+                float entry = row[s * band_rows];
+                factor[s] = entry;
+                float scaled = static_cast<float>(double{entry} / double{pivot});
+                row[s * band_rows] = scaled;
+                pivot_row[s] = scaled;
+                if (entry != 0.0f) { // also a NaN
+                    listed[found++] = s;
+                    finite = finite && std::isfinite(entry) && std::isfinite(scaled);
+                }
+            }
+        } else {
+            for (std::int32_t s = 1; s < width; ++s) {
+                float entry = row[s * band_rows];
+                factor[s] = entry;
+                float scaled = static_cast<float>(double{entry} / double{pivot});
+                row[s * band_rows] = scaled;
+                pivot_row[s] = scaled;
+                if (entry != 0.0f) { // also a NaN
+                    listed[found++] = s;
+                    finite = finite && std::isfinite(entry) && std::isfinite(scaled);
+                }
             }
         }
         x(k) = static_cast<float>(double{x(k)} / double{pivot});
@@ -145,12 +179,14 @@ inline std::int32_t solve_banded_steps(Network& net, Vec1<float> rhs, float thre
                 const std::int32_t i = listed[a]; // row k + i
                 const double fi = factor[i];
                 float* diagonal = &band(k + i, 1);
+                std::uint32_t& fill = nonzero_columns[static_cast<std::size_t>(k + i)];
                 for (std::int32_t c = a; c < found; ++c) {
                     const std::int32_t j = listed[c];
                     // band(k + i, j - i + 1) is K(k + i, k + j)
                     float& entry = diagonal[(j - i) * band_rows];
                     entry = static_cast<float>(double{entry} - fi * double{pivot_row[j]});
                     unsafe = unsafe || zero_skip_unsafe(entry);
+                    fill |= std::uint32_t{1} << (j - i);
                 }
                 float& below = x(k + i);
                 below = static_cast<float>(double{below} - fi * xk);
