@@ -1,27 +1,89 @@
 #include "fem/prescribed_heads.hpp"
 
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
 namespace pipenet {
 
+namespace {
+
+std::uint32_t bits_of(float x) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &x, sizeof bits);
+    return bits;
+}
+
+// A negative zero or a NaN: the values from which subtracting a zero product is not the
+// identity (-0 - (-0) is +0; a signalling NaN would come back quiet).
+bool zero_skip_unsafe(float x) {
+    std::uint32_t bits = bits_of(x);
+    return bits == 0x80000000u || (bits & 0x7fffffffu) > 0x7f800000u;
+}
+
+// Moves the entries of one band line (stride apart) to consecutive load entries (step apart),
+// clearing them: load[t * step] -= line[t * stride] * v for t = 1 ... count.
+//
+// With skip_zeros the load entries are known to hold no negative zero and no NaN and v to be
+// finite, so a zero band entry would subtract a zero and leave its load entry as it is: the
+// subtraction is left out, and a band entry that is already +0 is not rewritten. Returns false
+// when a computed load entry has become unsafe (a negative zero through underflow).
+template <bool skip_zeros>
+inline bool move_line(float* line, std::ptrdiff_t stride, float* load, std::ptrdiff_t step,
+                      std::int32_t count, double v) {
+    bool safe = true;
+    for (std::int32_t t = 1; t <= count; ++t) {
+        float& entry = line[t * stride];
+        float& target = load[t * step];
+        if constexpr (skip_zeros) {
+            std::uint32_t bits = bits_of(entry);
+            if (bits == 0) continue;
+            if (bits != 0x80000000u) {
+                target = static_cast<float>(double{target} - double{entry} * v);
+                safe = safe && !zero_skip_unsafe(target);
+            }
+        } else {
+            target = static_cast<float>(double{target} - double{entry} * v);
+        }
+        entry = 0.0f;
+    }
+    return safe;
+}
+
+} // namespace
+
 void apply_prescribed_heads(Network& net, Vec1<float> load) {
+    const std::int32_t n = net.equation_count;
+    bool skip_zeros = true;
+    for (std::int32_t i = 1; i <= n; ++i) skip_zeros = skip_zeros && !zero_skip_unsafe(load(i));
     for (std::int32_t entry = 1; entry <= net.stored_boundary_count(); ++entry) {
         if (net.boundary_nodes.flag(entry) != 0) continue;
         std::int32_t q = (net.boundary_nodes.node(entry) - 1) * dofs_per_node + 1;
         double v = net.prescribed_head(q);
-        for (std::int32_t m = 2; m <= net.half_band; ++m) {
-            std::int32_t below = q + m - 1; // band(q, m) is K(q, below)
-            if (below <= net.equation_count) {
-                load(below) = static_cast<float>(double{load(below)} - double{net.band(q, m)} * v);
-                net.band(q, m) = 0.0f;
-            }
-            std::int32_t above = q - m + 1; // band(above, m) is K(above, q)
-            if (above >= 1) {
-                load(above) =
-                    static_cast<float>(double{load(above)} - double{net.band(above, m)} * v);
-                net.band(above, m) = 0.0f;
-            }
+        skip_zeros = skip_zeros && std::isfinite(v);
+        // Within one entry every load entry takes at most one update (the row part reaches the
+        // rows below q, the column part those above) and every band entry is read once, so the
+        // row part and the column part may run one after the other, and the safety of the load
+        // entries only needs checking once the entry is done.
+        const std::int32_t last = net.half_band - 1;
+        const std::int32_t rows_below = n - q < last ? n - q : last;
+        const std::int32_t rows_above = q - 1 < last ? q - 1 : last;
+        float* diagonal = &net.band(q, 1);
+        float* load_q = &load(q);
+        // band(q, 1 + t) is K(q, q + t); band(q - t, 1 + t), t * (band_rows - 1) further on in the
+        // storage, is K(q - t, q).
+        bool safe = false;
+        if (skip_zeros) {
+            safe = move_line<true>(diagonal, band_rows, load_q, 1, rows_below, v);
+            safe = move_line<true>(diagonal, band_rows - 1, load_q, -1, rows_above, v) && safe;
+        } else {
+            move_line<false>(diagonal, band_rows, load_q, 1, rows_below, v);
+            move_line<false>(diagonal, band_rows - 1, load_q, -1, rows_above, v);
         }
         net.band(q, 1) = 1.0f;
         load(q) = static_cast<float>(v);
+        skip_zeros = safe && !zero_skip_unsafe(load(q));
     }
 }
 
