@@ -1,6 +1,10 @@
 #include "turbnet/turbulent.hpp"
 
+#include <array>
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 #include "fem/member_discharges.hpp"
 #include "fem/pipe_length.hpp"
@@ -102,14 +106,39 @@ void band_product(const Network& net, Vec1<const float> x, Vec1<float> y) {
     // zero, which leaves a nonzero sum as it is and can change only the sign of a zero sum, and
     // a later nonzero term gives the same result from either zero. So a sum can differ from the
     // full one only in the sign of a zero, and a zero sum is worked out again in full.
+    //
+    // Bit m-1 of nonzero_columns[r] is set where band(r, m) != 0 (or is a NaN): found column by
+    // column, where the storage is contiguous, without branches.
+    std::array<std::uint32_t, band_rows + 1> nonzero_columns{};
+    for (std::int32_t m = 1; m <= b && m <= n; ++m) {
+        const float* column = net.band.storage.data() + (m - 1) * band_rows;
+        std::uint32_t* bits = nonzero_columns.data() + 1;
+        const std::uint32_t bit = std::uint32_t{1} << (m - 1);
+        const std::int32_t rows = n - m + 1;
+        std::int32_t i = 0;
+        // Four rows at a time with the compiler's vector types (a lane of a comparison is all
+        // ones where it holds).
+        using Floats = float __attribute__((vector_size(16)));
+        using Words = std::uint32_t __attribute__((vector_size(16)));
+        for (; i + 4 <= rows; i += 4) {
+            Floats entries;
+            Words marks;
+            std::memcpy(&entries, column + i, sizeof entries);
+            std::memcpy(&marks, bits + i, sizeof marks);
+            marks |= reinterpret_cast<Words>(entries != Floats{}) & bit;
+            std::memcpy(bits + i, &marks, sizeof marks);
+        }
+        for (; i < rows; ++i) bits[i] |= static_cast<std::uint32_t>(column[i] != 0.0f) * bit;
+    }
     for (std::int32_t i = 1; i <= n; ++i) y(i) = 0.0f;
     for (std::int32_t r = 1; r <= n; ++r) {
-        const std::int32_t width = n - r + 1 < b ? n - r + 1 : b;
         const double xr = x(r);
         double own = y(r);
-        for (std::int32_t m = 1; m <= width; ++m) {
-            const float entry = net.band(r, m);
-            if (entry == 0.0f) continue;
+        const float* row = net.band.storage.data() + (r - 1);
+        for (std::uint32_t marked = nonzero_columns[static_cast<std::size_t>(r)]; marked != 0;
+             marked &= marked - 1) {
+            const std::int32_t m = std::countr_zero(marked) + 1;
+            const float entry = row[(m - 1) * band_rows];
             const std::int32_t j = r + m - 1;
             own = static_cast<float>(own + double{entry} * double{x(j)});
             if (m > 1) y(j) = static_cast<float>(double{y(j)} + double{entry} * xr);
