@@ -239,7 +239,9 @@ inline std::int32_t solve_banded_steps(Network& net, Vec1<float> rhs, float thre
                 const std::int32_t s = listed[a];
                 value = static_cast<float>(double{value} - double{pivot_row[s]} * double{known[s]});
             }
-            full = value == 0.0f;
+            // +0 minus a zero is +0 whatever the zero's sign, so a row with no listed terms that
+            // starts from +0 ends there in the full sum too.
+            full = value == 0.0f && (found != 0 || std::signbit(value));
         }
         if (full) {
             // The products first (independent of each other), then the differences in order.
