@@ -410,14 +410,20 @@ void write_empty_record(RecordIo& io) {
 // ---- Layout reader ------------------------------------------------------------------------
 
 LayoutReader::LayoutReader(RecordIo& io, int unit, const Layout& layout)
-    : io_(io), unit_(unit), layout_(layout), record_(io.next_record(unit)) {}
+    : io_(io), unit_(unit), layout_(layout), record_(io.next_record(unit)),
+      next_comma_(record_.find(',')) {}
+
+void LayoutReader::start_record() {
+    record_ = io_.next_record(unit_);
+    column_ = 0;
+    next_comma_ = record_.find(',');
+}
 
 std::string_view LayoutReader::next_field(ItemKind kind) {
     for (;;) {
         if (position_ >= layout_.size()) {
             // Values remain at the end of the layout: the next record, and the layout again.
-            record_ = io_.next_record(unit_);
-            column_ = 0;
+            start_record();
             position_ = 0;
             depth_ = 0;
             continue;
@@ -428,8 +434,7 @@ std::string_view LayoutReader::next_field(ItemKind kind) {
             column_ += item.text_length;
             break;
         case ItemKind::new_line:
-            record_ = io_.next_record(unit_);
-            column_ = 0;
+            start_record();
             break;
         case ItemKind::blanks:
             column_ += static_cast<std::size_t>(item.width);
@@ -453,8 +458,11 @@ std::string_view LayoutReader::next_field(ItemKind kind) {
             std::string_view rest =
                 column_ < record_.size() ? record_.substr(column_) : std::string_view{};
             std::string_view field = rest.substr(0, width < rest.size() ? width : rest.size());
-            std::size_t comma = field.find(',');
-            if (comma != std::string_view::npos) {
+            // The record is searched for a comma once, and again only past a comma used up, so
+            // the common record without commas costs one search for all its fields.
+            if (next_comma_ < column_) next_comma_ = record_.find(',', column_);
+            if (next_comma_ < column_ + field.size()) {
+                std::size_t comma = next_comma_ - column_;
                 field = field.substr(0, comma);
                 column_ += comma + 1;
             } else {

@@ -222,11 +222,15 @@ public:
 
 private:
     std::string_view next_field(ItemKind kind);
+    void start_record();
 
     RecordIo& io_;
     int unit_;
     const Layout& layout_;
     std::string_view record_;
+    // The first comma of record_ at or after column_ (npos: none), or one before column_ that
+    // has not been passed over yet.
+    std::size_t next_comma_;
     std::size_t column_ = 0;
     int position_ = 0;
     std::array<std::int16_t, 8> group_left_{};
