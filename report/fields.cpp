@@ -65,6 +65,19 @@ constexpr std::uint64_t eight_blanks = 0x2020202020202020u;
                                                       bool& complete) {
     const char* p = field.data();
     std::size_t size = field.size();
+    // Where the rest of the field cannot hold more digits than the 18 allowed, the count needs
+    // no test per digit.
+    if (from <= size && size - from <= static_cast<std::size_t>(18 - count)) {
+        const std::size_t start = from;
+        while (from < size) {
+            unsigned digit = static_cast<unsigned char>(p[from]) - unsigned{'0'};
+            if (digit > 9) break;
+            value = value * 10 + digit;
+            ++from;
+        }
+        count += static_cast<int>(from - start);
+        return from;
+    }
     while (from < size && is_digit(p[from])) {
         if (count == 18) {
             complete = false;
