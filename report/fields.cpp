@@ -399,9 +399,17 @@ constexpr std::array<char, 200> digit_pairs = [] {
     return p;
 }
 
-// A field of up to 64 columns is built right-justified at the end of a blank buffer and then
-// copied whole: no separate runs of blanks and text.
-constexpr int short_field = 64;
+// A field of up to 32 columns (every field of the report layouts) is built right-justified at the
+// end of a blank buffer and then copied whole: no separate runs of blanks and text.
+constexpr int short_field = 32;
+
+// The blank buffer a short field is built in: half the size of `blanks`, so half the bytes to
+// copy per field.
+constexpr std::array<char, short_field> blank_field = [] {
+    std::array<char, short_field> text{};
+    for (char& c : text) c = ' ';
+    return text;
+}();
 
 [[gnu::always_inline]] inline bool copy_short_field(char* out, int width, const char* end,
                                                     const char* begin) {
@@ -419,7 +427,7 @@ bool write_integer_field(char* out, int width, std::int32_t value) {
     std::uint32_t magnitude =
         value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
     if (width <= short_field) {
-        std::array<char, short_field> field = blanks;
+        std::array<char, short_field> field = blank_field;
         char* end = field.data() + field.size();
         char* p = put_digits(end, magnitude);
         if (value < 0) *--p = '-';
@@ -446,7 +454,7 @@ bool write_real_field(char* out, int width, int decimals, float value) {
                 magnitude < 0x1p52 ? (magnitude + 0x1p52) - 0x1p52 : std::nearbyint(magnitude);
             auto units = static_cast<std::uint64_t>(rounded);
             // Digits from the right: d decimals, the point, then at least one integer digit.
-            std::array<char, short_field> field = blanks;
+            std::array<char, short_field> field = blank_field;
             char* end = field.data() + field.size();
             char* p = put_low_digits(end, units, decimals);
             *--p = '.';
