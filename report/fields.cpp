@@ -291,9 +291,14 @@ bool read_real_field(std::string_view field, int decimals, float& value) {
         value = negative ? -0.0f : 0.0f;
         return true;
     }
-    while (mantissa % 10 == 0) {
-        mantissa /= 10; // 250.00 is 25e1
-        ++scale;
+    // Trailing zeros are dropped only where the digits do not fit as they are (250.00 is
+    // 25e1): the quotient or product of two exact floats is rounded once from the same exact
+    // value either way.
+    if (mantissa >= 10'000'000 || scale < -10 || scale > 10) {
+        while (mantissa % 10 == 0) {
+            mantissa /= 10;
+            ++scale;
+        }
     }
     if (mantissa >= 10'000'000 || scale < -10 || scale > 10)
         return read_real_field_general(field, decimals, value);
