@@ -356,8 +356,6 @@ int LayoutWriter::advance_to_field() {
 }
 
 int LayoutWriter::next_field() {
-    // Most values go straight into the field the last one left the writer at.
-    if (position_ < layout_.size() && Layout::is_field(layout_[position_].kind)) return position_;
     int field = advance_to_field();
     if (field < 0) {
         // Values remain at the end of the layout: a new line, and the layout from its start.
@@ -370,7 +368,11 @@ int LayoutWriter::next_field() {
 }
 
 void LayoutWriter::put(std::int32_t value) {
-    int field = next_field();
+    // Most values go straight into the field the last one left the writer at: that test is
+    // made here, without a call.
+    int field = position_ < layout_.size() && Layout::is_field(layout_[position_].kind)
+                    ? position_
+                    : next_field();
     if (field < 0) return;
     // The layout holds no field wider than max_field_width: it fits the buffer as it is.
     int width = layout_[field].width;
@@ -382,7 +384,11 @@ void LayoutWriter::put(std::int32_t value) {
 }
 
 void LayoutWriter::put(float value) {
-    int field = next_field();
+    // Most values go straight into the field the last one left the writer at: that test is
+    // made here, without a call.
+    int field = position_ < layout_.size() && Layout::is_field(layout_[position_].kind)
+                    ? position_
+                    : next_field();
     if (field < 0) return;
     const LayoutItem& item = layout_[field];
     int width = item.width;

@@ -201,6 +201,7 @@ private:
     // Writes the items up to the next field. Returns its index, or -1 at the end of the layout.
     int advance_to_field();
     // As advance_to_field, beginning a new line and the layout again at the end of the layout.
+    // The next field when the writer is not at one already.
     int next_field();
 
     RecordIo& io_;
