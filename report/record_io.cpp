@@ -425,6 +425,26 @@ void LayoutReader::start_record() {
     next_comma_ = record_.find(',');
 }
 
+// The field of `item` (the item at position_): its columns, cut short by the end of the record
+// or by a comma; the reader moves past it.
+[[gnu::always_inline]] inline std::string_view LayoutReader::take_field(const LayoutItem& item) {
+    ++position_;
+    std::size_t width = static_cast<std::size_t>(item.width);
+    std::string_view rest = column_ < record_.size() ? record_.substr(column_) : std::string_view{};
+    std::string_view field = rest.substr(0, width < rest.size() ? width : rest.size());
+    // The record is searched for a comma once, and again only past a comma used up, so
+    // the common record without commas costs one search for all its fields.
+    if (next_comma_ < column_) next_comma_ = record_.find(',', column_);
+    if (next_comma_ < column_ + field.size()) {
+        std::size_t comma = next_comma_ - column_;
+        field = field.substr(0, comma);
+        column_ += comma + 1;
+    } else {
+        column_ += width;
+    }
+    return field;
+}
+
 std::string_view LayoutReader::next_field(ItemKind kind) {
     for (;;) {
         if (position_ >= layout_.size()) {
@@ -456,33 +476,19 @@ std::string_view LayoutReader::next_field(ItemKind kind) {
             }
             break;
         case ItemKind::integer:
-        case ItemKind::real: {
+        case ItemKind::real:
             (void)kind;
-            ++position_;
-            // The field's columns, cut short by the end of the record or by a comma.
-            std::size_t width = static_cast<std::size_t>(item.width);
-            std::string_view rest =
-                column_ < record_.size() ? record_.substr(column_) : std::string_view{};
-            std::string_view field = rest.substr(0, width < rest.size() ? width : rest.size());
-            // The record is searched for a comma once, and again only past a comma used up, so
-            // the common record without commas costs one search for all its fields.
-            if (next_comma_ < column_) next_comma_ = record_.find(',', column_);
-            if (next_comma_ < column_ + field.size()) {
-                std::size_t comma = next_comma_ - column_;
-                field = field.substr(0, comma);
-                column_ += comma + 1;
-            } else {
-                column_ += width;
-            }
-            return field;
-        }
+            return take_field(item);
         }
         ++position_;
     }
 }
 
 std::int32_t LayoutReader::get_integer() {
-    std::string_view field = next_field(ItemKind::integer);
+    // Most values are read from the field the last one left the reader at: taken here directly.
+    std::string_view field = position_ < layout_.size() && Layout::is_field(layout_[position_].kind)
+                                 ? take_field(layout_[position_])
+                                 : next_field(ItemKind::integer);
     std::int32_t value = 0;
     if (!read_integer_field(field, value)) io_.input_conversion_error(unit_);
     return value;
@@ -491,7 +497,9 @@ std::int32_t LayoutReader::get_integer() {
 float LayoutReader::get_real() {
     int decimals = 0;
     // next_field has moved past the item; its decimals are those of the item before.
-    std::string_view field = next_field(ItemKind::real);
+    std::string_view field = position_ < layout_.size() && Layout::is_field(layout_[position_].kind)
+                                 ? take_field(layout_[position_])
+                                 : next_field(ItemKind::real);
     decimals = layout_[position_ - 1].decimals;
     float value = 0.0f;
     if (!read_real_field(field, decimals, value)) io_.input_conversion_error(unit_);

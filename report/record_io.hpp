@@ -223,6 +223,7 @@ public:
 
 private:
     std::string_view next_field(ItemKind kind);
+    std::string_view take_field(const LayoutItem& item);
     void start_record();
 
     RecordIo& io_;
