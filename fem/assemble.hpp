@@ -1,6 +1,8 @@
 // Banded assembly of the pipe elements into the symmetric band (upper half only).
 #pragma once
 
+#include <algorithm>
+
 #include "network/model.hpp"
 #include "report/record_io.hpp"
 
@@ -29,8 +31,9 @@ concept ElementRoutine = requires(Element element, std::int32_t e, Network& net,
 // pipe end in 1 ... equation_count.
 template <ElementRoutine Element>
 void assemble_global(Network& net, Vec1<const float> element_state, Element&& element) {
-    for (std::int32_t i = 1; i <= net.equation_count; ++i)
-        for (std::int32_t m = 1; m <= net.half_band; ++m) net.band(i, m) = 0.0f;
+    // Rows 1 ... equation_count of each used column lie next to each other in the storage.
+    for (std::int32_t m = 1; m <= net.half_band; ++m)
+        std::fill_n(&net.band(1, m), net.equation_count, 0.0f);
     for (std::int32_t e = 1; e <= net.element_count; ++e) {
         element(e, net, element_state);
         assemble_element(e, net);
