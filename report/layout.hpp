@@ -81,6 +81,17 @@ private:
         if (count_ == max_layout_items) fail("too many items");
         items_[static_cast<std::size_t>(count_++)] = item;
     }
+    // Adds the literal whose opening quote stands at pos; leaves pos after its closing quote.
+    constexpr void push_literal(std::size_t& pos) {
+        std::size_t begin = ++pos;
+        while (pos < text_.size() && text_[pos] != '\'') ++pos;
+        if (pos >= text_.size()) fail("unclosed literal");
+        LayoutItem item{ItemKind::literal};
+        item.text_begin = static_cast<std::uint16_t>(begin);
+        item.text_length = static_cast<std::uint16_t>(pos - begin);
+        push(item);
+        ++pos;
+    }
     static constexpr bool digit(char c) { return c >= '0' && c <= '9'; }
 
     constexpr int number(std::size_t& pos) const {
@@ -182,14 +193,7 @@ private:
                 continue;
             }
             if (c == '\'') {
-                std::size_t begin = ++pos;
-                while (pos < text_.size() && text_[pos] != '\'') ++pos;
-                if (pos >= text_.size()) fail("unclosed literal");
-                LayoutItem item{ItemKind::literal};
-                item.text_begin = static_cast<std::uint16_t>(begin);
-                item.text_length = static_cast<std::uint16_t>(pos - begin);
-                push(item);
-                ++pos;
+                push_literal(pos);
                 continue;
             }
             int repeat = 1;
@@ -206,14 +210,7 @@ private:
                 push({ItemKind::group_open, static_cast<std::int16_t>(repeat)});
                 if (c == '\'') {
                     // n'text' repeats one literal: a group holding only that literal.
-                    std::size_t begin = ++pos;
-                    while (pos < text_.size() && text_[pos] != '\'') ++pos;
-                    if (pos >= text_.size()) fail("unclosed literal");
-                    LayoutItem item{ItemKind::literal};
-                    item.text_begin = static_cast<std::uint16_t>(begin);
-                    item.text_length = static_cast<std::uint16_t>(pos - begin);
-                    push(item);
-                    ++pos;
+                    push_literal(pos);
                     int open = open_stack[static_cast<std::size_t>(--depth)];
                     items_[static_cast<std::size_t>(open)].partner =
                         static_cast<std::int16_t>(count_);

@@ -216,6 +216,33 @@ void RecordIo::write_error_line(std::string_view text) {
     errors_.write(line.data(), n);
 }
 
+namespace {
+
+// The message text of each failure, completed by the unit and the file in the report line.
+const char* failure_text(Failure number) {
+    switch (number) {
+    case Failure::permission_denied:
+        return "permission to access file denied";
+    case Failure::end_of_file:
+        return "end-of-file during read";
+    case Failure::open_failure:
+        return "open failure";
+    case Failure::write_failure:
+        return "error during write";
+    case Failure::read_failure:
+        return "error during read";
+    case Failure::input_conversion:
+        return "input conversion error";
+    case Failure::output_conversion:
+        return "output conversion error";
+    case Failure::console_event:
+        break;
+    }
+    return "";
+}
+
+} // namespace
+
 void RecordIo::report_failure(const char* severity, Failure number, int unit, int os_error) {
     // A failing report stream has nothing left to flush, and its writer holds the lock.
     if (number != Failure::write_failure) flush_report();
@@ -225,32 +252,7 @@ void RecordIo::report_failure(const char* severity, Failure number, int unit, in
         write_error_line({text.data(), static_cast<std::size_t>(n > 0 ? n : 0)});
     }
     std::string_view name = stream_name(unit);
-    const char* message = "";
-    switch (number) {
-    case Failure::permission_denied:
-        message = "permission to access file denied";
-        break;
-    case Failure::end_of_file:
-        message = "end-of-file during read";
-        break;
-    case Failure::open_failure:
-        message = "open failure";
-        break;
-    case Failure::write_failure:
-        message = "error during write";
-        break;
-    case Failure::read_failure:
-        message = "error during read";
-        break;
-    case Failure::input_conversion:
-        message = "input conversion error";
-        break;
-    case Failure::output_conversion:
-        message = "output conversion error";
-        break;
-    case Failure::console_event:
-        break;
-    }
+    const char* message = failure_text(number);
     int n = std::snprintf(text.data(), text.size(), "netio: %s (%d): %s, unit %d, file %.*s",
                           severity, static_cast<int>(number), message, unit,
                           static_cast<int>(name.size()), name.data());
