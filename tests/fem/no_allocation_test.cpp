@@ -1,11 +1,12 @@
-// A whole laminar run on a full-capacity network allocates nothing.
+// A whole run of either program on a full-capacity network allocates nothing.
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include "../fem/allocation_counter.hpp"
-#include "../fem/full_capacity.hpp"
+#include "allocation_counter.hpp"
+#include "full_capacity.hpp"
 #include "lamnet/lamnet.hpp"
+#include "turbnet/turbnet.hpp"
 
 namespace pipenet {
 namespace {
@@ -21,17 +22,28 @@ public:
     std::string text;
 };
 
-TEST(LamnetAllocation, WholeRunAllocatesNothing) {
-    const std::string input = testing::input_file(testing::full_capacity_network(), false);
+struct WholeRun {
+    const char* name;
+    int (*run)(RecordIo&);
+    bool turbulent;           // which input file layout
+    std::string_view console; // the print flag line
+};
+
+class NoAllocation : public ::testing::TestWithParam<WholeRun> {};
+
+TEST_P(NoAllocation, WholeRunAllocatesNothing) {
+    const WholeRun& program = GetParam();
+    const std::string input =
+        testing::input_file(testing::full_capacity_network(), program.turbulent);
     auto report = std::make_unique<ReservedSink>(1 << 20);
     auto errors = std::make_unique<ReservedSink>(1 << 12);
-    auto console = std::make_unique<MemorySource>(std::string_view{});
+    auto console = std::make_unique<MemorySource>(program.console);
     auto source = std::make_unique<MemorySource>(input);
     auto io = std::make_unique<RecordIo>(*report, *errors, *console);
     io->use_input_source(*source);
 
     testing::AllocationWindow window;
-    const int status = run_lamnet(*io);
+    const int status = program.run(*io);
     const long allocations = window.stop();
 
     EXPECT_EQ(allocations, 0);
@@ -40,6 +52,11 @@ TEST(LamnetAllocation, WholeRunAllocatesNothing) {
     EXPECT_NE(report->text.find("---- half-bandwidth is equal to   20 ----"), std::string::npos);
     EXPECT_NE(report->text.find("\n  results\n"), std::string::npos) << report->text;
 }
+
+INSTANTIATE_TEST_SUITE_P(Programs, NoAllocation,
+                         ::testing::Values(WholeRun{"lamnet", run_lamnet, false, ""},
+                                           WholeRun{"turbnet", run_turbnet, true, "1\n"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // The counter itself sees an allocation made inside its window.
 TEST(AllocationCounter, SeesAnAllocation) {
