@@ -206,31 +206,39 @@ def compare(name, printed, exact, allowed):
     return ok and len(printed) == len(exact)
 
 
-def main():
-    lamnet, turbnet = (str(pathlib.Path(p).resolve()) for p in sys.argv[1:3])
-    folder = pathlib.Path(sys.argv[3])
-    ok = True
-
-    lin = folder / "input-lin.dat"
+def check_laminar(lamnet, lin):
     net = parse(lin, turbulent=False)
     exact = laminar_heads(net)
     # single precision (a few units of 2**-24, relative) plus the 4-decimal print rounding
-    ok &= compare("lamnet", printed_heads(run(lamnet, lin, b"")), exact, lambda h: 1e-5 * abs(h) + 5e-5)
+    return compare(f"lamnet {lin}", printed_heads(run(lamnet, lin, b"")), exact,
+                   lambda h: 1e-5 * abs(h) + 5e-5)
 
-    nonlin = folder / "input-nonlin.dat"
+
+def check_turbulent(turbnet, nonlin):
     net = parse(nonlin, turbulent=True)
     exact, check = turbulent_heads(net)
     report = run(turbnet, nonlin, b"1\n")
     printed = printed_heads(report)
     norm, allowed, bound = check(printed)
-    print(f"turbnet: residual of the printed heads {norm:.2e}, the tolerance allows {allowed:.2e}")
-    if not norm <= allowed:
-        ok = False
+    print(f"turbnet {nonlin}: residual of the printed heads {norm:.2e}, the tolerance allows {allowed:.2e}")
+    ok = norm <= allowed
     if " convergence achieved on cycle" not in report:
-        print("turbnet: the example does not converge")
+        print("turbnet: the network does not converge")
         ok = False
     print(f"turbnet: that residual explains head differences up to {bound / 2:.2e}")
-    ok &= compare("turbnet", printed, exact, lambda h: bound + 1e-5 * abs(h) + 5e-5)
+    return compare(f"turbnet {nonlin}", printed, exact, lambda h: bound + 1e-5 * abs(h) + 5e-5) and ok
+
+
+def main():
+    """check_examples.py LAMNET TURBNET FILE...: every input-lin.dat and input-nonlin.dat named."""
+    lamnet, turbnet = (str(pathlib.Path(p).resolve()) for p in sys.argv[1:3])
+    ok = True
+    for name in sys.argv[3:]:
+        path = pathlib.Path(name)
+        if path.name == "input-lin.dat":
+            ok &= check_laminar(lamnet, path)
+        else:
+            ok &= check_turbulent(turbnet, path)
     sys.exit(0 if ok else 1)
 
 
