@@ -136,6 +136,19 @@ inline std::int32_t solve_banded_steps(Network& net, Vec1<float> rhs, float thre
         std::int32_t* listed = nonzero[static_cast<std::size_t>(k)].data();
         std::int32_t found = 0;
         bool finite = true;
+        // Divides entry s of the pivot row, keeps the undivided one as the factor of row k+s, and
+        // lists it when it is not zero.
+        auto divide_entry = [&](std::int32_t s) {
+            float entry = row[s * band_rows];
+            factor[s] = entry;
+            float scaled = static_cast<float>(double{entry} / double{pivot});
+            row[s * band_rows] = scaled;
+            pivot_row[s] = scaled;
+            if (entry != 0.0f) { // also a NaN
+                listed[found++] = s;
+                finite = finite && std::isfinite(entry) && std::isfinite(scaled);
+            }
+        };
         if (skip_zeros && pivot > 0.0f) {
             // Every entry of row k not marked in nonzero_columns is +0 (no negative zeros while
             // zeros are skipped), and +0 divided by a positive pivot is +0: it stays as it is
@@ -147,28 +160,10 @@ inline std::int32_t solve_banded_steps(Network& net, Vec1<float> rhs, float thre
             while (marked != 0) {
                 const std::int32_t s = std::countr_zero(marked) + 1;
                 marked &= marked - 1;
-                float entry = row[s * band_rows];
-                factor[s] = entry;
-                float scaled = static_cast<float>(double{entry} / double{pivot});
-                row[s * band_rows] = scaled;
-                pivot_row[s] = scaled;
-                if (entry != 0.0f) { // also a NaN
-                    listed[found++] = s;
-                    finite = finite && std::isfinite(entry) && std::isfinite(scaled);
-                }
+                divide_entry(s);
             }
         } else {
-            for (std::int32_t s = 1; s < width; ++s) {
-                float entry = row[s * band_rows];
-                factor[s] = entry;
-                float scaled = static_cast<float>(double{entry} / double{pivot});
-                row[s * band_rows] = scaled;
-                pivot_row[s] = scaled;
-                if (entry != 0.0f) { // also a NaN
-                    listed[found++] = s;
-                    finite = finite && std::isfinite(entry) && std::isfinite(scaled);
-                }
-            }
+            for (std::int32_t s = 1; s < width; ++s) divide_entry(s);
         }
         x(k) = static_cast<float>(double{x(k)} / double{pivot});
         const double xk = x(k);

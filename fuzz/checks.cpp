@@ -121,4 +121,16 @@ void check_run(int status, const ReportTail& report, const ErrorLines& errors, b
     check_severe_line(lines.back(), status, lamnet ? "input-lin.dat" : "input-nonlin.dat", !lamnet);
 }
 
+void run_and_check(int (*run)(RecordIo&), std::string_view file, std::string_view console,
+                   bool lamnet) {
+    MemorySource input(file);
+    MemorySource console_input(console);
+    ReportTail report;
+    ErrorLines errors;
+    RecordIo io(report, errors, console_input);
+    io.use_input_source(input);
+    int status = run(io);
+    check_run(status, report, errors, lamnet);
+}
+
 } // namespace pipenet::fuzz

@@ -49,4 +49,9 @@ void check_severe_line(std::string_view line, int status, std::string_view file_
 // report but output conversion errors; or status 24 or 64 with exactly one severe report, last.
 void check_run(int status, const ReportTail& report, const ErrorLines& errors, bool lamnet);
 
+// Runs one whole program in memory on the input-file bytes `file` and the console text
+// `console`, then checks its outcome with check_run.
+void run_and_check(int (*run)(RecordIo&), std::string_view file, std::string_view console,
+                   bool lamnet);
+
 } // namespace pipenet::fuzz

@@ -23,14 +23,7 @@ void run_turbnet_on(const std::uint8_t* data, std::size_t size) {
         file[last - 1] = static_cast<char>('0' + data[0] % 10);
     }
 
-    MemorySource input(file.data(), file.size());
-    MemorySource console(console_text);
-    ReportTail report;
-    ErrorLines errors;
-    RecordIo io(report, errors, console);
-    io.use_input_source(input);
-    int status = run_turbnet(io);
-    check_run(status, report, errors, false);
+    run_and_check(run_turbnet, {file.data(), file.size()}, console_text, false);
 }
 
 } // namespace pipenet::fuzz
