@@ -122,7 +122,8 @@ TEST(SolveZeroSkip, HandCasesMatchFullElimination) {
 }
 
 // Random sparse systems with entries drawn from a pool rich in zeros of both signs and in
-// values whose products underflow.
+// values whose products underflow; some with an infinite load entry or an entry that divides to
+// an infinity, which send the solver from the short path to the full updates part-way through.
 TEST(SolveZeroSkip, RandomSparseSystemsMatchFullElimination) {
     std::mt19937 random(20261209);
     const std::array<float, 12> pool = {0.0f,   0.0f,    0.0f, 0.0f,   0.0f,  -0.0f,
@@ -144,6 +145,15 @@ TEST(SolveZeroSkip, RandomSparseSystemsMatchFullElimination) {
             for (std::int32_t m = 2; m <= b && i + m - 1 <= n; ++m) row.push_back(draw());
             c.rows.push_back(row);
             c.rhs.push_back(trial % 2 == 0 ? draw() : static_cast<float>(random() % 7) - 3.0f);
+        }
+        if (trial % 7 == 2) {
+            const auto row = static_cast<std::size_t>(random() % static_cast<unsigned>(n));
+            if (trial % 2 == 0 || c.rows[row].size() < 2) {
+                c.rhs[row] = random() % 2 == 0 ? inf : -inf;
+            } else {
+                c.rows[row][0] = 1e-9f;
+                c.rows[row][1 + random() % (c.rows[row].size() - 1)] = 1e30f;
+            }
         }
         expect_same_bits(c, trial % 3 == 0 ? lamnet_pivot_threshold : turbnet_pivot_threshold);
     }

@@ -11,6 +11,7 @@
 #include <immintrin.h>
 #endif
 
+#include "fem/band_pattern.hpp"
 #include "report/layouts.hpp"
 
 namespace pipenet {
@@ -70,23 +71,15 @@ inline bool zero_skip_unsafe(float x) {
     return bits == 0x80000000u || (bits & 0x7fffffffu) > 0x7f800000u;
 }
 
-// Whether the rows 1 ... n of the band (within the band) and rhs(1 ... n) hold no negative zero
-// and no NaN; on the way, bit m-1 of nonzero_columns[r] is set where band(r, m) != 0. Written
-// without branches so that it vectorizes.
-inline bool scan_band(const Band& band, const float* x0, std::int32_t n, std::int32_t b,
-                      std::uint32_t* nonzero_columns) {
-    std::uint32_t unsafe = 0;
-    for (std::int32_t r = 0; r <= n; ++r) nonzero_columns[r] = 0;
-    for (std::int32_t m = 1; m <= b && m <= n; ++m) {
-        const float* column = band.storage.data() + (m - 1) * band_rows;
-        std::uint32_t* bits = nonzero_columns + 1;
-        for (std::int32_t i = 0; i < n - m + 1; ++i) {
-            unsafe |= zero_skip_unsafe(column[i]);
-            bits[i] |= static_cast<std::uint32_t>(column[i] != 0.0f) << (m - 1);
-        }
-    }
-    for (std::int32_t i = 0; i < n; ++i) unsafe |= zero_skip_unsafe(x0[i]);
-    return unsafe == 0;
+// Where a pivot row was divided entry by entry only at its listed entries listed[0 ... found-1]
+// (the others being +0), stores +0 in the others of row[1 ... width-1] for a step that reads the
+// whole row.
+inline void store_unlisted_zeros(float* row, const std::int32_t* listed, std::int32_t found,
+                                 std::int32_t width) {
+    std::array<float, max_half_band + 1> kept{};
+    for (std::int32_t a = 0; a < found; ++a)
+        kept[static_cast<std::size_t>(listed[a])] = row[listed[a]];
+    for (std::int32_t s = 1; s < width; ++s) row[s] = kept[static_cast<std::size_t>(s)];
 }
 
 // The elimination and back substitution. Returns 0, or the singular row.
@@ -120,12 +113,16 @@ inline std::int32_t solve_banded_steps(Network& net, Vec1<float> rhs, float thre
     // increasing order; count[k] is -1 where row k was reduced with the full updates.
     std::array<std::array<std::int32_t, max_half_band>, band_rows + 1> nonzero;
     std::array<std::int32_t, band_rows + 1> count;
+    // Whether only the listed entries of divided[k] were stored (the others being +0).
+    std::array<bool, band_rows + 1> only_listed_divided;
     float* x0 = &rhs(1); // x0[i - 1] is rhs(i)
     auto x = [x0](std::int32_t i) -> float& { return x0[i - 1]; };
     // Bit m-1 of nonzero_columns[r] is set wherever band(r, m) may be nonzero; kept up to date
     // while zeros are skipped.
-    std::array<std::uint32_t, band_rows + 1> nonzero_columns;
-    bool skip_zeros = scan_band(band, x0, n, b, nonzero_columns.data());
+    BandRowBits nonzero_columns;
+    std::uint32_t unsafe_rhs = 0;
+    for (std::int32_t i = 0; i < n; ++i) unsafe_rhs |= zero_skip_unsafe(x0[i]);
+    bool skip_zeros = !mark_band_pattern(band, n, b, nonzero_columns, nullptr) && unsafe_rhs == 0;
 
     for (std::int32_t k = 1; k <= n - 1; ++k) {
         float pivot = band(k, 1);
@@ -149,12 +146,13 @@ inline std::int32_t solve_banded_steps(Network& net, Vec1<float> rhs, float thre
                 finite = finite && std::isfinite(entry) && std::isfinite(scaled);
             }
         };
+        only_listed_divided[static_cast<std::size_t>(k)] = skip_zeros && pivot > 0.0f;
         if (skip_zeros && pivot > 0.0f) {
             // Every entry of row k not marked in nonzero_columns is +0 (no negative zeros while
             // zeros are skipped), and +0 divided by a positive pivot is +0: it stays as it is
-            // in the band, and only the marked entries are divided.
-            std::fill_n(factor, max_half_band, 0.0f);
-            std::fill_n(pivot_row, max_half_band + 1, 0.0f);
+            // in the band, and only the marked entries are divided. The factors and divided
+            // entries of the others are never read: the updates take the listed entries only,
+            // and the back substitution puts in the zeros where it needs the whole row.
             std::uint32_t marked = (nonzero_columns[static_cast<std::size_t>(k)] >> 1) &
                                    ((std::uint32_t{1} << (width - 1)) - 1);
             while (marked != 0) {
@@ -192,6 +190,12 @@ inline std::int32_t solve_banded_steps(Network& net, Vec1<float> rhs, float thre
         }
         skip_zeros = false;
         count[static_cast<std::size_t>(k)] = -1;
+        if (only_listed_divided[static_cast<std::size_t>(k)]) {
+            // The full updates read every factor and divided entry.
+            store_unlisted_zeros(factor, listed, found, width);
+            store_unlisted_zeros(pivot_row, listed, found, width);
+            only_listed_divided[static_cast<std::size_t>(k)] = false;
+        }
         for (std::int32_t m = 1; m < width; ++m) {
             float* column = &band(k + 1, m);
             const float* f = factor + 1;
@@ -238,6 +242,9 @@ inline std::int32_t solve_banded_steps(Network& net, Vec1<float> rhs, float thre
             // starts from +0 ends there in the full sum too.
             full = value == 0.0f && (found != 0 || std::signbit(value));
         }
+        if (full && only_listed_divided[static_cast<std::size_t>(k)])
+            store_unlisted_zeros(divided[static_cast<std::size_t>(k)].data(),
+                                 nonzero[static_cast<std::size_t>(k)].data(), found, terms + 1);
         if (full) {
             // The products first (independent of each other), then the differences in order.
             std::array<double, max_half_band> products;

@@ -1,0 +1,25 @@
+// Where a band's stored entries are nonzero, for the routines that leave out the work a zero
+// entry would do.
+#pragma once
+
+#include <cstdint>
+
+#include "network/model.hpp"
+
+namespace pipenet {
+
+// One bit per band column: bit m-1 of a row's word stands for band column m.
+using BandRowBits = std::array<std::uint32_t, band_rows + 1>;
+
+// Marks the entries of `band` that are not +0, within the system: for m = 1 ... min(b, n) and
+// i = 1 ... n - m + 1, where band(i, m) = K(i, i+m-1) is not +0 (a negative zero and a NaN
+// count as not +0), sets bit m-1 of row_bits[i] and, when column_bits is given, bit m-1 of
+// (*column_bits)[i + m - 1], the row of the same entry seen from its column.
+//
+// band: in. n: in, 1 <= n <= band_rows. b: in, 1 <= b <= max_half_band.
+// row_bits, column_bits: out, entries 0 ... n cleared first, the marks then set.
+// Returns true when one of the marked entries is a negative zero or a NaN.
+bool mark_band_pattern(const Band& band, std::int32_t n, std::int32_t b, BandRowBits& row_bits,
+                       BandRowBits* column_bits);
+
+} // namespace pipenet
