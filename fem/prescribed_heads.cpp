@@ -1,5 +1,7 @@
 #include "fem/prescribed_heads.hpp"
 
+#include "fem/band_pattern.hpp"
+
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -22,33 +24,33 @@ bool zero_skip_unsafe(float x) {
     return bits == 0x80000000u || (bits & 0x7fffffffu) > 0x7f800000u;
 }
 
-// Moves the entries of one band line (stride apart) to consecutive load entries (step apart),
-// clearing them: load[t * step] -= line[t * stride] * v for t = 1 ... count.
+// Moves one band entry to its load entry, clearing it: target -= entry * v, one rounding.
 //
-// With skip_zeros the load entries are known to hold no negative zero and no NaN and v to be
-// finite, so a zero band entry would subtract a zero and leave its load entry as it is: the
-// subtraction is left out, and a band entry that is already +0 is not rewritten. Returns false
-// when a computed load entry has become unsafe (a negative zero through underflow).
-template <bool skip_zeros>
-inline bool move_line(float* line, std::ptrdiff_t stride, float* load, std::ptrdiff_t step,
-                      std::int32_t count, double v) {
+// The load entries are known to hold no negative zero and no NaN and v to be finite, so a zero
+// band entry would subtract a zero and leave its load entry as it is: the subtraction is left
+// out, and a band entry that is already +0 is not rewritten. Returns false when the load entry
+// has become unsafe (a negative zero through underflow).
+inline bool move_entry(float& entry, float& target, double v) {
+    std::uint32_t bits = bits_of(entry);
+    if (bits == 0) return true;
     bool safe = true;
-    for (std::int32_t t = 1; t <= count; ++t) {
-        float& entry = line[t * stride];
-        float& target = load[t * step];
-        if constexpr (skip_zeros) {
-            std::uint32_t bits = bits_of(entry);
-            if (bits == 0) continue;
-            if (bits != 0x80000000u) {
-                target = static_cast<float>(double{target} - double{entry} * v);
-                safe = safe && !zero_skip_unsafe(target);
-            }
-        } else {
-            target = static_cast<float>(double{target} - double{entry} * v);
-        }
-        entry = 0.0f;
+    if (bits != 0x80000000u) {
+        target = static_cast<float>(double{target} - double{entry} * v);
+        safe = !zero_skip_unsafe(target);
     }
+    entry = 0.0f;
     return safe;
+}
+
+// Moves the entries of one band line (stride apart) to consecutive load entries (step apart),
+// clearing them, every one: load[t * step] -= line[t * stride] * v for t = 1 ... count.
+inline void move_line(float* line, std::ptrdiff_t stride, float* load, std::ptrdiff_t step,
+                      std::int32_t count, double v) {
+    for (std::int32_t t = 1; t <= count; ++t) {
+        float& target = load[t * step];
+        target = static_cast<float>(double{target} - double{line[t * stride]} * v);
+        line[t * stride] = 0.0f;
+    }
 }
 
 } // namespace
@@ -57,6 +59,12 @@ void apply_prescribed_heads(Network& net, Vec1<float> load) {
     const std::int32_t n = net.equation_count;
     bool skip_zeros = true;
     for (std::int32_t i = 1; i <= n; ++i) skip_zeros = skip_zeros && !zero_skip_unsafe(load(i));
+    // Where the band's entries are not +0, by row and by column: the row part and the column
+    // part of a known head visit only those. An entry cleared on the way keeps its mark, and a
+    // +0 found at a mark is passed over as before.
+    BandRowBits row_marks;
+    BandRowBits column_marks;
+    if (skip_zeros) mark_band_pattern(net.band, n, net.half_band, row_marks, &column_marks);
     for (std::int32_t entry = 1; entry <= net.stored_boundary_count(); ++entry) {
         if (net.boundary_nodes.flag(entry) != 0) continue;
         std::int32_t q = (net.boundary_nodes.node(entry) - 1) * dofs_per_node + 1;
@@ -66,20 +74,30 @@ void apply_prescribed_heads(Network& net, Vec1<float> load) {
         // rows below q, the column part those above) and every band entry is read once, so the
         // row part and the column part may run one after the other, and the safety of the load
         // entries only needs checking once the entry is done.
-        const std::int32_t last = net.half_band - 1;
-        const std::int32_t rows_below = n - q < last ? n - q : last;
-        const std::int32_t rows_above = q - 1 < last ? q - 1 : last;
-        float* diagonal = &net.band(q, 1);
-        float* load_q = &load(q);
-        // band(q, 1 + t) is K(q, q + t); band(q - t, 1 + t), t * (band_rows - 1) further on in the
-        // storage, is K(q - t, q).
         bool safe = false;
         if (skip_zeros) {
-            safe = move_line<true>(diagonal, band_rows, load_q, 1, rows_below, v);
-            safe = move_line<true>(diagonal, band_rows - 1, load_q, -1, rows_above, v) && safe;
+            safe = true;
+            // band(q, m) is K(q, q + m - 1); band(q - m + 1, m) is K(q - m + 1, q).
+            for (std::uint32_t marked = row_marks[static_cast<std::size_t>(q)] & ~1u; marked != 0;
+                 marked &= marked - 1) {
+                const std::int32_t m = std::countr_zero(marked) + 1;
+                safe = move_entry(net.band(q, m), load(q + m - 1), v) && safe;
+            }
+            for (std::uint32_t marked = column_marks[static_cast<std::size_t>(q)] & ~1u;
+                 marked != 0; marked &= marked - 1) {
+                const std::int32_t m = std::countr_zero(marked) + 1;
+                safe = move_entry(net.band(q - m + 1, m), load(q - m + 1), v) && safe;
+            }
         } else {
-            move_line<false>(diagonal, band_rows, load_q, 1, rows_below, v);
-            move_line<false>(diagonal, band_rows - 1, load_q, -1, rows_above, v);
+            const std::int32_t last = net.half_band - 1;
+            const std::int32_t rows_below = n - q < last ? n - q : last;
+            const std::int32_t rows_above = q - 1 < last ? q - 1 : last;
+            float* diagonal = &net.band(q, 1);
+            float* load_q = &load(q);
+            // band(q, 1 + t) is K(q, q + t); band(q - t, 1 + t), t * (band_rows - 1) further on
+            // in the storage, is K(q - t, q).
+            move_line(diagonal, band_rows, load_q, 1, rows_below, v);
+            move_line(diagonal, band_rows - 1, load_q, -1, rows_above, v);
         }
         net.band(q, 1) = 1.0f;
         load(q) = static_cast<float>(v);

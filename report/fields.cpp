@@ -8,6 +8,10 @@
 #include <limits>
 #include <system_error>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace pipenet {
 
 namespace {
@@ -311,7 +315,114 @@ bool read_real_field(std::string_view field, int decimals, float& value) {
 
 namespace {
 
+// What the padded readers need to know of a field of 1 ... 16 columns: one bit per column.
+struct FieldColumns {
+    unsigned inside = 0; // the columns of the field
+    unsigned filled = 0; // its columns that are not blank
+    unsigned digits = 0; // its columns holding a digit
+    unsigned points = 0; // its columns holding a decimal point
+};
+
+#if defined(__SSE2__)
+constexpr bool have_field_columns = true;
+
+[[gnu::always_inline]] inline FieldColumns field_columns(std::string_view field) {
+    const __m128i text = _mm_loadu_si128(reinterpret_cast<const __m128i*>(field.data()));
+    FieldColumns columns;
+    columns.inside = (1u << field.size()) - 1;
+    const auto mask = [&columns](__m128i lanes) {
+        return static_cast<unsigned>(_mm_movemask_epi8(lanes)) & columns.inside;
+    };
+    columns.filled = columns.inside & ~mask(_mm_cmpeq_epi8(text, _mm_set1_epi8(' ')));
+    // A digit is a byte whose distance above '0' is at most 9, unsigned.
+    const __m128i above_zero = _mm_sub_epi8(text, _mm_set1_epi8('0'));
+    columns.digits = mask(_mm_cmpeq_epi8(_mm_min_epu8(above_zero, _mm_set1_epi8(9)), above_zero));
+    columns.points = mask(_mm_cmpeq_epi8(text, _mm_set1_epi8('.')));
+    return columns;
+}
+#else
+constexpr bool have_field_columns = false;
+
+[[gnu::always_inline]] inline FieldColumns field_columns(std::string_view) {
+    return {};
+}
+#endif
+
+// The columns first ... last.
+constexpr unsigned column_span(int first, int last) {
+    return ((2u << last) - 1) & ~((1u << first) - 1);
+}
+
+} // namespace
+
+bool read_integer_field_padded(std::string_view field, std::int32_t& value) {
+    if (!have_field_columns || field.empty() || field.size() > field_padding)
+        return read_integer_field(field, value);
+    const FieldColumns columns = field_columns(field);
+    if (columns.filled == 0) {
+        value = 0;
+        return true;
+    }
+    int first = std::countr_zero(columns.filled);
+    const int last = std::bit_width(columns.filled) - 1;
+    const bool negative = field[static_cast<std::size_t>(first)] == '-';
+    if (negative || field[static_cast<std::size_t>(first)] == '+') ++first;
+    // Blanks, a sign, one to nine digits, blanks; anything else goes the long way.
+    if (first > last || last - first >= 9 ||
+        (columns.digits & column_span(first, last)) != column_span(first, last))
+        return read_integer_field(field, value);
+    std::int32_t magnitude = 0;
+    for (int i = first; i <= last; ++i)
+        magnitude = magnitude * 10 + (field[static_cast<std::size_t>(i)] - '0');
+    value = negative ? -magnitude : magnitude;
+    return true;
+}
+
+bool read_real_field_padded(std::string_view field, int decimals, float& value) {
+    if (!have_field_columns || field.empty() || field.size() > field_padding)
+        return read_real_field(field, decimals, value);
+    const FieldColumns columns = field_columns(field);
+    if (columns.filled == 0) {
+        value = 0.0f;
+        return true;
+    }
+    int first = std::countr_zero(columns.filled);
+    const int last = std::bit_width(columns.filled) - 1;
+    const bool negative = field[static_cast<std::size_t>(first)] == '-';
+    if (negative || field[static_cast<std::size_t>(first)] == '+') ++first;
+    // Blanks, a sign, one to seven digits with at most one point among them, blanks: the
+    // digits make an exact float, and the scale is the one read_real_field takes straight.
+    const unsigned span = first > last ? 0 : column_span(first, last);
+    const unsigned digits = columns.digits & span;
+    const unsigned points = columns.points & span;
+    const int digit_count = last - first + 1 - (points != 0 ? 1 : 0);
+    if (span == 0 || ((digits | points) != span) || (points & (points - 1)) != 0 ||
+        digit_count == 0 || digit_count > 7)
+        return read_real_field(field, decimals, value);
+    std::int32_t mantissa = 0;
+    for (int i = first; i <= last; ++i) {
+        const char c = field[static_cast<std::size_t>(i)];
+        if (c != '.') mantissa = mantissa * 10 + (c - '0');
+    }
+    const int scale = points != 0 ? -(last - std::countr_zero(points)) : -decimals;
+    if (scale < -10 || scale > 10) return read_real_field(field, decimals, value);
+    if (mantissa == 0) {
+        value = negative ? -0.0f : 0.0f;
+        return true;
+    }
+    const float power =
+        exact_float_powers_of_ten[static_cast<std::size_t>(scale < 0 ? -scale : scale)];
+    const float magnitude =
+        scale < 0 ? static_cast<float>(mantissa) / power : static_cast<float>(mantissa) * power;
+    value = negative ? -magnitude : magnitude;
+    return true;
+}
+
+namespace {
+
 constexpr std::array<double, 8> exact_double_powers_of_ten{1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7};
+constexpr std::array<std::uint64_t, 8> exact_integer_powers_of_ten{
+    1, 10, 100, 1'000, 10'000, 100'000, 1'000'000, 10'000'000};
 
 // Sixty-four of one character, the source of every run of blanks or asterisks a field holds.
 template <char C>
@@ -416,6 +527,30 @@ constexpr std::array<char, short_field> blank_field = [] {
     return text;
 }();
 
+// The eight decimal digits of x < 10^8, leading zeros included, as byte values 0 ... 9 with the
+// most significant digit in the lowest byte (first in memory on a little-endian machine): x is
+// split into two halves of four digits, each into two of two digits, each of those into two
+// digits, every split one multiplication by a reciprocal acting on all lanes of the word.
+[[gnu::always_inline]] inline std::uint64_t eight_digits(std::uint32_t x) {
+    std::uint64_t v = (x / 10000) | (std::uint64_t{x % 10000} << 32);
+    // (v * 10486) >> 20 is v / 100 for v < 10^4, and (v * 103) >> 10 is v / 10 for v < 100; the
+    // masks drop what the shift brings down from the lane above.
+    const std::uint64_t hundreds = ((v * 10486) >> 20) & 0x0000007f0000007fu;
+    v = hundreds | ((v - hundreds * 100) << 16);
+    const std::uint64_t tens = ((v * 103) >> 10) & 0x000f000f000f000fu;
+    return tens | ((v - tens * 10) << 8);
+}
+
+// The two reciprocals above, checked over their whole ranges.
+constexpr bool digit_reciprocals_hold() {
+    for (std::uint64_t v = 0; v < 10000; ++v)
+        if (((v * 10486) >> 20) != v / 100) return false;
+    for (std::uint64_t v = 0; v < 100; ++v)
+        if (((v * 103) >> 10) != v / 10) return false;
+    return true;
+}
+static_assert(digit_reciprocals_hold());
+
 [[gnu::always_inline]] inline bool copy_short_field(char* out, int width, const char* end,
                                                     const char* begin) {
     if (end - begin > width) {
@@ -461,7 +596,23 @@ bool write_real_field(char* out, int width, int decimals, float value) {
             // Digits from the right: d decimals, the point, then at least one integer digit.
             std::array<char, short_field> field = blank_field;
             char* end = field.data() + field.size();
-            char* p = put_low_digits(end, units, decimals);
+            char* p = end - decimals;
+            if (std::endian::native == std::endian::little && decimals >= 4) {
+                // Four decimals or more: all of them at once. The eight digits of the fraction
+                // end the field, the ones before the last d made blanks again.
+                const std::uint64_t unit = exact_integer_powers_of_ten[decimals];
+                const std::uint64_t whole = units / unit;
+                const std::uint64_t kept = ~std::uint64_t{0} << ((8 - decimals) * 8);
+                const std::uint64_t text =
+                    ((eight_digits(static_cast<std::uint32_t>(units - whole * unit)) |
+                      0x3030303030303030u) &
+                     kept) |
+                    (0x2020202020202020u & ~kept);
+                std::memcpy(end - 8, &text, 8);
+                units = whole;
+            } else {
+                p = put_low_digits(end, units, decimals);
+            }
             *--p = '.';
             p = put_digits(p, units);
             if (std::signbit(value)) *--p = '-';

@@ -1,6 +1,7 @@
 // Conversion of one numeric field of a record: Iw and Fw.d, on input and on output.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -15,6 +16,15 @@ bool read_integer_field(std::string_view field, std::int32_t& value);
 // the field holds no decimal point. value: out, the nearest float. Returns false when the field
 // is invalid or its value is too large in magnitude for a float.
 bool read_real_field(std::string_view field, int decimals, float& value);
+
+// Bytes that may be read past the start of a field handed to the padded readers below.
+inline constexpr std::size_t field_padding = 16;
+
+// The same two readers, with the same results, for a field that lies in storage holding at
+// least field_padding readable bytes from field.data() on (when field is not empty): a field of
+// at most that many columns is classified in one pass over all its columns at once.
+bool read_integer_field_padded(std::string_view field, std::int32_t& value);
+bool read_real_field_padded(std::string_view field, int decimals, float& value);
 
 // Writes value right-justified into out[0 .. width). out: out, width characters. Returns false
 // (and fills the field with asterisks) when the value needs more than width columns.

@@ -492,7 +492,7 @@ std::int32_t LayoutReader::get_integer() {
                                  ? take_field(layout_[position_])
                                  : next_field(ItemKind::integer);
     std::int32_t value = 0;
-    if (!read_integer_field(field, value)) io_.input_conversion_error(unit_);
+    if (!read_integer_field_padded(field, value)) io_.input_conversion_error(unit_);
     return value;
 }
 
@@ -504,7 +504,7 @@ float LayoutReader::get_real() {
                                  : next_field(ItemKind::real);
     decimals = layout_[position_ - 1].decimals;
     float value = 0.0f;
-    if (!read_real_field(field, decimals, value)) io_.input_conversion_error(unit_);
+    if (!read_real_field_padded(field, decimals, value)) io_.input_conversion_error(unit_);
     return value;
 }
 

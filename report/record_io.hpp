@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "report/fields.hpp"
 #include "report/layout.hpp"
 
 namespace pipenet {
@@ -103,7 +104,8 @@ private:
     std::size_t position_ = 0;
     std::size_t end_ = 0;
     bool exhausted_ = false;
-    std::array<char, record_capacity> record_;
+    // The padding lets a field near the end of a record be read in one block.
+    std::array<char, record_capacity + field_padding> record_{};
     int length_ = 0;
 };
 
