@@ -3,6 +3,7 @@
 // in fixed notation, Fw.d input against std::from_chars on the same decimal number written out.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <charconv>
@@ -204,6 +205,58 @@ TEST(FastRealInput, HandWorkedFields) {
         ASSERT_TRUE(read_real_field(c.field, c.decimals, value)) << c.field;
         EXPECT_EQ(value, c.expected) << c.field;
     }
+}
+
+// The padded readers against the plain ones on random fields of every shape, from the common
+// blanks-sign-digits-point to stray characters, commas, exponents and blanks between digits, each
+// placed in storage whose bytes after the field hold more field-like characters.
+TEST(PaddedFieldInput, AgreesWithThePlainReaders) {
+    std::mt19937 random(31337);
+    const std::string alphabet = "          0123456789012345678901234567890123456789..--++eED,x";
+    std::array<char, 64> storage{};
+    for (int i = 0; i < 300000; ++i) {
+        const auto length = static_cast<std::size_t>(random() % 19);
+        for (char& c : storage) c = alphabet[random() % alphabet.size()];
+        if (random() % 2 == 0) {
+            // Mostly the shapes records hold: right-justified, a sign, digits, a point.
+            std::string shaped =
+                std::to_string(static_cast<std::int32_t>(random()) >> (random() % 32));
+            if (random() % 2 == 0 && shaped.size() > 1)
+                shaped.insert(shaped.size() - random() % (shaped.size() - 1), ".");
+            if (shaped.size() <= length) {
+                std::fill_n(storage.begin(), length, ' ');
+                std::copy(shaped.begin(), shaped.end(),
+                          storage.begin() + static_cast<std::ptrdiff_t>(length - shaped.size()));
+            }
+        }
+        const std::string_view field(storage.data(), length);
+        std::int32_t plain_integer = -7;
+        std::int32_t padded_integer = -7;
+        const bool plain_integer_ok = pipenet::read_integer_field(field, plain_integer);
+        ASSERT_EQ(pipenet::read_integer_field_padded(field, padded_integer), plain_integer_ok)
+            << "'" << field << "'";
+        if (plain_integer_ok) {
+            ASSERT_EQ(padded_integer, plain_integer) << "'" << field << "'";
+        }
+        const int decimals = static_cast<int>(random() % 9);
+        float plain_real = -7.0f;
+        float padded_real = -7.0f;
+        const bool plain_real_ok = read_real_field(field, decimals, plain_real);
+        ASSERT_EQ(pipenet::read_real_field_padded(field, decimals, padded_real), plain_real_ok)
+            << "'" << field << "'";
+        if (plain_real_ok) {
+            ASSERT_EQ(std::bit_cast<std::uint32_t>(padded_real),
+                      std::bit_cast<std::uint32_t>(plain_real))
+                << "'" << field << "' decimals " << decimals;
+        }
+    }
+    // An empty field (a record that ends before it) reads zero both ways.
+    std::int32_t integer = -1;
+    float real = -1.0f;
+    ASSERT_TRUE(pipenet::read_integer_field_padded({}, integer));
+    ASSERT_TRUE(pipenet::read_real_field_padded({}, 2, real));
+    EXPECT_EQ(integer, 0);
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(real), 0u);
 }
 
 } // namespace
