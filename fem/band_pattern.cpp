@@ -14,6 +14,7 @@ constexpr std::int32_t lanes = 8;
 // The marks of eight rows of one column; the lanes that hold a negative zero or a NaN are set in
 // `unsafe`. Marking the same row twice is harmless, which lets the last block of a column
 // overlap the one before.
+template <bool find_special>
 [[gnu::always_inline]] inline void mark_block(const float* column, std::uint32_t bit,
                                               std::uint32_t* rows, std::uint32_t* columns,
                                               Lanes& unsafe) {
@@ -30,11 +31,13 @@ constexpr std::int32_t lanes = 8;
         column_marks |= marks;
         std::memcpy(columns, &column_marks, sizeof column_marks);
     }
+    if constexpr (!find_special) return;
     const Lanes magnitude = entries & 0x7fffffffu;
     unsafe |= reinterpret_cast<Lanes>(entries == 0x80000000u) |
               reinterpret_cast<Lanes>(reinterpret_cast<SignedLanes>(magnitude) > 0x7f800000);
 }
 
+template <bool find_special>
 [[gnu::always_inline]] inline bool mark_steps(const Band& band, std::int32_t n, std::int32_t b,
                                               BandRowBits& row_bits, BandRowBits* column_bits) {
     for (std::int32_t i = 0; i <= n; ++i) row_bits[static_cast<std::size_t>(i)] = 0;
@@ -63,41 +66,47 @@ constexpr std::int32_t lanes = 8;
         }
         std::int32_t i = 0;
         for (; i + lanes <= count; i += lanes)
-            mark_block(column + i, bit, rows + i, columns != nullptr ? columns + i : nullptr,
-                       unsafe);
+            mark_block<find_special>(column + i, bit, rows + i,
+                                     columns != nullptr ? columns + i : nullptr, unsafe);
         if (i < count) {
             i = count - lanes;
-            mark_block(column + i, bit, rows + i, columns != nullptr ? columns + i : nullptr,
-                       unsafe);
+            mark_block<find_special>(column + i, bit, rows + i,
+                                     columns != nullptr ? columns + i : nullptr, unsafe);
         }
     }
+    if constexpr (!find_special) return false;
     for (std::int32_t l = 0; l < lanes; ++l)
         if (unsafe[l] != 0) return true;
     return false;
 }
 
+template <bool find_special>
 bool mark_portable(const Band& band, std::int32_t n, std::int32_t b, BandRowBits& row_bits,
                    BandRowBits* column_bits) {
-    return mark_steps(band, n, b, row_bits, column_bits);
+    return mark_steps<find_special>(band, n, b, row_bits, column_bits);
 }
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 // The same with AVX2 where the processor has it: one instruction per block step instead of two.
+template <bool find_special>
 [[gnu::target("avx2")]] bool mark_avx2(const Band& band, std::int32_t n, std::int32_t b,
                                        BandRowBits& row_bits, BandRowBits* column_bits) {
-    return mark_steps(band, n, b, row_bits, column_bits);
+    return mark_steps<find_special>(band, n, b, row_bits, column_bits);
 }
 #endif
 
 } // namespace
 
 bool mark_band_pattern(const Band& band, std::int32_t n, std::int32_t b, BandRowBits& row_bits,
-                       BandRowBits* column_bits) {
+                       BandRowBits* column_bits, bool find_special) {
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
     static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2) return mark_avx2(band, n, b, row_bits, column_bits);
+    if (avx2)
+        return find_special ? mark_avx2<true>(band, n, b, row_bits, column_bits)
+                            : mark_avx2<false>(band, n, b, row_bits, column_bits);
 #endif
-    return mark_portable(band, n, b, row_bits, column_bits);
+    return find_special ? mark_portable<true>(band, n, b, row_bits, column_bits)
+                        : mark_portable<false>(band, n, b, row_bits, column_bits);
 }
 
 } // namespace pipenet

@@ -18,8 +18,9 @@ using BandRowBits = std::array<std::uint32_t, band_rows + 1>;
 //
 // band: in. n: in, 1 <= n <= band_rows. b: in, 1 <= b <= max_half_band.
 // row_bits, column_bits: out, entries 0 ... n cleared first, the marks then set.
-// Returns true when one of the marked entries is a negative zero or a NaN.
+// Returns true when one of the marked entries is a negative zero or a NaN; that is looked for
+// only when find_special is set (false is returned otherwise).
 bool mark_band_pattern(const Band& band, std::int32_t n, std::int32_t b, BandRowBits& row_bits,
-                       BandRowBits* column_bits);
+                       BandRowBits* column_bits, bool find_special);
 
 } // namespace pipenet

@@ -21,7 +21,7 @@ std::uint32_t bits_of(float x) {
 // identity (-0 - (-0) is +0; a signalling NaN would come back quiet).
 bool zero_skip_unsafe(float x) {
     std::uint32_t bits = bits_of(x);
-    return bits == 0x80000000u || (bits & 0x7fffffffu) > 0x7f800000u;
+    return (bits == 0x80000000u) | ((bits & 0x7fffffffu) > 0x7f800000u);
 }
 
 // Moves one band entry to its load entry, clearing it: target -= entry * v, one rounding.
@@ -57,14 +57,15 @@ inline void move_line(float* line, std::ptrdiff_t stride, float* load, std::ptrd
 
 void apply_prescribed_heads(Network& net, Vec1<float> load) {
     const std::int32_t n = net.equation_count;
-    bool skip_zeros = true;
-    for (std::int32_t i = 1; i <= n; ++i) skip_zeros = skip_zeros && !zero_skip_unsafe(load(i));
+    std::uint32_t unsafe_loads = 0; // no branch per entry: the loop vectorizes
+    for (std::int32_t i = 1; i <= n; ++i) unsafe_loads |= zero_skip_unsafe(load(i));
+    bool skip_zeros = unsafe_loads == 0;
     // Where the band's entries are not +0, by row and by column: the row part and the column
     // part of a known head visit only those. An entry cleared on the way keeps its mark, and a
     // +0 found at a mark is passed over as before.
     BandRowBits row_marks;
     BandRowBits column_marks;
-    if (skip_zeros) mark_band_pattern(net.band, n, net.half_band, row_marks, &column_marks);
+    if (skip_zeros) mark_band_pattern(net.band, n, net.half_band, row_marks, &column_marks, false);
     for (std::int32_t entry = 1; entry <= net.stored_boundary_count(); ++entry) {
         if (net.boundary_nodes.flag(entry) != 0) continue;
         std::int32_t q = (net.boundary_nodes.node(entry) - 1) * dofs_per_node + 1;

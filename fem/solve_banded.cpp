@@ -68,7 +68,7 @@ void singular_exit(RecordIo& io, Network& net, std::int32_t row) {
 inline bool zero_skip_unsafe(float x) {
     std::uint32_t bits;
     std::memcpy(&bits, &x, sizeof bits);
-    return bits == 0x80000000u || (bits & 0x7fffffffu) > 0x7f800000u;
+    return (bits == 0x80000000u) | ((bits & 0x7fffffffu) > 0x7f800000u);
 }
 
 // Where a pivot row was divided entry by entry only at its listed entries listed[0 ... found-1]
@@ -122,7 +122,8 @@ inline std::int32_t solve_banded_steps(Network& net, Vec1<float> rhs, float thre
     BandRowBits nonzero_columns;
     std::uint32_t unsafe_rhs = 0;
     for (std::int32_t i = 0; i < n; ++i) unsafe_rhs |= zero_skip_unsafe(x0[i]);
-    bool skip_zeros = !mark_band_pattern(band, n, b, nonzero_columns, nullptr) && unsafe_rhs == 0;
+    bool skip_zeros =
+        !mark_band_pattern(band, n, b, nonzero_columns, nullptr, true) && unsafe_rhs == 0;
 
     for (std::int32_t k = 1; k <= n - 1; ++k) {
         float pivot = band(k, 1);

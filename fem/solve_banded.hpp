@@ -26,7 +26,7 @@ inline constexpr float turbnet_pivot_threshold = 1.0e-10f;
 // Kept out of line even under link-time optimisation: the run-cost check counts the
 // multiply-adds inside this routine by its name.
 [[gnu::noinline]] void solve_banded(RecordIo& io, Network& net, Vec1<float> rhs, float threshold,
-                  std::int32_t floating_row);
+                                    std::int32_t floating_row);
 
 // The first row at which exact elimination of the network's system meets a zero pivot for lack
 // of a known head: over every connected group of nodes 1 ... node_count (pipes as links) that

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "fem/band_pattern.hpp"
 #include "fem/member_discharges.hpp"
 #include "fem/pipe_length.hpp"
 #include "report/layouts.hpp"
@@ -93,43 +94,22 @@ float band_row_product(const Network& net, Vec1<const float> x, std::int32_t i) 
 void band_product(const Network& net, Vec1<const float> x, Vec1<float> y) {
     const std::int32_t n = net.equation_count;
     const std::int32_t b = net.half_band;
-    bool finite = true;
-    for (std::int32_t i = 1; i <= n; ++i) finite = finite && std::isfinite(x(i));
-    if (!finite) {
+    std::uint32_t infinite_or_nan = 0; // no branch per entry: the loop vectorizes
+    for (std::int32_t i = 1; i <= n; ++i)
+        infinite_or_nan |= (std::bit_cast<std::uint32_t>(x(i)) & 0x7f800000u) == 0x7f800000u;
+    if (infinite_or_nan != 0) {
         for (std::int32_t i = 1; i <= n; ++i) y(i) = band_row_product(net, x, i);
         return;
     }
     // Row i's sum takes K(i, k) * x(k) for k increasing. Walking the stored entries K(r, j),
     // j >= r, with r increasing and j increasing within r hands every sum its terms in exactly
     // that order: K(j, r) = K(r, j) for the rows j > r (r increasing), then row r's own diagonal
-    // and upper entries. Only the nonzero entries are taken: with x finite a zero entry adds a
-    // zero, which leaves a nonzero sum as it is and can change only the sign of a zero sum, and
-    // a later nonzero term gives the same result from either zero. So a sum can differ from the
-    // full one only in the sign of a zero, and a zero sum is worked out again in full.
-    //
-    // Bit m-1 of nonzero_columns[r] is set where band(r, m) != 0 (or is a NaN): found column by
-    // column, where the storage is contiguous, without branches.
-    std::array<std::uint32_t, band_rows + 1> nonzero_columns{};
-    for (std::int32_t m = 1; m <= b && m <= n; ++m) {
-        const float* column = net.band.storage.data() + (m - 1) * band_rows;
-        std::uint32_t* bits = nonzero_columns.data() + 1;
-        const std::uint32_t bit = std::uint32_t{1} << (m - 1);
-        const std::int32_t rows = n - m + 1;
-        std::int32_t i = 0;
-        // Four rows at a time with the compiler's vector types (a lane of a comparison is all
-        // ones where it holds).
-        using Floats = float __attribute__((vector_size(16)));
-        using Words = std::uint32_t __attribute__((vector_size(16)));
-        for (; i + 4 <= rows; i += 4) {
-            Floats entries;
-            Words marks;
-            std::memcpy(&entries, column + i, sizeof entries);
-            std::memcpy(&marks, bits + i, sizeof marks);
-            marks |= reinterpret_cast<Words>(entries != Floats{}) & bit;
-            std::memcpy(bits + i, &marks, sizeof marks);
-        }
-        for (; i < rows; ++i) bits[i] |= static_cast<std::uint32_t>(column[i] != 0.0f) * bit;
-    }
+    // and upper entries. Only the entries that are not +0 are taken: with x finite a +0 entry
+    // adds a zero, which leaves a nonzero sum as it is and can change only the sign of a zero
+    // sum, and a later nonzero term gives the same result from either zero. So a sum can differ
+    // from the full one only in the sign of a zero, and a zero sum is worked out again in full.
+    BandRowBits nonzero_columns;
+    mark_band_pattern(net.band, n, b, nonzero_columns, nullptr, false);
     for (std::int32_t i = 1; i <= n; ++i) y(i) = 0.0f;
     for (std::int32_t r = 1; r <= n; ++r) {
         const double xr = x(r);
