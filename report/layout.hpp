@@ -41,7 +41,17 @@ struct LayoutItem {
     std::int16_t run_end = 0;
 };
 
+// A field of a flat layout: where it starts in the line, its width and decimals.
+struct FlatField {
+    std::int16_t offset = 0;
+    std::int16_t width = 0;
+    std::int16_t decimals = 0;
+};
+
 inline constexpr int max_layout_items = 48;
+inline constexpr int max_flat_fields = 8;
+inline constexpr int max_flat_line = 160;
+inline constexpr int flat_image_padding = 32; // readable bytes after a flat line's image
 inline constexpr int max_field_width = 64;    // the widest field a writer formats
 inline constexpr int max_rendered_text = 384; // the static text of a layout, rendered
 inline constexpr int rendered_padding = 8;    // readable bytes after the last rendered one
@@ -51,6 +61,7 @@ public:
     consteval explicit Layout(std::string_view text) : text_(text) {
         parse();
         render_runs();
+        plan_flat_line();
     }
 
     std::string_view text() const { return text_; }
@@ -63,6 +74,16 @@ public:
     // after its end may be read.
     const char* run_text(const LayoutItem& item) const { return rendered_.data() + item.run_begin; }
 
+    // A flat layout is one line of literals, blank columns and at most max_flat_fields fields,
+    // with no group and no new line: written with one value per field, its line is its image
+    // with the fields written over their blank columns. The number of fields, or -1 when the
+    // layout is not flat.
+    int flat_fields() const { return flat_field_count_; }
+    int flat_line_length() const { return flat_line_length_; }
+    // The line with blanks in the fields' columns; flat_image_padding more bytes may be read.
+    const char* flat_line_image() const { return flat_image_.data(); }
+    const FlatField& flat_field(int k) const { return flat_fields_[static_cast<std::size_t>(k)]; }
+
     static constexpr bool is_field(ItemKind kind) {
         return kind == ItemKind::integer || kind == ItemKind::real;
     }
@@ -73,6 +94,40 @@ private:
     int count_ = 0;
     std::array<char, max_rendered_text + rendered_padding> rendered_{};
     int rendered_count_ = 0;
+
+    int flat_field_count_ = -1;
+    int flat_line_length_ = 0;
+    std::array<FlatField, max_flat_fields> flat_fields_{};
+    std::array<char, max_flat_line + flat_image_padding> flat_image_{};
+
+    constexpr void plan_flat_line() {
+        int length = 0;
+        int fields = 0;
+        auto blank_columns = [&](int count) {
+            for (int c = 0; c < count && length < max_flat_line; ++c)
+                flat_image_[static_cast<std::size_t>(length++)] = ' ';
+            return length < max_flat_line;
+        };
+        for (int i = 0; i < count_; ++i) {
+            const LayoutItem& item = items_[static_cast<std::size_t>(i)];
+            if (item.kind == ItemKind::literal) {
+                if (length + item.text_length >= max_flat_line) return;
+                for (int c = 0; c < item.text_length; ++c)
+                    flat_image_[static_cast<std::size_t>(length++)] = text_[item.text_begin + c];
+            } else if (item.kind == ItemKind::blanks) {
+                if (!blank_columns(item.width)) return;
+            } else if (is_field(item.kind)) {
+                if (fields == max_flat_fields) return;
+                flat_fields_[static_cast<std::size_t>(fields++)] = {
+                    static_cast<std::int16_t>(length), item.width, item.decimals};
+                if (!blank_columns(item.width)) return;
+            } else {
+                return; // a new line or a group
+            }
+        }
+        flat_field_count_ = fields;
+        flat_line_length_ = length;
+    }
 
     // Not constexpr: reaching it while a layout is parsed at compile time is a compile error
     // that names the reason.

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "report/fields.hpp"
@@ -145,6 +146,11 @@ public:
     void lock_report();
     void unlock_report();
 
+    // Writes one line of a flat layout (Layout::flat_fields) with one value per field, each
+    // converted as LayoutWriter::put converts it: the same bytes, without the item-by-item walk.
+    template <class... Values>
+    void write_flat_line(const Layout& layout, Values... values);
+
     // Ends the run from the console-event thread: writes what the report holds, the failure
     // report, and exits with 128 + signal without returning.
     [[noreturn]] void console_event(int signal_number);
@@ -247,9 +253,50 @@ void write_empty_record(RecordIo& io);
 // Writes one whole record under a layout with the given values.
 template <class... Values>
 void write_record(RecordIo& io, const Layout& layout, Values... values) {
+    if (layout.flat_fields() == static_cast<int>(sizeof...(Values))) {
+        io.write_flat_line(layout, values...);
+        return;
+    }
     LayoutWriter writer(io, layout);
     (writer.put(values), ...);
     writer.finish();
+}
+
+namespace flat_line {
+
+inline bool write_value(char* line, const FlatField& field, std::int32_t value) {
+    return write_integer_field(line + field.offset, field.width, value);
+}
+
+inline bool write_value(char* line, const FlatField& field, float value) {
+    return write_real_field(line + field.offset, field.width, field.decimals, value);
+}
+
+} // namespace flat_line
+
+template <class... Values>
+void RecordIo::write_flat_line(const Layout& layout, Values... values) {
+    bool fits = true;
+    {
+        // Released on the way out of a failing write too.
+        struct Lock {
+            RecordIo& io;
+            explicit Lock(RecordIo& owner) : io(owner) { io.lock_report(); }
+            ~Lock() { io.unlock_report(); }
+        } lock(*this);
+        const auto length = static_cast<std::size_t>(layout.flat_line_length());
+        char* line = room(length + 1);
+        // Whole 16-byte blocks: the image and the buffer both have room past the line's end.
+        static_assert(flat_image_padding >= 16 && out_slack >= 16);
+        for (std::size_t i = 0; i < length; i += 16)
+            std::memcpy(line + i, layout.flat_line_image() + i, 16);
+        int k = 0;
+        ((fits = flat_line::write_value(line, layout.flat_field(k++), values) && fits), ...);
+        line[length] = '\n';
+        out_length_ += length + 1;
+        last_byte_was_line_end_ = true;
+    }
+    if (!fits) output_conversion_error();
 }
 
 } // namespace pipenet
