@@ -78,11 +78,13 @@ public:
     // with no group and no new line: written with one value per field, its line is its image
     // with the fields written over their blank columns. The number of fields, or -1 when the
     // layout is not flat.
-    int flat_fields() const { return flat_field_count_; }
-    int flat_line_length() const { return flat_line_length_; }
+    constexpr int flat_fields() const { return flat_field_count_; }
+    constexpr int flat_line_length() const { return flat_line_length_; }
     // The line with blanks in the fields' columns; flat_image_padding more bytes may be read.
     const char* flat_line_image() const { return flat_image_.data(); }
-    const FlatField& flat_field(int k) const { return flat_fields_[static_cast<std::size_t>(k)]; }
+    constexpr const FlatField& flat_field(int k) const {
+        return flat_fields_[static_cast<std::size_t>(k)];
+    }
 
     static constexpr bool is_field(ItemKind kind) {
         return kind == ItemKind::integer || kind == ItemKind::real;

@@ -111,6 +111,63 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"integer_and_real", &integer_and_real, {-12, 0.5f}, "  -12   0.500\n"}),
     [](const ::testing::TestParamInfo<WriteCase>& info) { return std::string(info.param.name); });
 
+// write_record writes a one-line layout of literals, blanks and fields from its image when it
+// has one value per field, and walks the items otherwise: the lines are the same either way.
+constexpr std::size_t max_values_passed = 6;
+
+template <class... Done>
+void write_values(RecordIo& io, const Layout& layout, const std::vector<Value>& values,
+                  std::size_t next, Done... done) {
+    if (next == values.size()) {
+        write_record(io, layout, done...);
+        return;
+    }
+    if constexpr (sizeof...(Done) < max_values_passed)
+        std::visit([&](auto v) { write_values(io, layout, values, next + 1, done..., v); },
+                   values[next]);
+}
+
+TEST_P(WriterTest, WriteRecordWritesTheSameLines) {
+    const WriteCase& c = GetParam();
+    ASSERT_LE(c.values.size(), max_values_passed);
+    MemoryRun run;
+    write_values(run.io, *c.layout, c.values, 0);
+    EXPECT_EQ(run.flushed_report(), c.expected);
+    EXPECT_EQ(run.errors, "");
+}
+
+// Which layouts are flat, and the image and field columns of one.
+static_assert(text_only.flat_fields() == 0 && blank_columns.flat_fields() == 0);
+static_assert(node_triple.flat_fields() == 3 && integer_and_real.flat_fields() == 2);
+static_assert(two_lines.flat_fields() == -1 && banner.flat_fields() == -1 &&
+              fields_in_group.flat_fields() == -1 && field_then_break.flat_fields() == -1);
+static_assert(text_around_fields.flat_fields() == 2 && text_around_fields.flat_line_length() == 9 &&
+              text_around_fields.flat_field(0).offset == 1 &&
+              text_around_fields.flat_field(1).offset == 5 &&
+              text_around_fields.flat_field(1).width == 3);
+
+TEST(RecordIoWriter, FlatLineImageHasBlanksWhereTheFieldsGo) {
+    EXPECT_EQ(std::string_view(text_around_fields.flat_line_image(),
+                               static_cast<std::size_t>(text_around_fields.flat_line_length())),
+              "a   b   c");
+}
+
+// A report stream that fails while a flat line is written ends the run and leaves the report
+// lock free: the run's next write (here an empty line) does not wait for it.
+TEST(RecordIoWriter, FailureInsideAFlatLineReleasesTheReportLock) {
+    std::string errors;
+    FailingSink report(EIO);
+    StringSink error_sink(errors);
+    MemorySource console{std::string_view{}};
+    RecordIo io(report, error_sink, console);
+    const int status = run_status([&] {
+        for (int i = 0; i < 10000; ++i) write_record(io, node_triple, std::int32_t{i}, 1.0f, 2.0f);
+    });
+    EXPECT_EQ(status, 38);
+    write_empty_record(io);
+    EXPECT_NE(errors.find("severe (38)"), std::string::npos) << errors;
+}
+
 TEST(RecordIoWriter, EmptyRecordIsALineWithNoCharacters) {
     MemoryRun run;
     write_record(run.io, text_only);
