@@ -23,7 +23,34 @@ constexpr float small_head_difference = 1.0e-7f;
 
 } // namespace
 
+namespace {
+
+// d^2.63 of the last few distinct diameters seen: the pipes of a network come in a handful of
+// standard sizes, and the power of each is the same double every time.
+class DiameterPowers {
+public:
+    double of(float d) {
+        for (std::size_t i = 0; i < count_; ++i)
+            if (diameters_[i] == d) return powers_[i];
+        const double power = std::pow(double{d}, double{diameter_exponent});
+        diameters_[next_] = d;
+        powers_[next_] = power;
+        next_ = (next_ + 1) % diameters_.size();
+        if (count_ < diameters_.size()) ++count_;
+        return power;
+    }
+
+private:
+    std::array<float, 8> diameters_{};
+    std::array<double, 8> powers_{};
+    std::size_t count_ = 0;
+    std::size_t next_ = 0;
+};
+
+} // namespace
+
 void pipe_coefficients(RecordIo& io, Network& net) {
+    DiameterPowers diameter_powers;
     for (std::int32_t e = 1; e <= net.element_count; ++e) {
         float length = pipe_length(net, e);
         if (!(length > 0.0f)) {
@@ -37,8 +64,8 @@ void pipe_coefficients(RecordIo& io, Network& net) {
             net.half_band = 0;
             continue;
         }
-        float t = static_cast<float>(std::pow(double{d}, double{diameter_exponent}) *
-                                     double{coefficient_factor} * double{net.relative_roughness});
+        float t = static_cast<float>(diameter_powers.of(d) * double{coefficient_factor} *
+                                     double{net.relative_roughness});
         net.diameter(e) =
             static_cast<float>(double{t} / std::pow(double{length}, double{flow_exponent}));
     }

@@ -69,6 +69,27 @@ TEST(PipeCoefficients, FollowTheHazenWilliamsForm) {
     }
 }
 
+// A diameter seen before, also after ten others have come between, gives the coefficient its
+// own computation gives: the same bits in whatever order the diameters come.
+TEST(PipeCoefficients, RepeatedDiametersGiveTheSameBits) {
+    const std::array<float, 11> sizes = {0.1f, 0.15f, 0.2f,  0.25f, 0.3f, 0.4f,
+                                         0.5f, 0.6f,  0.75f, 0.9f,  1.2f};
+    const std::array<std::size_t, 16> order = {0, 1, 0, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0, 3, 10, 1};
+    std::vector<Pipe> repeated;
+    for (std::size_t k : order)
+        repeated.push_back({0, 0, 3.0f + static_cast<float>(k), 4, sizes[k]});
+    auto out = testing::MemoryReport::make();
+    Network net = pipes_network(repeated, 120.0f);
+    pipe_coefficients(out->io, net);
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        Network single = pipes_network({repeated[i]}, 120.0f);
+        pipe_coefficients(out->io, single);
+        EXPECT_EQ(net.diameter(static_cast<std::int32_t>(i) + 1), single.diameter(1))
+            << "pipe " << i + 1;
+    }
+    EXPECT_EQ(out->text(), "");
+}
+
 TEST(PipeCoefficients, FaultyPipesReportAndKeepTheirDiameter) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     auto out = testing::MemoryReport::make();
