@@ -369,7 +369,42 @@ int LayoutWriter::next_field() {
     return field;
 }
 
+void LayoutWriter::open_flat_line() {
+    const auto length = static_cast<std::size_t>(layout_.flat_line_length());
+    char* line = io_.room(length + 1);
+    // Whole 16-byte blocks: the image and the buffer both have room past the line's end.
+    for (std::size_t i = 0; i < length; i += 16)
+        std::memcpy(line + i, layout_.flat_line_image() + i, 16);
+    flat_line_start_ = io_.out_length_;
+    io_.out_length_ += length;
+    io_.last_byte_was_line_end_ = length == 0;
+    flat_line_open_ = true;
+    flat_field_ = 0;
+}
+
+void LayoutWriter::close_flat_line() {
+    const int kept = flat_field_ == layout_.flat_fields() ? layout_.flat_line_length()
+                                                          : layout_.flat_field(flat_field_).offset;
+    io_.out_length_ = flat_line_start_ + static_cast<std::size_t>(kept);
+    io_.end_line();
+    flat_line_open_ = false;
+}
+
+template <class Value>
+void LayoutWriter::put_flat(Value value) {
+    // Values left at the end of the layout begin a new line and the layout again.
+    if (flat_line_open_ && flat_field_ == layout_.flat_fields()) close_flat_line();
+    if (!flat_line_open_) open_flat_line();
+    if (!flat_line::write_value(io_.out_.data() + flat_line_start_,
+                                layout_.flat_field(flat_field_++), value))
+        overflow_ = true;
+}
+
 void LayoutWriter::put(std::int32_t value) {
+    if (layout_.flat_fields() > 0) {
+        put_flat(value);
+        return;
+    }
     // Most values go straight into the field the last one left the writer at: that test is
     // made here, without a call.
     int field = position_ < layout_.size() && Layout::is_field(layout_[position_].kind)
@@ -386,6 +421,10 @@ void LayoutWriter::put(std::int32_t value) {
 }
 
 void LayoutWriter::put(float value) {
+    if (layout_.flat_fields() > 0) {
+        put_flat(value);
+        return;
+    }
     // Most values go straight into the field the last one left the writer at: that test is
     // made here, without a call.
     int field = position_ < layout_.size() && Layout::is_field(layout_[position_].kind)
@@ -402,8 +441,13 @@ void LayoutWriter::put(float value) {
 }
 
 void LayoutWriter::finish() {
-    if (position_ < layout_.size()) advance_to_field();
-    io_.end_line();
+    if (layout_.flat_fields() > 0) {
+        if (!flat_line_open_) open_flat_line();
+        close_flat_line();
+    } else {
+        if (position_ < layout_.size()) advance_to_field();
+        io_.end_line();
+    }
     finished_ = true;
     io_.unlock_report();
     if (overflow_) io_.output_conversion_error();

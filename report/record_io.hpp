@@ -212,6 +212,14 @@ private:
     // The next field when the writer is not at one already.
     int next_field();
 
+    // A flat layout (Layout::flat_fields > 0) is written a line at a time: the line's image is
+    // copied in when the line starts, each value over its field; the line is cut after the
+    // static text before the first field left without a value.
+    template <class Value>
+    void put_flat(Value value);
+    void open_flat_line();
+    void close_flat_line();
+
     RecordIo& io_;
     const Layout& layout_;
     int position_ = 0;
@@ -219,6 +227,9 @@ private:
     int depth_ = 0;
     bool overflow_ = false;
     bool finished_ = false;
+    bool flat_line_open_ = false;
+    int flat_field_ = 0;              // the next field of the open flat line
+    std::size_t flat_line_start_ = 0; // where the open flat line starts in the report buffer
 };
 
 // Reads one record under a layout, value by value.
