@@ -315,12 +315,17 @@ bool read_real_field(std::string_view field, int decimals, float& value) {
 
 namespace {
 
-// What the padded readers need to know of a field of 1 ... 16 columns: one bit per column.
+// What the padded readers need to know of a field of 1 ... 16 columns: one bit per column, and
+// where the number stands.
 struct FieldColumns {
     unsigned inside = 0; // the columns of the field
     unsigned filled = 0; // its columns that are not blank
     unsigned digits = 0; // its columns holding a digit
     unsigned points = 0; // its columns holding a decimal point
+    // With filled columns: the first one after a leading sign, the last one, and the sign.
+    int first = 0;
+    int last = -1;
+    bool negative = false;
 };
 
 #if defined(__SSE2__)
@@ -338,6 +343,13 @@ constexpr bool have_field_columns = true;
     const __m128i above_zero = _mm_sub_epi8(text, _mm_set1_epi8('0'));
     columns.digits = mask(_mm_cmpeq_epi8(_mm_min_epu8(above_zero, _mm_set1_epi8(9)), above_zero));
     columns.points = mask(_mm_cmpeq_epi8(text, _mm_set1_epi8('.')));
+    if (columns.filled != 0) {
+        columns.first = std::countr_zero(columns.filled);
+        columns.last = std::bit_width(columns.filled) - 1;
+        const char lead = field[static_cast<std::size_t>(columns.first)];
+        columns.negative = lead == '-';
+        if (lead == '-' || lead == '+') ++columns.first;
+    }
     return columns;
 }
 #else
@@ -363,10 +375,8 @@ bool read_integer_field_padded(std::string_view field, std::int32_t& value) {
         value = 0;
         return true;
     }
-    int first = std::countr_zero(columns.filled);
-    const int last = std::bit_width(columns.filled) - 1;
-    const bool negative = field[static_cast<std::size_t>(first)] == '-';
-    if (negative || field[static_cast<std::size_t>(first)] == '+') ++first;
+    const int first = columns.first;
+    const int last = columns.last;
     // Blanks, a sign, one to nine digits, blanks; anything else goes the long way.
     if (first > last || last - first >= 9 ||
         (columns.digits & column_span(first, last)) != column_span(first, last))
@@ -374,7 +384,7 @@ bool read_integer_field_padded(std::string_view field, std::int32_t& value) {
     std::int32_t magnitude = 0;
     for (int i = first; i <= last; ++i)
         magnitude = magnitude * 10 + (field[static_cast<std::size_t>(i)] - '0');
-    value = negative ? -magnitude : magnitude;
+    value = columns.negative ? -magnitude : magnitude;
     return true;
 }
 
@@ -386,10 +396,9 @@ bool read_real_field_padded(std::string_view field, int decimals, float& value) 
         value = 0.0f;
         return true;
     }
-    int first = std::countr_zero(columns.filled);
-    const int last = std::bit_width(columns.filled) - 1;
-    const bool negative = field[static_cast<std::size_t>(first)] == '-';
-    if (negative || field[static_cast<std::size_t>(first)] == '+') ++first;
+    const int first = columns.first;
+    const int last = columns.last;
+    const bool negative = columns.negative;
     // Blanks, a sign, one to seven digits with at most one point among them, blanks: the
     // digits make an exact float, and the scale is the one read_real_field takes straight.
     const unsigned span = first > last ? 0 : column_span(first, last);

@@ -152,20 +152,27 @@ TEST(RecordIoWriter, FlatLineImageHasBlanksWhereTheFieldsGo) {
               "a   b   c");
 }
 
+// A run whose report stream refuses every write with `error`; the failure reports are kept.
+struct FailingReportRun {
+    explicit FailingReportRun(int error) : report(error) {}
+    std::string errors;
+    FailingSink report;
+    StringSink error_sink{errors};
+    MemorySource console{std::string_view{}};
+    RecordIo io{report, error_sink, console};
+};
+
 // A report stream that fails while a flat line is written ends the run and leaves the report
 // lock free: the run's next write (here an empty line) does not wait for it.
 TEST(RecordIoWriter, FailureInsideAFlatLineReleasesTheReportLock) {
-    std::string errors;
-    FailingSink report(EIO);
-    StringSink error_sink(errors);
-    MemorySource console{std::string_view{}};
-    RecordIo io(report, error_sink, console);
+    FailingReportRun run(EIO);
     const int status = run_status([&] {
-        for (int i = 0; i < 10000; ++i) write_record(io, node_triple, std::int32_t{i}, 1.0f, 2.0f);
+        for (int i = 0; i < 10000; ++i)
+            write_record(run.io, node_triple, std::int32_t{i}, 1.0f, 2.0f);
     });
     EXPECT_EQ(status, 38);
-    write_empty_record(io);
-    EXPECT_NE(errors.find("severe (38)"), std::string::npos) << errors;
+    write_empty_record(run.io);
+    EXPECT_NE(run.errors.find("severe (38)"), std::string::npos) << run.errors;
 }
 
 TEST(RecordIoWriter, EmptyRecordIsALineWithNoCharacters) {
@@ -195,15 +202,11 @@ TEST(RecordIoWriter, OutputConversionErrorFollowsTheLineAndTheRunGoesOn) {
 }
 
 TEST(RecordIoWriter, FailingReportStreamEndsTheRunWithTheSystemText) {
-    std::string errors;
-    FailingSink report(ENOSPC);
-    StringSink error_sink(errors);
-    MemorySource console{std::string_view{}};
-    RecordIo io(report, error_sink, console);
-    write_record(io, text_only);
-    EXPECT_EQ(run_status([&] { io.flush_report(); }), 38);
-    EXPECT_EQ(errors, std::string("netio: ") + std::strerror(ENOSPC) +
-                          "\nnetio: severe (38): error during write, unit 6, file CONOUT$\n");
+    FailingReportRun run(ENOSPC);
+    write_record(run.io, text_only);
+    EXPECT_EQ(run_status([&] { run.io.flush_report(); }), 38);
+    EXPECT_EQ(run.errors, std::string("netio: ") + std::strerror(ENOSPC) +
+                              "\nnetio: severe (38): error during write, unit 6, file CONOUT$\n");
 }
 
 // ---- Reader ------------------------------------------------------------------------------
