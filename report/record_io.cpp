@@ -391,18 +391,14 @@ void LayoutWriter::close_flat_line() {
 }
 
 template <class Value>
-void LayoutWriter::put_flat(Value value) {
-    // Values left at the end of the layout begin a new line and the layout again.
-    if (flat_line_open_ && flat_field_ == layout_.flat_fields()) close_flat_line();
-    if (!flat_line_open_) open_flat_line();
-    if (!flat_line::write_value(io_.out_.data() + flat_line_start_,
-                                layout_.flat_field(flat_field_++), value))
-        overflow_ = true;
-}
-
-void LayoutWriter::put(std::int32_t value) {
+void LayoutWriter::put_value(Value value) {
     if (layout_.flat_fields() > 0) {
-        put_flat(value);
+        // Values left at the end of the layout begin a new line and the layout again.
+        if (flat_line_open_ && flat_field_ == layout_.flat_fields()) close_flat_line();
+        if (!flat_line_open_) open_flat_line();
+        if (!write_field(io_.out_.data() + flat_line_start_, layout_.flat_field(flat_field_++),
+                         value))
+            overflow_ = true;
         return;
     }
     // Most values go straight into the field the last one left the writer at: that test is
@@ -412,32 +408,21 @@ void LayoutWriter::put(std::int32_t value) {
                     : next_field();
     if (field < 0) return;
     // The layout holds no field wider than max_field_width: it fits the buffer as it is.
-    int width = layout_[field].width;
-    if (!write_integer_field(io_.room(static_cast<std::size_t>(width)), width, value))
+    const LayoutItem& item = layout_[field];
+    if (!write_field(io_.room(static_cast<std::size_t>(item.width)),
+                     FlatField{0, item.width, item.decimals}, value))
         overflow_ = true;
-    io_.out_length_ += static_cast<std::size_t>(width);
+    io_.out_length_ += static_cast<std::size_t>(item.width);
     io_.last_byte_was_line_end_ = false;
     ++position_;
 }
 
+void LayoutWriter::put(std::int32_t value) {
+    put_value(value);
+}
+
 void LayoutWriter::put(float value) {
-    if (layout_.flat_fields() > 0) {
-        put_flat(value);
-        return;
-    }
-    // Most values go straight into the field the last one left the writer at: that test is
-    // made here, without a call.
-    int field = position_ < layout_.size() && Layout::is_field(layout_[position_].kind)
-                    ? position_
-                    : next_field();
-    if (field < 0) return;
-    const LayoutItem& item = layout_[field];
-    int width = item.width;
-    if (!write_real_field(io_.room(static_cast<std::size_t>(width)), width, item.decimals, value))
-        overflow_ = true;
-    io_.out_length_ += static_cast<std::size_t>(width);
-    io_.last_byte_was_line_end_ = false;
-    ++position_;
+    put_value(value);
 }
 
 void LayoutWriter::finish() {

@@ -214,9 +214,10 @@ private:
 
     // A flat layout (Layout::flat_fields > 0) is written a line at a time: the line's image is
     // copied in when the line starts, each value over its field; the line is cut after the
-    // static text before the first field left without a value.
+    // static text before the first field left without a value. Any other layout is walked
+    // item by item.
     template <class Value>
-    void put_flat(Value value);
+    void put_value(Value value);
     void open_flat_line();
     void close_flat_line();
 
@@ -273,17 +274,15 @@ void write_record(RecordIo& io, const Layout& layout, Values... values) {
     writer.finish();
 }
 
-namespace flat_line {
-
-inline bool write_value(char* line, const FlatField& field, std::int32_t value) {
+// Writes a value into its field of a line: an integer as Iw, a real as Fw.d. Returns false
+// when it does not fit (the field then holds asterisks).
+inline bool write_field(char* line, const FlatField& field, std::int32_t value) {
     return write_integer_field(line + field.offset, field.width, value);
 }
 
-inline bool write_value(char* line, const FlatField& field, float value) {
+inline bool write_field(char* line, const FlatField& field, float value) {
     return write_real_field(line + field.offset, field.width, field.decimals, value);
 }
-
-} // namespace flat_line
 
 template <class... Values>
 void RecordIo::write_flat_line(const Layout& layout, Values... values) {
@@ -302,7 +301,7 @@ void RecordIo::write_flat_line(const Layout& layout, Values... values) {
         for (std::size_t i = 0; i < length; i += 16)
             std::memcpy(line + i, layout.flat_line_image() + i, 16);
         int k = 0;
-        ((fits = flat_line::write_value(line, layout.flat_field(k++), values) && fits), ...);
+        ((fits = write_field(line, layout.flat_field(k++), values) && fits), ...);
         line[length] = '\n';
         out_length_ += length + 1;
         last_byte_was_line_end_ = true;
