@@ -59,8 +59,7 @@ template <bool find_special>
                 const std::uint32_t mark = entry != 0 ? bit : 0;
                 rows[i] |= mark;
                 if (columns != nullptr) columns[i] |= mark;
-                const std::uint32_t magnitude = entry & 0x7fffffffu;
-                if (entry == 0x80000000u || magnitude > 0x7f800000u) unsafe[0] = 1;
+                if (zero_skip_unsafe(column[i])) unsafe[0] = 1;
             }
             continue;
         }

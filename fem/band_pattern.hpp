@@ -2,11 +2,21 @@
 // entry would do.
 #pragma once
 
+#include <array>
+#include <bit>
 #include <cstdint>
 
 #include "network/model.hpp"
 
 namespace pipenet {
+
+// True when x is a negative zero or a NaN: the two values for which subtracting a zero product
+// is not the identity (-0 - (-0) is +0; a signalling NaN would come back quiet). The routines
+// that leave out zero work may do so only while none of these is about.
+inline bool zero_skip_unsafe(float x) {
+    const auto bits = std::bit_cast<std::uint32_t>(x);
+    return (bits == 0x80000000u) | ((bits & 0x7fffffffu) > 0x7f800000u);
+}
 
 // One bit per band column: bit m-1 of a row's word stands for band column m.
 using BandRowBits = std::array<std::uint32_t, band_rows + 1>;
@@ -18,7 +28,7 @@ using BandRowBits = std::array<std::uint32_t, band_rows + 1>;
 //
 // band: in. n: in, 1 <= n <= band_rows. b: in, 1 <= b <= max_half_band.
 // row_bits, column_bits: out, entries 0 ... n cleared first, the marks then set.
-// Returns true when one of the marked entries is a negative zero or a NaN; that is looked for
+// Returns true when one of the marked entries is zero_skip_unsafe; that is looked for
 // only when find_special is set (false is returned otherwise).
 bool mark_band_pattern(const Band& band, std::int32_t n, std::int32_t b, BandRowBits& row_bits,
                        BandRowBits* column_bits, bool find_special);

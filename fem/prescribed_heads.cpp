@@ -17,13 +17,6 @@ std::uint32_t bits_of(float x) {
     return bits;
 }
 
-// A negative zero or a NaN: the values from which subtracting a zero product is not the
-// identity (-0 - (-0) is +0; a signalling NaN would come back quiet).
-bool zero_skip_unsafe(float x) {
-    std::uint32_t bits = bits_of(x);
-    return (bits == 0x80000000u) | ((bits & 0x7fffffffu) > 0x7f800000u);
-}
-
 // Moves one band entry to its load entry, clearing it: target -= entry * v, one rounding.
 //
 // The load entries are known to hold no negative zero and no NaN and v to be finite, so a zero

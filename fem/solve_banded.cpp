@@ -63,14 +63,6 @@ void singular_exit(RecordIo& io, Network& net, std::int32_t row) {
 }
 #endif
 
-// True when x is a negative zero or a NaN: the two values for which subtracting a zero product
-// is not the identity (-0 - (-0) is +0; a signalling NaN would come back quiet).
-inline bool zero_skip_unsafe(float x) {
-    std::uint32_t bits;
-    std::memcpy(&bits, &x, sizeof bits);
-    return (bits == 0x80000000u) | ((bits & 0x7fffffffu) > 0x7f800000u);
-}
-
 // Where a pivot row was divided entry by entry only at its listed entries listed[0 ... found-1]
 // (the others being +0), stores +0 in the others of row[1 ... width-1] for a step that reads the
 // whole row.
