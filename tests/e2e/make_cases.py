@@ -315,6 +315,10 @@ def small_lamnet():
         nodal[b - 1] = f32(nodal[b - 1] - q)
     write_case("lamnet", "small-network-echo", input_text=input_lines, line_end="\r\n",
                stdout_lines=echo + results(heads, nodal, member))
+    # The same run by a user who may read the input file but not write it: the open falls back
+    # to reading only, and the report is the same.
+    write_case("lamnet", "read-only-input", input_text=input_lines, line_end="\r\n",
+               stdout_lines=echo + results(heads, nodal, member), mode="read-only-input")
 
 
 SMALL_TURBNET_INPUT = ["         3         2         1         3        10         1          130.0"] + \
@@ -385,6 +389,8 @@ def small_turbnet():
     report += convergence(0) + results(heads, nodal, member)
     write_case("turbnet", "small-network-echo", input_text=SMALL_TURBNET_TEXT,
                stdin="1\n", stdout_lines=report)
+    write_case("turbnet", "read-only-input", input_text=SMALL_TURBNET_TEXT,
+               stdin="1\n", stdout_lines=report, mode="read-only-input")
 
     # The same network with standard input empty: the print flag cannot be read once the first
     # solution (its empty assembly line) is done.
@@ -394,6 +400,14 @@ def small_turbnet():
     write_case("turbnet", "letter-in-print-flag", input_text=SMALL_TURBNET_TEXT,
                stdin="    1x\n", stdout_lines=SMALL_TURBNET_ECHO + [""],
                stderr_lines=[failure(64, "input conversion error", 5, "CONIN$")], status=64)
+    # A console event while the program waits for the print flag: the report so far is ended
+    # and flushed, then the event's failure report; the status is 128 + the signal.
+    for name, mode, event, number in (("sigquit", "stdin-quit", "control-BREAK", 3),
+                                       ("sighup", "stdin-hangup", "menu-CLOSE", 1)):
+        write_case("turbnet", f"{name}-while-waiting-for-print-flag",
+                   input_text=SMALL_TURBNET_TEXT, stdout_lines=SMALL_TURBNET_ECHO + [""],
+                   stderr_lines=[f"netio: error (200): program aborting due to {event} event"],
+                   status=128 + number, mode=mode)
 
 
 # ---------------------------------------------------------------------------------------------
@@ -533,6 +547,14 @@ def record_failure_cases():
     # Every report write fails: the first one ends the run.
     write_case("lamnet", "report-stream-full", input_text=text, mode="full-report",
                stderr_lines=["netio: No space left on device",
+                             failure(38, "error during write", 6, "CONOUT$")], status=38)
+    # The report's reader has gone (a closed pipe): the write fails instead of killing the run.
+    write_case("lamnet", "report-reader-gone", input_text=text, mode="reader-gone",
+               stderr_lines=["netio: Broken pipe",
+                             failure(38, "error during write", 6, "CONOUT$")], status=38)
+    write_case("turbnet", "report-reader-gone", input_text=SMALL_TURBNET_TEXT, stdin="1\n",
+               mode="reader-gone",
+               stderr_lines=["netio: Broken pipe",
                              failure(38, "error during write", 6, "CONOUT$")], status=38)
     # A TAB inside the head field of the known-head record.
     bad = list(text)

@@ -23,6 +23,18 @@ A case folder holds:
                                        full-report  standard output is /dev/full, so every
                                                     write of the report fails (expected.stdout
                                                     stays empty)
+                                       reader-gone  standard output is a pipe whose reading end
+                                                    is closed before the run, so every write of
+                                                    the report fails (expected.stdout stays
+                                                    empty)
+                                       read-only-input
+                                                    the input file is read-only (0444) and the
+                                                    program runs as an unprivileged user (as
+                                                    user nobody when the test runs as root), so
+                                                    it may read the file but not write it
+                                       stdin-quit   standard input is a pipe left open with
+                                       stdin-hangup nothing written; SIGQUIT (SIGHUP) is sent
+                                                    once the program is blocked reading it
 """
 import os
 import pathlib
@@ -72,6 +84,38 @@ def wait_until_blocked_on(pid, path, limit=10.0):
     fail(f"the program did not block on {target} within {limit} s")
 
 
+def wait_until_reading_stdin(pid, limit=10.0):
+    """Waits until the program's main thread sleeps in a read of its standard input, so that a
+    signal sent now arrives during that wait and not while the input file is being read."""
+    read_call = {"x86_64": "0", "aarch64": "63", "riscv64": "63"}.get(os.uname().machine)
+    deadline = time.monotonic() + limit
+    while time.monotonic() < deadline:
+        try:
+            with open(f"/proc/{pid}/stat") as stat:
+                state = stat.read().rsplit(")", 1)[1].split()[0]
+            with open(f"/proc/{pid}/syscall") as syscall:
+                call = syscall.read().split()
+        except OSError:
+            state, call = "", []
+        if state == "S" and len(call) > 1 and call[1] == "0x0" and read_call in (None, call[0]):
+            time.sleep(0.1)
+            return
+        time.sleep(0.02)
+    fail(f"the program did not block reading its standard input within {limit} s")
+
+
+def unprivileged_user():
+    """Keyword arguments of subprocess that run the program as user nobody when the test runs as
+    root: root may open any file for writing, so a permission test run as root tests nothing."""
+    if os.geteuid() != 0:
+        return {}
+    return {"user": "nobody", "group": "nogroup", "extra_groups": []}
+
+
+SIGNAL_MODES = {"fifo-signal": signal.SIGINT, "stdin-quit": signal.SIGQUIT,
+                "stdin-hangup": signal.SIGHUP}
+
+
 def main():
     program = os.path.abspath(sys.argv[1])
     case = pathlib.Path(sys.argv[2])
@@ -94,25 +138,41 @@ def main():
             (work / input_name).mkdir()
         elif mode == "fifo-signal":
             os.mkfifo(work / input_name)
-        elif mode in ("merged", "full-report"):
+        elif mode in ("merged", "full-report", "reader-gone", "stdin-quit", "stdin-hangup"):
             pass
         elif mode == "unprivileged":
-            if os.geteuid() == 0:
-                os.chmod(tmp, 0o755)
-                os.chmod(work, 0o555)
-                user = {"user": "nobody", "group": "nogroup"}
-            else:
-                os.chmod(work, 0o555)
+            os.chmod(tmp, 0o755)
+            os.chmod(work, 0o555)
+            user = unprivileged_user()
+        elif mode == "read-only-input":
+            os.chmod(tmp, 0o755)
+            os.chmod(work, 0o755)
+            os.chmod(work / input_name, 0o444)
+            user = unprivileged_user()
         elif mode:
             fail(f"unknown mode {mode!r}")
 
-        if mode == "fifo-signal":
+        if mode in SIGNAL_MODES:
             process = subprocess.Popen(command, cwd=work, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                        stderr=subprocess.PIPE)
-            wait_until_blocked_on(process.pid, work / input_name)
-            process.send_signal(signal.SIGINT)
+            if mode == "fifo-signal":
+                wait_until_blocked_on(process.pid, work / input_name)
+            else:
+                wait_until_reading_stdin(process.pid)
+            process.send_signal(SIGNAL_MODES[mode])
             out, err = process.communicate(stdin, timeout=20)
             status = process.returncode
+        elif mode == "reader-gone":
+            reading_end, writing_end = os.pipe()
+            os.close(reading_end)
+            try:
+                # The child gets the default action of SIGPIPE back (restore_signals), as a
+                # program started from a shell has it.
+                result = subprocess.run(command, cwd=work, input=stdin, timeout=60,
+                                        stdout=writing_end, stderr=subprocess.PIPE)
+            finally:
+                os.close(writing_end)
+            out, err, status = b"", result.stderr, result.returncode
         else:
             streams = {"stdout": subprocess.PIPE, "stderr": subprocess.PIPE}
             if mode == "merged":
