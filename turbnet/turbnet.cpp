@@ -117,10 +117,7 @@ void analyse(RecordIo& io, Network& net, Iteration& it) {
             break;
         }
         ++it.iteration_count;
-        // The band holds the secant conductances; the tangent ones are 0.54 times as large.
-        for (std::int32_t i = 1; i <= net.equation_count; ++i)
-            net.rhs(i) = static_cast<float>(double{net.rhs(i)} / double{flow_exponent});
-        solve_banded(io, net, net.rhs, turbnet_pivot_threshold, it.floating_row);
+        newton_correction(io, net, it.floating_row);
         if (net.half_band <= 0) {
             write_record(io, layouts::error_in_iterations);
             return;
@@ -133,6 +130,13 @@ void analyse(RecordIo& io, Network& net, Iteration& it) {
 }
 
 } // namespace
+
+void newton_correction(RecordIo& io, Network& net, std::int32_t floating_row) {
+    // The band holds the secant conductances; the tangent ones are 0.54 times as large.
+    for (std::int32_t i = 1; i <= net.equation_count; ++i)
+        net.rhs(i) = static_cast<float>(double{net.rhs(i)} / double{flow_exponent});
+    solve_banded(io, net, net.rhs, turbnet_pivot_threshold, floating_row);
+}
 
 int run_turbnet(RecordIo& io) {
     try {
