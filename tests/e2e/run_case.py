@@ -160,6 +160,14 @@ def main():
             else:
                 wait_until_reading_stdin(process.pid)
             process.send_signal(SIGNAL_MODES[mode])
+            if mode != "fifo-signal":
+                # Standard input stays open until the program has ended: closed earlier, the
+                # read could see its end before the signal is handled.
+                try:
+                    process.wait(timeout=20)
+                except subprocess.TimeoutExpired:
+                    process.kill()
+                    print("the program did not end on the signal")
             out, err = process.communicate(stdin, timeout=20)
             status = process.returncode
         elif mode == "reader-gone":
