@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "report/notices.hpp"
+
 namespace pipenet::fuzz {
 
 namespace {
@@ -42,6 +44,13 @@ bool is_final_line(std::string_view line, bool lamnet) {
     if (lamnet) return line == "  **** errors detected prevent analysis  **** ";
     return line == " **** errors detected during initial solution **** " ||
            line == "  *** error detected during the iterations ***";
+}
+
+// A balance warning of the program: its notice text up to the first value.
+bool is_balance_warning(std::string_view line, bool lamnet) {
+    std::string_view text =
+        notice_text(lamnet ? Notice::lamnet_balance_off : Notice::turbnet_balance_off);
+    return starts_with(line, text.substr(0, text.find('%')));
 }
 
 } // namespace
@@ -109,6 +118,13 @@ void check_run(int status, const ReportTail& report, const ErrorLines& errors, b
     std::vector<std::string_view> lines = errors.lines();
     if (report.line_unfinished()) broken("report line left unfinished", report.last_line());
     if (status == 0) {
+        // A balance warning may follow the results, as the last line.
+        static const std::string closing = std::string(1, ' ').append(130, '*');
+        if (!lines.empty() && is_balance_warning(lines.back(), lamnet)) {
+            if (report.last_line() != closing)
+                broken("balance warning without results", lines.back());
+            lines.pop_back();
+        }
         for (std::string_view line : lines)
             if (line != output_conversion_line) broken("failure report in a finished run", line);
         if (!is_final_line(report.last_line(), lamnet))

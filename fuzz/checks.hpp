@@ -46,7 +46,8 @@ void check_severe_line(std::string_view line, int status, std::string_view file_
 
 // A whole run of lamnet (lamnet true) or turbnet ended with `status`: status 0 with a report that
 // ends in the closing line of the results or in one of the driver's messages, and no failure
-// report but output conversion errors; or status 24 or 64 with exactly one severe report, last.
+// report but output conversion errors, then at most one balance warning after results; or
+// status 24 or 64 with exactly one severe report, last.
 void check_run(int status, const ReportTail& report, const ErrorLines& errors, bool lamnet);
 
 // Runs one whole program in memory on the input-file bytes `file` and the console text

@@ -1,12 +1,14 @@
 #include "lamnet/lamnet.hpp"
 
 #include "fem/assemble.hpp"
+#include "fem/nodal_balance.hpp"
 #include "fem/prescribed_heads.hpp"
 #include "fem/solve_banded.hpp"
 #include "lamnet/laminar.hpp"
 #include "network/checks.hpp"
 #include "network/read_input.hpp"
 #include "report/layouts.hpp"
+#include "report/notices.hpp"
 #include "report/print_results.hpp"
 
 namespace pipenet {
@@ -17,6 +19,8 @@ void analyse(RecordIo& io, Network& net) {
     // 1. Read and echo the network; 2. refuse what exceeds the storage or the counts.
     read_input(io, Program::lamnet, net);
     if (!check_network(io, net)) return;
+    // The solve replaces the given discharges by the heads; the balance check needs them.
+    const EquationReals given = net.rhs;
 
     // 3. Assemble the laminar pipes; every faulty pipe reports itself.
     assemble_global(net, net.rhs, [&io](std::int32_t e, Network& n, Vec1<const float>) {
@@ -38,6 +42,12 @@ void analyse(RecordIo& io, Network& net) {
     // 5. Discharges from the heads, and the results.
     laminar::member_discharges(net, net.rhs);
     print_results(io, net, net.rhs);
+
+    // 6. A node far off its given discharge is worth a warning beside the report.
+    const BalanceCheck balance = check_nodal_balance(net, given, nodal_discharge_resolution);
+    if (balance.off())
+        write_balance_notice(io, Notice::lamnet_balance_off, balance.node, balance.computed,
+                             balance.given, balance.allowed);
 }
 
 } // namespace

@@ -4,6 +4,9 @@
 
 namespace pipenet {
 
+static_assert(layouts::nodal_discharge_line.flat_field(1).decimals == 4,
+              "nodal_discharge_resolution is half the last decimal of the column");
+
 void print_results(RecordIo& io, const Network& net, Vec1<const float> heads) {
     write_record(io, layouts::results_heading);
     for (std::int32_t n = 1; n <= net.node_count; ++n)

@@ -6,6 +6,10 @@
 
 namespace pipenet {
 
+// Half a unit in the last decimal of the nodal discharge column: a smaller difference between
+// two nodal discharges does not show in the report.
+inline constexpr double nodal_discharge_resolution = 0.5e-4;
+
 // Writes the results heading, the head and the nodal discharge of every node 1 ... node_count,
 // the discharge of every pipe 1 ... element_count, and the closing line.
 // net: in, the counts, member_discharge and nodal_discharge. heads: in, one head per node.

@@ -21,6 +21,10 @@ std::ptrdiff_t FdSource::read(char* buffer, std::size_t size) {
     }
 }
 
+bool FdSource::is_terminal() const {
+    return ::isatty(fd_) == 1;
+}
+
 bool FdSink::write(const char* data, std::size_t size) {
     while (size > 0) {
         ssize_t n = ::write(fd_, data, size);
@@ -54,9 +58,30 @@ bool RecordStream::fill(int& error) {
     return n > 0;
 }
 
+bool RecordStream::skip_byte_order_mark(int& error) {
+    static constexpr char mark[] = "\xEF\xBB\xBF";
+    constexpr std::size_t mark_size = sizeof mark - 1;
+    at_start_ = false;
+    // A source may hand out fewer bytes a read: gather them while they could still be a mark.
+    while (end_ < mark_size && !exhausted_ && std::memcmp(buffer_.data(), mark, end_) == 0) {
+        std::ptrdiff_t n = source_->read(buffer_.data() + end_, buffer_.size() - end_);
+        if (n < 0) {
+            error = errno != 0 ? errno : EIO;
+            exhausted_ = true;
+            return false;
+        }
+        if (n == 0) exhausted_ = true;
+        end_ += static_cast<std::size_t>(n);
+    }
+    if (end_ >= mark_size && std::memcmp(buffer_.data(), mark, mark_size) == 0)
+        position_ = mark_size;
+    return true;
+}
+
 bool RecordStream::next_record(int& error) {
     error = 0;
     length_ = 0;
+    if (at_start_ && !skip_byte_order_mark(error)) return false;
     if (position_ == end_ && (exhausted_ || !fill(error))) return false;
     // A record runs to the next line feed or the end of the data; characters beyond the
     // record capacity are passed over, since no layout reaches them.
@@ -111,7 +136,7 @@ void RecordIo::open_input(std::string_view name) {
     input_path_length_ = length + name.size();
 
     if (preset_input_ != nullptr) {
-        input_.attach(preset_input_);
+        input_.attach(preset_input_, true);
         return;
     }
 
@@ -135,11 +160,12 @@ void RecordIo::open_input(std::string_view name) {
         severe(Failure::open_failure, 2, EISDIR);
     }
     input_fd_.reset(fd);
-    input_.attach(&input_fd_);
+    input_.attach(&input_fd_, true);
 }
 
 std::string_view RecordIo::next_record(int unit) {
     RecordStream& stream = unit == 5 ? console_ : input_;
+    if (unit == 5) flush_report();
     if (!stream.attached()) severe(Failure::end_of_file, unit);
     int error = 0;
     if (!stream.next_record(error)) {
@@ -147,6 +173,10 @@ std::string_view RecordIo::next_record(int unit) {
         severe(Failure::end_of_file, unit);
     }
     return stream.record();
+}
+
+bool RecordIo::console_is_terminal() const {
+    return console_.attached() && console_.source()->is_terminal();
 }
 
 void RecordIo::input_conversion_error(int unit) {
@@ -262,6 +292,11 @@ void RecordIo::report_failure(const char* severity, Failure number, int unit, in
 void RecordIo::severe(Failure number, int unit, int os_error) {
     report_failure("severe", number, unit, os_error);
     throw RunEnded{static_cast<int>(number)};
+}
+
+void RecordIo::write_notice_line(std::string_view text) {
+    flush_report();
+    write_error_line(text);
 }
 
 void RecordIo::output_conversion_error() {

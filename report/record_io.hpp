@@ -43,6 +43,8 @@ public:
     // Reads up to `size` bytes into `buffer`. Returns the count, 0 at the end, -1 on an error
     // (errno set).
     virtual std::ptrdiff_t read(char* buffer, std::size_t size) = 0;
+    // Whether a person types the bytes at a terminal.
+    virtual bool is_terminal() const { return false; }
 };
 
 // Where bytes go: a file descriptor or, in tests, memory.
@@ -57,6 +59,7 @@ class FdSource final : public ByteSource {
 public:
     explicit FdSource(int fd) : fd_(fd) {}
     std::ptrdiff_t read(char* buffer, std::size_t size) override;
+    bool is_terminal() const override;
     int fd() const { return fd_; }
     void reset(int fd) { fd_ = fd; }
 
@@ -90,8 +93,14 @@ class RecordStream {
 public:
     static constexpr int record_capacity = 256;
 
-    void attach(ByteSource* source) { source_ = source; }
+    // skip_byte_order_mark: a UTF-8 byte order mark at the very start of the stream is not part
+    // of the first record (editors put one at the start of a file saved as "UTF-8 with BOM").
+    void attach(ByteSource* source, bool skip_byte_order_mark = false) {
+        source_ = source;
+        at_start_ = skip_byte_order_mark;
+    }
     bool attached() const { return source_ != nullptr; }
+    const ByteSource* source() const { return source_; }
     // Moves to the next record. Returns false when no record is left; on a read error returns
     // false with `error` set to the errno value.
     bool next_record(int& error);
@@ -99,8 +108,10 @@ public:
 
 private:
     bool fill(int& error);
+    bool skip_byte_order_mark(int& error);
 
     ByteSource* source_ = nullptr;
+    bool at_start_ = false;         // the byte order mark is still to be looked for
     std::array<char, 8192> buffer_; // not cleared: every byte is read into before use
     std::size_t position_ = 0;
     std::size_t end_ = 0;
@@ -124,8 +135,11 @@ public:
     void open_input(std::string_view name);
     void use_input_source(ByteSource& source) { preset_input_ = &source; }
 
-    // Moves stream `unit` (2 or 5) to its next record; a severe failure when none is left.
+    // Moves stream `unit` (2 or 5) to its next record; a severe failure when none is left. The
+    // console is read only after the report so far is written out, so that a person at a
+    // terminal sees it before typing.
     std::string_view next_record(int unit);
+    bool console_is_terminal() const;
     [[noreturn]] void input_conversion_error(int unit);
 
     // Report output, used by LayoutWriter.
@@ -137,6 +151,9 @@ public:
         last_byte_was_line_end_ = true;
     }
     void output_conversion_error();
+    // Writes one line on standard error, after the report so far: a notice of the program's
+    // own, not a failure of the layer.
+    void write_notice_line(std::string_view text);
     // Writes the buffered report. Called at the end of the run and before anything goes to
     // standard error.
     void flush_report();

@@ -3,11 +3,13 @@
 #include <cmath>
 
 #include "fem/assemble.hpp"
+#include "fem/nodal_balance.hpp"
 #include "fem/prescribed_heads.hpp"
 #include "fem/solve_banded.hpp"
 #include "network/checks.hpp"
 #include "network/read_input.hpp"
 #include "report/layouts.hpp"
+#include "report/notices.hpp"
 #include "report/print_results.hpp"
 #include "turbnet/turbulent.hpp"
 
@@ -95,7 +97,9 @@ void analyse(RecordIo& io, Network& net, Iteration& it) {
     apply_prescribed_heads(net, net.rhs);
     solve_banded(io, net, net.rhs, turbnet_pivot_threshold, it.floating_row);
 
-    // 5. The print flag is read whatever the first solve gave.
+    // 5. The print flag is read whatever the first solve gave. The console read writes out the
+    // report so far; a person at a terminal is also told what is awaited.
+    if (io.console_is_terminal()) write_notice(io, Notice::print_flag_prompt);
     it.print_flag = LayoutReader(io, stdin_unit, layouts::print_flag_record).get_integer();
     if (net.half_band <= 0) {
         write_record(io, layouts::errors_in_initial_solution);
@@ -127,6 +131,13 @@ void analyse(RecordIo& io, Network& net, Iteration& it) {
     // 7. Discharges from the final heads, and the results.
     turbulent::member_discharges(net, it.total_heads);
     print_results(io, net, it.total_heads);
+
+    // 8. A node far off its given discharge is worth a warning beside the report.
+    const BalanceCheck balance =
+        check_nodal_balance(net, it.discharge_copy, nodal_discharge_resolution);
+    if (balance.off())
+        write_balance_notice(io, Notice::turbnet_balance_off, balance.node, balance.computed,
+                             balance.given, balance.allowed);
 }
 
 } // namespace

@@ -7,6 +7,10 @@ double-precision solution of the same flow laws, computed here from scratch:
   turbnet  Newton iteration of the power law in double precision, run to full convergence; the
            printed heads must agree to the accuracy that the example's tolerance allows.
 
+Standard error must be empty, except for the balance warning, which must be there exactly when
+the printed nodal discharges are further from the given ones than 1 % of the largest given
+discharge at some node without a known head, and must name the worst such node.
+
 Usage: check_examples.py LAMNET TURBNET EXAMPLES_FOLDER
 """
 import math
@@ -184,13 +188,46 @@ def printed_heads(report):
     return heads
 
 
+def printed_nodal_discharges(report):
+    block = report.split(" nodal discharges\n", 1)[1].split("\n\n", 1)[0]
+    return {int(n): float(q) for n, q in (line.split() for line in block.splitlines()[1:])}
+
+
+def balance_checked(name, net, report, errors):
+    """The balance warning on standard error, against the printed nodal discharges."""
+    printed = printed_nodal_discharges(report)
+    free = [n for n in sorted(printed) if n not in net["h"]]
+    off = {n: abs(printed[n] - net["q"].get(n, 0.0)) for n in free}
+    # 1 % of the largest given discharge, never below what the report's 4 decimals can show
+    allowed = max(0.01 * max(abs(net["q"].get(n, 0.0)) for n in free), 5e-5)
+    worst = max(off, key=off.get)
+    lines = errors.splitlines()
+    warned = len(lines) == 1 and ": warning: nodal balance off at node " in lines[0]
+    if lines and not warned:
+        print(f"{name}: standard error holds more than one balance warning: {errors!r}")
+        return False
+    # The printed values are rounded to 4 decimals: within that of the line, either is right.
+    if abs(off[worst] - allowed) <= 1e-4:
+        print(f"{name}: largest printed difference {off[worst]:.4f} within the print rounding of "
+              f"the allowed {allowed:.5f}: {'warned' if warned else 'silent'}")
+        return True
+    expected = f": warning: nodal balance off at node {worst}:" if off[worst] > allowed else None
+    ok = not lines if expected is None else warned and expected in lines[0]
+    print(f"{name}: node {worst} off its given discharge by {off[worst]:.4f}, allowed "
+          f"{allowed:.5f}: {'warned' if warned else 'silent'}")
+    if not ok:
+        print(f"{name}: standard error {errors!r}, expected a warning {expected!r}")
+    return ok
+
+
 def run(program, input_path, stdin):
+    """The report and standard error of a run that must end with status 0."""
     with tempfile.TemporaryDirectory() as tmp:
         shutil.copyfile(input_path, pathlib.Path(tmp) / input_path.name)
         result = subprocess.run([program], cwd=tmp, input=stdin, capture_output=True, timeout=60)
-    if result.returncode != 0 or result.stderr:
+    if result.returncode != 0:
         raise SystemExit(f"{program} failed: status {result.returncode}, {result.stderr!r}")
-    return result.stdout.decode()
+    return result.stdout.decode(), result.stderr.decode()
 
 
 def compare(name, printed, exact, allowed):
@@ -210,18 +247,21 @@ def check_laminar(lamnet, lin):
     net = parse(lin, turbulent=False)
     exact = laminar_heads(net)
     # single precision (a few units of 2**-24, relative) plus the 4-decimal print rounding
-    return compare(f"lamnet {lin}", printed_heads(run(lamnet, lin, b"")), exact,
-                   lambda h: 1e-5 * abs(h) + 5e-5)
+    report, errors = run(lamnet, lin, b"")
+    balanced = balance_checked(f"lamnet {lin}", net, report, errors)
+    return compare(f"lamnet {lin}", printed_heads(report), exact,
+                   lambda h: 1e-5 * abs(h) + 5e-5) and balanced
 
 
 def check_turbulent(turbnet, nonlin):
     net = parse(nonlin, turbulent=True)
     exact, check = turbulent_heads(net)
-    report = run(turbnet, nonlin, b"1\n")
+    report, errors = run(turbnet, nonlin, b"1\n")
+    ok = balance_checked(f"turbnet {nonlin}", net, report, errors)
     printed = printed_heads(report)
     norm, allowed, bound = check(printed)
     print(f"turbnet {nonlin}: residual of the printed heads {norm:.2e}, the tolerance allows {allowed:.2e}")
-    ok = norm <= allowed
+    ok = norm <= allowed and ok
     if " convergence achieved on cycle" not in report:
         print("turbnet: the network does not converge")
         ok = False

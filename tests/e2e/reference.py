@@ -102,6 +102,9 @@ class Output:
     def empty_line(self):
         self.out.append("\n")
 
+    def notice(self, line):
+        self.err.append(line + "\n")
+
 
 # ---------------------------------------------------------------------------------------------
 # Layouts on output
@@ -306,7 +309,9 @@ def read_real(text, d):
     return -value if sign == "-" else value
 
 
-def split_records(data):
+def split_records(data, skip_byte_order_mark=False):
+    if skip_byte_order_mark and data.startswith(b"\xef\xbb\xbf"):
+        data = data[3:]  # an editor's UTF-8 mark is not part of the first record
     text = data.decode("latin-1")
     if not text:
         return []
@@ -320,7 +325,7 @@ class RecordReader:
     """Reads records of one stream under fixed-column field lists."""
 
     def __init__(self, data, output, unit, name):
-        self.records = split_records(data)
+        self.records = split_records(data, skip_byte_order_mark=(unit == 2))
         self.next = 0
         self.output = output
         self.unit = unit
@@ -614,6 +619,48 @@ def print_results(out, net, heads, member, nodal):
     out.write(R7)
 
 
+def c_general(value, digits):
+    """printf's %.<digits>g, with C's spelling of the values that are not numbers."""
+    if math.isnan(value):
+        return "-nan" if math.copysign(1.0, value) < 0 else "nan"
+    if math.isinf(value):
+        return "-inf" if value < 0 else "inf"
+    return "%.*g" % (digits, value)
+
+
+BALANCE_CAUSE = {
+    "lamnet": "usually a length, diameter or discharge typed in another unit",
+    "turbnet": "usually a tolerance too loose, or a length, diameter or discharge typed in "
+               "another unit",
+}
+
+
+def balance_warning(program, out, net, given, nodal):
+    """The warning after the results when a node without a known head is off its given
+    discharge by more than 1 % of the largest given magnitude (of the largest net discharge at a
+    known head when no discharge is given), and by more than the report can show (half a unit
+    in the fourth decimal)."""
+    known = set(net.boundary)
+    free = [n for n in range(1, net.node_count + 1) if n not in known]
+    if not free:
+        return
+    largest_given = max(abs(given[n]) for n in free)
+    largest_known = max([abs(nodal[n]) for n in known if not math.isnan(nodal[n])], default=0.0)
+    allowed = max(0.01 * (largest_given if largest_given > 0.0 else largest_known), 0.00005)
+    differences = [abs(nodal[n] - given[n]) for n in free]
+    nan_at = [n for n, d in zip(free, differences) if math.isnan(d)]
+    if nan_at:
+        node = nan_at[0]
+    else:
+        largest = max(differences)
+        if not largest > allowed:
+            return
+        node = free[differences.index(largest)]
+    out.notice(f"{program}: warning: nodal balance off at node {node}: net discharge "
+               f"{c_general(nodal[node], 6)} computed, {c_general(given[node], 6)} given "
+               f"(allowed difference {c_general(allowed, 3)}); {BALANCE_CAUSE[program]}")
+
+
 # ---------------------------------------------------------------------------------------------
 # lamnet
 
@@ -639,6 +686,7 @@ def run_lamnet(reader, out):
         c = f32(((d * d) * (d * d)) * k_factor / length)
         matrix[:] = [c, -c, c]
 
+    given = net.rhs[:]
     band = new_band()
     assemble_global(net, band, laminar_element, [0.0, 0.0, 0.0])
     if net.half_band <= 0:
@@ -660,6 +708,7 @@ def run_lamnet(reader, out):
 
     member, nodal = nodal_balance(net, laminar_discharge)
     print_results(out, net, heads, member, nodal)
+    balance_warning("lamnet", out, net, given, nodal)
 
 
 # ---------------------------------------------------------------------------------------------
@@ -771,6 +820,7 @@ def run_turbnet(reader, console, out):
 
     member, nodal = nodal_balance(net, turbulent_discharge)
     print_results(out, net, total_heads, member, nodal)
+    balance_warning("turbnet", out, net, discharge_copy, nodal)
 
 
 # ---------------------------------------------------------------------------------------------

@@ -1,4 +1,5 @@
 // A whole run of either program on a full-capacity network allocates nothing.
+#include <algorithm>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -48,7 +49,11 @@ TEST_P(NoAllocation, WholeRunAllocatesNothing) {
 
     EXPECT_EQ(allocations, 0);
     EXPECT_EQ(status, 0);
-    EXPECT_EQ(errors->text, "");
+    // The network's draws are small beside its flows, so single precision leaves some nodes far
+    // off them: the balance warning is written too, and must not allocate either.
+    EXPECT_EQ(errors->text.rfind(std::string(program.name) + ": warning: nodal balance off", 0), 0u)
+        << errors->text;
+    EXPECT_EQ(std::count(errors->text.begin(), errors->text.end(), '\n'), 1) << errors->text;
     EXPECT_NE(report->text.find("---- half-bandwidth is equal to   20 ----"), std::string::npos);
     EXPECT_NE(report->text.find("\n  results\n"), std::string::npos) << report->text;
 }

@@ -396,5 +396,123 @@ TEST(RecordIoReader, ConsoleFailuresNameTheConsole) {
                       "netio: severe (24): end-of-file during read, unit 5, file CONIN$\n");
 }
 
+// ---- Byte order mark, console and notices ------------------------------------------------
+
+struct MarkCase {
+    std::string_view name;
+    std::string_view input;
+    std::size_t piece; // bytes handed out per read
+    int status;        // of reading two I5 records: -1 when both read
+    std::int32_t first;
+};
+
+std::ostream& operator<<(std::ostream& os, const MarkCase& c) {
+    return os << c.name;
+}
+
+class ByteOrderMarkTest : public ::testing::TestWithParam<MarkCase> {};
+
+TEST_P(ByteOrderMarkTest, OnlyAMarkAtTheVeryStartIsSkipped) {
+    const MarkCase& c = GetParam();
+    MemoryRun run;
+    PieceSource source(c.input, c.piece);
+    run.io.use_input_source(source);
+    run.io.open_input("input-lin.dat");
+    std::int32_t first = 0;
+    int status = run_status([&] {
+        first = LayoutReader(run.io, 2, one_i5).get_integer();
+        LayoutReader(run.io, 2, one_i5).get_integer();
+    });
+    EXPECT_EQ(status, c.status);
+    EXPECT_EQ(first, c.first);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RecordIo, ByteOrderMarkTest,
+    ::testing::Values(MarkCase{"mark_then_records", "\xEF\xBB\xBF   12\n    3\n", 4096, -1, 12},
+                      // A source that hands out one byte a read still has its mark found.
+                      MarkCase{"mark_read_byte_by_byte", "\xEF\xBB\xBF   12\n    3\n", 1, -1, 12},
+                      MarkCase{"mark_and_crlf",
+                               "\xEF\xBB\xBF"
+                               "7\r\n8\r\n",
+                               2, -1, 7},
+                      // A file of the mark alone holds no record.
+                      MarkCase{"mark_only", "\xEF\xBB\xBF", 4096, 24, 0},
+                      MarkCase{"mark_then_empty_line", "\xEF\xBB\xBF\n5\n", 4096, -1, 0},
+                      // Two marks: the second is a character of the record.
+                      MarkCase{"second_mark_is_data", "\xEF\xBB\xBF\xEF\xBB\xBF 1\n2\n", 4096, 64,
+                               0},
+                      // A mark further on is a character of its record.
+                      MarkCase{"mark_in_second_record", "    1\n\xEF\xBB\xBF  2\n", 4096, 64, 1},
+                      // The first bytes of a mark and then others are kept as they are.
+                      MarkCase{"part_of_a_mark", "\xEF\xBB    1\n2\n", 1, 64, 0},
+                      MarkCase{"short_file", "5", 1, 24, 5}),
+    [](const ::testing::TestParamInfo<MarkCase>& info) { return std::string(info.param.name); });
+
+// The console is read as it comes: a mark there is not the input file's.
+TEST(RecordIoConsole, MarkOnTheConsoleIsNotSkipped) {
+    std::string report;
+    std::string errors;
+    StringSink report_sink(report);
+    StringSink error_sink(errors);
+    MemorySource console("\xEF\xBB\xBF"
+                         "1\n");
+    RecordIo io(report_sink, error_sink, console);
+    EXPECT_EQ(run_status([&] { LayoutReader(io, 5, one_i5).get_integer(); }), 64);
+}
+
+// A console that notes how much of the report had been written when it was first read.
+class WatchingConsole final : public ByteSource {
+public:
+    WatchingConsole(const std::string& report, bool terminal)
+        : report_(report), terminal_(terminal) {}
+    std::ptrdiff_t read(char* buffer, std::size_t size) override {
+        if (report_at_read.empty()) report_at_read = report_ + "|";
+        return text_.read(buffer, size);
+    }
+    bool is_terminal() const override { return terminal_; }
+    std::string report_at_read;
+
+private:
+    const std::string& report_;
+    bool terminal_;
+    MemorySource text_{"1\n"};
+};
+
+TEST(RecordIoConsole, ReportSoFarIsWrittenBeforeTheConsoleIsRead) {
+    std::string report;
+    std::string errors;
+    StringSink report_sink(report);
+    StringSink error_sink(errors);
+    WatchingConsole console(report, false);
+    RecordIo io(report_sink, error_sink, console);
+    write_record(io, text_only);
+    write_record(io, bracketed, 5);
+    EXPECT_EQ(LayoutReader(io, 5, one_i5).get_integer(), 1);
+    EXPECT_EQ(console.report_at_read, "abc\n< 5>\n|");
+    EXPECT_FALSE(io.console_is_terminal());
+}
+
+TEST(RecordIoConsole, KnowsATerminal) {
+    std::string report;
+    StringSink sink(report);
+    WatchingConsole console(report, true);
+    RecordIo io(sink, sink, console);
+    EXPECT_TRUE(io.console_is_terminal());
+}
+
+TEST(RecordIoNotice, FollowsTheReportSoFar) {
+    std::string transcript;
+    StringSink report(transcript, "[out]");
+    StringSink errors(transcript, "[err]");
+    MemorySource console{std::string_view{}};
+    RecordIo io(report, errors, console);
+    write_record(io, text_only);
+    io.write_notice_line("look");
+    write_record(io, text_only);
+    io.flush_report();
+    EXPECT_EQ(transcript, "[out]abc\n[err]look\n[out]abc\n");
+}
+
 } // namespace
 } // namespace pipenet
