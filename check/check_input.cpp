@@ -1010,8 +1010,13 @@ std::string record_name(Group group, std::int32_t index) {
 }
 
 std::string shortest_text(float value) {
-    std::array<char, 32> text{};
-    auto result = std::to_chars(text.data(), text.data() + text.size(), value);
+    // Plain decimals where they stay short enough to read; an exponent beyond.
+    std::array<char, 64> text{};
+    const float magnitude = value < 0.0f ? -value : value;
+    const bool plain = magnitude == 0.0f || (magnitude >= 1.0e-5f && magnitude < 1.0e9f);
+    auto result = plain ? std::to_chars(text.data(), text.data() + text.size(), value,
+                                        std::chars_format::fixed)
+                        : std::to_chars(text.data(), text.data() + text.size(), value);
     return {text.data(), result.ptr};
 }
 
