@@ -303,7 +303,8 @@ private:
     void known_heads();
     void after_records();
     void unset_records();
-    void inspect_shape(Group group);
+    bool inspect_shape(Group group);
+    bool record_valid() const;
     void network_checks();
     void fill_line_texts();
 
@@ -340,6 +341,7 @@ private:
     int field_count_ = 0;
     std::size_t end_column_ = 0; // where the record's last field ended
     bool record_free_form_ = false;
+    bool record_misplaced_ = false;
 
     float tolerance_ = 0.0f;
     std::int32_t header_line_ = 0;
@@ -462,26 +464,28 @@ void Checker::read_record(const RecordSpec& spec, std::int32_t index) {
         if (!f.valid) read_failed_ = true;
     }
     end_column_ = column;
+    // A record of another group's shape is reported as such, not field by field.
+    record_misplaced_ = spec.group != Group::header && inspect_shape(spec.group);
     inspect_fields(spec);
-    if (spec.group != Group::header) inspect_shape(spec.group);
     observe(spec.group, index, field_count_);
 }
 
-void Checker::inspect_shape(Group group) {
+bool Checker::inspect_shape(Group group) {
     // A count in the header that falls short turns the next records into the wrong kind.
     Shape shape = shape_of(record_);
-    if (has_shape(shape, shape_pattern(group))) return;
+    if (has_shape(shape, shape_pattern(group))) return false;
     std::optional<Group> like = looks_like(shape);
-    if (!like || shape_pattern(*like) == shape_pattern(group)) return;
+    if (!like || shape_pattern(*like) == shape_pattern(group)) return false;
     add(Message::record_shape, 1, static_cast<std::int32_t>(record_.size()),
         {record_name(group, index_), looks_like_name(*like)});
+    return true;
 }
 
 bool Checker::free_form(const RecordSpec& spec) {
     // Numbers typed with blanks between them, not in their columns.
     if (record_.find(',') != std::string_view::npos) return false;
     Shape shape = shape_of(record_);
-    if (shape.count < 2 || shape.count > field_count_) return false;
+    if (shape.count < 2 || shape.count != field_count_) return false;
     std::array<std::string_view, max_record_fields> tokens{};
     std::size_t at = 0;
     for (int t = 0; t < shape.count; ++t) {
@@ -573,9 +577,9 @@ void Checker::inspect_fields(const RecordSpec& spec) {
                  f.is_real ? shortest_text(f.real) : std::to_string(f.integer),
                  std::to_string(f.first_column + static_cast<std::int32_t>(f.text.size()) + 1)});
         }
-        if (!record_free_form_) inspect_field(spec, k);
+        if (!record_free_form_ && !record_misplaced_) inspect_field(spec, k);
     }
-    inspect_rest_of_line();
+    if (!record_misplaced_) inspect_rest_of_line();
 }
 
 void Checker::inspect_field(const RecordSpec& spec, int k) {
@@ -665,6 +669,12 @@ void Checker::inspect_rest_of_line() {
         {f.name, std::to_string(end_column_), printable(rest.substr(text, last - text + 1))});
 }
 
+bool Checker::record_valid() const {
+    for (int k = 0; k < field_count_; ++k)
+        if (!fields_[static_cast<std::size_t>(k)].valid) return false;
+    return true;
+}
+
 bool Checker::in_range(int k, std::int32_t count, std::string_view what,
                        std::string_view count_name) {
     const FieldView& f = fields_[static_cast<std::size_t>(k)];
@@ -735,6 +745,7 @@ void Checker::nodes() {
     for (std::int32_t i = 1; i <= records; ++i) {
         if (!next_record(Group::node, i)) return;
         read_record(node_spec, i);
+        if (!record_valid()) continue; // the run ends at this record
         if (!in_range(0, out_.node_count, "node number", "number of nodes")) continue;
         std::int32_t n = fields_[0].integer;
         if (n > max_nodes) continue;
@@ -750,6 +761,7 @@ void Checker::pipes() {
     for (std::int32_t i = 1; i <= out_.pipe_count; ++i) {
         if (!next_record(Group::pipe, i)) return;
         read_record(pipe_spec, i);
+        if (!record_valid()) continue;
         in_range(1, out_.node_count, "start node", "number of nodes");
         in_range(2, out_.node_count, "end node", "number of nodes");
         const FieldView& diameter = fields_[3];
@@ -771,6 +783,7 @@ void Checker::known_discharges() {
     for (std::int32_t i = 1; i <= out_.known_discharge_count; ++i) {
         if (!next_record(Group::known_discharge, i)) return;
         read_record(discharge_spec, i);
+        if (!record_valid()) continue;
         if (!in_range(0, out_.node_count, "node number", "number of nodes")) continue;
         std::int32_t n = fields_[0].integer;
         if (n > max_nodes) continue;
@@ -786,6 +799,7 @@ void Checker::known_heads() {
     for (std::int32_t i = 1; i <= out_.known_head_count; ++i) {
         if (!next_record(Group::known_head, i)) return;
         read_record(head_spec, i);
+        if (!record_valid()) continue;
         if (!in_range(0, out_.node_count, "node number", "number of nodes")) continue;
         std::int32_t n = fields_[0].integer;
         if (n > max_nodes) continue;

@@ -64,7 +64,9 @@ void TextExplainer::record(const RecordView& record) {
     } else if (record.fields.empty()) {
         text += record_name(record.group, 1) + ": read and passed over (no nodes announced)\n";
     } else {
-        text += record_name(record.group, record.index) + '\n';
+        text += (record.group == Group::header ? std::string("header")
+                                               : record_name(record.group, record.index)) +
+                '\n';
     }
     for (const FieldView& f : record.fields) {
         std::string columns = std::to_string(f.first_column) + '-' + std::to_string(f.last_column);
