@@ -47,6 +47,11 @@ const FindingCase finding_cases[] = {
     {"number across a field boundary", Program::lamnet,
      [](Lines& l) { l[2] = pad("2", 10) + "  80.00012" + "34.00     "; }, 3, 13, 25,
      Severity::warning, "field-overrun"},
+    {"number past the last field", Program::lamnet,
+     [](Lines& l) {
+         l[0] = row({"4", "4", "2", "1"}) + "      97900";
+     },
+     1, 47, 51, Severity::warning, "field-overrun"},
     {"decimal comma in a column record", Program::lamnet,
      [](Lines& l) { l[3] = pad("3", 10) + "     80,00     60.00"; }, 4, 11, 17, Severity::warning,
      "comma-ends-field"},
