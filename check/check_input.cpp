@@ -990,6 +990,7 @@ void Checker::run() {
     out_.program = program_;
     ByteSource* source = opener_.open();
     if (source == nullptr) return;
+    out_.file_read = true;
     stream_.attach(source);
     header();
     if (out_.header_read && !read_failed_) {

@@ -262,6 +262,29 @@ TEST(Findings, WorkedLoopsAreClean) {
     }
 }
 
+TEST(Findings, RecordOfAnotherGroupIsReportedOnceNotFieldByField) {
+    // With one pipe too few announced, pipe record 4 is read as a known discharge: its
+    // diameter then lies past the discharge field, and its end node is read as a discharge
+    // without a decimal point. One finding says what happened.
+    Lines lines = lamnet_loop();
+    lines[0] = row({"4", "3", "2", "1", "97900."});
+    check::CheckResult result = check_text(Program::lamnet, join(lines));
+    std::vector<std::string_view> on_line_9;
+    for (const check::Finding& f : result.findings)
+        if (f.line == 9) on_line_9.push_back(message_entry(f.message).code);
+    EXPECT_EQ(on_line_9, std::vector<std::string_view>{"record-shape"});
+}
+
+TEST(Findings, NothingButTheConversionErrorOnARecordTheRunCannotRead) {
+    Lines lines = lamnet_loop();
+    lines[6] = row({"2", "2", "X", "0."}); // a letter for the end node, and a zero diameter
+    check::CheckResult result = check_text(Program::lamnet, join(lines));
+    std::vector<std::string_view> on_line_7;
+    for (const check::Finding& f : result.findings)
+        if (f.line == 7) on_line_7.push_back(message_entry(f.message).code);
+    EXPECT_EQ(on_line_7, std::vector<std::string_view>{"not-a-number"});
+}
+
 TEST(Findings, ManyAreCountedButAFewHundredKept) {
     Lines lines = lamnet_loop();
     for (int i = 0; i < 1000; ++i) lines.push_back(row({"1", "120.0000"}));

@@ -162,6 +162,8 @@ CASES = [
     dict(name="one_unreadable_of_two", files={"input-lin.dat": LOOP},
          args=["check", "input-lin.dat", "absent.dat"], status=2,
          stdout=["no problems found"], stderr=["absent.dat"]),
+    dict(name="pipe_without_program", fifo="net.dat", args=["check", "net.dat"], status=2,
+         stderr=["--program"]),
     dict(name="json_values", files={"input-lin.dat": LOOP}, custom=json_float_text),
     dict(name="json_findings", files={"input-lin.dat": BARE_DIAMETER}, custom=json_findings),
     dict(name="json_binary_junk", files={"input-lin.dat": bytes(range(256)) * 4},
@@ -181,6 +183,14 @@ def check_case(pipenet, case):
         for name, content in case.get("files", {}).items():
             data = content.encode() if isinstance(content, str) else content
             (folder / name).write_bytes(data)
+        if "fifo" in case:
+            # A writer that feeds the worked loop into a named pipe once pipenet opens it.
+            fifo = folder / case["fifo"]
+            os.mkfifo(fifo)
+            writer = subprocess.Popen(["sh", "-c", 'cat > "$0"', str(fifo)],
+                                      stdin=subprocess.PIPE)
+            writer.stdin.write(LOOP.encode())
+            writer.stdin.close()
         for name in case.get("dirs", []):
             (folder / name).mkdir()
         for path in case.get("copy", []):
