@@ -1,51 +1,48 @@
 #include "lamnet/lamnet.hpp"
 
-#include "fem/assemble.hpp"
-#include "fem/prescribed_heads.hpp"
-#include "fem/solve_banded.hpp"
-#include "lamnet/laminar.hpp"
-#include "network/checks.hpp"
+#include "engine/analysis.hpp"
+#include "frontend/messages.hpp"
+#include "frontend/print_results.hpp"
 #include "network/read_input.hpp"
 #include "report/layouts.hpp"
-#include "report/print_results.hpp"
 
 namespace pipenet {
 
 namespace {
 
-void analyse(RecordIo& io, Network& net) {
-    // 1. Read and echo the network; 2. refuse what exceeds the storage or the counts.
-    read_input(io, Program::lamnet, net);
-    if (!check_network(io, net)) return;
+// The whole run's storage, one fixed block: nothing is allocated once the run has started.
+struct LamnetRun {
+    Network net;
+    PipeFaults faults;
+};
 
-    // 3. Assemble the laminar pipes; every faulty pipe reports itself.
-    assemble_global(net, net.rhs, [&io](std::int32_t e, Network& n, Vec1<const float>) {
-        laminar_element(io, e, n);
-    });
-    if (net.half_band <= 0) {
+void analyse(RecordIo& io, LamnetRun& run) {
+    read_input(io, Program::lamnet, run.net);
+    const Outcome outcome = analyse_laminar(run.net, run.faults);
+    switch (outcome.kind) {
+    case OutcomeKind::refused:
+        if (!is_pipe_fault(outcome.fault.code)) {
+            write_fault(io, Program::lamnet, outcome.fault);
+            return;
+        }
+        for (const Fault& fault : run.faults.list()) write_fault(io, Program::lamnet, fault);
         write_record(io, layouts::errors_prevent_analysis);
         return;
-    }
-
-    // 4. Impose the known heads and solve for the heads, which replace rhs.
-    apply_prescribed_heads(net, net.rhs);
-    solve_banded(io, net, net.rhs, lamnet_pivot_threshold, first_floating_row(net));
-    if (net.half_band <= 0) {
+    case OutcomeKind::singular:
+        write_record(io, layouts::singularity, outcome.row);
         write_record(io, layouts::errors_prevent_analysis);
         return;
+    default:
+        print_results(io, run.net, run.net.rhs);
     }
-
-    // 5. Discharges from the heads, and the results.
-    laminar::member_discharges(net, net.rhs);
-    print_results(io, net, net.rhs);
 }
 
 } // namespace
 
 int run_lamnet(RecordIo& io) {
     try {
-        Network net{};
-        analyse(io, net);
+        LamnetRun run{};
+        analyse(io, run);
         io.flush_report();
         return 0;
     } catch (const RunEnded& ended) {

@@ -1,144 +1,88 @@
 #include "turbnet/turbnet.hpp"
 
-#include <cmath>
-
-#include "fem/assemble.hpp"
-#include "fem/prescribed_heads.hpp"
-#include "fem/solve_banded.hpp"
-#include "network/checks.hpp"
+#include "engine/analysis.hpp"
+#include "frontend/messages.hpp"
+#include "frontend/print_results.hpp"
 #include "network/read_input.hpp"
 #include "report/layouts.hpp"
-#include "report/print_results.hpp"
-#include "turbnet/turbulent.hpp"
 
 namespace pipenet {
 
 namespace {
 
-constexpr float flow_exponent = 0.54f;
-
-// The iteration's own vectors, beside the network model.
-struct Iteration {
-    EquationReals total_heads;    // current heads: first solution plus every correction
-    EquationReals total_vector;   // load of the current pass, known heads imposed
-    EquationReals discharge_copy; // the nodal discharges as read
-    std::int32_t print_flag = 0;
-    std::int32_t iteration_count = 0;
-    float residual_ratio = 0.0f;
-    std::int32_t floating_row = 0;
+// The whole run's storage, one fixed block: nothing is allocated once the run has started.
+struct TurbnetRun {
+    Network net;
+    TurbulentState state;
+    PipeFaults faults;
 };
 
-// Assembles the band from the secant conductances at the current heads; every assembly of this
-// program ends with an empty line.
-void assemble(RecordIo& io, Network& net, Iteration& it) {
-    assemble_global(net, it.total_heads, turbulent_element);
-    write_empty_record(io);
-}
+// Prints each pass: its heading and table when the print flag asks for them, and between them
+// the empty line that ends every assembly.
+class PassTables final : public PassObserver {
+public:
+    PassTables(RecordIo& io, std::int32_t print_flag) : io_(io), print_flag_(print_flag) {}
 
-// Forms the residual load - band * heads in rhs and the relative residual of the pass. Returns
-// true when the pass has converged.
-bool residual_converged(Network& net, Iteration& it) {
-    float sum_of_squares = 0.0f;
-    float sum_of_magnitudes = 0.0f;
-    for (std::int32_t i = 1; i <= net.equation_count; ++i) {
-        net.rhs(i) = static_cast<float>(double{it.total_vector(i)} - double{net.rhs(i)});
-        double r = net.rhs(i);
-        sum_of_squares = static_cast<float>(double{sum_of_squares} + r * r);
-        sum_of_magnitudes =
-            static_cast<float>(double{sum_of_magnitudes} + std::fabs(double{it.total_vector(i)}));
+    void pass(const Pass& pass) override {
+        if (print_flag_ > 0) write_record(io_, layouts::pass_header, pass.number);
+        write_empty_record(io_);
+        if (print_flag_ <= 0) return;
+        for (std::int32_t i = 1; i <= pass.equation_count; ++i)
+            write_record(io_, layouts::pass_row, i, pass.heads(i), pass.total_vector(i),
+                         pass.computed_vector(i));
     }
-    it.residual_ratio =
-        static_cast<float>(std::sqrt(double{sum_of_squares}) / double{sum_of_magnitudes});
-    // A zero load with a zero residual is converged; any other NaN ratio is not.
-    bool zero_load = sum_of_squares == 0.0f && sum_of_magnitudes == 0.0f;
-    return it.residual_ratio <= net.tolerance || zero_load;
-}
+    void residual(std::int32_t, float) override {}
 
-// One pass: take over the correction, rebuild the system at the new heads, and test the
-// residual. Returns true when the pass has converged.
-bool pass_converges(RecordIo& io, Network& net, Iteration& it) {
-    for (std::int32_t i = 1; i <= net.equation_count; ++i)
-        it.total_heads(i) = static_cast<float>(double{it.total_heads(i)} + double{net.rhs(i)});
-    if (it.print_flag > 0) write_record(io, layouts::pass_header, it.iteration_count);
-    assemble(io, net, it);
-    for (std::int32_t i = 1; i <= net.equation_count; ++i)
-        it.total_vector(i) = it.discharge_copy(i);
-    apply_prescribed_heads(net, it.total_vector);
-    band_product(net, it.total_heads, net.rhs);
-    if (it.print_flag > 0) {
-        for (std::int32_t i = 1; i <= net.equation_count; ++i)
-            write_record(io, layouts::pass_row, i, it.total_heads(i), it.total_vector(i),
-                         net.rhs(i));
-    }
-    return residual_converged(net, it);
-}
+private:
+    RecordIo& io_;
+    std::int32_t print_flag_;
+};
 
-void analyse(RecordIo& io, Network& net, Iteration& it) {
-    // 1. Read and echo the network; 2. refuse what exceeds the storage or the counts.
-    read_input(io, Program::turbnet, net);
-    if (!check_network(io, net)) return;
-    for (std::int32_t i = 1; i <= net.equation_count; ++i) {
-        it.discharge_copy(i) = net.rhs(i);
-        it.total_heads(i) = 0.0f;
-    }
-    it.floating_row = first_floating_row(net);
-
-    // 3. Pipe coefficients; every faulty pipe reports itself.
-    pipe_coefficients(io, net);
-    if (net.half_band <= 0) {
-        write_record(io, layouts::errors_in_initial_solution);
-        return;
-    }
-
-    // 4. First solution: a linear network whose conductances are the pipe coefficients.
-    assemble(io, net, it);
-    apply_prescribed_heads(net, net.rhs);
-    solve_banded(io, net, net.rhs, turbnet_pivot_threshold, it.floating_row);
-
-    // 5. The print flag is read whatever the first solve gave.
-    it.print_flag = LayoutReader(io, stdin_unit, layouts::print_flag_record).get_integer();
-    if (net.half_band <= 0) {
-        write_record(io, layouts::errors_in_initial_solution);
-        return;
-    }
-
-    // 6. Newton-Raphson passes until the residual meets the tolerance or the limit is passed.
-    it.iteration_count = 0;
-    write_record(io, layouts::separator);
-    for (;;) {
-        if (pass_converges(io, net, it)) {
-            write_record(io, layouts::convergence_achieved, it.iteration_count);
-            break;
-        }
-        // The count after this correction would pass the limit. Tested before counting, so that
-        // a limit of 2147483647 cannot overflow the counter.
-        if (it.iteration_count >= net.max_iterations) {
-            write_record(io, layouts::iteration_limit_reached);
-            break;
-        }
-        ++it.iteration_count;
-        // The band holds the secant conductances; the tangent ones are 0.54 times as large.
-        for (std::int32_t i = 1; i <= net.equation_count; ++i)
-            net.rhs(i) = static_cast<float>(double{net.rhs(i)} / double{flow_exponent});
-        solve_banded(io, net, net.rhs, turbnet_pivot_threshold, it.floating_row);
-        if (net.half_band <= 0) {
-            write_record(io, layouts::error_in_iterations);
+void analyse(RecordIo& io, TurbnetRun& run) {
+    read_input(io, Program::turbnet, run.net);
+    const Outcome first = turbulent_first_solution(run.net, run.state, run.faults);
+    if (first.kind == OutcomeKind::refused) {
+        if (!is_pipe_fault(first.fault.code)) {
+            write_fault(io, Program::turbnet, first.fault);
             return;
         }
+        for (const Fault& fault : run.faults.list()) write_fault(io, Program::turbnet, fault);
+        write_record(io, layouts::errors_in_initial_solution);
+        return;
+    }
+    write_empty_record(io); // the end of the first assembly
+    if (first.kind == OutcomeKind::singular) write_record(io, layouts::singularity, first.row);
+
+    // The print flag is read whatever the first solve gave.
+    const std::int32_t print_flag =
+        LayoutReader(io, stdin_unit, layouts::print_flag_record).get_integer();
+    if (first.kind == OutcomeKind::singular) {
+        write_record(io, layouts::errors_in_initial_solution);
+        return;
     }
 
-    // 7. Discharges from the final heads, and the results.
-    turbulent::member_discharges(net, it.total_heads);
-    print_results(io, net, it.total_heads);
+    write_record(io, layouts::separator);
+    PassTables tables(io, print_flag);
+    const Outcome outcome = turbulent_passes(run.net, run.state, tables);
+    if (outcome.kind == OutcomeKind::singular) {
+        write_record(io, layouts::singularity, outcome.row);
+        write_record(io, layouts::error_in_iterations);
+        return;
+    }
+    if (outcome.converged) {
+        write_record(io, layouts::convergence_achieved, outcome.passes);
+    } else {
+        write_record(io, layouts::iteration_limit_reached);
+    }
+    print_results(io, run.net, run.state.total_heads);
 }
 
 } // namespace
 
 int run_turbnet(RecordIo& io) {
     try {
-        Network net{};
-        Iteration it{};
-        analyse(io, net, it);
+        TurbnetRun run{};
+        analyse(io, run);
         io.flush_report();
         return 0;
     } catch (const RunEnded& ended) {

@@ -1,4 +1,4 @@
-#include "report/print_results.hpp"
+#include "frontend/print_results.hpp"
 
 #include "report/layouts.hpp"
 

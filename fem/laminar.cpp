@@ -1,10 +1,9 @@
-#include "lamnet/laminar.hpp"
+#include "fem/laminar.hpp"
 
 #include <cmath>
 
 #include "fem/member_discharges.hpp"
 #include "fem/pipe_length.hpp"
-#include "report/layouts.hpp"
 
 namespace pipenet {
 
@@ -15,18 +14,14 @@ constexpr float divisor = 128.0f;
 
 } // namespace
 
-void laminar_element(RecordIo& io, std::int32_t e, Network& net) {
+FaultCode laminar_element(std::int32_t e, Network& net) {
     float length = pipe_length(net, e);
     if (!(length > 0.0f)) {
-        write_record(io, layouts::lamnet_zero_length, e);
-        net.half_band = 0;
-        return;
+        return FaultCode::zero_length;
     }
     double d = net.diameter(e);
     if (!(d > 0.0)) {
-        write_record(io, layouts::lamnet_zero_diameter, e);
-        net.half_band = 0;
-        return;
+        return FaultCode::zero_diameter;
     }
     double k = double{net.rho_g_over_mu} * double{pi} / double{divisor};
     float c = static_cast<float>(((d * d) * (d * d)) * k / double{length});
@@ -34,6 +29,7 @@ void laminar_element(RecordIo& io, std::int32_t e, Network& net) {
     net.element_matrix(2, 1) = -c;
     net.element_matrix(1, 2) = -c;
     net.element_matrix(2, 2) = c;
+    return FaultCode::none;
 }
 
 float laminar_discharge(std::int32_t e, const Network& net, Vec1<const float> heads) {

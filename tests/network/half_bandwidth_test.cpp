@@ -6,8 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include "fem/half_bandwidth.hpp"
-#include "memory_report.hpp"
+#include "../fem/memory_report.hpp"
+#include "network/half_bandwidth.hpp"
+#include "report/layouts.hpp"
 
 namespace pipenet {
 namespace {
@@ -28,16 +29,13 @@ class HalfBandwidth : public ::testing::TestWithParam<BandCase> {};
 
 TEST_P(HalfBandwidth, IsWidestPipePlusOne) {
     const BandCase& c = GetParam();
-    auto out = testing::MemoryReport::make();
     Network net{};
     net.element_count = static_cast<std::int32_t>(c.pipes.size());
     for (std::int32_t e = 1; e <= net.element_count; ++e) {
         net.connectivity(1, e) = c.pipes[static_cast<std::size_t>(e - 1)].first;
         net.connectivity(2, e) = c.pipes[static_cast<std::size_t>(e - 1)].second;
     }
-    net.half_band = -7; // must be overwritten
-    half_bandwidth(out->io, net);
-    EXPECT_EQ(net.half_band, c.expected);
+    EXPECT_EQ(half_bandwidth(net), c.expected);
 }
 
 constexpr std::int32_t int_max = std::numeric_limits<std::int32_t>::max();
@@ -63,7 +61,6 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Elements beyond the capacity were never stored; the width comes from the stored ones only.
 TEST(HalfBandwidthCapacity, CountsOnlyStoredElements) {
-    auto out = testing::MemoryReport::make();
     Network net{};
     net.element_count = max_elements + 50;
     for (std::int32_t e = 1; e <= max_elements; ++e) {
@@ -71,11 +68,11 @@ TEST(HalfBandwidthCapacity, CountsOnlyStoredElements) {
         net.connectivity(2, e) = e + 1;
     }
     net.connectivity(2, max_elements) = max_elements + 4; // the widest stored pipe: 5 apart
-    half_bandwidth(out->io, net);
-    EXPECT_EQ(net.half_band, 5);
+    EXPECT_EQ(half_bandwidth(net), 5);
 }
 
-// The line stands framed by an empty line on either side, the width in five columns.
+// The reader's echo of the width: the line stands framed by an empty line on either side, the width
+// in five columns.
 TEST(HalfBandwidthLine, IsFramedWithWidthInFiveColumns) {
     struct LineCase {
         Pipe pipe;
@@ -92,7 +89,7 @@ TEST(HalfBandwidthLine, IsFramedWithWidthInFiveColumns) {
         net.element_count = 1;
         net.connectivity(1, 1) = c.pipe.first;
         net.connectivity(2, 1) = c.pipe.second;
-        half_bandwidth(out->io, net);
+        write_record(out->io, layouts::half_band_line, half_bandwidth(net));
         EXPECT_EQ(out->text(), c.expected) << c.pipe.first << "-" << c.pipe.second;
         EXPECT_EQ(out->errors, "");
     }

@@ -1,13 +1,11 @@
-#include "fem/half_bandwidth.hpp"
+#include "network/half_bandwidth.hpp"
 
 #include <cstdlib>
 #include <limits>
 
-#include "report/layouts.hpp"
-
 namespace pipenet {
 
-void half_bandwidth(RecordIo& io, Network& net) {
+std::int32_t half_bandwidth(const Network& net) {
     std::int64_t widest = 0;
     // Elements beyond the capacity were not stored; a run with that many is refused anyway.
     std::int32_t stored = net.element_count < max_elements ? net.element_count : max_elements;
@@ -21,10 +19,9 @@ void half_bandwidth(RecordIo& io, Network& net) {
         }
     }
     std::int64_t band = (widest + 1) * dofs_per_node;
-    net.half_band = band > std::numeric_limits<std::int32_t>::max()
-                        ? std::numeric_limits<std::int32_t>::max()
-                        : static_cast<std::int32_t>(band);
-    write_record(io, layouts::half_band_line, net.half_band);
+    return band > std::numeric_limits<std::int32_t>::max()
+               ? std::numeric_limits<std::int32_t>::max()
+               : static_cast<std::int32_t>(band);
 }
 
 } // namespace pipenet

@@ -2,16 +2,16 @@
 // c = rho_g_over_mu * pi / 128 * D^4 / L times the head difference between its ends.
 #pragma once
 
+#include "network/faults.hpp"
 #include "network/model.hpp"
-#include "report/record_io.hpp"
 
 namespace pipenet {
 
 // Forms the element matrix (c, -c, -c, c) of pipe e. A pipe whose length or diameter is not
-// greater than 0 gets its message, sets half_band to 0 and leaves the matrix unchanged (the
-// length is tested first). io: in-out. e: in, 1 <= e <= element_count. net: in, x, y,
-// connectivity, diameter, rho_g_over_mu; out, element_matrix or half_band.
-void laminar_element(RecordIo& io, std::int32_t e, Network& net);
+// greater than 0 leaves the matrix unchanged and returns zero_length or zero_diameter (the
+// length is tested first). e: in, 1 <= e <= element_count. net: in, x, y, connectivity,
+// diameter, rho_g_over_mu; out, element_matrix.
+FaultCode laminar_element(std::int32_t e, Network& net);
 
 // The discharge of pipe e from the heads at its ends, by the laminar law; the conductance is
 // formed again from the geometry. net: in. heads: in.
