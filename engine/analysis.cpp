@@ -74,8 +74,8 @@ Outcome analyse_laminar(Network& net, PipeFaults& faults) {
     if (!faults.empty()) return refused(faults.list().front());
 
     apply_prescribed_heads(net, net.rhs);
-    if (std::int32_t row = solve_banded(net, net.rhs, lamnet_pivot_threshold,
-                                        first_floating_row(net));
+    if (std::int32_t row =
+            solve_banded(net, net.rhs, lamnet_pivot_threshold, first_floating_row(net));
         row != 0)
         return singular(row);
 
@@ -97,8 +97,7 @@ Outcome turbulent_first_solution(Network& net, TurbulentState& state, PipeFaults
     load_known_discharges(net, net.rhs);
     assemble_global(net, state.total_heads, turbulent_element);
     apply_prescribed_heads(net, net.rhs);
-    if (std::int32_t row =
-            solve_banded(net, net.rhs, turbnet_pivot_threshold, state.floating_row);
+    if (std::int32_t row = solve_banded(net, net.rhs, turbnet_pivot_threshold, state.floating_row);
         row != 0)
         return singular(row);
     return {};
@@ -141,8 +140,8 @@ Outcome turbulent_passes(Network& net, TurbulentState& state, PassObserver& obse
     }
     turbulent::member_discharges(net, state.total_heads);
     OutcomeKind kind = solved_unless_nan(net, state.total_heads);
-    outcome.kind = kind == OutcomeKind::solved && !outcome.converged ? OutcomeKind::iteration_limit
-                                                                      : kind;
+    outcome.kind =
+        kind == OutcomeKind::solved && !outcome.converged ? OutcomeKind::iteration_limit : kind;
     return outcome;
 }
 

@@ -46,8 +46,8 @@ Outcome analyse_laminar(Network& net, PipeFaults& faults);
 // Turbulent flow, in two steps so that a caller can act between them: the first solution of
 // a linear network whose conductances are the pipe coefficients, then the Newton-Raphson passes.
 struct TurbulentState {
-    EquationReals total_heads;    // current heads: first solution plus every correction
-    EquationReals total_vector;   // load of the current pass, known heads imposed
+    EquationReals total_heads;  // current heads: first solution plus every correction
+    EquationReals total_vector; // load of the current pass, known heads imposed
     std::int32_t floating_row = 0;
 };
 
