@@ -460,20 +460,7 @@ void LayoutReader::start_record() {
 // or by a comma; the reader moves past it.
 [[gnu::always_inline]] inline std::string_view LayoutReader::take_field(const LayoutItem& item) {
     ++position_;
-    std::size_t width = static_cast<std::size_t>(item.width);
-    std::string_view rest = column_ < record_.size() ? record_.substr(column_) : std::string_view{};
-    std::string_view field = rest.substr(0, width < rest.size() ? width : rest.size());
-    // The record is searched for a comma once, and again only past a comma used up, so
-    // the common record without commas costs one search for all its fields.
-    if (next_comma_ < column_) next_comma_ = record_.find(',', column_);
-    if (next_comma_ < column_ + field.size()) {
-        std::size_t comma = next_comma_ - column_;
-        field = field.substr(0, comma);
-        column_ += comma + 1;
-    } else {
-        column_ += width;
-    }
-    return field;
+    return cut_field(record_, column_, static_cast<std::size_t>(item.width), next_comma_);
 }
 
 std::string_view LayoutReader::next_field(ItemKind kind) {

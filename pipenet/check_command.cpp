@@ -1,0 +1,162 @@
+#include "pipenet/check_command.hpp"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "check/check_input.hpp"
+#include "check/render.hpp"
+
+namespace pipenet::cli {
+
+namespace {
+
+// An open input file, read from the start on every open() where it can be.
+class InputFile final : public check::SourceOpener {
+public:
+    explicit InputFile(int fd) : fd_(fd), source_(fd) {}
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+    ~InputFile() override { ::close(fd_); }
+
+    ByteSource* open() override {
+        if (opened_ && ::lseek(fd_, 0, SEEK_SET) != 0) return nullptr;
+        opened_ = true;
+        return &source_;
+    }
+
+private:
+    int fd_;
+    FdSource source_;
+    bool opened_ = false;
+};
+
+std::string_view base_name(std::string_view path) {
+    std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+std::optional<Program> program_from_name(std::string_view path) {
+    std::string_view name = base_name(path);
+    if (name == input_file_name(Program::lamnet)) return Program::lamnet;
+    if (name == input_file_name(Program::turbnet)) return Program::turbnet;
+    return std::nullopt;
+}
+
+void say(ByteSink& err, const std::string& text) {
+    std::string line = "pipenet check: " + text + '\n';
+    err.write(line.data(), line.size());
+}
+
+// Opens a file for checking; on failure says why and returns -1.
+int open_input(const std::string& path, ByteSink& err) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        say(err, "cannot read " + path + ": " + std::strerror(errno));
+        return -1;
+    }
+    struct stat status {};
+    if (::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
+        ::close(fd);
+        say(err, "cannot read " + path + ": " + std::strerror(EISDIR));
+        return -1;
+    }
+    return fd;
+}
+
+// The first line of a file, read with the record reader; the file is then read from the start.
+std::optional<Program> program_from_first_line(InputFile& file) {
+    ByteSource* source = file.open();
+    if (source == nullptr) return std::nullopt;
+    RecordStream stream;
+    stream.attach(source);
+    int error = 0;
+    if (!stream.next_record(error)) return std::nullopt;
+    return check::program_from_header(stream.record());
+}
+
+} // namespace
+
+CLI::App& add_check_command(CLI::App& app, CheckOptions& options) {
+    CLI::App* check = app.add_subcommand(
+        "check", "Explain input files field by field and report the mistakes in them");
+    check->add_option("FILE", options.files,
+                      "Input files (default: input-lin.dat and/or input-nonlin.dat in the "
+                      "current folder, whichever exist)");
+    check->add_flag("--explain", options.explain,
+                    "List every record and every field: columns, text and the value read");
+    check->add_flag("--json", options.json, "Print the findings (and fields) as one JSON document");
+    check
+        ->add_option("--program", options.program,
+                     "The program the files are for, when their names do not tell")
+        ->check(CLI::IsMember({"lamnet", "turbnet"}));
+    check->add_flag("--werror", options.werror, "Treat warnings as errors");
+    check->footer("Exit status: 0 no error (warnings allowed), 1 at least one error, 2 the "
+                  "command could not run.\nDiagnostics read FILE:LINE:COLUMNS: SEVERITY: MESSAGE "
+                  "[CODE], with the line and a marker under the columns.\n");
+    return *check;
+}
+
+int run_check(const CheckOptions& options, ByteSink& out, ByteSink& err) {
+    std::vector<std::string> files = options.files;
+    if (files.empty()) {
+        for (Program p : {Program::lamnet, Program::turbnet}) {
+            std::string name(input_file_name(p));
+            if (::access(name.c_str(), F_OK) == 0) files.push_back(name);
+        }
+        if (files.empty()) {
+            say(err, "no input-lin.dat or input-nonlin.dat in the current folder; name the files "
+                     "to check");
+            return 2;
+        }
+    }
+    check::RenderOptions render{options.colour && !options.json, options.werror};
+    check::TextOutput text(out);
+    std::optional<check::JsonReport> json;
+    if (options.json) json.emplace(text);
+    bool could_not_run = false;
+    bool errors = false;
+    for (const std::string& path : files) {
+        int fd = open_input(path, err);
+        if (fd < 0) {
+            if (json) json->unreadable_file(path, std::strerror(errno));
+            could_not_run = true;
+            continue;
+        }
+        InputFile file(fd);
+        std::optional<Program> program;
+        if (options.program == "lamnet") program = Program::lamnet;
+        if (options.program == "turbnet") program = Program::turbnet;
+        if (!program) program = program_from_name(path);
+        if (!program) program = program_from_first_line(file);
+        if (!program) {
+            say(err, "cannot tell whether " + path +
+                         " is an input file of lamnet or of turbnet; name the program with "
+                         "--program lamnet or --program turbnet");
+            if (json) json->unreadable_file(path, "program unknown: give --program");
+            could_not_run = true;
+            continue;
+        }
+        check::CheckResult result;
+        check::TextExplainer explainer(text, path);
+        check::RecordObserver* observer = nullptr;
+        if (options.explain)
+            observer = json ? static_cast<check::RecordObserver*>(&*json) : &explainer;
+        if (json) json->begin_file(path, *program, options.explain);
+        check::check_input(*program, file, observer, result);
+        if (json) {
+            json->end_file(result, render);
+        } else {
+            check::write_findings_text(text, path, result, render);
+        }
+        errors = errors || check::error_count(result, render) > 0;
+    }
+    if (json) json->finish();
+    text.flush();
+    return could_not_run ? 2 : errors ? 1 : 0;
+}
+
+} // namespace pipenet::cli

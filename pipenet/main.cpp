@@ -1,0 +1,84 @@
+// pipenet: tools for the input files of lamnet and turbnet, one subcommand each.
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <string_view>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+
+#include "pipenet/check_command.hpp"
+
+namespace {
+
+int run(int argc, char** argv) {
+    CLI::App app{"pipenet: tools for the input files of lamnet and turbnet", "pipenet"};
+    app.set_version_flag("--version", "pipenet " PIPENET_VERSION);
+    app.require_subcommand(1);
+    app.footer("Run 'pipenet help COMMAND' for the options of a command.\n");
+
+    std::string topic;
+    CLI::App* help = app.add_subcommand("help", "Show the help of pipenet or of a command");
+    help->add_option("COMMAND", topic, "The command to explain");
+
+    pipenet::cli::CheckOptions check_options;
+    CLI::App& check = pipenet::cli::add_check_command(app, check_options);
+
+    if (argc >= 2 && argv[1][0] != '-') {
+        std::string_view name = argv[1];
+        bool known = false;
+        for (const CLI::App* command : app.get_subcommands({}))
+            known = known || command->get_name() == name;
+        if (!known) {
+            std::fprintf(stderr,
+                         "pipenet: unknown command '%s'; the commands are: check, help\n"
+                         "Run 'pipenet --help' for usage.\n",
+                         argv[1]);
+            return 2;
+        }
+    }
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        // Help and version end the parse with a status of 0; any other parse error is a usage
+        // error.
+        return app.exit(e) == 0 ? 0 : 2;
+    }
+
+    pipenet::FdSink out(STDOUT_FILENO);
+    pipenet::FdSink err(STDERR_FILENO);
+    if (help->parsed()) {
+        if (topic.empty()) {
+            std::fputs(app.help().c_str(), stdout);
+            return 0;
+        }
+        for (CLI::App* command : app.get_subcommands({})) {
+            if (command->get_name() == topic && command != help) {
+                std::fputs(command->help().c_str(), stdout);
+                return 0;
+            }
+        }
+        std::fprintf(stderr, "pipenet help: no command '%s'; the commands are: check\n",
+                     topic.c_str());
+        return 2;
+    }
+    if (check.parsed()) {
+        // Colours only for a person at a terminal who has not asked for none.
+        check_options.colour = ::isatty(STDOUT_FILENO) == 1 && std::getenv("NO_COLOR") == nullptr;
+        return pipenet::cli::run_check(check_options, out, err);
+    }
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "pipenet: %s\n", e.what());
+    } catch (...) {
+        std::fputs("pipenet: unexpected failure\n", stderr);
+    }
+    return 2;
+}

@@ -1,0 +1,280 @@
+// One small file per finding: the worked loop with one mistake typed into it, and where the
+// finding must point (line, columns), how severe it is and its code.
+#include <functional>
+#include <gtest/gtest.h>
+
+#include "tests/check/fixtures.hpp"
+
+namespace pipenet::testing {
+namespace {
+
+using check::Severity;
+
+struct FindingCase {
+    const char* name;
+    Program program;
+    std::function<void(Lines&)> edit; // applied to the program's worked loop
+    std::int32_t line;
+    std::int32_t first_column;
+    std::int32_t last_column;
+    Severity severity;
+    const char* code;
+};
+
+Lines chain_too_wide() {
+    // 23 nodes in a chain and a pipe from node 1 to node 23: half-bandwidth 23.
+    Lines lines{row({"23", "23", "0", "1", "97900."})};
+    for (int n = 1; n <= 23; ++n)
+        lines.push_back(row({std::to_string(n), std::to_string(10 * n) + ".", "0."}));
+    for (int e = 1; e <= 22; ++e)
+        lines.push_back(row({std::to_string(e), std::to_string(e), std::to_string(e + 1), "0.2"}));
+    lines.push_back(row({"23", "1", "23", "0.2"}));
+    lines.push_back(row({"1", "100."}));
+    return lines;
+}
+
+const FindingCase finding_cases[] = {
+    {"implied decimals", Program::lamnet,
+     [](Lines& l) {
+         l[5] = row({"1", "1", "2", "20"});
+     },
+     6, 31, 40, Severity::warning, "implied-decimals"},
+    {"blank inside a number", Program::lamnet,
+     [](Lines& l) {
+         l[2] = row({"2", "1 20.5", "0.00"});
+     },
+     3, 11, 20, Severity::warning, "blank-in-number"},
+    {"number across a field boundary", Program::lamnet,
+     [](Lines& l) { l[2] = pad("2", 10) + "  80.00012" + "34.00     "; }, 3, 13, 25,
+     Severity::warning, "field-overrun"},
+    {"decimal comma in a column record", Program::lamnet,
+     [](Lines& l) { l[3] = pad("3", 10) + "     80,00     60.00"; }, 4, 11, 17, Severity::warning,
+     "comma-ends-field"},
+    {"record written with commas", Program::lamnet, [](Lines& l) { l[4] = "4,0.,60."; }, 5, 1, 8,
+     Severity::note, "comma-ends-field"},
+    {"text after the last field", Program::lamnet, [](Lines& l) { l[7] += " old"; }, 8, 42, 44,
+     Severity::warning, "text-after-fields"},
+    {"TAB in a field", Program::lamnet, [](Lines& l) { l[1] = "\t1      0.00      0.00"; }, 2, 1, 1,
+     Severity::error, "tab"},
+    {"TAB after the last field", Program::lamnet, [](Lines& l) { l[11] += "\t"; }, 12, 21, 21,
+     Severity::warning, "tab"},
+    {"more digits than a float keeps", Program::lamnet,
+     [](Lines& l) {
+         l[0] = row({"4", "4", "2", "1", "97900.123"});
+     },
+     1, 41, 50, Severity::warning, "too-many-digits"},
+    {"echo prints fewer decimals", Program::lamnet,
+     [](Lines& l) {
+         l[2] = row({"2", "12.345", "0.00"});
+     },
+     3, 11, 20, Severity::note, "echo-rounds"},
+    {"value too wide for its echo", Program::lamnet,
+     [](Lines& l) { l[9] = pad("3", 10) + pad("-10000000.", 12); }, 10, 11, 22, Severity::warning,
+     "asterisks"},
+    {"letter in a number", Program::lamnet,
+     [](Lines& l) {
+         l[2] = row({"2", "8O.00", "0.00"});
+     },
+     3, 11, 20, Severity::error, "not-a-number"},
+    {"byte order mark", Program::lamnet, [](Lines& l) { l[0] = "\xEF\xBB\xBF" + l[0]; }, 1, 1, 3,
+     Severity::error, "byte-order-mark"},
+    {"Ctrl-Z in a field", Program::lamnet,
+     [](Lines& l) { l[1] = pad("1", 10) + "     0.00\x1a" + pad("0.00", 10); }, 2, 20, 20,
+     Severity::error, "editor-bytes"},
+    {"Ctrl-Z after the last record's fields", Program::lamnet, [](Lines& l) { l[11] += "\x1a"; },
+     12, 21, 21, Severity::note, "editor-bytes"},
+    {"file ends before the counts are met", Program::lamnet, [](Lines& l) { l.pop_back(); }, 12, 0,
+     0, Severity::error, "missing-record"},
+    {"known head at a node beyond the count", Program::lamnet,
+     [](Lines& l) {
+         l[11] = row({"7", "120.0000"});
+     },
+     12, 1, 10, Severity::error, "number-out-of-range"},
+    {"pipe end beyond the count", Program::lamnet,
+     [](Lines& l) {
+         l[6] = row({"2", "2", "9", "0.15"});
+     },
+     7, 21, 30, Severity::error, "number-out-of-range"},
+    {"pipe given twice", Program::lamnet,
+     [](Lines& l) {
+         l[8] = row({"3", "4", "3", "0.2"});
+     },
+     9, 1, 10, Severity::warning, "duplicate-record"},
+    {"pipe given by no record", Program::lamnet,
+     [](Lines& l) {
+         l[8] = row({"3", "4", "3", "0.2"});
+     },
+     1, 11, 20, Severity::error, "unset-pipe"},
+    {"node given by no record", Program::lamnet,
+     [](Lines& l) {
+         l[4] = row({"3", "0.00", "60.00"});
+     },
+     1, 1, 10, Severity::warning, "unset-node"},
+    {"node at the end of no pipe", Program::lamnet,
+     [](Lines& l) {
+         l[7] = row({"3", "1", "3", "0.15"});
+         l[8] = row({"4", "1", "3", "0.2"});
+     },
+     5, 1, 10, Severity::warning, "unused-node"},
+    {"pipe from a node to itself", Program::lamnet,
+     [](Lines& l) {
+         l[6] = row({"2", "3", "3", "0.15"});
+     },
+     7, 1, 10, Severity::error, "same-node-pipe"},
+    {"pipe ends at one point", Program::lamnet,
+     [](Lines& l) {
+         l[3] = row({"3", "80.00", "0.00"});
+     },
+     7, 1, 10, Severity::error, "zero-length"},
+    {"zero diameter", Program::lamnet,
+     [](Lines& l) {
+         l[5] = row({"1", "1", "2", "0."});
+     },
+     6, 31, 40, Severity::error, "bad-diameter"},
+    {"negative diameter", Program::lamnet,
+     [](Lines& l) {
+         l[5] = row({"1", "1", "2", "-0.2"});
+     },
+     6, 31, 40, Severity::error, "bad-diameter"},
+    {"known head and known discharge on one node", Program::lamnet,
+     [](Lines& l) {
+         l[11] = row({"3", "120.0000"});
+     },
+     12, 1, 10, Severity::warning, "head-and-discharge"},
+    {"two known heads for one node", Program::lamnet,
+     [](Lines& l) {
+         l[0] = row({"4", "4", "2", "2", "97900."});
+         l.push_back(row({"1", "110.0"}));
+     },
+     13, 1, 10, Severity::warning, "two-known-heads"},
+    {"no known head at all", Program::lamnet,
+     [](Lines& l) {
+         l[0] = row({"4", "4", "2", "0", "97900."});
+         l.pop_back();
+     },
+     5, 1, 10, Severity::error, "no-known-head"},
+    {"half-bandwidth beyond 20", Program::lamnet, [](Lines& l) { l = chain_too_wide(); }, 47, 1, 10,
+     Severity::error, "half-bandwidth"},
+    {"more nodes than the programs hold", Program::lamnet,
+     [](Lines& l) {
+         l[0] = row({"101", "4", "2", "1", "97900."});
+     },
+     1, 1, 10, Severity::error, "capacity"},
+    {"no nodes", Program::lamnet,
+     [](Lines& l) {
+         l[0] = row({"0", "4", "2", "1", "97900."});
+     },
+     1, 1, 10, Severity::error, "no-nodes"},
+    {"print flag typed into the file", Program::turbnet, [](Lines& l) { l.push_back(row({"1"})); },
+     15, 1, 10, Severity::note, "print-flag"},
+    {"tolerance of zero", Program::turbnet,
+     [](Lines& l) {
+         l[0] = row({"4", "5", "3", "1", "20", "0."}) + pad("130.", 15);
+     },
+     1, 51, 60, Severity::warning, "tolerance-not-positive"},
+    {"loose tolerance", Program::turbnet,
+     [](Lines& l) {
+         l[0] = row({"4", "5", "3", "1", "20", "0.01"}) + pad("130.", 15);
+     },
+     1, 51, 60, Severity::warning, "loose-tolerance"},
+    {"iteration limit below 1", Program::turbnet,
+     [](Lines& l) {
+         l[0] = row({"4", "5", "3", "1", "0", "0.000001"}) + pad("130.", 15);
+     },
+     1, 41, 50, Severity::warning, "iteration-limit"},
+    {"relative roughness of zero", Program::turbnet,
+     [](Lines& l) {
+         l[0] = row({"4", "5", "3", "1", "20", "0.000001"}) + pad("0.", 15);
+     },
+     1, 61, 75, Severity::error, "roughness-not-positive"},
+    {"relative roughness out of the usual range", Program::turbnet,
+     [](Lines& l) {
+         l[0] = row({"4", "5", "3", "1", "20", "0.000001"}) + pad("13.", 15);
+     },
+     1, 61, 75, Severity::warning, "roughness-range"},
+    {"record after the last announced one", Program::lamnet,
+     [](Lines& l) { l.push_back(pad("2", 10) + pad("-0.1000", 12)); }, 13, 1, 22, Severity::warning,
+     "trailing-record"},
+    {"notes after the last record", Program::lamnet,
+     [](Lines& l) { l.push_back("laboratory model, June"); }, 13, 1, 22, Severity::note,
+     "trailing-text"},
+    {"pipe count falls short", Program::lamnet,
+     [](Lines& l) {
+         l[0] = row({"4", "3", "2", "1", "97900."});
+     },
+     9, 1, 40, Severity::warning, "record-shape"},
+    {"header typed with blanks between the numbers", Program::lamnet,
+     [](Lines& l) { l[0] = "4 4 2 1 97900."; }, 1, 1, 14, Severity::warning, "free-form-record"},
+    {"diameter larger than the pipe", Program::lamnet,
+     [](Lines& l) {
+         l[5] = row({"1", "1", "2", "90."});
+     },
+     6, 31, 40, Severity::warning, "diameter-vs-length"},
+    {"millimetres for metres", Program::lamnet,
+     [](Lines& l) {
+         l[8] = row({"4", "4", "3", "20."});
+     },
+     9, 31, 40, Severity::warning, "diameter-outlier"},
+};
+
+class Findings : public ::testing::TestWithParam<FindingCase> {};
+
+TEST_P(Findings, PointAtTheMistake) {
+    const FindingCase& c = GetParam();
+    Lines lines = c.program == Program::lamnet ? lamnet_loop() : turbnet_loop();
+    c.edit(lines);
+    check::CheckResult result = check_text(c.program, join(lines));
+    bool found = false;
+    for (const check::Finding& f : result.findings) {
+        if (message_entry(f.message).code != c.code) continue;
+        if (f.line == c.line && f.first_column == c.first_column &&
+            f.last_column == c.last_column && f.severity == c.severity)
+            found = true;
+    }
+    std::string all;
+    for (const check::Finding& f : result.findings)
+        all += std::to_string(f.line) + ':' + std::to_string(f.first_column) + '-' +
+               std::to_string(f.last_column) + ' ' + std::string(message_entry(f.message).code) +
+               ' ' + f.text + '\n';
+    EXPECT_TRUE(found) << "findings:\n" << all;
+}
+
+INSTANTIATE_TEST_SUITE_P(OnePerMistake, Findings, ::testing::ValuesIn(finding_cases),
+                         [](const auto& info) {
+                             std::string name = info.param.name;
+                             for (char& ch : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+                             return name;
+                         });
+
+TEST(Findings, WorkedLoopsAreClean) {
+    for (Program program : {Program::lamnet, Program::turbnet}) {
+        Lines lines = program == Program::lamnet ? lamnet_loop() : turbnet_loop();
+        check::CheckResult result = check_text(program, join(lines));
+        EXPECT_TRUE(result.findings.empty()) << result.findings.front().text;
+        EXPECT_EQ(result.errors + result.warnings + result.notes, 0);
+        EXPECT_EQ(result.node_count, 4);
+    }
+}
+
+TEST(Findings, ManyAreCountedButAFewHundredKept) {
+    Lines lines = lamnet_loop();
+    for (int i = 0; i < 1000; ++i) lines.push_back(row({"1", "120.0000"}));
+    check::CheckResult result = check_text(Program::lamnet, join(lines));
+    EXPECT_EQ(result.warnings, 1000);
+    ASSERT_EQ(result.findings.size(), check::max_findings_kept + 1);
+    EXPECT_EQ(result.findings.back().message, check::Message::findings_omitted);
+    EXPECT_EQ(result.omitted, 1000 - static_cast<int>(check::max_findings_kept));
+}
+
+TEST(Findings, ProgramFromTheHeaderShape) {
+    EXPECT_EQ(check::program_from_header(lamnet_loop()[0]), Program::lamnet);
+    EXPECT_EQ(check::program_from_header(turbnet_loop()[0]), Program::turbnet);
+    EXPECT_EQ(check::program_from_header("4,4,2,1,97900."), Program::lamnet);
+    EXPECT_EQ(check::program_from_header("4,5,3,1,20,0.000001,130."), Program::turbnet);
+    EXPECT_EQ(check::program_from_header(row({"4", "4", "2", "1", "9"})), std::nullopt);
+    EXPECT_EQ(check::program_from_header(""), std::nullopt);
+}
+
+} // namespace
+} // namespace pipenet::testing
