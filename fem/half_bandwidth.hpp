@@ -1,15 +1,23 @@
 // The half-bandwidth of the node numbering: the widest pipe, in node numbers, plus one.
 #pragma once
 
+#include <cstdint>
+#include <span>
+
 #include "network/model.hpp"
 #include "report/record_io.hpp"
 
 namespace pipenet {
 
-// Sets net.half_band to (largest |start node - end node| over the pipes + 1) * dofs_per_node,
-// every pipe read counting, and writes the half-bandwidth line.
-// net: in, element_count and connectivity; out, half_band. A difference too large for 32 bits
-// saturates, so that the capacity check refuses it.
+// The half-bandwidth of a numbering: (largest |start node - end node| + 1) * dofs_per_node.
+// element_ends: the nodes of every pipe, nodes_per_element entries a pipe, pipe after pipe (the
+// layout of Connectivity). A difference too large for 32 bits saturates, so that the capacity
+// check refuses it.
+std::int32_t half_band_of(std::span<const std::int32_t> element_ends);
+
+// Sets net.half_band to half_band_of the stored pipes, every pipe read counting, and writes the
+// half-bandwidth line.
+// net: in, element_count and connectivity; out, half_band.
 void half_bandwidth(RecordIo& io, Network& net);
 
 } // namespace pipenet
