@@ -205,7 +205,7 @@ private:
         for (const auto& [value, count] : roughness_count) {
             if (count >= best) {
                 best = count;
-                roughness_ = static_cast<float>(value);
+                roughness_ = fit_to_field(RealField::relative_roughness, static_cast<float>(value));
             }
         }
         note(Severity::note, 0,
@@ -219,8 +219,8 @@ private:
         x_.resize(points_.size());
         y_.resize(points_.size());
         for (std::size_t n = 0; n < points_.size(); ++n) {
-            x_[n] = static_cast<float>(points_[n].x);
-            y_[n] = static_cast<float>(points_[n].y);
+            x_[n] = fit_to_field(RealField::coordinate, static_cast<float>(points_[n].x));
+            y_[n] = fit_to_field(RealField::coordinate, static_cast<float>(points_[n].y));
         }
         separate_coincident();
     }
@@ -302,7 +302,7 @@ private:
                      format_message(Message::coincident_node_moved,
                                     {p.end_node, p.start_node, p.id,
                                      text_of(double{target} - double{x_[b]})}));
-                x_[b] = target;
+                x_[b] = fit_to_field(RealField::coordinate, target);
                 moved = true;
             }
             if (!moved) return;
@@ -325,7 +325,7 @@ private:
             double diameter = diameter_(p.diameter);
             double equivalent = equivalent_diameter(diameter, length_(p.length), p.roughness,
                                                     double{along}, double{roughness_});
-            auto stored = static_cast<float>(equivalent);
+            float stored = fit_to_field(RealField::diameter, static_cast<float>(equivalent));
             double change = std::fabs(double{stored} / diameter - 1.0);
             if (change > largest_change) {
                 largest_change = change;
@@ -376,7 +376,8 @@ private:
             double q = -flow_(demand[n] * net_.options.demand_multiplier);
             if (q != 0.0)
                 out_.records.discharges.push_back(
-                    {static_cast<std::int32_t>(n + 1), static_cast<float>(q)});
+                    {static_cast<std::int32_t>(n + 1),
+                     fit_to_field(RealField::discharge, static_cast<float>(q))});
         }
     }
 
@@ -384,11 +385,14 @@ private:
         std::int32_t n = static_cast<std::int32_t>(net_.junctions.size());
         for (const InpReservoir& r : net_.reservoirs) {
             double multiplier = r.pattern.empty() ? 1.0 : first_multiplier(r.pattern);
-            out_.records.heads.push_back({++n, static_cast<float>(length_(r.head * multiplier))});
+            out_.records.heads.push_back(
+                {++n,
+                 fit_to_field(RealField::head, static_cast<float>(length_(r.head * multiplier)))});
         }
         for (const InpTank& t : net_.tanks)
             out_.records.heads.push_back(
-                {++n, static_cast<float>(length_(t.bottom_elevation + t.initial_level))});
+                {++n, fit_to_field(RealField::head, static_cast<float>(length_(t.bottom_elevation +
+                                                                               t.initial_level)))});
         if (out_.records.heads.empty())
             note(Severity::warning, 0, format_message(Message::no_known_head, {}));
         out_.records.program = Program::turbnet;

@@ -206,6 +206,30 @@ bool write_network_records(const NetworkRecords& records, std::string& text, std
     return fits;
 }
 
+float fit_to_field(RealField field, float value) {
+    auto fit = [value](const Layout& layout, int index) {
+        const FlatField& f = layout.flat_field(index);
+        return fitting_value(value, f.width, f.decimals);
+    };
+    switch (field) {
+    case RealField::rho_g_over_mu:
+        return fit(layouts::lamnet_header, 4);
+    case RealField::tolerance:
+        return fit(layouts::turbnet_header, 5);
+    case RealField::relative_roughness:
+        return fit(layouts::turbnet_header, 6);
+    case RealField::coordinate:
+        return fit(layouts::node_record, 1);
+    case RealField::diameter:
+        return fit(layouts::element_record, 3);
+    case RealField::discharge:
+        return fit(layouts::discharge_record, 1);
+    case RealField::head:
+        return fit(layouts::head_record, 1);
+    }
+    return value;
+}
+
 std::vector<std::int32_t> element_ends(const NetworkRecords& records) {
     std::vector<std::int32_t> ends;
     ends.reserve(records.elements.size() * 2);

@@ -57,6 +57,20 @@ bool read_network_records(std::string_view text, Program program, NetworkRecords
 // to the same float. Returns false with `error` set when a value does not fit its field.
 bool write_network_records(const NetworkRecords& records, std::string& text, std::string& error);
 
+enum class RealField : std::uint8_t {
+    rho_g_over_mu,
+    tolerance,
+    relative_roughness,
+    coordinate,
+    diameter,
+    discharge,
+    head
+};
+
+// The float nearest `value` that write_network_records writes in the field exactly (value
+// itself when it fits): for values computed rather than read, before they are stored.
+float fit_to_field(RealField field, float value);
+
 // The nodes of every pipe, pipe after pipe, in the layout half_band_of takes.
 std::vector<std::int32_t> element_ends(const NetworkRecords& records);
 
