@@ -62,6 +62,15 @@ bool export_network(const NetworkRecords& input, LengthUnit lamnet_length, std::
     std::sort(records.elements.begin(), records.elements.end(),
               [](const ElementRecord& a, const ElementRecord& b) { return a.element < b.element; });
 
+    // The programs refuse such a pipe with a message of their own; a .inp file cannot hold it.
+    for (const ElementRecord& e : records.elements) {
+        if (length_between(records, e.start_node, e.end_node) > 0.0f && e.diameter > 0.0f) continue;
+        diagnostics.push_back(
+            {Severity::error, 0,
+             format_message(Message::export_bad_pipe, {std::to_string(e.element)})});
+        return false;
+    }
+
     const bool laminar = records.program == Program::lamnet;
     // Lengths to m, diameters to mm, flows to L/s.
     const double to_metres = laminar && lamnet_length == LengthUnit::centimetre ? 0.01 : 1.0;

@@ -55,6 +55,7 @@ enum class Message : std::uint8_t {
     // Export.
     export_bad_records,
     export_discharge_overridden,
+    export_bad_pipe,
     count
 };
 
@@ -100,6 +101,7 @@ inline constexpr std::array<std::string_view, static_cast<std::size_t>(Message::
         "largest equivalent-diameter change: pipe '{}', {} m to {} m ({} %)",
         "the input cannot be exported: {}",
         "node {} has a known head: its known discharge has no effect and is not exported",
+        "the input cannot be exported: pipe {} has no length or no diameter",
     };
 
 inline std::string format_message(Message message, std::initializer_list<std::string_view> values) {
