@@ -10,12 +10,30 @@ namespace pipenet::exchange {
 
 namespace {
 
-// The shortest text that reads back to the same double, so that an import gets the very
-// values written.
+// The shortest fixed-notation text that reads back to the same double.
 std::string exact(double value) {
-    std::array<char, 40> buffer{};
-    auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    std::array<char, 400> buffer{};
+    auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                                std::chars_format::fixed);
     return std::string(buffer.data(), result.ptr);
+}
+
+// value x 10^power from the shortest decimal text of the float: 0.03 m3/s is written 30 L/s,
+// and an import that divides by 10^power again comes back to the same float.
+std::string scaled(float value, int power) {
+    std::array<char, 40> text{};
+    auto result =
+        std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::scientific);
+    std::string_view digits(text.data(), static_cast<std::size_t>(result.ptr - text.data()));
+    std::size_t e = digits.find('e');
+    int exponent = 0;
+    std::from_chars(digits.data() + e + (digits[e + 1] == '+' ? 2 : 1),
+                    digits.data() + digits.size(), exponent);
+    std::string shifted(digits.substr(0, e));
+    shifted += "e" + std::to_string(exponent + power);
+    double decimal = 0.0;
+    std::from_chars(shifted.data(), shifted.data() + shifted.size(), decimal);
+    return exact(decimal);
 }
 
 float length_between(const NetworkRecords& records, std::int32_t a, std::int32_t b) {
@@ -75,10 +93,13 @@ bool export_network(const NetworkRecords& input, LengthUnit lamnet_length, std::
     // Lengths to m, diameters to mm, flows to L/s.
     const double to_metres = laminar && lamnet_length == LengthUnit::centimetre ? 0.01 : 1.0;
     const double to_litres = laminar && lamnet_length == LengthUnit::centimetre ? 0.001 : 1000.0;
-    auto metres = [&](float v) { return to_metres == 1.0 ? double{v} : double{v} / 100.0; };
-    auto millimetres = [&](float v) { return double{v} * (to_metres == 1.0 ? 1000.0 : 10.0); };
-    auto litres = [&](float v) {
-        return to_litres == 1000.0 ? double{v} * 1000.0 : double{v} / 1000.0;
+    auto metres = [&](float v) { return scaled(v, to_metres == 1.0 ? 0 : -2); };
+    auto millimetres = [&](float v) { return scaled(v, to_metres == 1.0 ? 3 : 1); };
+    auto litres = [&](float v) { return scaled(v, to_litres == 1000.0 ? 3 : -3); };
+    // A pipe's length is written as the exact value of the float the programs compute, so that
+    // an import finds it equal to the coordinate length and keeps every diameter to the bit.
+    auto pipe_length = [&](float v) {
+        return exact(to_metres == 1.0 ? double{v} : double{v} / 100.0);
     };
 
     const auto count = records.nodes.size();
@@ -119,27 +140,26 @@ bool export_network(const NetworkRecords& input, LengthUnit lamnet_length, std::
     for (std::size_t n = 1; n <= count; ++n) {
         if (known_head[n]) continue;
         // A known discharge is supplied to the network; a demand is drawn off.
-        double demand = discharge[n] == 0.0f ? 0.0 : -litres(discharge[n]);
-        text += " " + std::to_string(n) + "\t0\t" + exact(demand) + "\n";
+        std::string demand = discharge[n] == 0.0f ? "0" : litres(-discharge[n]);
+        text += " " + std::to_string(n) + "\t0\t" + demand + "\n";
     }
     text += "\n[RESERVOIRS]\n;ID\tHead\n";
     for (std::size_t n = 1; n <= count; ++n)
-        if (known_head[n]) text += " " + std::to_string(n) + "\t" + exact(metres(head[n])) + "\n";
+        if (known_head[n]) text += " " + std::to_string(n) + "\t" + metres(head[n]) + "\n";
 
     text += "\n[PIPES]\n;ID\tNode1\tNode2\tLength\tDiameter\tRoughness\tMinorLoss\tStatus\n";
     for (const ElementRecord& e : records.elements) {
         float length = length_between(records, e.start_node, e.end_node);
         text += " " + std::to_string(e.element) + "\t" + std::to_string(e.start_node) + "\t" +
-                std::to_string(e.end_node) + "\t" + exact(metres(length)) + "\t" +
-                exact(millimetres(e.diameter)) + "\t" +
-                (laminar ? std::string("0") : exact(double{records.relative_roughness})) +
+                std::to_string(e.end_node) + "\t" + pipe_length(length) + "\t" +
+                millimetres(e.diameter) + "\t" +
+                (laminar ? std::string("0") : scaled(records.relative_roughness, 0)) +
                 "\t0\tOpen\n";
     }
 
     text += "\n[COORDINATES]\n;Node\tX-Coord\tY-Coord\n";
     for (const NodeRecord& r : records.nodes)
-        text += " " + std::to_string(r.node) + "\t" + exact(metres(r.x)) + "\t" +
-                exact(metres(r.y)) + "\n";
+        text += " " + std::to_string(r.node) + "\t" + metres(r.x) + "\t" + metres(r.y) + "\n";
 
     text += "\n[OPTIONS]\n Units\tLPS\n";
     if (laminar) {
