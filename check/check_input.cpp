@@ -875,7 +875,7 @@ void Checker::network_checks() {
             break;
         }
     }
-    if (!check_network(pass->io, net)) return; // every index below lies in its storage from here
+    if (check_network(net).code != FaultCode::none) return; // every index below lies in its storage from here
 
     std::array<bool, max_nodes + 1> touched{};
     std::array<float, max_elements> diameters{};

@@ -1,10 +1,7 @@
 #include "lamnet/lamnet.hpp"
 
 #include "engine/analysis.hpp"
-#include "frontend/messages.hpp"
-#include "frontend/print_results.hpp"
-#include "network/read_input.hpp"
-#include "report/layouts.hpp"
+#include "frontend/program_reports.hpp"
 
 namespace pipenet {
 
@@ -16,33 +13,12 @@ struct LamnetRun {
     PipeFaults faults;
 };
 
-void analyse(RecordIo& io, LamnetRun& run) {
-    read_input(io, Program::lamnet, run.net);
-    const Outcome outcome = analyse_laminar(run.net, run.faults);
-    switch (outcome.kind) {
-    case OutcomeKind::refused:
-        if (!is_pipe_fault(outcome.fault.code)) {
-            write_fault(io, Program::lamnet, outcome.fault);
-            return;
-        }
-        for (const Fault& fault : run.faults.list()) write_fault(io, Program::lamnet, fault);
-        write_record(io, layouts::errors_prevent_analysis);
-        return;
-    case OutcomeKind::singular:
-        write_record(io, layouts::singularity, outcome.row);
-        write_record(io, layouts::errors_prevent_analysis);
-        return;
-    default:
-        print_results(io, run.net, run.net.rhs);
-    }
-}
-
 } // namespace
 
 int run_lamnet(RecordIo& io) {
     try {
         LamnetRun run{};
-        analyse(io, run);
+        report_laminar(io, run.net, run.faults);
         io.flush_report();
         return 0;
     } catch (const RunEnded& ended) {
