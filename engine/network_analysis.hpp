@@ -39,6 +39,7 @@ public:
     Outcome analyse();
 
     Flow flow() const { return flow_; }
+    // The counts of the header as read (whatever their sign).
     std::int32_t node_count() const;
     std::int32_t pipe_count() const;
 

@@ -71,6 +71,7 @@ PIPENET_API pipenet_status pipenet_set_known_head(pipenet_network* network, int 
 /* Analyses the network as it stands; returns the outcome. */
 PIPENET_API pipenet_status pipenet_solve(pipenet_network* network);
 
+/* The counts of the header as read (0 for a count below 1). */
 PIPENET_API int pipenet_node_count(const pipenet_network* network);
 PIPENET_API int pipenet_pipe_count(const pipenet_network* network);
 
