@@ -5,7 +5,8 @@
  * single values changed, and is analysed as often as wanted; the results are read back as
  * arrays of doubles. Nothing is printed and the process is never ended. Handles are
  * independent: different handles may be used on different threads at once, one handle by one
- * thread at a time. Node and pipe numbers count from 1. */
+ * thread at a time. Node and pipe numbers count from 1. Networks of up to 100 nodes, 100
+ * pipes, 30 known heads and a half-bandwidth of 20 are analysed; larger ones are refused. */
 #ifndef PIPENET_PIPENET_H
 #define PIPENET_PIPENET_H
 
