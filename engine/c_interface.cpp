@@ -123,11 +123,11 @@ pipenet_status pipenet_solve(pipenet_network* network) {
 }
 
 int pipenet_node_count(const pipenet_network* network) {
-    return network == nullptr ? 0 : network->analysis.node_count();
+    return network == nullptr ? 0 : std::max(network->analysis.node_count(), 0);
 }
 
 int pipenet_pipe_count(const pipenet_network* network) {
-    return network == nullptr ? 0 : network->analysis.pipe_count();
+    return network == nullptr ? 0 : std::max(network->analysis.pipe_count(), 0);
 }
 
 pipenet_status pipenet_heads(const pipenet_network* network, double* values, size_t count) {

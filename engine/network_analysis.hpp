@@ -2,6 +2,10 @@
 // time, analysed again as often as wanted. Each object owns all its storage, so analyses on
 // different objects may run on different threads at once. Nothing is printed and nothing
 // ends the process: every result is a value.
+//
+// The storage is the programs' fixed block (network/model.hpp): a network beyond its
+// capacities is refused with the fault the programs report, and a network within them gets the
+// programs' bits.
 #pragma once
 
 #include <cstdint>
@@ -39,6 +43,7 @@ public:
     Outcome analyse();
 
     Flow flow() const { return flow_; }
+    // The counts of the header as read (whatever their sign).
     std::int32_t node_count() const;
     std::int32_t pipe_count() const;
 

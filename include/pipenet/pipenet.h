@@ -5,7 +5,8 @@
  * single values changed, and is analysed as often as wanted; the results are read back as
  * arrays of doubles. Nothing is printed and the process is never ended. Handles are
  * independent: different handles may be used on different threads at once, one handle by one
- * thread at a time. Node and pipe numbers count from 1. */
+ * thread at a time. Node and pipe numbers count from 1. Networks of up to 100 nodes, 100
+ * pipes, 30 known heads and a half-bandwidth of 20 are analysed; larger ones are refused. */
 #ifndef PIPENET_PIPENET_H
 #define PIPENET_PIPENET_H
 
@@ -71,6 +72,7 @@ PIPENET_API pipenet_status pipenet_set_known_head(pipenet_network* network, int 
 /* Analyses the network as it stands; returns the outcome. */
 PIPENET_API pipenet_status pipenet_solve(pipenet_network* network);
 
+/* The counts of the header as read (0 for a count below 1). */
 PIPENET_API int pipenet_node_count(const pipenet_network* network);
 PIPENET_API int pipenet_pipe_count(const pipenet_network* network);
 
