@@ -45,4 +45,12 @@ void run_turbnet_on(const std::uint8_t* data, std::size_t size);
 void analyse_network_on(const std::uint8_t* data, std::size_t size);
 void drive_c_interface_on(const std::uint8_t* data, std::size_t size);
 
+// One file as pipenet solve takes it: the analysis, the JSON document and the CSV rows.
+//   byte 0: bit 0, the flow (0 laminar, 1 turbulent); bit 1, renumber; bit 2, the report too;
+//           (byte 0 / 8) % 10, the iteration limit put into a turbulent header as above;
+//   the rest: the text of the input file.
+// Every written number must read back to the float it came from, and every result must be
+// in the document and in the tables.
+void solve_file_on(const std::uint8_t* data, std::size_t size);
+
 } // namespace pipenet::fuzz
