@@ -496,6 +496,17 @@ bool Checker::free_form(const RecordSpec& spec) {
         tokens[static_cast<std::size_t>(t)] = record_.substr(at, end - at);
         at = end;
     }
+    // Two numbers in one field: typed apart, not in columns.
+    bool crowded = false;
+    for (int t = 0; t < field_count_; ++t) {
+        std::string_view text = fields_[static_cast<std::size_t>(t)].text;
+        std::size_t first = text.find_first_not_of(' ');
+        if (first != std::string_view::npos &&
+            text.substr(first, text.find_last_not_of(' ') - first + 1).find(' ') !=
+                std::string_view::npos)
+            crowded = true;
+    }
+    if (!crowded) return false;
     bool differs = false;
     for (int t = 0; t < field_count_; ++t) {
         const FieldView& f = fields_[static_cast<std::size_t>(t)];
@@ -665,6 +676,22 @@ void Checker::inspect_rest_of_line() {
     }
     std::size_t last = rest.find_last_not_of(" \t");
     const FieldView& f = fields_[static_cast<std::size_t>(field_count_ - 1)];
+    const bool touching = text == 0 && !f.text.empty() && f.text.back() != ' ' &&
+                          !comma_cut_[static_cast<std::size_t>(field_count_ - 1)];
+    if (touching && f.valid) {
+        // A number typed one column too far right: its last digits are past the field.
+        std::size_t left = f.text.find_last_of(' ');
+        left = left == std::string_view::npos ? 0 : left + 1;
+        std::size_t right = rest.find_first_of(" \t");
+        if (right == std::string_view::npos) right = rest.size();
+        add(Message::last_field_overrun, f.first_column + static_cast<std::int32_t>(left),
+            first_column + static_cast<std::int32_t>(right) - 1,
+            {f.name, columns_text(f.first_column, f.last_column),
+             printable(std::string(f.text.substr(left)) + std::string(rest.substr(0, right))),
+             f.is_real ? shortest_text(f.real) : std::to_string(f.integer),
+             printable(rest.substr(0, right))});
+        return;
+    }
     add(Message::text_after_fields, first_column + static_cast<std::int32_t>(text),
         first_column + static_cast<std::int32_t>(last),
         {f.name, std::to_string(end_column_), printable(rest.substr(text, last - text + 1))});
@@ -964,6 +991,7 @@ void Checker::run() {
     out_.program = program_;
     ByteSource* source = opener_.open();
     if (source == nullptr) return;
+    out_.file_read = true;
     stream_.attach(source);
     header();
     if (out_.header_read && !read_failed_) {
@@ -973,7 +1001,7 @@ void Checker::run() {
         if (!read_failed_ || line_ <= out_.lines) known_heads();
         if (line_ <= out_.lines) after_records();
     }
-    if (out_.header_read && line_ <= out_.lines) unset_records();
+    if (out_.header_read && !read_failed_) unset_records();
     const bool within_capacity = out_.node_count <= max_nodes && out_.pipe_count <= max_elements &&
                                  out_.known_head_count <= max_boundary_nodes;
     if (out_.header_read && !read_failed_ && within_capacity && out_.node_count > 0)
@@ -1028,7 +1056,7 @@ std::string shortest_text(float value) {
     // Plain decimals where they stay short enough to read; an exponent beyond.
     std::array<char, 64> text{};
     const float magnitude = value < 0.0f ? -value : value;
-    const bool plain = magnitude == 0.0f || (magnitude >= 1.0e-5f && magnitude < 1.0e9f);
+    const bool plain = magnitude == 0.0f || (magnitude >= 1.0e-7f && magnitude < 1.0e9f);
     auto result = plain ? std::to_chars(text.data(), text.data() + text.size(), value,
                                         std::chars_format::fixed)
                         : std::to_chars(text.data(), text.data() + text.size(), value);

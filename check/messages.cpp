@@ -17,6 +17,9 @@ constexpr std::array message_table{
     MessageEntry{field_overrun, "field-overrun", warning,
                  "a number runs across the boundary between {1} (columns {2}) and {3} (columns "
                  "{4}): \"{5}\" is read as {6} and {7}"},
+    MessageEntry{last_field_overrun, "field-overrun", warning,
+                 "a number runs past the end of the record's last field, {1} (columns {2}): "
+                 "\"{3}\" is read as {4}, and \"{5}\" is not read"},
     MessageEntry{comma_in_column_record, "comma-ends-field", warning,
                  "a comma ends {1} early: \"{2}\" is read as {3}, and the next field starts at "
                  "column {4}"},

@@ -15,6 +15,7 @@ enum class Message : std::uint8_t {
     implied_decimals,
     blank_in_number,
     field_overrun,
+    last_field_overrun,
     comma_in_column_record,
     comma_record,
     text_after_fields,

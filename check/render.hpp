@@ -77,6 +77,7 @@ private:
     void begin_entry();
 
     TextOutput& out_;
+    std::string file_;
     bool first_file_ = true;
     bool explain_ = false;
     bool first_record_ = true;

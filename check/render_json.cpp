@@ -52,6 +52,7 @@ void JsonReport::begin_file(std::string_view file, Program program, bool explain
     begin_entry();
     explain_ = explain;
     first_record_ = true;
+    file_ = file;
     out_.put("{\"file\":" + dump(json(std::string(file))) +
              ",\"program\":" + dump(json(program == Program::lamnet ? "lamnet" : "turbnet")));
     if (explain_) out_.put(",\"records\":[");
@@ -87,7 +88,8 @@ void JsonReport::end_file(const CheckResult& result, const RenderOptions& option
     if (explain_) out_.put("]");
     json findings = json::array();
     for (const Finding& f : result.findings) {
-        json finding = {{"line", f.line},
+        json finding = {{"file", file_},
+                        {"line", f.line},
                         {"first_column", f.first_column},
                         {"last_column", f.last_column},
                         {"severity", std::string(severity_name(shown_severity(f, options)))},

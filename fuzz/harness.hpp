@@ -53,4 +53,12 @@ void drive_c_interface_on(const std::uint8_t* data, std::size_t size);
 // in the document and in the tables.
 void solve_file_on(const std::uint8_t* data, std::size_t size);
 
+// The input check of pipenet on the bytes as a file, shown as text or JSON.
+//   byte 0: bit 0 turbnet (else lamnet), bit 1 --explain, bit 2 --json, bit 3 colours,
+//           bit 4 --werror;
+//   the rest: the file.
+// Its findings must stay within their bound and agree with their counts, point at lines and
+// columns the file has, and the output must end its last line (text) or parse (JSON).
+void check_input_on(const std::uint8_t* data, std::size_t size);
+
 } // namespace pipenet::fuzz

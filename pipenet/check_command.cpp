@@ -147,9 +147,16 @@ int run_check(const CheckOptions& options, ByteSink& out, ByteSink& err) {
             observer = json ? static_cast<check::RecordObserver*>(&*json) : &explainer;
         if (json) json->begin_file(path, *program, options.explain);
         check::check_input(*program, file, observer, result);
+        if (!result.file_read) {
+            // A pipe read for its header cannot be read again from the start.
+            say(err, "cannot read " + path +
+                         " again from its start; name the program with "
+                         "--program lamnet or --program turbnet");
+            could_not_run = true;
+        }
         if (json) {
             json->end_file(result, render);
-        } else {
+        } else if (result.file_read) {
             check::write_findings_text(text, path, result, render);
         }
         errors = errors || check::error_count(result, render) > 0;

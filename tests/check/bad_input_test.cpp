@@ -57,8 +57,8 @@ TEST(BadInput, HugeCountAllocatesNoMoreThanASmallOne) {
 
 TEST(BadInput, TenMegabyteLineAllocatesLikeAThousandCharacterOne) {
     Lines lines = lamnet_loop();
-    std::string short_tail = lines[5] + std::string(1000, 'x');
-    std::string long_tail = lines[5] + std::string(10 << 20, 'x');
+    std::string short_tail = lines[5] + ' ' + std::string(1000, 'x');
+    std::string long_tail = lines[5] + ' ' + std::string(10 << 20, 'x');
     lines[5] = short_tail;
     const long for_short = allocations_checking(Program::lamnet, join(lines));
     lines[5] = long_tail;

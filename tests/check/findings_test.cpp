@@ -47,6 +47,11 @@ const FindingCase finding_cases[] = {
     {"number across a field boundary", Program::lamnet,
      [](Lines& l) { l[2] = pad("2", 10) + "  80.00012" + "34.00     "; }, 3, 13, 25,
      Severity::warning, "field-overrun"},
+    {"number past the last field", Program::lamnet,
+     [](Lines& l) {
+         l[0] = row({"4", "4", "2", "1"}) + "      97900";
+     },
+     1, 47, 51, Severity::warning, "field-overrun"},
     {"decimal comma in a column record", Program::lamnet,
      [](Lines& l) { l[3] = pad("3", 10) + "     80,00     60.00"; }, 4, 11, 17, Severity::warning,
      "comma-ends-field"},
@@ -255,6 +260,29 @@ TEST(Findings, WorkedLoopsAreClean) {
         EXPECT_EQ(result.errors + result.warnings + result.notes, 0);
         EXPECT_EQ(result.node_count, 4);
     }
+}
+
+TEST(Findings, RecordOfAnotherGroupIsReportedOnceNotFieldByField) {
+    // With one pipe too few announced, pipe record 4 is read as a known discharge: its
+    // diameter then lies past the discharge field, and its end node is read as a discharge
+    // without a decimal point. One finding says what happened.
+    Lines lines = lamnet_loop();
+    lines[0] = row({"4", "3", "2", "1", "97900."});
+    check::CheckResult result = check_text(Program::lamnet, join(lines));
+    std::vector<std::string_view> on_line_9;
+    for (const check::Finding& f : result.findings)
+        if (f.line == 9) on_line_9.push_back(message_entry(f.message).code);
+    EXPECT_EQ(on_line_9, std::vector<std::string_view>{"record-shape"});
+}
+
+TEST(Findings, NothingButTheConversionErrorOnARecordTheRunCannotRead) {
+    Lines lines = lamnet_loop();
+    lines[6] = row({"2", "2", "X", "0."}); // a letter for the end node, and a zero diameter
+    check::CheckResult result = check_text(Program::lamnet, join(lines));
+    std::vector<std::string_view> on_line_7;
+    for (const check::Finding& f : result.findings)
+        if (f.line == 7) on_line_7.push_back(message_entry(f.message).code);
+    EXPECT_EQ(on_line_7, std::vector<std::string_view>{"not-a-number"});
 }
 
 TEST(Findings, ManyAreCountedButAFewHundredKept) {

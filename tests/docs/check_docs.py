@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Keeps the manual in step with the programs.
 
-  check_docs.py examples --root SRC --lamnet PROG --turbnet PROG
+  check_docs.py examples --root SRC --lamnet PROG --turbnet PROG --pipenet PROG
       Every fenced block in README.md and docs/*.md that follows a marker comment is checked:
 
         <!-- input: PATH -->             the block is the file PATH (relative to SRC) byte for byte
@@ -9,6 +9,10 @@
         <!-- report-excerpt: PATH -->    the block's lines stand, in a row, in that output
         <!-- ruler: PATH -->             the block is a column ruler (two lines) and then lines
                                          that stand, in a row, in the file PATH
+        <!-- check: PATH [status=N] [args=A,B] -->
+                                         the block is the whole standard output of
+                                         "pipenet check [A B] NAME" run in a folder holding PATH
+                                         under its own name NAME
         <!-- stderr: PATH dir=D status=N -->
                                          the block is the run's standard error, with the run
                                          folder written as D
@@ -32,7 +36,7 @@ import subprocess
 import sys
 import tempfile
 
-MARKER = re.compile(r"<!--\s*(input|ruler|report|report-excerpt|stderr):\s*(\S+)((?:\s+\w+=\S+)*)\s*-->")
+MARKER = re.compile(r"<!--\s*(input|ruler|report|report-excerpt|stderr|check):\s*(\S+)((?:\s+\w+=\S+)*)\s*-->")
 INPUT_NAMES = {"input-lin.dat": "lamnet", "input-nonlin.dat": "turbnet"}
 
 
@@ -73,6 +77,17 @@ def run_example(root, programs, path):
         return result.stdout.decode("latin-1"), result.stderr.decode("latin-1"), result.returncode, str(work)
 
 
+def run_check(root, pipenet, path, extra):
+    source = root / path
+    with tempfile.TemporaryDirectory() as tmp:
+        work = pathlib.Path(tmp)
+        shutil.copyfile(source, work / source.name)
+        environment = dict(os.environ, NO_COLOR="1")
+        result = subprocess.run([pipenet, "check"] + extra + [source.name], cwd=work,
+                                capture_output=True, timeout=60, env=environment)
+        return result.stdout.decode("latin-1"), result.returncode
+
+
 def show_difference(expected, actual):
     import difflib
     for line in difflib.unified_diff(expected.splitlines(True), actual.splitlines(True), "document", "program"):
@@ -106,6 +121,17 @@ def check_examples(args):
                 failures += 1
                 continue
             checked += 1
+            if kind == "check":
+                extra = [a for a in options.get("args", "").split(",") if a]
+                out, status = run_check(root, os.path.abspath(args.pipenet), path, extra)
+                if status != int(options.get("status", "0")):
+                    print(f"{where}: pipenet check on {path} ended with status {status}")
+                    failures += 1
+                if block != out:
+                    print(f"{where}: the check output shown differs from that of {path}")
+                    show_difference(block, out)
+                    failures += 1
+                continue
             if kind == "input":
                 shown.add((root / path).resolve())
                 actual = (root / path).read_text(encoding="latin-1")
@@ -169,6 +195,16 @@ def check_install(args):
         if result.returncode != 0:
             print("cmake --install failed:\n" + result.stdout + result.stderr)
             return False
+        pipenet = pathlib.Path(prefix) / "bin" / "pipenet"
+        version = subprocess.run([str(pipenet), "--version"], capture_output=True, timeout=60)
+        if version.returncode != 0 or not version.stdout.startswith(b"pipenet "):
+            print(f"installed pipenet did not run: status {version.returncode}")
+            ok = False
+        for program in ("lamnet", "turbnet", "pipenet"):
+            page = pathlib.Path(prefix) / "share" / "man" / "man1" / f"{program}.1"
+            if not page.is_file() or page.read_bytes() != (root / "man" / f"{program}.1").read_bytes():
+                print(f"{page} is not installed as man/{program}.1")
+                ok = False
         for program in ("lamnet", "turbnet"):
             binary = pathlib.Path(prefix) / "bin" / program
             if not (binary.is_file() and os.access(binary, os.X_OK)):
@@ -206,6 +242,7 @@ def main():
     parser.add_argument("--root", required=True)
     parser.add_argument("--lamnet")
     parser.add_argument("--turbnet")
+    parser.add_argument("--pipenet")
     parser.add_argument("--build")
     args = parser.parse_args()
     ok = check_examples(args) if args.what == "examples" else check_install(args)
