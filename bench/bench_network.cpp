@@ -38,8 +38,10 @@ void build_full_network(Network& net) {
         net.boundary_nodes.flag(i) = 0;
         net.prescribed_head(node) = 40.0f + static_cast<float>(i % 7);
     }
+    // -0.001f * 0.0f would be a negative zero, which turns the solver's zero skip off: every
+    // fifth node draws nothing and holds +0.
     for (std::int32_t n = 1; n <= net.node_count; ++n)
-        net.rhs(n) = -0.001f * static_cast<float>(n % 5);
+        net.rhs(n) = static_cast<float>(-(n % 5)) * 0.001f;
 }
 
 void build_full_system(Network& net) {

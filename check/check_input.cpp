@@ -8,6 +8,7 @@
 #include "fem/node_groups.hpp"
 #include "fem/pipe_length.hpp"
 #include "fem/solve_banded.hpp"
+#include "network/floating_groups.hpp"
 #include "network/checks.hpp"
 #include "report/layouts.hpp"
 
@@ -901,7 +902,7 @@ void Checker::network_checks() {
             break;
         }
     }
-    if (!check_network(pass->io, net)) return; // every index below lies in its storage from here
+    if (check_network(net).code != FaultCode::none) return; // every index below lies in its storage from here
 
     std::array<bool, max_nodes + 1> touched{};
     std::array<float, max_elements> diameters{};

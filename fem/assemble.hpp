@@ -4,7 +4,6 @@
 #include <algorithm>
 
 #include "network/model.hpp"
-#include "report/record_io.hpp"
 
 namespace pipenet {
 
@@ -17,7 +16,7 @@ void assemble_element(std::int32_t e, Network& net);
 
 // The element routine's contract: fill net.element_matrix for element e from the element
 // property array (diameters or pipe coefficients) and the element state vector (the current
-// heads), or report the element as faulty, set net.half_band to 0 and leave the matrix as it was.
+// heads), or note the element as faulty and leave the matrix as it was.
 template <class Element>
 concept ElementRoutine = requires(Element element, std::int32_t e, Network& net,
                                   Vec1<const float> state) {

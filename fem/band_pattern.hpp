@@ -20,6 +20,8 @@ inline bool zero_skip_unsafe(float x) {
 
 // One bit per band column: bit m-1 of a row's word stands for band column m.
 using BandRowBits = std::array<std::uint32_t, band_rows + 1>;
+// Every column's bit must fit in a row's word: the shifts of a wider band would be undefined.
+static_assert(max_half_band <= 32, "a row's word holds one bit per band column");
 
 // Marks the entries of `band` that are not +0, within the system: for m = 1 ... min(b, n) and
 // i = 1 ... n - m + 1, where band(i, m) = K(i, i+m-1) is not +0 (a negative zero and a NaN

@@ -34,7 +34,7 @@ BalanceCheck check_nodal_balance(std::span<const float> given, std::span<const f
     return worst;
 }
 
-BalanceCheck check_nodal_balance(const Network& net, const EquationReals& given, double floor) {
+BalanceCheck check_nodal_balance(const Network& net, double floor) {
     const std::int32_t nodes = net.node_count < max_nodes ? net.node_count : max_nodes;
     if (nodes <= 0) return {};
     std::array<bool, max_nodes> known_head{};
@@ -43,7 +43,7 @@ BalanceCheck check_nodal_balance(const Network& net, const EquationReals& given,
         if (n >= 1 && n <= nodes) known_head[static_cast<std::size_t>(n - 1)] = true;
     }
     const auto size = static_cast<std::size_t>(nodes);
-    return check_nodal_balance(std::span(given.entries.data(), size),
+    return check_nodal_balance(std::span(net.known_discharge.entries.data(), size),
                                std::span(net.nodal_discharge.entries.data(), size),
                                std::span<const bool>(known_head.data(), size), floor);
 }

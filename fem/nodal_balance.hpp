@@ -42,8 +42,8 @@ inline double balance_error(float given, float computed) {
 BalanceCheck check_nodal_balance(std::span<const float> given, std::span<const float> computed,
                                  std::span<const bool> known_head, double floor);
 
-// The same for a solved network: `given` holds the discharges as read, one per equation; the
-// computed ones are net.nodal_discharge, the known heads those of net.boundary_nodes.
-BalanceCheck check_nodal_balance(const Network& net, const EquationReals& given, double floor);
+// The same for a solved network: the given discharges are net.known_discharge, the computed
+// ones net.nodal_discharge, the known heads those of net.boundary_nodes.
+BalanceCheck check_nodal_balance(const Network& net, double floor);
 
 } // namespace pipenet

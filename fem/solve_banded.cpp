@@ -12,8 +12,6 @@
 #endif
 
 #include "fem/band_pattern.hpp"
-#include "fem/node_groups.hpp"
-#include "report/layouts.hpp"
 
 namespace pipenet {
 
@@ -22,11 +20,6 @@ namespace {
 bool pivot_vanishes(float pivot, float threshold) {
     // Written so that a NaN pivot, which compares unordered, counts as vanishing.
     return !(std::fabs(double{pivot}) - double{threshold} > 0.0);
-}
-
-void singular_exit(RecordIo& io, Network& net, std::int32_t row) {
-    write_record(io, layouts::singularity, row);
-    net.half_band = 0;
 }
 
 // One column of the update below a pivot row: column[t] -= f[t] * p[t], t = 0 ... rows-1.
@@ -283,23 +276,9 @@ std::int32_t solve_banded_dispatch(Network& net, Vec1<float> rhs, float threshol
 
 } // namespace
 
-void solve_banded(RecordIo& io, Network& net, Vec1<float> rhs, float threshold,
-                  std::int32_t floating_row) {
-    std::int32_t singular = solve_banded_dispatch(net, rhs, threshold, floating_row);
-    if (singular != 0) singular_exit(io, net, singular);
-}
-
-std::int32_t first_floating_row(const Network& net) {
-    NodeGroups groups;
-    find_node_groups(net, groups);
-    std::int32_t first = 0;
-    for (std::int32_t v = 1; v <= net.node_count; ++v) {
-        const auto at = static_cast<std::size_t>(v);
-        if (groups.root[at] != v || groups.anchored[at]) continue;
-        std::int32_t top = groups.highest[at];
-        if (first == 0 || top < first) first = top;
-    }
-    return first;
+std::int32_t solve_banded(Network& net, Vec1<float> rhs, float threshold,
+                          std::int32_t floating_row) {
+    return solve_banded_dispatch(net, rhs, threshold, floating_row);
 }
 
 } // namespace pipenet

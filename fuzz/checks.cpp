@@ -149,4 +149,17 @@ void run_and_check(int (*run)(RecordIo&), std::string_view file, std::string_vie
     check_run(status, report, errors, lamnet);
 }
 
+void bound_iteration_limit(std::vector<char>& file, char limit) {
+    std::size_t line_end = 0;
+    while (line_end < file.size() && file[line_end] != '\n') ++line_end;
+    if (line_end > 0 && file[line_end - 1] == '\r') --line_end;
+    for (std::size_t i = 0; i < line_end && i < 40; ++i)
+        if (file[i] == ',') file[i] = ' ';
+    if (line_end > 40) {
+        std::size_t last = line_end < 50 ? line_end : 50;
+        for (std::size_t i = 40; i < last; ++i) file[i] = ' ';
+        file[last - 1] = limit;
+    }
+}
+
 } // namespace pipenet::fuzz

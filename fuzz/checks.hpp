@@ -50,6 +50,11 @@ void check_severe_line(std::string_view line, int status, std::string_view file_
 // status 24 or 64 with exactly one severe report, last.
 void check_run(int status, const ReportTail& report, const ErrorLines& errors, bool lamnet);
 
+// Bounds a turbnet run: commas in columns 1-40 of the file's first line become blanks (so
+// that the iteration limit stays in its columns), and columns 41-50, the iteration limit, hold
+// the one digit `limit`, so that no run makes more than nine correction passes.
+void bound_iteration_limit(std::vector<char>& file, char limit);
+
 // Runs one whole program in memory on the input-file bytes `file` and the console text
 // `console`, then checks its outcome with check_run.
 void run_and_check(int (*run)(RecordIo&), std::string_view file, std::string_view console,

@@ -33,6 +33,26 @@ void run_lamnet_on(const std::uint8_t* data, std::size_t size);
 //   stays in its columns.
 void run_turbnet_on(const std::uint8_t* data, std::size_t size);
 
+// The analysis as a library (NetworkAnalysis), and the same through the C interface.
+//   byte 0: bit 0, the flow (0 laminar, 1 turbulent); (byte 0 / 2) % 10, the iteration limit
+//           put into a turbulent header as in run_turbnet_on;
+//   byte 1: the number of changes (modulo 8), each taking the next 6 bytes: the kind (modulo 3:
+//           diameter, known discharge, known head), the pipe or node number minus 8, and the
+//           4 bytes of the new value as a float;
+//   the rest: the text of the input file.
+// The network is read and analysed, analysed again (the same outcome and bits), then changed
+// and analysed again; every outcome is checked against its results.
+void analyse_network_on(const std::uint8_t* data, std::size_t size);
+void drive_c_interface_on(const std::uint8_t* data, std::size_t size);
+
+// One file as pipenet solve takes it: the analysis, the JSON document and the CSV rows.
+//   byte 0: bit 0, the flow (0 laminar, 1 turbulent); bit 1, renumber; bit 2, the report too;
+//           (byte 0 / 8) % 10, the iteration limit put into a turbulent header as above;
+//   the rest: the text of the input file.
+// Every written number must read back to the float it came from, and every result must be
+// in the document and in the tables.
+void solve_file_on(const std::uint8_t* data, std::size_t size);
+
 // The input check of pipenet on the bytes as a file, shown as text or JSON.
 //   byte 0: bit 0 turbnet (else lamnet), bit 1 --explain, bit 2 --json, bit 3 colours,
 //           bit 4 --werror;

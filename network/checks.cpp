@@ -1,7 +1,5 @@
 #include "network/checks.hpp"
 
-#include "report/layouts.hpp"
-
 namespace pipenet {
 
 namespace {
@@ -19,31 +17,23 @@ NumberFault first_pipe_end_fault(const Network& net) {
 
 } // namespace
 
-bool check_network(RecordIo& io, const Network& net) {
-    if (net.node_count > max_nodes) {
-        write_record(io, layouts::too_many_nodes);
-    } else if (net.element_count > max_elements) {
-        write_record(io, layouts::too_many_elements);
-    } else if (net.known_head_count > max_boundary_nodes) {
-        write_record(io, layouts::too_many_boundary_nodes);
-    } else if (net.half_band > max_half_band) {
-        write_record(io, layouts::half_band_exceeded);
-    } else if (net.node_count <= 0) {
-        write_record(io, layouts::no_nodes);
-    } else if (net.first_node_fault.kind != RecordKind::none) {
-        write_record(io, layouts::node_record_out_of_range, net.first_node_fault.number);
-    } else if (net.first_element_fault.kind != RecordKind::none) {
-        write_record(io, layouts::element_record_out_of_range, net.first_element_fault.number);
-    } else if (NumberFault pipe = first_pipe_end_fault(net); pipe.kind != RecordKind::none) {
-        write_record(io, layouts::pipe_end_out_of_range, pipe.element, pipe.number);
-    } else if (net.first_discharge_fault.kind != RecordKind::none) {
-        write_record(io, layouts::discharge_record_out_of_range, net.first_discharge_fault.number);
-    } else if (net.first_head_fault.kind != RecordKind::none) {
-        write_record(io, layouts::head_record_out_of_range, net.first_head_fault.number);
-    } else {
-        return true;
-    }
-    return false;
+Fault check_network(const Network& net) {
+    if (net.node_count > max_nodes) return {FaultCode::too_many_nodes};
+    if (net.element_count > max_elements) return {FaultCode::too_many_elements};
+    if (net.known_head_count > max_boundary_nodes) return {FaultCode::too_many_boundary_nodes};
+    if (net.half_band > max_half_band) return {FaultCode::half_band_exceeded};
+    if (net.node_count <= 0) return {FaultCode::no_nodes};
+    if (net.first_node_fault.kind != RecordKind::none)
+        return {FaultCode::node_record_out_of_range, net.first_node_fault.number};
+    if (net.first_element_fault.kind != RecordKind::none)
+        return {FaultCode::element_record_out_of_range, net.first_element_fault.number};
+    if (NumberFault pipe = first_pipe_end_fault(net); pipe.kind != RecordKind::none)
+        return {FaultCode::pipe_end_out_of_range, pipe.number, pipe.element};
+    if (net.first_discharge_fault.kind != RecordKind::none)
+        return {FaultCode::discharge_record_out_of_range, net.first_discharge_fault.number};
+    if (net.first_head_fault.kind != RecordKind::none)
+        return {FaultCode::head_record_out_of_range, net.first_head_fault.number};
+    return {};
 }
 
 } // namespace pipenet

@@ -165,8 +165,14 @@ struct Network {
     NodeReals y;
     Connectivity connectivity;
     ElementReals diameter;
+    NodeReals known_discharge; // 0 at the nodes without a known-discharge record
     NodeReals prescribed_head;
     BoundaryNodes boundary_nodes;
+
+    // Derived from the input: turbnet's pipe coefficients, beside the diameters they come from.
+    ElementReals pipe_coefficient;
+
+    // The solver's system and the results.
     EquationReals rhs;
     Band band;
     ElementMatrix element_matrix;

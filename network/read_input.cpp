@@ -1,6 +1,6 @@
 #include "network/read_input.hpp"
 
-#include "fem/half_bandwidth.hpp"
+#include "network/half_bandwidth.hpp"
 #include "report/layouts.hpp"
 
 namespace pipenet {
@@ -105,7 +105,7 @@ void read_known_discharges(RecordIo& io, Network& net) {
         std::int32_t n = reader.get_integer();
         float q = reader.get_real();
         note_fault(net.first_discharge_fault, RecordKind::known_discharge, n, net.node_count);
-        if (EquationReals::holds(n)) net.rhs(n) = q;
+        if (NodeReals::holds(n)) net.known_discharge(n) = q;
         write_record(io, layouts::discharge_line, n, q);
     }
 }
@@ -139,8 +139,10 @@ void read_input(RecordIo& io, Program program, Network& net) {
     }
     read_elements(io, net);
     net.equation_count = dofs_per_node * net.node_count;
-    for (std::int32_t i = 1; i <= net.equation_count && i <= band_rows; ++i) net.rhs(i) = 0.0f;
-    half_bandwidth(io, net);
+    for (std::int32_t i = 1; i <= net.equation_count && i <= max_nodes; ++i)
+        net.known_discharge(i) = 0.0f;
+    net.half_band = half_bandwidth(net);
+    write_record(io, layouts::half_band_line, net.half_band);
     read_known_discharges(io, net);
     read_known_heads(io, net);
 }

@@ -14,11 +14,11 @@ inline constexpr std::string_view input_file_name(Program program) {
 }
 
 // Opens the program's input file on stream 2, writes the banner and the input echo, and fills
-// the network: counts, header values, coordinates, connectivity, diameters, known discharges
-// (in rhs), known heads and the boundary list. Calls half_bandwidth between the element and the
-// known-discharge records. A record whose node or element number lies outside 1 ... capacity is
-// echoed and not stored; the first number outside 1 ... its count of each kind is noted in net.
-// io: in-out. program: in, which header, banner and node echo. net: out.
+// the network: counts, header values, coordinates, connectivity, diameters, known discharges,
+// known heads and the boundary list. The half-bandwidth is worked out and echoed between the
+// element and the known-discharge records. A record whose node or element number lies outside 1 ...
+// capacity is echoed and not stored; the first number outside 1 ... its count of each kind is noted
+// in net. io: in-out. program: in, which header, banner and node echo. net: out.
 void read_input(RecordIo& io, Program program, Network& net);
 
 } // namespace pipenet

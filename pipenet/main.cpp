@@ -1,4 +1,4 @@
-// pipenet: tools for the input files of lamnet and turbnet, one subcommand each.
+// pipenet: tools for the networks of lamnet and turbnet, one subcommand each.
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -8,6 +8,7 @@
 #include <CLI/CLI.hpp>
 
 #include "pipenet/check_command.hpp"
+#include "pipenet/solve_command.hpp"
 
 namespace {
 
@@ -23,6 +24,8 @@ int run(int argc, char** argv) {
 
     pipenet::cli::CheckOptions check_options;
     CLI::App& check = pipenet::cli::add_check_command(app, check_options);
+    pipenet::cli::SolveOptions solve_options;
+    CLI::App& solve = pipenet::cli::add_solve_command(app, solve_options);
 
     if (argc >= 2 && argv[1][0] != '-') {
         std::string_view name = argv[1];
@@ -31,7 +34,7 @@ int run(int argc, char** argv) {
             known = known || command->get_name() == name;
         if (!known) {
             std::fprintf(stderr,
-                         "pipenet: unknown command '%s'; the commands are: check, help\n"
+                         "pipenet: unknown command '%s'; the commands are: check, help, solve\n"
                          "Run 'pipenet --help' for usage.\n",
                          argv[1]);
             return 2;
@@ -58,7 +61,7 @@ int run(int argc, char** argv) {
                 return 0;
             }
         }
-        std::fprintf(stderr, "pipenet help: no command '%s'; the commands are: check\n",
+        std::fprintf(stderr, "pipenet help: no command '%s'; the commands are: check, solve\n",
                      topic.c_str());
         return 2;
     }
@@ -66,6 +69,10 @@ int run(int argc, char** argv) {
         // Colours only for a person at a terminal who has not asked for none.
         check_options.colour = ::isatty(STDOUT_FILENO) == 1 && std::getenv("NO_COLOR") == nullptr;
         return pipenet::cli::run_check(check_options, out, err);
+    }
+    if (solve.parsed()) {
+        solve_options.progress = ::isatty(STDERR_FILENO) == 1;
+        return pipenet::cli::run_solve(solve_options, err);
     }
     return 2;
 }

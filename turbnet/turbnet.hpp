@@ -13,11 +13,4 @@ namespace pipenet {
 // ends it.
 int run_turbnet(RecordIo& io);
 
-// One Newton-Raphson correction. On entry net.band holds the secant conductances at the current
-// heads with the known heads imposed, and net.rhs the residual of the pass; the tangent
-// conductances are 0.54 times the secant ones, so the correction solves the band against the
-// residual / 0.54 (each entry rounded to float). On exit net.rhs holds the correction, or
-// half_band is 0 after a singular row. floating_row: as for solve_banded.
-void newton_correction(RecordIo& io, Network& net, std::int32_t floating_row);
-
 } // namespace pipenet

@@ -119,17 +119,14 @@ TEST(AssembleGlobal, ClearsOnlyTheUsedRectangle) {
     }
 }
 
-// The element routine of a faulty pipe sets half_band to 0; the assembly still forms and
-// scatters every later element, so that each reports itself.
+// The element routine of a faulty pipe leaves the element matrix as it was; the assembly still
+// forms and scatters every later element, so that each faulty one is noted.
 TEST(AssembleGlobal, GoesOnAfterAFaultyElement) {
     Assembly a(4, 2, {{1, 2, 1.0f}, {2, 3, 2.0f}, {3, 4, 4.0f}});
     std::vector<std::int32_t> calls;
     assemble_global(a.net, a.net.rhs, [&](std::int32_t e, Network& n, Vec1<const float>) {
         calls.push_back(e);
-        if (e == 1) {
-            n.half_band = 0;
-            return;
-        }
+        if (e == 1) return;
         float c = a.conductance[static_cast<std::size_t>(e - 1)];
         n.element_matrix(1, 1) = c;
         n.element_matrix(2, 1) = -c;
@@ -137,7 +134,6 @@ TEST(AssembleGlobal, GoesOnAfterAFaultyElement) {
         n.element_matrix(2, 2) = c;
     });
     EXPECT_EQ(calls, (std::vector<std::int32_t>{1, 2, 3}));
-    EXPECT_EQ(a.net.half_band, 0);
     EXPECT_EQ(a.net.band(3, 1), 6.0f); // elements 2 and 3 were both scattered
     EXPECT_EQ(a.net.band(4, 1), 4.0f);
 }

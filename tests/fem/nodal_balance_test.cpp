@@ -188,10 +188,9 @@ TEST(NodalBalance, NetworkFormUsesTheBoundaryList) {
     net.nodal_discharge(2) = 0.9f; // the source: not checked
     net.nodal_discharge(3) = -0.4f;
     net.nodal_discharge(4) = 100.0f; // beyond node_count
-    EquationReals given;
-    given(1) = -0.5f;
-    given(3) = -0.2f;
-    const BalanceCheck check = check_nodal_balance(net, given, 0.0);
+    net.known_discharge(1) = -0.5f;
+    net.known_discharge(3) = -0.2f;
+    const BalanceCheck check = check_nodal_balance(net, 0.0);
     EXPECT_EQ(check.node, 3);
     EXPECT_DOUBLE_EQ(check.allowed, 0.01 * double{0.5f});
     EXPECT_TRUE(check.off());

@@ -158,8 +158,8 @@ inline void fill_network(const GeneratedNetwork& g, Network& net) {
         net.connectivity(2, e) = p.end;
         net.diameter(e) = nearest_float(p.diameter, 5);
     }
-    for (std::int32_t n = 1; n <= g.nodes; ++n) net.rhs(n) = 0.0f;
-    for (const auto& [node, q] : g.discharges) net.rhs(node) = nearest_float(q, 4);
+    for (std::int32_t n = 1; n <= g.nodes; ++n) net.known_discharge(n) = 0.0f;
+    for (const auto& [node, q] : g.discharges) net.known_discharge(node) = nearest_float(q, 4);
     for (std::int32_t i = 1; i <= net.known_head_count; ++i) {
         const auto& [node, h] = g.heads[static_cast<std::size_t>(i - 1)];
         net.prescribed_head(node) = nearest_float(h, 4);

@@ -9,7 +9,7 @@
 
 #include "fem/assemble.hpp"
 #include "fem/solve_banded.hpp"
-#include "memory_report.hpp"
+#include "network/floating_groups.hpp"
 
 namespace pipenet {
 namespace {
@@ -19,7 +19,7 @@ using Rows = std::vector<std::vector<float>>;
 // A system of N = rows.size() equations with the band given row by row.
 struct System {
     Network net{};
-    std::unique_ptr<testing::MemoryReport> out = testing::MemoryReport::make();
+    std::int32_t singular_row = -1; // what the solve returned
 
     System(std::int32_t half_band, const Rows& rows, const std::vector<float>& rhs) {
         net.equation_count = static_cast<std::int32_t>(rows.size());
@@ -34,7 +34,7 @@ struct System {
     }
 
     void solve(float threshold, std::int32_t floating_row = 0) {
-        solve_banded(out->io, net, net.rhs, threshold, floating_row);
+        singular_row = solve_banded(net, net.rhs, threshold, floating_row);
     }
 
     std::vector<float> solution() const {
@@ -44,22 +44,16 @@ struct System {
     }
 };
 
-std::string singularity_line(int row) {
-    std::string digits = std::to_string(row);
-    return "***** singularity in row   " + std::string(5 - digits.size(), ' ') + digits + "\n";
-}
-
 // The chain 1-2-3 of unit conductances with node 1 held at 10 and 1 drawn at node 3.
 TEST(SolveBanded, ChainExample) {
     System s(2, {{1, 0}, {2, -1}, {1, 0}}, {10, 10, -1});
     s.solve(lamnet_pivot_threshold);
     EXPECT_EQ(s.solution(), (std::vector<float>{10, 9, 8}));
-    EXPECT_EQ(s.net.half_band, 2);
+    EXPECT_EQ(s.singular_row, 0);
     // Row 2 keeps its pivot and is divided by it; the last pivot is 2 - 1 * 0.5.
     EXPECT_EQ(s.net.band(2, 1), 2.0f);
     EXPECT_EQ(s.net.band(2, 2), -0.5f);
     EXPECT_EQ(s.net.band(3, 1), 0.5f);
-    EXPECT_EQ(s.out->text(), "");
 }
 
 // A full 3 x 3 system, K = [4 -1 -2; -1 5 -3; -2 -3 6] (half-bandwidth 3), with the solution
@@ -113,11 +107,9 @@ TEST_P(PivotTest, MagnitudeMustExceedTheThreshold) {
     System s(1, rows, {1, 1, 1});
     s.solve(c.threshold);
     if (c.singular) {
-        EXPECT_EQ(s.net.half_band, 0);
-        EXPECT_EQ(s.out->text(), singularity_line(row));
+        EXPECT_EQ(s.singular_row, row);
     } else {
-        EXPECT_EQ(s.net.half_band, 1);
-        EXPECT_EQ(s.out->text(), "");
+        EXPECT_EQ(s.singular_row, 0);
         EXPECT_EQ(s.net.rhs(row), static_cast<float>(1.0 / double{c.pivot}));
     }
 }
@@ -160,36 +152,28 @@ TEST(SolveBanded, ThresholdValues) {
 TEST(SolveBanded, ReducedPivotIsTested) {
     System lamnet(2, {{1, 1}, {1 + std::ldexp(1.0f, -21), 0}}, {1, 1});
     lamnet.solve(lamnet_pivot_threshold);
-    EXPECT_EQ(lamnet.out->text(), singularity_line(2));
+    EXPECT_EQ(lamnet.singular_row, 2);
     System turbnet(2, {{1, 1}, {1 + std::ldexp(1.0f, -21), 0}}, {1, 1});
     turbnet.solve(turbnet_pivot_threshold);
-    EXPECT_EQ(turbnet.out->text(), "");
+    EXPECT_EQ(turbnet.singular_row, 0);
     // h2 = (1 - 1) / 2^-21, h1 = 1 - h2.
     EXPECT_EQ(turbnet.solution(), (std::vector<float>{1, 0}));
 }
 
-// After a singular exit the report holds exactly one line, naming the first such row.
-TEST(SolveBanded, ReportsTheFirstSingularRowOnce) {
+// A singular exit names the first such row.
+TEST(SolveBanded, ReportsTheFirstSingularRow) {
     System s(1, {{1}, {2}, {0}, {3}, {0}}, {1, 1, 1, 1, 1});
     s.solve(lamnet_pivot_threshold);
-    EXPECT_EQ(s.out->text(), singularity_line(3));
-    EXPECT_EQ(s.net.half_band, 0);
+    EXPECT_EQ(s.singular_row, 3);
     // The rows after the singular one are not touched.
     EXPECT_EQ(s.net.rhs(4), 1.0f);
-}
-
-TEST(SolveBanded, SingularityLineLayout) {
-    System s(1, {{0}}, {1});
-    s.solve(lamnet_pivot_threshold);
-    EXPECT_EQ(s.out->text(), "***** singularity in row       1\n");
 }
 
 // The solver also stops at the row the caller names as floating, before the pivot test would.
 TEST(SolveBanded, StopsAtTheFloatingRow) {
     System s(1, {{1}, {1}, {1}}, {1, 1, 1});
     s.solve(lamnet_pivot_threshold, 2);
-    EXPECT_EQ(s.out->text(), singularity_line(2));
-    EXPECT_EQ(s.net.half_band, 0);
+    EXPECT_EQ(s.singular_row, 2);
     EXPECT_EQ(s.net.rhs(1), 1.0f); // row 1 was eliminated, row 2 not divided
     EXPECT_EQ(s.net.rhs(2), 1.0f);
 }
@@ -262,18 +246,14 @@ TEST(SolveBanded, FloatingGroupIsCaughtDespiteItsResidue) {
         return net;
     };
 
-    auto pivot_only = testing::MemoryReport::make();
     Network net = assembled();
-    solve_banded(pivot_only->io, net, net.rhs, lamnet_pivot_threshold, 0);
-    ASSERT_EQ(pivot_only->text(), "") << "the fixture no longer leaves a residue above 1.0E-6";
+    ASSERT_EQ(solve_banded(net, net.rhs, lamnet_pivot_threshold, 0), 0)
+        << "the fixture no longer leaves a residue above 1.0E-6";
     ASSERT_GT(std::fabs(net.band(3, 1)), lamnet_pivot_threshold);
 
-    auto out = testing::MemoryReport::make();
     net = assembled();
     ASSERT_EQ(first_floating_row(net), 3);
-    solve_banded(out->io, net, net.rhs, lamnet_pivot_threshold, first_floating_row(net));
-    EXPECT_EQ(out->text(), singularity_line(3));
-    EXPECT_EQ(net.half_band, 0);
+    EXPECT_EQ(solve_banded(net, net.rhs, lamnet_pivot_threshold, first_floating_row(net)), 3);
 }
 
 } // namespace

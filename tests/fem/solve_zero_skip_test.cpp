@@ -17,11 +17,6 @@
 namespace pipenet {
 namespace {
 
-class DiscardSink final : public ByteSink {
-public:
-    bool write(const char*, std::size_t) override { return true; }
-};
-
 // Every update of every step, row by row, each result rounded to float where it is stored.
 // Returns 0, or the singular row.
 std::int32_t reference_solve(Band& band, Vec1<float> x, std::int32_t n, std::int32_t b,
@@ -78,12 +73,7 @@ void expect_same_bits(const Case& c, float threshold) {
     std::int32_t singular =
         reference_solve(reference.band, reference.rhs, n, c.half_band, threshold);
 
-    DiscardSink sink;
-    MemorySource console(std::string_view{});
-    RecordIo io(sink, sink, console);
-    solve_banded(io, solved, solved.rhs, threshold, 0);
-
-    EXPECT_EQ(solved.half_band, singular == 0 ? c.half_band : 0) << c.name;
+    EXPECT_EQ(solve_banded(solved, solved.rhs, threshold, 0), singular) << c.name;
     for (std::int32_t i = 1; i <= n; ++i) {
         EXPECT_EQ(std::bit_cast<std::uint32_t>(solved.rhs(i)),
                   std::bit_cast<std::uint32_t>(reference.rhs(i)))

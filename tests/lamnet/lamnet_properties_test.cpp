@@ -12,10 +12,11 @@
 #include "../fem/memory_report.hpp"
 #include "../fem/random_network.hpp"
 #include "fem/assemble.hpp"
-#include "fem/half_bandwidth.hpp"
+#include "fem/laminar.hpp"
 #include "fem/prescribed_heads.hpp"
 #include "fem/solve_banded.hpp"
-#include "lamnet/laminar.hpp"
+#include "network/floating_groups.hpp"
+#include "network/half_bandwidth.hpp"
 
 namespace pipenet {
 namespace {
@@ -26,21 +27,21 @@ constexpr double unit_roundoff = std::numeric_limits<float>::epsilon() / 2;
 // Reads, assembles, imposes the known heads, solves and forms the discharges; the heads are
 // left in rhs.
 struct Analysis {
-    std::unique_ptr<testing::MemoryReport> out = testing::MemoryReport::make();
     std::unique_ptr<Network> net = std::make_unique<Network>();
 
     explicit Analysis(const testing::GeneratedNetwork& g) { testing::fill_network(g, *net); }
 
     void run() {
         Network& n = *net;
-        half_bandwidth(out->io, n);
-        assemble_global(n, n.rhs, [this](std::int32_t e, Network& m, Vec1<const float>) {
-            laminar_element(out->io, e, m);
+        n.half_band = half_bandwidth(n);
+        for (std::int32_t i = 1; i <= n.equation_count; ++i) n.rhs(i) = n.known_discharge(i);
+        bool faulty = false;
+        assemble_global(n, n.rhs, [&faulty](std::int32_t e, Network& m, Vec1<const float>) {
+            faulty = laminar_element(e, m) != FaultCode::none || faulty;
         });
-        ASSERT_GT(n.half_band, 0) << out->text();
+        ASSERT_FALSE(faulty);
         apply_prescribed_heads(n, n.rhs);
-        solve_banded(out->io, n, n.rhs, lamnet_pivot_threshold, first_floating_row(n));
-        ASSERT_GT(n.half_band, 0) << out->text();
+        ASSERT_EQ(solve_banded(n, n.rhs, lamnet_pivot_threshold, first_floating_row(n)), 0);
         laminar::member_discharges(n, n.rhs);
     }
 

@@ -7,12 +7,21 @@
 
 #include <gtest/gtest.h>
 
+#include "frontend/messages.hpp"
 #include "network/checks.hpp"
 #include "network/read_input.hpp"
 #include "report/test_streams.hpp"
 
 namespace pipenet {
 namespace {
+
+// The checks as the programs run them: the fault's message in the report (both programs word
+// these alike). Returns whether the network passes.
+[[maybe_unused]] bool check_and_report(RecordIo& io, const Network& net) {
+    const Fault fault = check_network(net);
+    if (fault) write_fault(io, Program::lamnet, fault);
+    return !fault;
+}
 
 using testing::MemoryRun;
 
@@ -33,7 +42,7 @@ struct InputRun {
     // What check_network adds to the report, and whether the network passes.
     std::string check(bool& passes) {
         std::size_t before = run.flushed_report().size();
-        passes = check_network(run.io, *net);
+        passes = check_and_report(run.io, *net);
         return run.flushed_report().substr(before);
     }
 
@@ -124,9 +133,9 @@ TEST_P(ReadInputTest, StoresUnderRecordNumbersAndEchoes) {
     EXPECT_EQ(net.connectivity.end_node(2), 2);
     EXPECT_EQ(net.diameter(1), 0.3f);
     EXPECT_EQ(net.diameter(2), 0.00025f);
-    EXPECT_EQ(net.rhs(1), 0.0f);
-    EXPECT_EQ(net.rhs(2), -0.02f); // the later of the two records
-    EXPECT_EQ(net.rhs(3), 0.0f);
+    EXPECT_EQ(net.known_discharge(1), 0.0f);
+    EXPECT_EQ(net.known_discharge(2), -0.02f); // the later of the two records
+    EXPECT_EQ(net.known_discharge(3), 0.0f);
     EXPECT_EQ(net.prescribed_head(1), 100.0f);
     EXPECT_EQ(net.boundary_nodes.node(1), 1);
     EXPECT_EQ(net.boundary_nodes.flag(1), 0);
@@ -225,7 +234,7 @@ TEST(ReadInputNumbers, OutsideTheCapacityEchoedAndNotStored) {
         EXPECT_EQ(net.diameter(e), 0.0f) << e;
         EXPECT_EQ(net.connectivity.start_node(e), 0) << e;
     }
-    for (std::int32_t i = 1; i <= band_rows; ++i) EXPECT_EQ(net.rhs(i), 0.0f) << i;
+    for (std::int32_t i = 1; i <= max_nodes; ++i) EXPECT_EQ(net.known_discharge(i), 0.0f) << i;
 
     bool passes = true;
     EXPECT_EQ(in.check(passes),

@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "turbnet/turbulent.hpp"
+#include "fem/band_product.hpp"
 
 namespace pipenet {
 namespace {

@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "../fem/memory_report.hpp"
-#include "turbnet/turbulent.hpp"
+#include "fem/turbulent.hpp"
 
 namespace pipenet {
 namespace {
@@ -141,14 +141,17 @@ int samples_changed_by(const std::vector<PipeSample>& samples, Law law, Stores s
 
 TEST(TurbulentRounding, PipeCoefficientRoundsTheNumeratorAndTheQuotient) {
     const std::vector<PipeSample> samples = pipe_samples();
-    auto out = testing::MemoryReport::make();
     for (std::size_t i = 0; i < samples.size(); ++i) {
         Network net = one_pipe(samples[i]);
-        pipe_coefficients(out->io, net);
-        EXPECT_EQ(bits(net.diameter(1)), bits(pipe_coefficient(samples[i], Stores::documented)))
+        PipeFaults faults;
+        pipe_coefficients(net, faults);
+        EXPECT_TRUE(faults.empty()) << "sample " << i;
+        EXPECT_EQ(bits(net.pipe_coefficient(1)),
+                  bits(pipe_coefficient(samples[i], Stores::documented)))
             << "sample " << i;
+        // The diameter as read stays beside its coefficient.
+        EXPECT_EQ(bits(net.diameter(1)), bits(samples[i].diameter)) << "sample " << i;
     }
-    EXPECT_EQ(out->text(), "");
     for (Stores moved :
          {Stores::length_in_double, Stores::numerator_in_double, Stores::float_powers})
         EXPECT_GT(samples_changed_by(samples, pipe_coefficient, moved), 0)
@@ -160,7 +163,7 @@ TEST(TurbulentRounding, SecantConductanceFromTheRoundedHeadDifference) {
     for (std::size_t i = 0; i < samples.size(); ++i) {
         const PipeSample& s = samples[i];
         Network net = one_pipe(s);
-        net.diameter(1) = s.coefficient;
+        net.pipe_coefficient(1) = s.coefficient;
         EquationReals heads;
         heads(1) = s.head1;
         heads(2) = s.head2;
@@ -188,7 +191,7 @@ TEST(TurbulentRounding, MemberDischargesFromTheRoundedHeadDifference) {
     for (std::int32_t e = 1; e <= pipes; ++e) {
         const PipeSample& s = samples[static_cast<std::size_t>(e)];
         heads(e + 1) = s.head2;
-        net.diameter(e) = s.coefficient;
+        net.pipe_coefficient(e) = s.coefficient;
         net.connectivity(1, e) = e % 3 == 0 ? e + 1 : 1;
         net.connectivity(2, e) = e % 3 == 0 ? 1 : e + 1;
     }

@@ -1,0 +1,488 @@
+#include "exchange/inp_import.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <unordered_map>
+
+#include "network/model.hpp"
+#include "network/renumber.hpp"
+
+namespace pipenet::exchange {
+
+namespace {
+
+// A unit conversion as a product and a quotient, so that decimal unit sizes convert exactly
+// where they can (a value in L/s divided by 1000, not multiplied by a rounded 0.001).
+struct Conversion {
+    double multiply = 1.0;
+    double divide = 1.0;
+    double operator()(double value) const { return value * multiply / divide; }
+};
+
+Conversion flow_conversion(FlowUnits units) {
+    constexpr double cubic_foot = 0.028316846592;
+    constexpr double us_gallon = 0.003785411784;
+    constexpr double imperial_gallon = 0.00454609;
+    constexpr double acre_foot = 1233.48183754752;
+    constexpr double day = 86400.0;
+    switch (units) {
+    case FlowUnits::cfs:
+        return {cubic_foot, 1.0};
+    case FlowUnits::gpm:
+        return {us_gallon, 60.0};
+    case FlowUnits::mgd:
+        return {us_gallon * 1.0e6, day};
+    case FlowUnits::imgd:
+        return {imperial_gallon * 1.0e6, day};
+    case FlowUnits::afd:
+        return {acre_foot, day};
+    case FlowUnits::lps:
+        return {1.0, 1000.0};
+    case FlowUnits::lpm:
+        return {1.0, 60000.0};
+    case FlowUnits::mld:
+        return {1000.0, day};
+    case FlowUnits::cmh:
+        return {1.0, 3600.0};
+    case FlowUnits::cmd:
+        return {1.0, day};
+    case FlowUnits::cms:
+        return {1.0, 1.0};
+    }
+    return {};
+}
+
+bool us_units(FlowUnits units) {
+    return units == FlowUnits::cfs || units == FlowUnits::gpm || units == FlowUnits::mgd ||
+           units == FlowUnits::imgd || units == FlowUnits::afd;
+}
+
+std::string text_of(double value) {
+    std::array<char, 32> buffer{};
+    std::snprintf(buffer.data(), buffer.size(), "%.6g", value);
+    return buffer.data();
+}
+
+// The length the programs take for a pipe between two points.
+float coordinate_length(float x1, float y1, float x2, float y2) {
+    double dx = double{x2} - double{x1};
+    double dy = double{y2} - double{y1};
+    return static_cast<float>(std::sqrt(dx * dx + dy * dy));
+}
+
+struct Point {
+    double x = 0.0;
+    double y = 0.0;
+    bool given = false;
+};
+
+class Importer {
+public:
+    Importer(const InpNetwork& network, ImportedNetwork& imported,
+             std::vector<Diagnostic>& diagnostics)
+        : net_(network), out_(imported), diagnostics_(diagnostics),
+          length_(us_units(network.options.units) ? Conversion{0.3048, 1.0} : Conversion{}),
+          diameter_(us_units(network.options.units) ? Conversion{0.0254, 1.0}
+                                                    : Conversion{1.0, 1000.0}),
+          flow_(flow_conversion(network.options.units)) {}
+
+    bool run() {
+        refuse_what_cannot_be_represented();
+        if (failed_) return false;
+        number_nodes();
+        choose_pipes();
+        if (failed_) return false;
+        place_nodes();
+        write_pipes();
+        write_demands();
+        write_known_heads();
+        check_capacities();
+        renumber();
+        return !failed_;
+    }
+
+private:
+    void note(Severity severity, std::int32_t line, std::string text) {
+        if (severity == Severity::error) failed_ = true;
+        diagnostics_.push_back({severity, line, std::move(text)});
+    }
+
+    void refuse_what_cannot_be_represented() {
+        for (const InpOtherLink& pump : net_.pumps)
+            note(Severity::error, pump.line, format_message(Message::pump_refused, {pump.id}));
+        for (const InpOtherLink& valve : net_.valves)
+            note(Severity::error, valve.line, format_message(Message::valve_refused, {valve.id}));
+        std::unordered_map<std::string_view, std::size_t> pipe_index;
+        for (std::size_t i = 0; i < net_.pipes.size(); ++i) pipe_index.emplace(net_.pipes[i].id, i);
+        status_.assign(net_.pipes.size(), LinkStatus::open);
+        status_line_.assign(net_.pipes.size(), 0);
+        for (std::size_t i = 0; i < net_.pipes.size(); ++i) {
+            status_[i] = net_.pipes[i].status;
+            status_line_[i] = net_.pipes[i].line;
+        }
+        for (const InpStatus& s : net_.statuses) {
+            auto it = pipe_index.find(s.link);
+            if (it == pipe_index.end() || s.setting) continue;
+            status_[it->second] = s.status;
+            status_line_[it->second] = s.line;
+        }
+        for (std::size_t i = 0; i < net_.pipes.size(); ++i)
+            if (status_[i] == LinkStatus::check_valve)
+                note(Severity::error, status_line_[i],
+                     format_message(Message::check_valve_refused, {net_.pipes[i].id}));
+        for (const InpEmitter& e : net_.emitters)
+            if (e.coefficient != 0.0)
+                note(Severity::error, e.line,
+                     format_message(Message::emitter_refused, {e.junction}));
+        if (net_.options.headloss != HeadLoss::hazen_williams)
+            note(Severity::error, net_.options.headloss_line,
+                 format_message(
+                     Message::headloss_refused,
+                     {net_.options.headloss == HeadLoss::darcy_weisbach ? "D-W" : "C-M"}));
+        if (net_.controls_line != 0)
+            note(Severity::note, net_.controls_line,
+                 format_message(Message::controls_ignored, {"CONTROLS] or [RULES"}));
+    }
+
+    void number_nodes() {
+        for (const InpJunction& j : net_.junctions) add_node(j.id);
+        for (const InpReservoir& r : net_.reservoirs) add_node(r.id);
+        for (const InpTank& t : net_.tanks) add_node(t.id);
+        points_.assign(out_.node_ids.size(), Point{});
+        for (const InpCoordinate& c : net_.coordinates) {
+            auto it = node_number_.find(c.node);
+            if (it == node_number_.end()) continue;
+            points_[static_cast<std::size_t>(it->second - 1)] = {length_(c.x), length_(c.y), true};
+        }
+    }
+
+    void add_node(const std::string& id) {
+        out_.node_ids.push_back(id);
+        node_number_.emplace(id, static_cast<std::int32_t>(out_.node_ids.size()));
+    }
+
+    void choose_pipes() {
+        std::map<double, std::size_t> roughness_count;
+        for (std::size_t i = 0; i < net_.pipes.size(); ++i) {
+            const InpPipe& p = net_.pipes[i];
+            if (status_[i] == LinkStatus::closed) {
+                note(Severity::note, status_line_[i],
+                     format_message(Message::closed_pipe_left_out, {p.id}));
+                continue;
+            }
+            if (!(p.length > 0.0 && p.diameter > 0.0 && p.roughness > 0.0)) {
+                note(Severity::error, p.line,
+                     format_message(Message::nonpositive_pipe_value, {p.id}));
+                continue;
+            }
+            if (!node_number_.contains(p.start_node) || !node_number_.contains(p.end_node)) {
+                note(Severity::error, p.line,
+                     format_message(
+                         Message::unknown_node,
+                         {"pipe", p.id,
+                          node_number_.contains(p.start_node) ? p.end_node : p.start_node}));
+                continue;
+            }
+            if (p.start_node == p.end_node) {
+                note(Severity::warning, p.line,
+                     format_message(Message::self_loop, {p.id, p.start_node}));
+                continue;
+            }
+            if (p.minor_loss != 0.0)
+                note(Severity::warning, p.line,
+                     format_message(Message::minor_loss_dropped, {p.id, text_of(p.minor_loss)}));
+            open_pipes_.push_back(i);
+            ++roughness_count[p.roughness];
+        }
+        if (open_pipes_.empty()) {
+            note(Severity::warning, 0, format_message(Message::no_pipes, {}));
+            return;
+        }
+        // The most common value, the larger one of a tie: most pipes keep their diameter.
+        std::size_t best = 0;
+        for (const auto& [value, count] : roughness_count) {
+            if (count >= best) {
+                best = count;
+                roughness_ = fit_to_field(RealField::relative_roughness, static_cast<float>(value));
+            }
+        }
+        note(Severity::note, 0,
+             format_message(Message::roughness_chosen, {text_of(roughness_), std::to_string(best),
+                                                        std::to_string(open_pipes_.size())}));
+    }
+
+    void place_nodes() {
+        lay_out_missing();
+        shift_large();
+        x_.resize(points_.size());
+        y_.resize(points_.size());
+        for (std::size_t n = 0; n < points_.size(); ++n) {
+            x_[n] = fit_to_field(RealField::coordinate, static_cast<float>(points_[n].x));
+            y_[n] = fit_to_field(RealField::coordinate, static_cast<float>(points_[n].y));
+        }
+        separate_coincident();
+    }
+
+    void lay_out_missing() {
+        std::size_t missing = 0;
+        std::string first_missing;
+        double x_max = 0.0;
+        double y_min = 0.0;
+        bool any = false;
+        for (std::size_t n = 0; n < points_.size(); ++n) {
+            if (!points_[n].given) {
+                if (missing++ == 0) first_missing = out_.node_ids[n];
+                continue;
+            }
+            x_max = any ? std::max(x_max, points_[n].x) : points_[n].x;
+            y_min = any ? std::min(y_min, points_[n].y) : points_[n].y;
+            any = true;
+        }
+        if (missing == 0) return;
+        // A grid about one mean pipe length apart, to the right of the nodes that have places.
+        double total = 0.0;
+        for (std::size_t i : open_pipes_) total += length_(net_.pipes[i].length);
+        double spacing =
+            open_pipes_.empty()
+                ? 100.0
+                : std::max(1.0, std::round(total / static_cast<double>(open_pipes_.size())));
+        auto columns = static_cast<std::size_t>(std::ceil(std::sqrt(static_cast<double>(missing))));
+        double x0 = any ? std::round(x_max) + spacing : 0.0;
+        double y0 = any ? std::round(y_min) : 0.0;
+        std::size_t k = 0;
+        for (Point& p : points_) {
+            if (p.given) continue;
+            p.x = x0 + spacing * static_cast<double>(k % columns);
+            p.y = y0 + spacing * static_cast<double>(k / columns);
+            ++k;
+        }
+        note(Severity::warning, 0,
+             format_message(Message::coordinates_laid_out,
+                            {std::to_string(missing), text_of(spacing), first_missing}));
+    }
+
+    // Coordinates of a million metres or more would not keep their digits in the node fields.
+    void shift_large() {
+        if (points_.empty()) return;
+        double x_min = points_.front().x;
+        double y_min = points_.front().y;
+        double largest = 0.0;
+        for (const Point& p : points_) {
+            x_min = std::min(x_min, p.x);
+            y_min = std::min(y_min, p.y);
+            largest = std::max({largest, std::fabs(p.x), std::fabs(p.y)});
+        }
+        if (largest < 1.0e6) return;
+        double dx = std::floor(x_min);
+        double dy = std::floor(y_min);
+        for (Point& p : points_) {
+            p.x -= dx;
+            p.y -= dy;
+        }
+        note(Severity::note, 0,
+             format_message(Message::coordinates_shifted, {text_of(-dx), text_of(-dy)}));
+    }
+
+    // A pipe whose ends lie on one point has no length for the programs: move its end node a
+    // hundredth of the pipe's length along x, to where no node lies.
+    void separate_coincident() {
+        for (int pass = 0; pass < 8; ++pass) {
+            bool moved = false;
+            for (std::size_t i : open_pipes_) {
+                const InpPipe& p = net_.pipes[i];
+                auto a = static_cast<std::size_t>(node_number_.at(p.start_node) - 1);
+                auto b = static_cast<std::size_t>(node_number_.at(p.end_node) - 1);
+                if (coordinate_length(x_[a], y_[a], x_[b], y_[b]) > 0.0f) continue;
+                double step = std::max(0.01 * length_(p.length), 0.01);
+                float target = static_cast<float>(double{x_[b]} + step);
+                if (target == x_[b]) target = std::nextafter(x_[b], HUGE_VALF);
+                note(Severity::warning, p.line,
+                     format_message(Message::coincident_node_moved,
+                                    {p.end_node, p.start_node, p.id,
+                                     text_of(double{target} - double{x_[b]})}));
+                x_[b] = fit_to_field(RealField::coordinate, target);
+                moved = true;
+            }
+            if (!moved) return;
+        }
+    }
+
+    void write_pipes() {
+        double largest_change = -1.0;
+        std::string changed_pipe;
+        double changed_from = 0.0;
+        double changed_to = 0.0;
+        std::int32_t element = 0;
+        for (std::size_t i : open_pipes_) {
+            const InpPipe& p = net_.pipes[i];
+            std::int32_t a = node_number_.at(p.start_node);
+            std::int32_t b = node_number_.at(p.end_node);
+            auto ia = static_cast<std::size_t>(a - 1);
+            auto ib = static_cast<std::size_t>(b - 1);
+            float along = coordinate_length(x_[ia], y_[ia], x_[ib], y_[ib]);
+            double diameter = diameter_(p.diameter);
+            double equivalent = equivalent_diameter(diameter, length_(p.length), p.roughness,
+                                                    double{along}, double{roughness_});
+            float stored = fit_to_field(RealField::diameter, static_cast<float>(equivalent));
+            double change = std::fabs(double{stored} / diameter - 1.0);
+            if (change > largest_change) {
+                largest_change = change;
+                changed_pipe = p.id;
+                changed_from = diameter;
+                changed_to = stored;
+            }
+            out_.records.elements.push_back({++element, a, b, stored});
+            out_.pipe_ids.push_back(p.id);
+        }
+        if (largest_change >= 0.0)
+            note(Severity::note, 0,
+                 format_message(Message::largest_diameter_change,
+                                {changed_pipe, text_of(changed_from), text_of(changed_to),
+                                 text_of(100.0 * (changed_to / changed_from - 1.0))}));
+    }
+
+    // The first multiplier of a pattern; an empty ID means the default pattern.
+    double first_multiplier(const std::string& pattern_id) {
+        std::string_view id = pattern_id;
+        if (id.empty())
+            id = net_.options.default_pattern.empty() ? "1" : net_.options.default_pattern;
+        for (const InpPattern& p : net_.patterns)
+            if (p.id == id && !p.multipliers.empty()) return p.multipliers.front();
+        return 1.0;
+    }
+
+    void write_demands() {
+        std::vector<double> demand(out_.node_ids.size(), 0.0);
+        std::vector<bool> replaced(out_.node_ids.size(), false);
+        for (const InpDemand& d : net_.demands) {
+            auto it = node_number_.find(d.junction);
+            if (it == node_number_.end() ||
+                static_cast<std::size_t>(it->second) > net_.junctions.size())
+                continue; // reported by the reader
+            auto n = static_cast<std::size_t>(it->second - 1);
+            if (!replaced[n]) demand[n] = 0.0;
+            replaced[n] = true;
+            demand[n] += d.base_demand * first_multiplier(d.pattern);
+        }
+        for (std::size_t j = 0; j < net_.junctions.size(); ++j) {
+            const InpJunction& junction = net_.junctions[j];
+            auto n = static_cast<std::size_t>(node_number_.at(junction.id) - 1);
+            if (!replaced[n]) demand[n] = junction.base_demand * first_multiplier(junction.pattern);
+        }
+        for (std::size_t n = 0; n < net_.junctions.size(); ++n) {
+            // A demand is drawn off the network: a negative known discharge.
+            double q = -flow_(demand[n] * net_.options.demand_multiplier);
+            if (q != 0.0)
+                out_.records.discharges.push_back(
+                    {static_cast<std::int32_t>(n + 1),
+                     fit_to_field(RealField::discharge, static_cast<float>(q))});
+        }
+    }
+
+    void write_known_heads() {
+        std::int32_t n = static_cast<std::int32_t>(net_.junctions.size());
+        for (const InpReservoir& r : net_.reservoirs) {
+            double multiplier = r.pattern.empty() ? 1.0 : first_multiplier(r.pattern);
+            out_.records.heads.push_back(
+                {++n,
+                 fit_to_field(RealField::head, static_cast<float>(length_(r.head * multiplier)))});
+        }
+        for (const InpTank& t : net_.tanks)
+            out_.records.heads.push_back(
+                {++n, fit_to_field(RealField::head, static_cast<float>(length_(t.bottom_elevation +
+                                                                               t.initial_level)))});
+        if (out_.records.heads.empty())
+            note(Severity::warning, 0, format_message(Message::no_known_head, {}));
+        out_.records.program = Program::turbnet;
+        out_.records.max_iterations = imported_max_iterations;
+        out_.records.tolerance = imported_tolerance;
+        out_.records.relative_roughness = roughness_;
+        for (std::size_t k = 0; k < points_.size(); ++k)
+            out_.records.nodes.push_back({static_cast<std::int32_t>(k + 1), x_[k], y_[k]});
+    }
+
+    void check_capacities() {
+        auto check = [&](std::size_t count, std::string_view what, std::int32_t capacity) {
+            if (count > static_cast<std::size_t>(capacity))
+                note(Severity::warning, 0,
+                     format_message(Message::capacity_exceeded,
+                                    {std::to_string(count), what, std::to_string(capacity)}));
+        };
+        check(out_.records.nodes.size(), "nodes", max_nodes);
+        check(out_.records.elements.size(), "pipes", max_elements);
+        check(out_.records.heads.size(), "nodes with known head", max_boundary_nodes);
+    }
+
+    void renumber() {
+        Renumbering renumbering = renumber_nodes(
+            static_cast<std::int32_t>(out_.records.nodes.size()), element_ends(out_.records));
+        apply_renumbering(out_.records, renumbering);
+        std::vector<std::string> ids(out_.node_ids.size());
+        for (std::size_t old = 1; old <= out_.node_ids.size(); ++old)
+            ids[static_cast<std::size_t>(renumbering.new_number[old] - 1)] =
+                std::move(out_.node_ids[old - 1]);
+        out_.node_ids = std::move(ids);
+        out_.half_band_before = renumbering.half_band_before;
+        out_.half_band_after = renumbering.half_band_after;
+        if (renumbering.half_band_after > max_half_band)
+            note(Severity::warning, 0,
+                 format_message(Message::half_band_exceeded,
+                                {std::to_string(renumbering.half_band_after),
+                                 std::to_string(max_half_band),
+                                 std::to_string(renumbering.half_band_after - max_half_band)}));
+    }
+
+    const InpNetwork& net_;
+    ImportedNetwork& out_;
+    std::vector<Diagnostic>& diagnostics_;
+    Conversion length_;
+    Conversion diameter_;
+    Conversion flow_;
+    bool failed_ = false;
+    std::vector<LinkStatus> status_;
+    std::vector<std::int32_t> status_line_;
+    std::unordered_map<std::string_view, std::int32_t> node_number_;
+    std::vector<Point> points_;
+    std::vector<float> x_;
+    std::vector<float> y_;
+    std::vector<std::size_t> open_pipes_;
+    float roughness_ = 0.0f;
+};
+
+std::string csv_field(std::string_view text) {
+    if (text.find_first_of(",\"") == std::string_view::npos) return std::string(text);
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
+
+} // namespace
+
+double equivalent_diameter(double diameter, double length, double pipe_roughness,
+                           double coordinate_length, double roughness) {
+    return diameter * std::pow(pipe_roughness / roughness, 1.0 / 2.63) *
+           std::pow(coordinate_length / length, 0.54 / 2.63);
+}
+
+bool import_network(const InpNetwork& network, ImportedNetwork& imported,
+                    std::vector<Diagnostic>& diagnostics) {
+    imported = ImportedNetwork{};
+    Importer importer(network, imported, diagnostics);
+    return importer.run();
+}
+
+std::string id_map_csv(const ImportedNetwork& imported) {
+    std::string out = "kind,id,number\n";
+    for (std::size_t n = 0; n < imported.node_ids.size(); ++n)
+        out += "node," + csv_field(imported.node_ids[n]) + "," + std::to_string(n + 1) + "\n";
+    for (std::size_t e = 0; e < imported.pipe_ids.size(); ++e)
+        out += "pipe," + csv_field(imported.pipe_ids[e]) + "," + std::to_string(e + 1) + "\n";
+    return out;
+}
+
+} // namespace pipenet::exchange

@@ -1,0 +1,117 @@
+// The content of a .inp network file that matters to a steady state of pipes: plain records, as
+// written in the file (file units, IDs as strings), each with the line it came from.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pipenet::exchange {
+
+struct InpJunction {
+    std::string id;
+    double elevation = 0.0;
+    double base_demand = 0.0;
+    std::string pattern; // empty: the default pattern
+    std::int32_t line = 0;
+};
+
+struct InpReservoir {
+    std::string id;
+    double head = 0.0;
+    std::string pattern;
+    std::int32_t line = 0;
+};
+
+struct InpTank {
+    std::string id;
+    double bottom_elevation = 0.0;
+    double initial_level = 0.0;
+    std::int32_t line = 0;
+};
+
+enum class LinkStatus : std::uint8_t { open, closed, check_valve };
+
+struct InpPipe {
+    std::string id;
+    std::string start_node;
+    std::string end_node;
+    double length = 0.0;
+    double diameter = 0.0;
+    double roughness = 0.0;
+    double minor_loss = 0.0;
+    LinkStatus status = LinkStatus::open;
+    std::int32_t line = 0;
+};
+
+// A pump or a valve: only what a refusal names.
+struct InpOtherLink {
+    std::string id;
+    std::string start_node;
+    std::string end_node;
+    std::int32_t line = 0;
+};
+
+struct InpDemand {
+    std::string junction;
+    double base_demand = 0.0;
+    std::string pattern;
+    std::int32_t line = 0;
+};
+
+struct InpPattern {
+    std::string id;
+    std::vector<double> multipliers;
+    std::int32_t line = 0; // the first line of the pattern
+};
+
+struct InpStatus {
+    std::string link;
+    LinkStatus status = LinkStatus::open;
+    bool setting = false; // a numeric setting (pumps and valves): no effect on a pipe
+    std::int32_t line = 0;
+};
+
+struct InpEmitter {
+    std::string junction;
+    double coefficient = 0.0;
+    std::int32_t line = 0;
+};
+
+struct InpCoordinate {
+    std::string node;
+    double x = 0.0;
+    double y = 0.0;
+    std::int32_t line = 0;
+};
+
+enum class FlowUnits : std::uint8_t { cfs, gpm, mgd, imgd, afd, lps, lpm, mld, cmh, cmd, cms };
+enum class HeadLoss : std::uint8_t { hazen_williams, darcy_weisbach, chezy_manning };
+
+struct InpOptions {
+    FlowUnits units = FlowUnits::gpm;
+    HeadLoss headloss = HeadLoss::hazen_williams;
+    std::int32_t headloss_line = 0;
+    std::string default_pattern; // the Pattern option; empty when not given
+    double demand_multiplier = 1.0;
+    double viscosity = 1.0; // relative to water at 20 C
+};
+
+struct InpNetwork {
+    std::vector<std::string> title;
+    std::vector<InpJunction> junctions;
+    std::vector<InpReservoir> reservoirs;
+    std::vector<InpTank> tanks;
+    std::vector<InpPipe> pipes;
+    std::vector<InpOtherLink> pumps;
+    std::vector<InpOtherLink> valves;
+    std::vector<InpDemand> demands;
+    std::vector<InpPattern> patterns;
+    std::vector<InpStatus> statuses;
+    std::vector<InpEmitter> emitters;
+    std::vector<InpCoordinate> coordinates;
+    InpOptions options;
+    std::int32_t controls_line = 0; // first line of [CONTROLS] or [RULES] content, 0: none
+};
+
+} // namespace pipenet::exchange

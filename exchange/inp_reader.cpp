@@ -1,0 +1,558 @@
+#include "exchange/inp_reader.hpp"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <unordered_map>
+
+namespace pipenet::exchange {
+
+std::string describe(const Diagnostic& diagnostic, std::string_view file_name) {
+    std::string out(file_name);
+    if (diagnostic.line > 0) out += ":" + std::to_string(diagnostic.line);
+    out += diagnostic.severity == Severity::error     ? ": error: "
+           : diagnostic.severity == Severity::warning ? ": warning: "
+                                                      : ": note: ";
+    out += diagnostic.text;
+    return out;
+}
+
+namespace {
+
+enum class Section : std::uint8_t {
+    none,
+    title,
+    junctions,
+    reservoirs,
+    tanks,
+    pipes,
+    pumps,
+    valves,
+    demands,
+    patterns,
+    status,
+    emitters,
+    coordinates,
+    options,
+    controls,
+    skipped,
+    unknown,
+    end
+};
+
+struct SectionName {
+    std::string_view name;
+    Section section;
+};
+
+constexpr std::array<SectionName, 30> section_names{{
+    {"TITLE", Section::title},
+    {"JUNCTIONS", Section::junctions},
+    {"RESERVOIRS", Section::reservoirs},
+    {"TANKS", Section::tanks},
+    {"PIPES", Section::pipes},
+    {"PUMPS", Section::pumps},
+    {"VALVES", Section::valves},
+    {"DEMANDS", Section::demands},
+    {"PATTERNS", Section::patterns},
+    {"STATUS", Section::status},
+    {"EMITTERS", Section::emitters},
+    {"COORDINATES", Section::coordinates},
+    {"OPTIONS", Section::options},
+    {"CONTROLS", Section::controls},
+    {"RULES", Section::controls},
+    {"VERTICES", Section::skipped},
+    {"LABELS", Section::skipped},
+    {"BACKDROP", Section::skipped},
+    {"TAGS", Section::skipped},
+    {"CURVES", Section::skipped},
+    {"ENERGY", Section::skipped},
+    {"QUALITY", Section::skipped},
+    {"SOURCES", Section::skipped},
+    {"REACTIONS", Section::skipped},
+    {"MIXING", Section::skipped},
+    {"TIMES", Section::skipped},
+    {"REPORT", Section::skipped},
+    {"LEAKAGE", Section::skipped},
+    {"END", Section::end},
+    {"", Section::unknown},
+}};
+
+std::string upper(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return out;
+}
+
+Section section_of(std::string_view name) {
+    std::string key = upper(name);
+    for (const SectionName& s : section_names)
+        if (!s.name.empty() && s.name == key) return s.section;
+    return Section::unknown;
+}
+
+std::string_view section_label(Section section) {
+    for (const SectionName& s : section_names)
+        if (s.section == section) return s.name;
+    return "";
+}
+
+bool is_blank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+class Reader {
+public:
+    Reader(InpNetwork& network, std::vector<Diagnostic>& diagnostics)
+        : net_(network), diagnostics_(diagnostics) {}
+
+    void read(std::string_view text) {
+        std::size_t begin = 0;
+        while (begin < text.size() && !ended_) {
+            std::size_t end = text.find('\n', begin);
+            if (end == std::string_view::npos) end = text.size();
+            ++line_;
+            read_line(text.substr(begin, end - begin));
+            begin = end + 1;
+        }
+        if (ended_ && begin < text.size() &&
+            text.find_first_not_of(" \t\r\n", begin) != std::string_view::npos)
+            note(Severity::note, line_ + 1, format_message(Message::section_after_end, {}));
+    }
+
+    void check_references();
+
+private:
+    void note(Severity severity, std::int32_t line, std::string text) {
+        diagnostics_.push_back({severity, line, std::move(text)});
+    }
+    void error(std::string text) { note(Severity::error, line_, std::move(text)); }
+
+    void read_line(std::string_view line) {
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (line.size() > max_line_length) {
+            error(format_message(Message::line_too_long, {}));
+            return;
+        }
+        for (char c : line) {
+            auto byte = static_cast<unsigned char>(c);
+            if ((byte < 0x20 && c != '\t') || byte == 0x7f) {
+                std::array<char, 3> hex{};
+                std::snprintf(hex.data(), hex.size(), "%02X", byte);
+                error(format_message(Message::stray_byte, {hex.data()}));
+                return;
+            }
+        }
+        if (!tokenize(line)) return;
+        if (tokens_.empty()) return;
+        if (tokens_.front().front() == '[' && !quoted_first_) {
+            start_section(line);
+            return;
+        }
+        if (section_ == Section::title) {
+            std::size_t first = line.find_first_not_of(" \t");
+            std::size_t semicolon = line.find(';');
+            net_.title.emplace_back(line.substr(first, semicolon == std::string_view::npos
+                                                           ? std::string_view::npos
+                                                           : semicolon - first));
+            return;
+        }
+        dispatch();
+    }
+
+    // Splits the line into tokens: blanks and TABs separate, ';' starts a comment, a double
+    // quote starts a token that runs to the next double quote.
+    bool tokenize(std::string_view line) {
+        tokens_.clear();
+        quoted_first_ = false;
+        std::size_t i = 0;
+        while (i < line.size()) {
+            char c = line[i];
+            if (is_blank(c)) {
+                ++i;
+            } else if (c == ';') {
+                break;
+            } else if (c == '"') {
+                std::size_t close = line.find('"', i + 1);
+                if (close == std::string_view::npos) {
+                    error(format_message(Message::unclosed_quote, {}));
+                    return false;
+                }
+                if (tokens_.empty()) quoted_first_ = true;
+                tokens_.push_back(line.substr(i + 1, close - i - 1));
+                i = close + 1;
+            } else {
+                std::size_t end = i;
+                while (end < line.size() && !is_blank(line[end]) && line[end] != ';' &&
+                       line[end] != '"')
+                    ++end;
+                tokens_.push_back(line.substr(i, end - i));
+                i = end;
+            }
+        }
+        return true;
+    }
+
+    void start_section(std::string_view line) {
+        std::size_t open = line.find('[');
+        std::size_t close = line.find(']', open);
+        if (close == std::string_view::npos) {
+            error(format_message(Message::bad_section_header, {}));
+            section_ = Section::unknown;
+            return;
+        }
+        std::string_view name = line.substr(open + 1, close - open - 1);
+        while (!name.empty() && is_blank(name.front())) name.remove_prefix(1);
+        while (!name.empty() && is_blank(name.back())) name.remove_suffix(1);
+        section_ = section_of(name);
+        if (section_ == Section::unknown)
+            note(Severity::warning, line_,
+                 format_message(Message::unknown_section, {name.substr(0, 40)}));
+        if (section_ == Section::end) ended_ = true;
+    }
+
+    bool fields(std::size_t needed) {
+        if (tokens_.size() >= needed) return true;
+        error(format_message(
+            Message::too_few_fields,
+            {section_label(section_), std::to_string(needed), std::to_string(tokens_.size())}));
+        return false;
+    }
+
+    bool number(std::size_t index, double& value) {
+        std::string_view token = tokens_[index];
+        std::string_view digits = token;
+        if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
+        auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+        if (digits.empty() || ec != std::errc{} || end != digits.data() + digits.size() ||
+            !std::isfinite(value)) {
+            error(format_message(Message::not_a_number,
+                                 {section_label(section_), token.substr(0, 40)}));
+            return false;
+        }
+        return true;
+    }
+
+    bool id(std::size_t index, std::string& out) {
+        std::string_view token = tokens_[index];
+        if (token.size() > max_id_length) {
+            error(format_message(Message::id_too_long, {token.substr(0, 40)}));
+            return false;
+        }
+        out.assign(token);
+        return true;
+    }
+
+    // An optional numeric field: absent reads as `fallback`.
+    bool optional_number(std::size_t index, double& value, double fallback) {
+        if (index >= tokens_.size()) {
+            value = fallback;
+            return true;
+        }
+        return number(index, value);
+    }
+
+    bool status_word(std::string_view token, LinkStatus& status, bool& setting) {
+        std::string word = upper(token);
+        setting = false;
+        if (word == "OPEN") {
+            status = LinkStatus::open;
+        } else if (word == "CLOSED") {
+            status = LinkStatus::closed;
+        } else if (word == "CV") {
+            status = LinkStatus::check_valve;
+        } else {
+            double value = 0.0;
+            auto [end, ec] = std::from_chars(token.data(), token.data() + token.size(), value);
+            if (ec != std::errc{} || end != token.data() + token.size()) {
+                error(format_message(Message::unknown_status, {token.substr(0, 40)}));
+                return false;
+            }
+            setting = true;
+        }
+        return true;
+    }
+
+    void dispatch() {
+        switch (section_) {
+        case Section::none:
+            if (!outside_noted_)
+                note(Severity::warning, line_, format_message(Message::text_outside_section, {}));
+            outside_noted_ = true;
+            return;
+        case Section::junctions: {
+            InpJunction j;
+            j.line = line_;
+            if (!fields(2) || !id(0, j.id) || !number(1, j.elevation) ||
+                !optional_number(2, j.base_demand, 0.0))
+                return;
+            if (tokens_.size() > 3 && !id(3, j.pattern)) return;
+            net_.junctions.push_back(std::move(j));
+            return;
+        }
+        case Section::reservoirs: {
+            InpReservoir r;
+            r.line = line_;
+            if (!fields(2) || !id(0, r.id) || !number(1, r.head)) return;
+            if (tokens_.size() > 2 && !id(2, r.pattern)) return;
+            net_.reservoirs.push_back(std::move(r));
+            return;
+        }
+        case Section::tanks: {
+            InpTank t;
+            t.line = line_;
+            if (!fields(3) || !id(0, t.id) || !number(1, t.bottom_elevation) ||
+                !number(2, t.initial_level))
+                return;
+            net_.tanks.push_back(std::move(t));
+            return;
+        }
+        case Section::pipes: {
+            InpPipe p;
+            p.line = line_;
+            if (!fields(6) || !id(0, p.id) || !id(1, p.start_node) || !id(2, p.end_node) ||
+                !number(3, p.length) || !number(4, p.diameter) || !number(5, p.roughness))
+                return;
+            if (tokens_.size() > 6) {
+                // The minor loss may be left out before the status.
+                LinkStatus status = LinkStatus::open;
+                bool setting = false;
+                std::string word = upper(tokens_[6]);
+                if (word == "OPEN" || word == "CLOSED" || word == "CV") {
+                    if (!status_word(tokens_[6], status, setting)) return;
+                    p.status = status;
+                } else {
+                    if (!number(6, p.minor_loss)) return;
+                    if (tokens_.size() > 7) {
+                        if (!status_word(tokens_[7], status, setting)) return;
+                        if (setting) {
+                            error(format_message(Message::unknown_status,
+                                                 {tokens_[7].substr(0, 40)}));
+                            return;
+                        }
+                        p.status = status;
+                    }
+                }
+            }
+            net_.pipes.push_back(std::move(p));
+            return;
+        }
+        case Section::pumps:
+        case Section::valves: {
+            InpOtherLink l;
+            l.line = line_;
+            if (!fields(3) || !id(0, l.id) || !id(1, l.start_node) || !id(2, l.end_node)) return;
+            (section_ == Section::pumps ? net_.pumps : net_.valves).push_back(std::move(l));
+            return;
+        }
+        case Section::demands: {
+            InpDemand d;
+            d.line = line_;
+            if (!fields(2) || !id(0, d.junction) || !number(1, d.base_demand)) return;
+            if (tokens_.size() > 2 && !id(2, d.pattern)) return;
+            net_.demands.push_back(std::move(d));
+            return;
+        }
+        case Section::patterns: {
+            std::string pattern_id;
+            if (!fields(1) || !id(0, pattern_id)) return;
+            auto [it, fresh] = pattern_index_.try_emplace(pattern_id, net_.patterns.size());
+            if (fresh) net_.patterns.push_back({pattern_id, {}, line_});
+            InpPattern& pattern = net_.patterns[it->second];
+            for (std::size_t i = 1; i < tokens_.size(); ++i) {
+                double multiplier = 0.0;
+                if (!number(i, multiplier)) return;
+                pattern.multipliers.push_back(multiplier);
+            }
+            return;
+        }
+        case Section::status: {
+            InpStatus s;
+            s.line = line_;
+            if (!fields(2) || !id(0, s.link) || !status_word(tokens_[1], s.status, s.setting))
+                return;
+            net_.statuses.push_back(std::move(s));
+            return;
+        }
+        case Section::emitters: {
+            InpEmitter e;
+            e.line = line_;
+            if (!fields(2) || !id(0, e.junction) || !number(1, e.coefficient)) return;
+            net_.emitters.push_back(std::move(e));
+            return;
+        }
+        case Section::coordinates: {
+            InpCoordinate c;
+            c.line = line_;
+            if (!fields(3) || !id(0, c.node) || !number(1, c.x) || !number(2, c.y)) return;
+            net_.coordinates.push_back(std::move(c));
+            return;
+        }
+        case Section::options:
+            read_option();
+            return;
+        case Section::controls:
+            if (net_.controls_line == 0) net_.controls_line = line_;
+            return;
+        case Section::title:
+        case Section::skipped:
+        case Section::unknown:
+        case Section::end:
+            return;
+        }
+    }
+
+    void read_option() {
+        std::string key = upper(tokens_.front());
+        std::size_t value_index = 1;
+        if (key == "DEMAND" && tokens_.size() > 1 && upper(tokens_[1]) == "MULTIPLIER")
+            value_index = 2;
+        else if (key != "UNITS" && key != "HEADLOSS" && key != "PATTERN" && key != "VISCOSITY")
+            return; // options that do not change a steady state of pipes
+        if (!fields(value_index + 1)) return;
+        std::string_view token = tokens_[value_index];
+        std::string value = upper(token);
+        if (key == "UNITS") {
+            static constexpr std::array<std::pair<std::string_view, FlowUnits>, 11> units{{
+                {"CFS", FlowUnits::cfs},
+                {"GPM", FlowUnits::gpm},
+                {"MGD", FlowUnits::mgd},
+                {"IMGD", FlowUnits::imgd},
+                {"AFD", FlowUnits::afd},
+                {"LPS", FlowUnits::lps},
+                {"LPM", FlowUnits::lpm},
+                {"MLD", FlowUnits::mld},
+                {"CMH", FlowUnits::cmh},
+                {"CMD", FlowUnits::cmd},
+                {"CMS", FlowUnits::cms},
+            }};
+            for (const auto& [name, unit] : units) {
+                if (name == value) {
+                    net_.options.units = unit;
+                    return;
+                }
+            }
+            error(format_message(Message::unknown_units, {token.substr(0, 40)}));
+        } else if (key == "HEADLOSS") {
+            if (value == "H-W") {
+                net_.options.headloss = HeadLoss::hazen_williams;
+            } else if (value == "D-W") {
+                net_.options.headloss = HeadLoss::darcy_weisbach;
+            } else if (value == "C-M") {
+                net_.options.headloss = HeadLoss::chezy_manning;
+            } else {
+                error(format_message(Message::unknown_headloss, {token.substr(0, 40)}));
+                return;
+            }
+            net_.options.headloss_line = line_;
+        } else if (key == "PATTERN") {
+            id(value_index, net_.options.default_pattern);
+        } else if (key == "VISCOSITY") {
+            number(value_index, net_.options.viscosity);
+        } else {
+            number(value_index, net_.options.demand_multiplier);
+        }
+    }
+
+    InpNetwork& net_;
+    std::vector<Diagnostic>& diagnostics_;
+    std::vector<std::string_view> tokens_;
+    bool quoted_first_ = false;
+    Section section_ = Section::none;
+    std::int32_t line_ = 0;
+    bool ended_ = false;
+    bool outside_noted_ = false;
+    std::unordered_map<std::string, std::size_t> pattern_index_;
+};
+
+void Reader::check_references() {
+    std::unordered_map<std::string_view, std::int32_t> nodes;
+    std::unordered_map<std::string_view, std::int32_t> junctions;
+    std::unordered_map<std::string_view, std::int32_t> links;
+    std::unordered_map<std::string_view, std::int32_t> patterns;
+    auto add_node = [&](const std::string& id, std::int32_t line) {
+        auto [it, fresh] = nodes.try_emplace(id, line);
+        if (!fresh)
+            note(Severity::error, line,
+                 format_message(Message::duplicate_node, {id, std::to_string(it->second)}));
+    };
+    auto add_link = [&](const std::string& id, std::int32_t line) {
+        auto [it, fresh] = links.try_emplace(id, line);
+        if (!fresh)
+            note(Severity::error, line,
+                 format_message(Message::duplicate_link, {id, std::to_string(it->second)}));
+    };
+    for (const InpJunction& j : net_.junctions) {
+        add_node(j.id, j.line);
+        junctions.try_emplace(j.id, j.line);
+    }
+    for (const InpReservoir& r : net_.reservoirs) add_node(r.id, r.line);
+    for (const InpTank& t : net_.tanks) add_node(t.id, t.line);
+    for (const InpPipe& p : net_.pipes) add_link(p.id, p.line);
+    for (const InpOtherLink& l : net_.pumps) add_link(l.id, l.line);
+    for (const InpOtherLink& l : net_.valves) add_link(l.id, l.line);
+    for (const InpPattern& p : net_.patterns) {
+        patterns.try_emplace(p.id, p.line);
+        if (p.multipliers.empty())
+            note(Severity::error, p.line, format_message(Message::empty_pattern, {p.id}));
+    }
+
+    auto need_node = [&](const auto& map, std::string_view what, const std::string& owner,
+                         const std::string& node, std::int32_t line) {
+        if (map.find(node) == map.end())
+            note(Severity::error, line, format_message(Message::unknown_node, {what, owner, node}));
+    };
+    auto need_pattern = [&](std::string_view what, const std::string& owner,
+                            const std::string& pattern, std::int32_t line) {
+        if (!pattern.empty() && patterns.find(pattern) == patterns.end())
+            note(Severity::error, line,
+                 format_message(Message::unknown_pattern, {what, owner, pattern}));
+    };
+    for (const InpPipe& p : net_.pipes) {
+        need_node(nodes, "pipe", p.id, p.start_node, p.line);
+        need_node(nodes, "pipe", p.id, p.end_node, p.line);
+    }
+    for (const InpOtherLink& l : net_.pumps) {
+        need_node(nodes, "pump", l.id, l.start_node, l.line);
+        need_node(nodes, "pump", l.id, l.end_node, l.line);
+    }
+    for (const InpOtherLink& l : net_.valves) {
+        need_node(nodes, "valve", l.id, l.start_node, l.line);
+        need_node(nodes, "valve", l.id, l.end_node, l.line);
+    }
+    for (const InpDemand& d : net_.demands) {
+        need_node(junctions, "demand at", d.junction, d.junction, d.line);
+        need_pattern("demand at", d.junction, d.pattern, d.line);
+    }
+    for (const InpJunction& j : net_.junctions) need_pattern("junction", j.id, j.pattern, j.line);
+    for (const InpReservoir& r : net_.reservoirs)
+        need_pattern("reservoir", r.id, r.pattern, r.line);
+    if (!net_.options.default_pattern.empty())
+        need_pattern("option", "Pattern", net_.options.default_pattern, 0);
+    for (const InpEmitter& e : net_.emitters)
+        need_node(junctions, "emitter at", e.junction, e.junction, e.line);
+    for (const InpCoordinate& c : net_.coordinates)
+        need_node(nodes, "coordinates of", c.node, c.node, c.line);
+    for (const InpStatus& s : net_.statuses)
+        if (links.find(s.link) == links.end())
+            note(Severity::error, s.line,
+                 format_message(Message::unknown_link, {"STATUS", s.link}));
+}
+
+} // namespace
+
+bool read_inp(std::string_view text, InpNetwork& network, std::vector<Diagnostic>& diagnostics) {
+    network = InpNetwork{};
+    std::size_t first = diagnostics.size();
+    Reader reader(network, diagnostics);
+    reader.read(text);
+    reader.check_references();
+    for (std::size_t i = first; i < diagnostics.size(); ++i)
+        if (diagnostics[i].severity == Severity::error) return false;
+    return true;
+}
+
+} // namespace pipenet::exchange

@@ -1,0 +1,134 @@
+// Every message of the .inp reader, import and export, in one table. A message names its line
+// where it has one; "{}" marks where the values go, in order.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+namespace pipenet::exchange {
+
+enum class Message : std::uint8_t {
+    // Reading.
+    line_too_long,
+    stray_byte,
+    unclosed_quote,
+    text_outside_section,
+    unknown_section,
+    bad_section_header,
+    too_few_fields,
+    not_a_number,
+    id_too_long,
+    duplicate_node,
+    duplicate_link,
+    unknown_node,
+    unknown_link,
+    unknown_pattern,
+    unknown_units,
+    unknown_headloss,
+    unknown_status,
+    empty_pattern,
+    section_after_end,
+    // Import refusals.
+    pump_refused,
+    valve_refused,
+    check_valve_refused,
+    emitter_refused,
+    headloss_refused,
+    // Import checks and notes.
+    nonpositive_pipe_value,
+    self_loop,
+    closed_pipe_left_out,
+    minor_loss_dropped,
+    controls_ignored,
+    coordinates_laid_out,
+    coincident_node_moved,
+    coordinates_shifted,
+    no_pipes,
+    no_known_head,
+    capacity_exceeded,
+    half_band_exceeded,
+    roughness_chosen,
+    largest_diameter_change,
+    // Export.
+    export_bad_records,
+    export_discharge_overridden,
+    export_bad_pipe,
+    count
+};
+
+inline constexpr std::array<std::string_view, static_cast<std::size_t>(Message::count)>
+    message_texts{
+        "line longer than 1024 characters",
+        "stray byte 0x{} in the line",
+        "a quoted token is not closed",
+        "text before the first section is ignored",
+        "unknown section [{}] skipped",
+        "a section header needs a closing ]",
+        "[{}] needs at least {} fields, the line has {}",
+        "[{}]: '{}' is not a number",
+        "ID '{}' is longer than 31 characters",
+        "node ID '{}' is given twice (first on line {})",
+        "link ID '{}' is given twice (first on line {})",
+        "{} '{}' names node '{}', which does not exist",
+        "[{}] names link '{}', which does not exist",
+        "{} '{}' uses pattern '{}', which does not exist",
+        "unknown flow units '{}'",
+        "unknown head-loss formula '{}'",
+        "unknown status '{}'",
+        "pattern '{}' has no multipliers",
+        "text after [END] is ignored",
+        "pump '{}' cannot be represented: the programs have pipes only",
+        "valve '{}' cannot be represented: the programs have pipes only",
+        "pipe '{}' is a check valve, which cannot be represented",
+        "emitter at junction '{}' cannot be represented",
+        "head-loss formula {} cannot be represented: the programs use Hazen-Williams only",
+        "pipe '{}' needs a positive length, diameter and roughness",
+        "pipe '{}' starts and ends at node '{}'",
+        "pipe '{}' is closed and is left out",
+        "pipe '{}': minor loss coefficient {} dropped",
+        "[{}] present: statuses it may change later in a simulation are not applied",
+        "{} nodes have no coordinates and were laid out on a grid {} m apart (first: '{}')",
+        "node '{}' lay on node '{}', the other end of pipe '{}': moved by {} m",
+        "coordinates shifted by ({}, {}) m so that they fit their fields",
+        "the network has no open pipes",
+        "no reservoir or tank: no node has a known head",
+        "{} {} exceed the programs' capacity of {}; written anyway",
+        "half-bandwidth {} exceeds the programs' limit of {} by {}; written anyway",
+        "single roughness (Hazen-Williams C) {}, the value of {} of {} pipes",
+        "largest equivalent-diameter change: pipe '{}', {} m to {} m ({} %)",
+        "the input cannot be exported: {}",
+        "node {} has a known head: its known discharge has no effect and is not exported",
+        "the input cannot be exported: pipe {} has no length or no diameter",
+    };
+
+inline std::string format_message(Message message, std::initializer_list<std::string_view> values) {
+    std::string_view text = message_texts[static_cast<std::size_t>(message)];
+    std::string out;
+    auto value = values.begin();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '{' && i + 1 < text.size() && text[i + 1] == '}' && value != values.end()) {
+            out += *value++;
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+enum class Severity : std::uint8_t { error, warning, note };
+
+// One message about the input, with the line it concerns (0: the file as a whole).
+struct Diagnostic {
+    Severity severity = Severity::error;
+    std::int32_t line = 0;
+    std::string text;
+};
+
+// "NET.inp:12: error: ..." as a tool prints it.
+std::string describe(const Diagnostic& diagnostic, std::string_view file_name);
+
+} // namespace pipenet::exchange

@@ -1,0 +1,109 @@
+/* The pipe network analysis as a C library.
+ *
+ * A network is read from the text of an input file (the fixed-column layout of lamnet's
+ * input-lin.dat for laminar flow, of turbnet's input-nonlin.dat for turbulent flow), may have
+ * single values changed, and is analysed as often as wanted; the results are read back as
+ * arrays of doubles. Nothing is printed and the process is never ended. Handles are
+ * independent: different handles may be used on different threads at once, one handle by one
+ * thread at a time. Node and pipe numbers count from 1. Networks of up to 100 nodes, 100
+ * pipes, 30 known heads and a half-bandwidth of 20 are analysed; larger ones are refused. */
+#ifndef PIPENET_PIPENET_H
+#define PIPENET_PIPENET_H
+
+#include <stddef.h>
+
+#if defined(PIPENET_BUILDING_LIBRARY)
+#define PIPENET_API __attribute__((visibility("default")))
+#else
+#define PIPENET_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct pipenet_network pipenet_network;
+
+typedef enum pipenet_flow { PIPENET_LAMINAR = 0, PIPENET_TURBULENT = 1 } pipenet_flow;
+
+typedef enum pipenet_status {
+    PIPENET_OK = 0,              /* analysed: results are available */
+    PIPENET_REFUSED = 1,         /* a check failed or a pipe is faulty: see pipenet_fault */
+    PIPENET_SINGULAR = 2,        /* a pivot vanished: see pipenet_singular_row */
+    PIPENET_ITERATION_LIMIT = 3, /* turbulent: the passes ran out; results are available */
+    PIPENET_NOT_A_NUMBER = 4,    /* analysed, and a head is NaN; results are available */
+    PIPENET_UNREADABLE = 5,      /* the text does not hold a network's records */
+    PIPENET_BAD_ARGUMENT = 6,    /* a null pointer, or a node or pipe not in the network */
+    PIPENET_OUT_OF_MEMORY = 7,
+    PIPENET_NO_RESULTS = 8 /* no analysis has produced results since the last change */
+} pipenet_status;
+
+/* What a refused analysis found: see pipenet_fault. */
+typedef enum pipenet_fault_code {
+    PIPENET_FAULT_NONE = 0,
+    PIPENET_FAULT_TOO_MANY_NODES = 1,
+    PIPENET_FAULT_TOO_MANY_PIPES = 2,
+    PIPENET_FAULT_TOO_MANY_KNOWN_HEADS = 3,
+    PIPENET_FAULT_HALF_BANDWIDTH_EXCEEDED = 4,
+    PIPENET_FAULT_NO_NODES = 5,
+    PIPENET_FAULT_NODE_RECORD_OUT_OF_RANGE = 6,
+    PIPENET_FAULT_PIPE_RECORD_OUT_OF_RANGE = 7,
+    PIPENET_FAULT_PIPE_END_OUT_OF_RANGE = 8,
+    PIPENET_FAULT_DISCHARGE_RECORD_OUT_OF_RANGE = 9,
+    PIPENET_FAULT_HEAD_RECORD_OUT_OF_RANGE = 10,
+    PIPENET_FAULT_ZERO_LENGTH = 11,
+    PIPENET_FAULT_ZERO_DIAMETER = 12
+} pipenet_fault_code;
+
+/* Reads a network from `length` bytes of `text`. On PIPENET_OK *network is a new handle, to
+ * be released with pipenet_free; otherwise *network is NULL. */
+PIPENET_API pipenet_status pipenet_load(const char* text, size_t length, pipenet_flow flow,
+                                        pipenet_network** network);
+PIPENET_API void pipenet_free(pipenet_network* network);
+
+/* Change one input value (a diameter, the known discharge of a node, the known head of a node;
+ * a node without a known head gets one). Results of earlier analyses are dropped. */
+PIPENET_API pipenet_status pipenet_set_diameter(pipenet_network* network, int pipe,
+                                                double diameter);
+PIPENET_API pipenet_status pipenet_set_known_discharge(pipenet_network* network, int node,
+                                                       double discharge);
+PIPENET_API pipenet_status pipenet_set_known_head(pipenet_network* network, int node, double head);
+
+/* Analyses the network as it stands; returns the outcome. */
+PIPENET_API pipenet_status pipenet_solve(pipenet_network* network);
+
+/* The counts of the header as read (0 for a count below 1). */
+PIPENET_API int pipenet_node_count(const pipenet_network* network);
+PIPENET_API int pipenet_pipe_count(const pipenet_network* network);
+
+/* Copy results of the last analysis into `values`, which has room for `count` doubles: one per
+ * node (heads, net nodal discharges) or one per pipe (member discharges). PIPENET_BAD_ARGUMENT
+ * when count is smaller than needed, PIPENET_NO_RESULTS when there are none. */
+PIPENET_API pipenet_status pipenet_heads(const pipenet_network* network, double* values,
+                                         size_t count);
+PIPENET_API pipenet_status pipenet_nodal_discharges(const pipenet_network* network, double* values,
+                                                    size_t count);
+PIPENET_API pipenet_status pipenet_member_discharges(const pipenet_network* network, double* values,
+                                                     size_t count);
+
+/* Turbulent flow: the number of passes of the last analysis, and the relative residual of
+ * each, copied into `values` (room for `count`; as many as fit are copied). */
+PIPENET_API size_t pipenet_pass_count(const pipenet_network* network);
+PIPENET_API size_t pipenet_residuals(const pipenet_network* network, double* values, size_t count);
+
+/* The fault of the last refused analysis: the code, and the record's or pipe end's node
+ * number and the pipe it concerns (0 where they do not apply). Any pointer may be NULL. */
+PIPENET_API pipenet_fault_code pipenet_fault(const pipenet_network* network, int* number,
+                                             int* pipe);
+
+/* The row of the last singular analysis (0 when it was not singular). */
+PIPENET_API int pipenet_singular_row(const pipenet_network* network);
+
+/* A short English description of a status. */
+PIPENET_API const char* pipenet_status_text(pipenet_status status);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,333 @@
+#include "pipenet/solve_command.hpp"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <optional>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+#include "solve/render.hpp"
+#include "solve/solve_network.hpp"
+
+namespace pipenet::cli {
+
+namespace {
+
+using solve::NetworkResult;
+using solve::Verdict;
+
+void say(ByteSink& err, const std::string& text) {
+    std::string line = "pipenet solve: " + text + '\n';
+    err.write(line.data(), line.size());
+}
+
+std::string_view base_name(std::string_view path) {
+    std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+std::optional<Program> program_of(const SolveOptions& options, std::string_view path) {
+    if (options.program == "lamnet") return Program::lamnet;
+    if (options.program == "turbnet") return Program::turbnet;
+    std::string_view name = base_name(path);
+    if (name == input_file_name(Program::lamnet)) return Program::lamnet;
+    if (name == input_file_name(Program::turbnet)) return Program::turbnet;
+    return std::nullopt;
+}
+
+// Reads a whole file. Returns false with `reason` set when it cannot.
+bool read_file(const std::string& path, std::string& text, std::string& reason) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        reason = "cannot read the file: " + std::string(std::strerror(errno));
+        return false;
+    }
+    struct stat status {};
+    if (::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
+        ::close(fd);
+        reason = "cannot read the file: it is a directory";
+        return false;
+    }
+    std::array<char, 65536> block{};
+    for (;;) {
+        const ssize_t got = ::read(fd, block.data(), block.size());
+        if (got == 0) break;
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            reason = "cannot read the file: " + std::string(std::strerror(errno));
+            ::close(fd);
+            return false;
+        }
+        text.append(block.data(), static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    return true;
+}
+
+// One network's outputs, formatted by the worker that solved it.
+struct Solved {
+    Verdict verdict = Verdict::unreadable;
+    std::string file;
+    std::string first_message;
+    std::string json;
+    std::string nodes_csv;
+    std::string pipes_csv;
+    std::string passes_csv;
+    std::string report;
+};
+
+Solved solve_file(const SolveOptions& options, const std::string& path) {
+    NetworkResult result;
+    const std::optional<Program> program = program_of(options, path);
+    std::string text;
+    std::string reason;
+    if (!program) {
+        result = solve::unreadable_file(
+            path, Program::lamnet,
+            "cannot tell which program's file this is: name it input-lin.dat or "
+            "input-nonlin.dat, or give --program");
+    } else if (!read_file(path, text, reason)) {
+        result = solve::unreadable_file(path, *program, reason);
+    } else {
+        solve::SolveSettings settings;
+        settings.report = !options.report.empty();
+        settings.print_flag = options.print_flag;
+        settings.renumber = options.renumber;
+        result = solve::solve_network(path, text, *program, settings);
+    }
+    Solved out;
+    out.verdict = result.verdict;
+    out.file = path;
+    if (!result.messages.empty()) out.first_message = result.messages.front();
+    if (!options.json.empty()) out.json = solve::json_document(result);
+    if (!options.csv.empty()) {
+        out.nodes_csv = solve::csv_nodes(result);
+        out.pipes_csv = solve::csv_pipes(result);
+        out.passes_csv = solve::csv_passes(result);
+    }
+    out.report = std::move(result.report);
+    return out;
+}
+
+// An output stream: a file, or standard output for "-".
+class Output {
+public:
+    bool open(const std::string& path, std::string& reason) {
+        path_ = path;
+        if (path == "-") {
+            fd_ = STDOUT_FILENO;
+            return true;
+        }
+        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (fd_ < 0) reason = "cannot write " + path + ": " + std::strerror(errno);
+        return fd_ >= 0;
+    }
+    Output() = default;
+    Output(const Output&) = delete;
+    Output& operator=(const Output&) = delete;
+    ~Output() {
+        if (fd_ > STDERR_FILENO) ::close(fd_);
+    }
+    bool is_open() const { return fd_ >= 0; }
+    void write(const std::string& text) {
+        if (fd_ < 0 || failed_) return;
+        FdSink sink(fd_);
+        if (!sink.write(text.data(), text.size())) {
+            failed_ = true;
+            error_ = errno;
+        }
+    }
+    // Closes the file; false with `reason` set when a write or the close failed.
+    bool finish(std::string& reason) {
+        if (fd_ > STDERR_FILENO && ::close(fd_) != 0 && !failed_) {
+            failed_ = true;
+            error_ = errno;
+        }
+        fd_ = -1;
+        if (failed_) reason = "cannot write " + path_ + ": " + std::strerror(error_);
+        return !failed_;
+    }
+
+private:
+    std::string path_;
+    int fd_ = -1;
+    bool failed_ = false;
+    int error_ = 0;
+};
+
+struct Tally {
+    std::size_t solved = 0, refused = 0, singular = 0, not_converged = 0, not_a_number = 0,
+                unreadable = 0;
+
+    void count(Verdict verdict) {
+        switch (verdict) {
+        case Verdict::solved:
+            ++solved;
+            break;
+        case Verdict::refused:
+            ++refused;
+            break;
+        case Verdict::singular:
+            ++singular;
+            break;
+        case Verdict::not_converged:
+            ++not_converged;
+            break;
+        case Verdict::not_a_number:
+            ++not_a_number;
+            break;
+        case Verdict::unreadable:
+            ++unreadable;
+            break;
+        }
+    }
+    std::string line(std::size_t files) const {
+        return std::to_string(files) + (files == 1 ? " file: " : " files: ") +
+               std::to_string(solved) + " solved, " + std::to_string(refused) + " refused, " +
+               std::to_string(singular) + " singular, " + std::to_string(not_converged) +
+               " not converged, " + std::to_string(not_a_number) + " not a number, " +
+               std::to_string(unreadable) + " unreadable";
+    }
+};
+
+void draw_progress(ByteSink& err, std::size_t done, std::size_t total) {
+    constexpr std::size_t width = 40;
+    const std::size_t filled = total == 0 ? width : done * width / total;
+    std::string bar = "\r[" + std::string(filled, '#') + std::string(width - filled, ' ') + "] " +
+                      std::to_string(done) + "/" + std::to_string(total);
+    if (done == total) bar += "\r" + std::string(bar.size(), ' ') + "\r";
+    err.write(bar.data(), bar.size());
+}
+
+unsigned job_count(unsigned asked) {
+    if (asked != 0) return asked;
+    const unsigned processors = std::thread::hardware_concurrency();
+    return processors == 0 ? 1 : processors;
+}
+
+} // namespace
+
+CLI::App& add_solve_command(CLI::App& app, SolveOptions& options) {
+    CLI::App* solve =
+        app.add_subcommand("solve", "Analyse networks and write their results at full precision");
+    solve->add_option("FILE", options.files, "Input files of lamnet or turbnet")->required();
+    solve
+        ->add_option("--json", options.json,
+                     "Write one JSON document per network, a line each, to PATH ('-': "
+                     "standard output)")
+        ->option_text("PATH");
+    solve
+        ->add_option("--csv", options.csv,
+                     "Write nodes.csv, pipes.csv and passes.csv into the folder DIR")
+        ->option_text("DIR");
+    solve
+        ->add_option("--report", options.report,
+                     "Write each network's report, as the program prints it, to PATH ('-': "
+                     "standard output)")
+        ->option_text("PATH");
+    solve
+        ->add_option("--print-flag", options.print_flag,
+                     "turbnet's print flag for --report (default 0)")
+        ->option_text("N");
+    solve
+        ->add_option("--program", options.program,
+                     "Read every file as this program's (default: from the file's name)")
+        ->check(CLI::IsMember({"lamnet", "turbnet"}))
+        ->option_text("lamnet|turbnet");
+    solve
+        ->add_option("--jobs,-j", options.jobs,
+                     "Analyse on N threads (default: the number of processors)")
+        ->check(CLI::Range(1u, 1024u))
+        ->option_text("N");
+    solve->add_flag("--renumber", options.renumber,
+                    "Renumber the nodes to narrow the band; results keep the file's numbers");
+    return *solve;
+}
+
+int run_solve(const SolveOptions& options, ByteSink& err) {
+    std::string reason;
+    Output json, report, nodes, pipes, passes;
+    if (!options.json.empty() && !json.open(options.json, reason)) {
+        say(err, reason);
+        return 2;
+    }
+    if (!options.report.empty() && !report.open(options.report, reason)) {
+        say(err, reason);
+        return 2;
+    }
+    if (!options.csv.empty()) {
+        if (::mkdir(options.csv.c_str(), 0777) != 0 && errno != EEXIST) {
+            say(err, "cannot make " + options.csv + ": " + std::strerror(errno));
+            return 2;
+        }
+        const bool any_turbulent =
+            std::any_of(options.files.begin(), options.files.end(), [&](const std::string& f) {
+                return program_of(options, f) == Program::turbnet;
+            });
+        if (!nodes.open(options.csv + "/nodes.csv", reason) ||
+            !pipes.open(options.csv + "/pipes.csv", reason) ||
+            (any_turbulent && !passes.open(options.csv + "/passes.csv", reason))) {
+            say(err, reason);
+            return 2;
+        }
+        nodes.write(solve::csv_nodes_header());
+        pipes.write(solve::csv_pipes_header());
+        passes.write(solve::csv_passes_header());
+    }
+
+    // Files are solved a batch at a time and written in the order given, so that the output is
+    // the same for any number of threads and memory stays bounded however many files there are.
+    const unsigned jobs = job_count(options.jobs);
+    const std::size_t total = options.files.size();
+    const std::size_t batch = std::size_t{64} * jobs;
+    const bool progress = options.progress && total > 1;
+    std::vector<Solved> solved(std::min(batch, total));
+    Tally tally;
+    for (std::size_t first = 0; first < total; first += batch) {
+        const std::size_t count = std::min(batch, total - first);
+        std::atomic<std::size_t> next{0};
+        auto work = [&] {
+            for (std::size_t i = next++; i < count; i = next++)
+                solved[i] = solve_file(options, options.files[first + i]);
+        };
+        {
+            std::vector<std::jthread> threads;
+            for (unsigned t = 1; t < std::min<std::size_t>(jobs, count); ++t)
+                threads.emplace_back(work);
+            work();
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            Solved& s = solved[i];
+            tally.count(s.verdict);
+            if (s.verdict != Verdict::solved)
+                say(err, s.file + ": " + solve::verdict_name(s.verdict) +
+                             (s.first_message.empty() ? "" : ": " + s.first_message));
+            json.write(s.json);
+            nodes.write(s.nodes_csv);
+            pipes.write(s.pipes_csv);
+            passes.write(s.passes_csv);
+            report.write(s.report);
+            s = Solved{};
+        }
+        if (progress) draw_progress(err, first + count, total);
+    }
+
+    bool written = true;
+    for (Output* output : {&json, &report, &nodes, &pipes, &passes}) {
+        if (output->is_open() && !output->finish(reason)) {
+            say(err, reason);
+            written = false;
+        }
+    }
+    say(err, tally.line(total));
+    if (!written) return 2;
+    return tally.solved == total ? 0 : 1;
+}
+
+} // namespace pipenet::cli

@@ -1,0 +1,33 @@
+// pipenet solve: analyses networks on the engine in-process and writes their results at full
+// precision, as JSON, as CSV, or as the programs' own reports.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+#include "report/record_io.hpp"
+
+namespace pipenet::cli {
+
+struct SolveOptions {
+    std::vector<std::string> files;
+    std::string program; // "lamnet", "turbnet" or empty: from each file's name
+    std::string json;    // a path, "-" for standard output, or empty
+    std::string csv;     // a folder, or empty
+    std::string report;  // a path, "-" for standard output, or empty
+    int print_flag = 0;
+    unsigned jobs = 0; // 0: one per processor
+    bool renumber = false;
+    bool progress = false; // set by the caller: standard error is a terminal
+};
+
+// Registers the subcommand and its options on the program's command line.
+CLI::App& add_solve_command(CLI::App& app, SolveOptions& options);
+
+// Runs the analyses. Returns the exit status: 0 every file solved, 1 a file not solved, 2 could
+// not run (an output that cannot be written).
+int run_solve(const SolveOptions& options, ByteSink& err);
+
+} // namespace pipenet::cli

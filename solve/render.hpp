@@ -1,0 +1,29 @@
+// pipenet solve's outputs: one JSON document per network, CSV tables of every network.
+#pragma once
+
+#include <string>
+
+#include "solve/network_result.hpp"
+
+namespace pipenet::solve {
+
+// The JSON document of one network on one line, ending in a line feed. Every float is written
+// in the shortest decimal form that reads back to the same float; a value that is not a finite
+// number is null.
+std::string json_document(const NetworkResult& result);
+
+// The CSV tables (RFC 4180: comma-separated, CRLF line ends, fields quoted where they hold a
+// comma, a quote or a line end). Each starts with its header row; each row begins with the
+// network's file.
+std::string csv_nodes_header();
+std::string csv_pipes_header();
+std::string csv_passes_header();
+std::string csv_nodes(const NetworkResult& result);
+std::string csv_pipes(const NetworkResult& result);
+std::string csv_passes(const NetworkResult& result);
+
+// The shortest decimal text that reads back to the same float ("NaN", "Infinity", "-Infinity"
+// for the values that are not finite).
+std::string float_text(float value);
+
+} // namespace pipenet::solve

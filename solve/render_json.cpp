@@ -1,0 +1,148 @@
+#include <charconv>
+#include <cmath>
+
+#include <nlohmann/json.hpp>
+
+#include "solve/render.hpp"
+
+namespace pipenet::solve {
+
+std::string float_text(float value) {
+    if (std::isnan(value)) return "NaN";
+    if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
+    std::array<char, 32> text{};
+    auto end = std::to_chars(text.data(), text.data() + text.size(), value).ptr;
+    return {text.data(), end};
+}
+
+namespace {
+
+// The document is put together here so that every number is written as the shortest decimal of
+// its own type: a float as std::to_chars writes a float (a general-purpose JSON writer would
+// print the float's double, often with more digits). A reader that takes the number as a double
+// and rounds it to float gets the float back, as the shortest text of a float lies strictly
+// within half a float step of it. Strings go through the JSON library for their escapes.
+class Writer {
+public:
+    void key(std::string_view name) {
+        separate();
+        text_ += '"';
+        text_ += name;
+        text_ += "\":";
+        fresh_ = true;
+    }
+    void open(char bracket) {
+        separate();
+        text_ += bracket;
+        fresh_ = true;
+    }
+    void close(char bracket) {
+        text_ += bracket;
+        fresh_ = false;
+    }
+    void value(std::int32_t number) {
+        separate();
+        text_ += std::to_string(number);
+    }
+    void value(float number) {
+        separate();
+        text_ += std::isfinite(number) ? float_text(number) : "null";
+    }
+    void value(double number) {
+        separate();
+        if (!std::isfinite(number)) {
+            text_ += "null";
+            return;
+        }
+        std::array<char, 32> digits{};
+        text_.append(digits.data(),
+                     std::to_chars(digits.data(), digits.data() + digits.size(), number).ptr);
+    }
+    template <class T>
+    void value(const std::optional<T>& number) {
+        if (number) {
+            value(*number);
+        } else {
+            separate();
+            text_ += "null";
+        }
+    }
+    void value(std::string_view string) {
+        separate();
+        // File names need not be UTF-8: bytes that are not are replaced, never a failure.
+        text_ += nlohmann::json(std::string(string))
+                     .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    }
+    template <class T>
+    void member(std::string_view name, const T& v) {
+        key(name);
+        value(v);
+    }
+    std::string take() { return std::move(text_); }
+
+private:
+    void separate() {
+        if (!fresh_) text_ += ',';
+        fresh_ = false;
+    }
+    std::string text_;
+    bool fresh_ = true;
+};
+
+} // namespace
+
+std::string json_document(const NetworkResult& result) {
+    Writer w;
+    w.open('{');
+    w.member("file", std::string_view(result.file));
+    w.member("program", std::string_view(result.program == Program::lamnet ? "lamnet" : "turbnet"));
+    w.member("outcome", std::string_view(verdict_name(result.verdict)));
+    w.key("nodes");
+    w.open('[');
+    for (const NodeResult& n : result.nodes) {
+        w.open('{');
+        w.member("node", n.node);
+        w.member("x", n.x);
+        w.member("y", n.y);
+        w.member("head", n.head);
+        w.member("discharge", n.discharge);
+        w.member("known_head", n.known_head);
+        w.member("known_discharge", n.known_discharge);
+        w.member("balance_error", n.balance_error);
+        w.close('}');
+    }
+    w.close(']');
+    w.key("pipes");
+    w.open('[');
+    for (const PipeResult& p : result.pipes) {
+        w.open('{');
+        w.member("pipe", p.pipe);
+        w.member("start", p.start);
+        w.member("end", p.end);
+        w.member("diameter", p.diameter);
+        w.member("length", p.length);
+        w.member("discharge", p.discharge);
+        w.member("head_loss", p.head_loss);
+        w.member("velocity", p.velocity);
+        w.close('}');
+    }
+    w.close(']');
+    w.key("passes");
+    w.open('[');
+    for (const PassResult& p : result.passes) {
+        w.open('{');
+        w.member("pass", p.pass);
+        w.member("relative_residual", p.relative_residual);
+        w.close('}');
+    }
+    w.close(']');
+    w.member("max_balance_error", result.max_balance_error);
+    w.key("messages");
+    w.open('[');
+    for (const std::string& m : result.messages) w.value(std::string_view(m));
+    w.close(']');
+    w.close('}');
+    return w.take() + '\n';
+}
+
+} // namespace pipenet::solve

@@ -1,0 +1,329 @@
+#include "solve/solve_network.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <numbers>
+
+#include "engine/analysis.hpp"
+#include "engine/network_text.hpp"
+#include "fem/pipe_length.hpp"
+#include "frontend/messages.hpp"
+#include "frontend/program_reports.hpp"
+#include "network/network_records.hpp"
+#include "network/renumber.hpp"
+#include "report/layouts.hpp"
+#include "report/record_io.hpp"
+#include "solve/messages.hpp"
+
+namespace pipenet::solve {
+
+const char* verdict_name(Verdict verdict) {
+    switch (verdict) {
+    case Verdict::solved:
+        return "solved";
+    case Verdict::refused:
+        return "refused";
+    case Verdict::singular:
+        return "singular";
+    case Verdict::not_converged:
+        return "not_converged";
+    case Verdict::not_a_number:
+        return "not_a_number";
+    case Verdict::unreadable:
+        break;
+    }
+    return "unreadable";
+}
+
+namespace {
+
+class StringSink final : public ByteSink {
+public:
+    explicit StringSink(std::string& text) : text_(text) {}
+    bool write(const char* data, std::size_t size) override {
+        text_.append(data, size);
+        return true;
+    }
+
+private:
+    std::string& text_;
+};
+
+class DiscardSink final : public ByteSink {
+public:
+    bool write(const char*, std::size_t) override { return true; }
+};
+
+// One analysis's storage; the network alone is some tens of kilobytes, so it lives on the heap.
+struct Work {
+    Network net;
+    TurbulentState state;
+    PipeFaults faults;
+};
+
+class ResidualList final : public PassObserver {
+public:
+    explicit ResidualList(std::vector<PassResult>& passes) : passes_(passes) {}
+    void pass(const Pass&) override {}
+    void residual(std::int32_t number, float ratio) override { passes_.push_back({number, ratio}); }
+
+private:
+    std::vector<PassResult>& passes_;
+};
+
+std::string shortest(double value) {
+    std::array<char, 32> text{};
+    auto end = std::to_chars(text.data(), text.data() + text.size(), value).ptr;
+    return {text.data(), end};
+}
+
+// The lines the program's report gives for a failed analysis, without their padding.
+void add_report_lines(std::vector<std::string>& messages, const std::string& text) {
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string_view line(text.data() + start, end - start);
+        std::size_t first = line.find_first_not_of(" \t");
+        if (first != std::string_view::npos) {
+            std::size_t last = line.find_last_not_of(" \t");
+            messages.emplace_back(line.substr(first, last - first + 1));
+        }
+        start = end + 1;
+    }
+}
+
+// The program's wording of the outcome of a failed analysis.
+void add_outcome_messages(NetworkResult& result, const Outcome& outcome, const PipeFaults& faults) {
+    std::string text;
+    StringSink sink(text);
+    DiscardSink discard;
+    MemorySource console(std::string_view{});
+    auto io = std::make_unique<RecordIo>(sink, discard, console);
+    if (outcome.kind == OutcomeKind::refused) {
+        if (!is_pipe_fault(outcome.fault.code)) {
+            write_fault(*io, result.program, outcome.fault);
+        } else {
+            for (const Fault& fault : faults.list()) write_fault(*io, result.program, fault);
+        }
+    } else if (outcome.kind == OutcomeKind::singular) {
+        write_record(*io, layouts::singularity, outcome.row);
+    }
+    io->flush_report();
+    add_report_lines(result.messages, text);
+    if (outcome.kind == OutcomeKind::iteration_limit)
+        result.messages.push_back(message(Text::not_converged));
+    if (outcome.kind == OutcomeKind::not_a_number)
+        result.messages.push_back(message(Text::head_not_a_number));
+}
+
+Verdict verdict_of(OutcomeKind kind) {
+    switch (kind) {
+    case OutcomeKind::solved:
+        return Verdict::solved;
+    case OutcomeKind::refused:
+        return Verdict::refused;
+    case OutcomeKind::singular:
+        return Verdict::singular;
+    case OutcomeKind::iteration_limit:
+        return Verdict::not_converged;
+    case OutcomeKind::not_a_number:
+        break;
+    }
+    return Verdict::not_a_number;
+}
+
+std::string failure_message(int failure) {
+    if (failure == static_cast<int>(Failure::end_of_file)) return message(Text::end_of_file);
+    if (failure == static_cast<int>(Failure::input_conversion))
+        return message(Text::not_a_number_field);
+    return message(Text::unreadable_records, {std::to_string(failure)});
+}
+
+// The results of an analysis that produced some, in the numbering of the analysed network.
+void gather_results(NetworkResult& result, const Network& net, Vec1<const float> heads) {
+    const std::int32_t nodes = net.node_count;
+    result.nodes.resize(static_cast<std::size_t>(nodes));
+    for (std::int32_t i = 1; i <= nodes; ++i) {
+        NodeResult& node = result.nodes[static_cast<std::size_t>(i - 1)];
+        node.node = i;
+        node.x = net.x(i);
+        node.y = net.y(i);
+        node.head = heads(i);
+        node.discharge = net.nodal_discharge(i);
+        node.known_discharge = net.known_discharge(i);
+    }
+    for (std::int32_t b = 1; b <= net.stored_boundary_count(); ++b) {
+        const std::int32_t at = net.boundary_nodes.node(b);
+        result.nodes[static_cast<std::size_t>(at - 1)].known_head = net.prescribed_head(at);
+    }
+
+    result.pipes.resize(static_cast<std::size_t>(net.element_count));
+    for (std::int32_t e = 1; e <= net.element_count; ++e) {
+        PipeResult& pipe = result.pipes[static_cast<std::size_t>(e - 1)];
+        pipe.pipe = e;
+        pipe.start = net.connectivity.start_node(e);
+        pipe.end = net.connectivity.end_node(e);
+        pipe.diameter = net.diameter(e);
+        pipe.length = pipe_length(net, e);
+        pipe.discharge = net.member_discharge(e);
+        pipe.head_loss = heads(pipe.start) - heads(pipe.end);
+        const double area = std::numbers::pi / 4.0 * double{pipe.diameter} * double{pipe.diameter};
+        pipe.velocity = static_cast<float>(double{pipe.discharge} / area);
+    }
+}
+
+// Each node's balance error, the largest, and a warning where it is far off the flows: a
+// network can meet its tolerance while one node's balance is plainly wrong.
+void check_balance(NetworkResult& result) {
+    double scale = 0.0;
+    double largest = 0.0;
+    const NodeResult* worst = nullptr;
+    for (NodeResult& node : result.nodes) {
+        if (node.known_head) continue;
+        node.balance_error = double{node.discharge} - double{node.known_discharge};
+        scale = std::max(scale, std::fabs(double{node.known_discharge}));
+        const double size = std::fabs(*node.balance_error);
+        // A balance that is not a number is the worst of all.
+        if (worst == nullptr || size > largest || (std::isnan(size) && !std::isnan(largest))) {
+            largest = size;
+            worst = &node;
+        }
+    }
+    if (worst == nullptr) return;
+    result.max_balance_error = largest;
+    if (scale == 0.0) {
+        // Driven by known heads alone: the flows are what the known heads supply.
+        for (const NodeResult& node : result.nodes)
+            if (node.known_head) scale = std::max(scale, std::fabs(double{node.discharge}));
+    }
+    if (!(largest <= 0.01 * scale))
+        result.messages.push_back(
+            message(Text::balance_off, {std::to_string(worst->node),
+                                        shortest(*worst->balance_error), shortest(0.01 * scale)}));
+}
+
+void write_report(NetworkResult& result, std::string_view text, std::int32_t print_flag) {
+    StringSink report(result.report);
+    DiscardSink errors;
+    std::array<char, 16> flag_record{};
+    // The print flag as the record turbnet reads from its console.
+    const int length = std::snprintf(flag_record.data(), flag_record.size(), "%10d\n",
+                                     static_cast<int>(print_flag));
+    MemorySource console(flag_record.data(), static_cast<std::size_t>(length));
+    MemorySource input(text);
+    auto io = std::make_unique<RecordIo>(report, errors, console);
+    io->use_input_source(input);
+    auto work = std::make_unique<Work>();
+    try {
+        io->open_input(input_file_name(result.program));
+        if (result.program == Program::lamnet) {
+            report_laminar(*io, work->net, work->faults);
+        } else {
+            report_turbulent(*io, work->net, work->state, work->faults);
+        }
+        io->flush_report();
+    } catch (const RunEnded&) {
+        // The record layer has written the report so far before it ended the run.
+    }
+}
+
+// Analyses `text`; fills the verdict, the messages and the results in the text's numbering.
+void analyse_text(NetworkResult& result, std::string_view text) {
+    auto work = std::make_unique<Work>();
+    Network& net = work->net;
+    if (const int failure = read_network_text(text, result.program, net); failure != 0) {
+        result.verdict = Verdict::unreadable;
+        result.messages.push_back(failure_message(failure));
+        return;
+    }
+    Outcome outcome;
+    if (result.program == Program::lamnet) {
+        outcome = analyse_laminar(net, work->faults);
+    } else {
+        outcome = turbulent_first_solution(net, work->state, work->faults);
+        if (outcome.kind == OutcomeKind::solved) {
+            ResidualList passes(result.passes);
+            outcome = turbulent_passes(net, work->state, passes);
+        }
+    }
+    result.verdict = verdict_of(outcome.kind);
+    add_outcome_messages(result, outcome, work->faults);
+    if (!outcome.has_results()) return;
+    gather_results(result, net,
+                   result.program == Program::lamnet ? Vec1<const float>(net.rhs)
+                                                     : Vec1<const float>(work->state.total_heads));
+}
+
+// Puts every node and pipe end back under the file's own numbers.
+void restore_numbers(NetworkResult& result, const Renumbering& renumbering) {
+    if (result.nodes.empty()) return;
+    std::vector<NodeResult> renumbered = std::move(result.nodes);
+    std::vector<std::int32_t> old_number(renumbering.new_number.size(), 0);
+    result.nodes.resize(renumbered.size());
+    for (std::size_t old = 1; old < renumbering.new_number.size(); ++old) {
+        const auto now = static_cast<std::size_t>(renumbering.new_number[old]);
+        old_number[now] = static_cast<std::int32_t>(old);
+        NodeResult node = renumbered[now - 1];
+        node.node = static_cast<std::int32_t>(old);
+        result.nodes[old - 1] = node;
+    }
+    for (PipeResult& pipe : result.pipes) {
+        pipe.start = old_number[static_cast<std::size_t>(pipe.start)];
+        pipe.end = old_number[static_cast<std::size_t>(pipe.end)];
+    }
+}
+
+// Analyses the network renumbered when that narrows its band. Returns false, with a message,
+// when it cannot be renumbered; the caller then analyses the text as it is.
+bool analyse_renumbered(NetworkResult& result, std::string_view text) {
+    NetworkRecords records;
+    std::string error;
+    // A text that cannot be read is analysed as it is, so that the failure is the engine's.
+    if (!read_network_records(text, result.program, records, error)) return false;
+    if (!check_node_numbers(records, error)) {
+        result.messages.push_back(message(Text::renumber_skipped, {error}));
+        return false;
+    }
+    const Renumbering renumbering =
+        renumber_nodes(static_cast<std::int32_t>(records.nodes.size()), element_ends(records));
+    if (renumbering.half_band_after >= renumbering.half_band_before) return false;
+    apply_renumbering(records, renumbering);
+    std::string renumbered_text;
+    if (!write_network_records(records, renumbered_text, error)) {
+        result.messages.push_back(message(Text::renumber_skipped, {error}));
+        return false;
+    }
+    result.messages.push_back(
+        message(Text::renumbered, {std::to_string(renumbering.half_band_after),
+                                   std::to_string(renumbering.half_band_before)}));
+    analyse_text(result, renumbered_text);
+    restore_numbers(result, renumbering);
+    return true;
+}
+
+} // namespace
+
+NetworkResult solve_network(std::string_view file, std::string_view text, Program program,
+                            const SolveSettings& settings) {
+    NetworkResult result;
+    result.file = file;
+    result.program = program;
+    if (!settings.renumber || !analyse_renumbered(result, text)) analyse_text(result, text);
+    check_balance(result);
+    if (settings.report) write_report(result, text, settings.print_flag);
+    return result;
+}
+
+NetworkResult unreadable_file(std::string_view file, Program program, std::string reason) {
+    NetworkResult result;
+    result.file = file;
+    result.program = program;
+    result.verdict = Verdict::unreadable;
+    result.messages.push_back(std::move(reason));
+    return result;
+}
+
+} // namespace pipenet::solve

@@ -1,0 +1,25 @@
+// Solves one network given as the text of its input file, on the analysis engine, and gathers
+// everything pipenet writes about it.
+#pragma once
+
+#include <string_view>
+
+#include "solve/network_result.hpp"
+
+namespace pipenet::solve {
+
+struct SolveSettings {
+    bool report = false;         // also write the program's report into NetworkResult::report
+    std::int32_t print_flag = 0; // turbnet's print flag, for the report
+    bool renumber = false;       // analyse with the nodes renumbered to narrow the band
+};
+
+// Never throws for anything in `text`: a network the programs would stop on gives its verdict
+// and its messages.
+NetworkResult solve_network(std::string_view file, std::string_view text, Program program,
+                            const SolveSettings& settings);
+
+// The verdict for a file that could not be read at all, with the reason.
+NetworkResult unreadable_file(std::string_view file, Program program, std::string reason);
+
+} // namespace pipenet::solve

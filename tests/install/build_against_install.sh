@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the build into a scratch prefix and builds the C example against that copy twice:
+# with the compiler and pkg-config, and as a CMake project through find_package(pipenet).
+# Runs both programs; each checks its own results.
+#
+#   build_against_install.sh BUILD_DIR C_COMPILER [EXTRA_C_FLAGS]
+set -euo pipefail
+build=$1
+cc=$2
+extra_flags=${3:-}
+here=$(cd "$(dirname "$0")" && pwd)
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+cmake --install "$build" --prefix "$scratch/prefix" > "$scratch/install.log"
+libdir=$(dirname "$(find "$scratch/prefix" -name 'libpipenet.so' | head -n 1)")
+
+echo "== pkg-config"
+export PKG_CONFIG_PATH=$libdir/pkgconfig
+flags=$(pkg-config --cflags --libs pipenet)
+echo "$cc network_example.c $flags"
+# shellcheck disable=SC2086
+"$cc" -std=c99 -Wall -Wextra -Werror $extra_flags "$here/network_example.c" $flags -lm \
+    -o "$scratch/with_pkg_config"
+LD_LIBRARY_PATH=$libdir "$scratch/with_pkg_config"
+
+echo "== find_package(pipenet)"
+cmake -S "$here/consumer" -B "$scratch/consumer" -DCMAKE_C_COMPILER="$cc" \
+    -DCMAKE_C_FLAGS="$extra_flags" -DCMAKE_PREFIX_PATH="$scratch/prefix" \
+    -DNETWORK_EXAMPLE_SOURCE="$here/network_example.c" > "$scratch/consumer.log" ||
+    { cat "$scratch/consumer.log"; exit 1; }
+cmake --build "$scratch/consumer" > "$scratch/consumer-build.log" ||
+    { cat "$scratch/consumer-build.log"; exit 1; }
+"$scratch/consumer/network_example"

@@ -1,0 +1,404 @@
+#!/usr/bin/env python3
+"""Cases of `pipenet solve`, each run in a fresh folder.
+
+    solve_cli.py PIPENET CASE      run one case
+    solve_cli.py --list            print the case names, separated by ';'
+"""
+import csv
+import io
+import json
+import math
+import os
+import pathlib
+import re
+import struct
+import subprocess
+import sys
+import tempfile
+
+SOURCE = pathlib.Path(__file__).resolve().parents[2]
+CASES_DIR = SOURCE / "tests" / "e2e" / "cases"
+SCHEMA = json.loads((SOURCE / "docs" / "solve-result.schema.json").read_text())
+INPUT_NAMES = {"lamnet": "input-lin.dat", "turbnet": "input-nonlin.dat"}
+
+
+def row(*fields, width=10):
+    return "".join(f.rjust(width) for f in fields)
+
+
+def chain(order, heads=("50.0", "40.0")):
+    """A laminar chain of len(order) nodes: pipe k joins the k-th and (k+1)-th node of `order`
+    (user numbers); known heads at the first and the last node of the chain."""
+    n = len(order)
+    lines = [row(str(n), str(n - 1), "1", "2", "97900.")]
+    for node in range(1, n + 1):
+        lines.append(row(str(node), f"{10.0 * order.index(node):.2f}", "0.00"))
+    for k in range(n - 1):
+        lines.append(row(str(k + 1), str(order[k]), str(order[k + 1]), "0.10000"))
+    lines.append(str(order[n // 2]).rjust(10) + "-0.0100".rjust(12))
+    lines.append(row(str(order[0]), heads[0]))
+    lines.append(row(str(order[-1]), heads[1]))
+    return "\n".join(lines) + "\n"
+
+
+def fail(message):
+    print(message)
+    sys.exit(1)
+
+
+def run(pipenet, args, folder):
+    done = subprocess.run([pipenet, "solve", *args], cwd=folder, capture_output=True,
+                          timeout=600)
+    return done.returncode, done.stdout.decode("latin-1"), done.stderr.decode("latin-1")
+
+
+def report_cases():
+    """Every end-to-end case that ends with status 0 and whose standard output is the report."""
+    for program in ("lamnet", "turbnet"):
+        for case in sorted((CASES_DIR / program).iterdir()):
+            status = case / "expected.status"
+            if status.exists() and status.read_text().strip() != "0":
+                continue
+            if (case / "mode").exists() or not (case / INPUT_NAMES[program]).exists():
+                continue
+            yield program, case
+
+
+def print_flag(case):
+    """The print flag turbnet reads from its console: the first record, an I10 field."""
+    stdin = case / "stdin"
+    first = stdin.read_bytes().split(b"\n")[0].rstrip(b"\r")[:10] if stdin.exists() else b""
+    digits = first.replace(b" ", b"")
+    return int(digits) if digits not in (b"", b"+", b"-") else 0
+
+
+# ---------------------------------------------------------------------------------------------
+# A validator for the part of JSON Schema that docs/solve-result.schema.json uses.
+
+class SchemaError(Exception):
+    pass
+
+
+def reject(message):
+    raise SchemaError(message)
+
+
+def validate(value, schema, where="$"):
+    if "enum" in schema and value not in schema["enum"]:
+        reject(f"{where}: {value!r} not one of {schema['enum']}")
+    if "type" in schema:
+        types = schema["type"] if isinstance(schema["type"], list) else [schema["type"]]
+        matches = {
+            "object": isinstance(value, dict),
+            "array": isinstance(value, list),
+            "string": isinstance(value, str),
+            "integer": isinstance(value, int) and not isinstance(value, bool),
+            "number": isinstance(value, (int, float)) and not isinstance(value, bool),
+            "null": value is None,
+        }
+        if not any(matches[t] for t in types):
+            reject(f"{where}: {value!r} is not of type {types}")
+    if "minimum" in schema and isinstance(value, (int, float)) and value < schema["minimum"]:
+        reject(f"{where}: {value!r} below {schema['minimum']}")
+    if isinstance(value, dict):
+        for name in schema.get("required", []):
+            if name not in value:
+                reject(f"{where}: lacks {name!r}")
+        properties = schema.get("properties", {})
+        for name, item in value.items():
+            if name in properties:
+                validate(item, properties[name], f"{where}.{name}")
+            elif schema.get("additionalProperties", True) is False:
+                reject(f"{where}: unexpected {name!r}")
+    if isinstance(value, list) and "items" in schema:
+        for i, item in enumerate(value):
+            validate(item, schema["items"], f"{where}[{i}]")
+
+
+def schema_rejects_faults(pipenet, folder):
+    """The validator itself catches each kind of departure from the schema."""
+    good = {"file": "f", "program": "lamnet", "outcome": "solved", "nodes": [], "pipes": [],
+            "passes": [], "max_balance_error": None, "messages": []}
+    validate(good, SCHEMA)
+    bad = [dict(good, program="other"), dict(good, nodes=[{"node": 1}]),
+           dict(good, extra=1), dict(good, messages=[3]), dict(good, max_balance_error=-1.0),
+           {k: v for k, v in good.items() if k != "passes"},
+           dict(good, pipes=[{"pipe": 1.5, "start": 1, "end": 2, "diameter": 1, "length": 1,
+                              "discharge": 1, "head_loss": 1, "velocity": 1}])]
+    for document in bad:
+        try:
+            validate(document, SCHEMA)
+        except SchemaError:
+            continue
+        fail(f"the validator accepts {document}")
+
+
+def to_float32(x):
+    return struct.unpack("<f", struct.pack("<f", x))[0]
+
+
+def is_shortest_float_text(text):
+    """True when `text` reads back to a float32 that no text with fewer digits reads back to."""
+    value = to_float32(float(text))
+    if to_float32(float(text)) != float(text) and float(repr(value)) == float(text):
+        return False
+    mantissa = re.sub(r"[eE].*$", "", text).lstrip("-").replace(".", "").lstrip("0")
+    digits = len(mantissa.rstrip("0")) or 1
+    for shorter in range(1, digits):
+        if to_float32(float(f"{value:.{shorter - 1}e}")) == value:
+            return False
+    return True
+
+
+FLOAT_FIELDS = {"x", "y", "head", "discharge", "known_head", "known_discharge", "diameter",
+                "length", "head_loss", "velocity", "relative_residual"}
+
+
+def check_numbers(raw_line):
+    """Every float field of a raw JSON line is the shortest text of a float32."""
+    for name, text in re.findall(r'"(\w+)":(-?[0-9][0-9.eE+-]*)', raw_line):
+        if name in FLOAT_FIELDS and not is_shortest_float_text(text):
+            fail(f"{name}: {text} is not the shortest text of a float")
+
+
+def every_input(folder):
+    """The input file of every end-to-end case and of the examples, copied under one folder."""
+    paths = []
+    for program in ("lamnet", "turbnet"):
+        for case in sorted((CASES_DIR / program).iterdir()):
+            source = case / INPUT_NAMES[program]
+            if source.exists() and source.is_file():
+                target = folder / program / case.name / INPUT_NAMES[program]
+                target.parent.mkdir(parents=True)
+                target.write_bytes(source.read_bytes())
+                paths.append(str(target))
+    for name in INPUT_NAMES.values():
+        paths.append(str(SOURCE / "examples" / name))
+    return paths
+
+
+# ---------------------------------------------------------------------------------------------
+# Cases.
+
+def report_identity(pipenet, folder):
+    """--report gives the program's report byte for byte for every end-to-end report."""
+    count = 0
+    for program, case in report_cases():
+        target = folder / program / case.name
+        target.mkdir(parents=True)
+        (target / INPUT_NAMES[program]).write_bytes((case / INPUT_NAMES[program]).read_bytes())
+        args = [INPUT_NAMES[program], "--report", "report.txt"]
+        if program == "turbnet":
+            args += ["--print-flag", str(print_flag(case))]
+        run(pipenet, args, target)
+        actual = (target / "report.txt").read_bytes()
+        if actual != (case / "expected.stdout").read_bytes():
+            fail(f"{program}/{case.name}: the report differs from expected.stdout")
+        count += 1
+    if count < 20:
+        fail(f"only {count} reports compared")
+    print(f"{count} reports identical")
+
+
+def json_schema(pipenet, folder):
+    """Every document of every input validates against the schema; floats are shortest."""
+    paths = every_input(folder)
+    status, out, err = run(pipenet, ["--json", "-", "--renumber", *paths], folder)
+    lines = out.splitlines()
+    if len(lines) != len(paths):
+        fail(f"{len(lines)} documents for {len(paths)} files")
+    outcomes = set()
+    for path, line in zip(paths, lines):
+        document = json.loads(line)
+        try:
+            validate(document, SCHEMA)
+        except SchemaError as error:
+            fail(f"{path}: {error}")
+        check_numbers(line)
+        if document["file"] != path:
+            fail(f"document of {document['file']} where {path} was expected")
+        outcomes.add(document["outcome"])
+        if document["outcome"] != "solved" and not document["messages"]:
+            fail(f"{path}: {document['outcome']} without a message")
+    for expected in ("solved", "refused", "singular", "unreadable"):
+        if expected not in outcomes:
+            fail(f"no input gave {expected}")
+    if status != 1:
+        fail(f"status {status} with failed files")
+
+
+def json_values(pipenet, folder):
+    """The laminar example's JSON against the report's four decimals and the network's own
+    relations: balance at each node, head loss, velocity."""
+    status, out, _ = run(pipenet, ["--json", "-", str(SOURCE / "examples/input-lin.dat")], folder)
+    document = json.loads(out)
+    if status != 0 or document["outcome"] != "solved":
+        fail(f"status {status}, outcome {document['outcome']}")
+    heads = {n["node"]: to_float32(n["head"]) for n in document["nodes"]}
+    expected = {1: 30.0, 9: 28.5}
+    for node, head in expected.items():
+        if heads[node] != head:
+            fail(f"known head of node {node}: {heads[node]}")
+    _, report, _ = run(pipenet, ["--report", "-", str(SOURCE / "examples/input-lin.dat")], folder)
+    for n in document["nodes"]:
+        shown = f"{n['head']:.4f}"
+        if shown not in report:
+            fail(f"head {shown} of node {n['node']} is not in the report")
+        if n["known_head"] is None:
+            error = to_float32(n["discharge"]) - to_float32(n["known_discharge"])
+            if not math.isclose(error, n["balance_error"], rel_tol=1e-9, abs_tol=1e-15):
+                fail(f"balance error of node {n['node']}")
+    for p in document["pipes"]:
+        loss = to_float32(heads[p["start"]] - heads[p["end"]])
+        if loss != to_float32(p["head_loss"]):
+            fail(f"head loss of pipe {p['pipe']}: {p['head_loss']} against {loss}")
+        velocity = p["discharge"] / (math.pi / 4 * p["diameter"] ** 2)
+        if not math.isclose(velocity, p["velocity"], rel_tol=1e-6):
+            fail(f"velocity of pipe {p['pipe']}")
+    worst = max(abs(n["balance_error"]) for n in document["nodes"] if n["known_head"] is None)
+    if worst != document["max_balance_error"]:
+        fail("max_balance_error is not the largest balance error")
+
+
+def csv_tables(pipenet, folder):
+    """RFC 4180 tables with the JSON's values, a file name that needs quoting included."""
+    odd = folder / 'a,b "c"'
+    odd.mkdir()
+    (odd / "input-nonlin.dat").write_bytes((SOURCE / "examples/input-nonlin.dat").read_bytes())
+    paths = [str(SOURCE / "examples/input-lin.dat"), str(odd / "input-nonlin.dat")]
+    status, out, _ = run(pipenet, ["--json", "-", "--csv", "tables", *paths], folder)
+    documents = [json.loads(line) for line in out.splitlines()]
+    for table, key, names in (
+            ("nodes", "nodes", ["node", "x", "y", "head", "discharge", "known_head",
+                                "known_discharge", "balance_error"]),
+            ("pipes", "pipes", ["pipe", "start", "end", "diameter", "length", "discharge",
+                                "head_loss", "velocity"]),
+            ("passes", "passes", ["pass", "relative_residual"])):
+        raw = (folder / "tables" / f"{table}.csv").read_bytes()
+        if b"\n" in raw.replace(b"\r\n", b""):
+            fail(f"{table}.csv has a line end other than CRLF")
+        rows = list(csv.reader(io.StringIO(raw.decode(), newline="")))
+        if rows[0] != ["file", *names]:
+            fail(f"{table}.csv header {rows[0]}")
+        expected = [[d["file"], *[r[n] for n in names]] for d in documents for r in d[key]]
+        if len(rows) - 1 != len(expected):
+            fail(f"{table}.csv has {len(rows) - 1} rows, not {len(expected)}")
+        for got, want in zip(rows[1:], expected):
+            for g, w in zip(got, want):
+                same = (g == w) if isinstance(w, str) else \
+                    (g == "" if w is None else float(g) == w)
+                if not same:
+                    fail(f"{table}.csv: {got} against {want}")
+    if status != 0:
+        fail(f"status {status}")
+
+
+def many_files(pipenet, folder):
+    """Bad files among good ones: each reported under its name, the others solved, the outputs
+    the same for any number of threads, a summary, status 1."""
+    good = folder / "input-lin.dat"
+    good.write_bytes((SOURCE / "examples/input-lin.dat").read_bytes())
+    short = folder / "short" / "input-lin.dat"
+    short.parent.mkdir()
+    short.write_text(row("9", "12", "4", "2", "107910.") + "\n" + row("1", "0.0", "0.0") + "\n")
+    huge = folder / "huge" / "input-nonlin.dat"
+    huge.parent.mkdir()
+    huge.write_text(row("2000000000", "2000000000", "1", "1", "25", "0.00001", "120.") + "\n")
+    (folder / "dir.dat").mkdir()
+    files = [str(good), str(short), "missing/input-lin.dat", str(huge), "other-name.dat",
+             str(folder / "dir.dat"), str(good)] * 20
+    results = []
+    for jobs in ("1", "2", "5"):
+        status, out, err = run(pipenet, ["--jobs", jobs, "--json", "-", *files], folder)
+        if status != 1:
+            fail(f"--jobs {jobs}: status {status}")
+        results.append(out)
+        summary = err.strip().splitlines()[-1]
+        want = "pipenet solve: 140 files: 40 solved, 0 refused, 0 singular, 0 not converged, " \
+               "0 not a number, 100 unreadable"
+        if summary != want:
+            fail(f"summary {summary!r}")
+        for name in ("missing/input-lin.dat", "other-name.dat", str(short)):
+            if f"pipenet solve: {name}: unreadable" not in err:
+                fail(f"no failure line for {name}:\n{err}")
+        if "\r" in err:
+            fail("a progress bar on a standard error that is no terminal")
+    if len(set(results)) != 1:
+        fail("the output depends on the number of threads")
+    outcomes = [json.loads(line)["outcome"] for line in results[0].splitlines()]
+    if outcomes[:7] != ["solved", "unreadable", "unreadable", "unreadable", "unreadable",
+                        "unreadable", "solved"]:
+        fail(f"outcomes {outcomes[:7]}")
+
+
+def all_solved_status(pipenet, folder):
+    status, _, err = run(pipenet, [str(SOURCE / "examples/input-lin.dat"),
+                                   str(SOURCE / "examples/input-nonlin.dat")], folder)
+    if status != 0 or "2 files: 2 solved" not in err:
+        fail(f"status {status}: {err}")
+
+
+def output_not_writable(pipenet, folder):
+    status, _, err = run(pipenet, ["--json", str(folder / "no" / "such" / "out.json"),
+                                   str(SOURCE / "examples/input-lin.dat")], folder)
+    if status != 2 or "cannot write" not in err:
+        fail(f"status {status}: {err}")
+
+
+def renumber(pipenet, folder):
+    """A chain numbered so that its band is too wide for the programs: refused as given, solved
+    renumbered, with the results under the file's numbers equal to those of the same chain
+    numbered along its length."""
+    n = 40
+    scattered = [k // 2 + 1 if k % 2 == 0 else n - k // 2 for k in range(n)]
+    (folder / "scattered").mkdir()
+    (folder / "scattered" / "input-lin.dat").write_text(chain(scattered))
+    (folder / "plain").mkdir()
+    (folder / "plain" / "input-lin.dat").write_text(chain(list(range(1, n + 1))))
+    status, out, _ = run(pipenet, ["--json", "-", "scattered/input-lin.dat"], folder)
+    if json.loads(out)["outcome"] != "refused":
+        fail("the scattered chain is not refused without --renumber")
+    status, out, _ = run(pipenet, ["--renumber", "--json", "-", "scattered/input-lin.dat",
+                                   "plain/input-lin.dat"], folder)
+    got, plain = (json.loads(line) for line in out.splitlines())
+    if status != 0 or got["outcome"] != "solved":
+        fail(f"status {status}, outcome {got['outcome']}: {got['messages']}")
+    if not any("renumbered" in m for m in got["messages"]):
+        fail("no message says the nodes were renumbered")
+    by_position = {}
+    for node in got["nodes"]:
+        position = scattered.index(node["node"])
+        by_position[position] = node
+        if node["x"] != 10.0 * position:
+            fail(f"node {node['node']} has the coordinates of another")
+    for position, node in by_position.items():
+        reference = plain["nodes"][position]
+        if not math.isclose(node["head"], reference["head"], rel_tol=1e-5):
+            fail(f"head of node {node['node']}: {node['head']} against {reference['head']}")
+    for pipe, reference in zip(got["pipes"], plain["pipes"]):
+        k = pipe["pipe"] - 1
+        if (pipe["start"], pipe["end"]) != (scattered[k], scattered[k + 1]):
+            fail(f"pipe {pipe['pipe']} ends {pipe['start']}, {pipe['end']}")
+        # Float rounding in another elimination order: far below the discharge drawn (0.01).
+        if not math.isclose(pipe["discharge"], reference["discharge"], abs_tol=1e-6):
+            fail(f"discharge of pipe {pipe['pipe']}: {pipe['discharge']} against "
+                 f"{reference['discharge']}")
+
+
+CASES = {f.__name__: f for f in (report_identity, json_schema, schema_rejects_faults, json_values,
+                                  csv_tables, many_files, all_solved_status, output_not_writable,
+                                  renumber)}
+
+
+def main():
+    if sys.argv[1:] == ["--list"]:
+        print(";".join(CASES))
+        return 0
+    pipenet, name = os.path.abspath(sys.argv[1]), sys.argv[2]
+    with tempfile.TemporaryDirectory() as tmp:
+        CASES[name](pipenet, pathlib.Path(tmp))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
