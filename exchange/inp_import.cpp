@@ -109,6 +109,22 @@ private:
         diagnostics_.push_back({severity, line, std::move(text)});
     }
 
+    // The value as the programs will read it: the nearest float its field holds. A value beyond
+    // the float range, a diameter that vanishes in it, or one the field cannot hold to float
+    // precision is an error naming the element.
+    float store(RealField field, double value, std::string_view what, const std::string& id,
+                std::int32_t line) {
+        auto single = static_cast<float>(value);
+        float fitted = fit_to_field(field, single);
+        bool vanished = field == RealField::diameter && !(fitted > 0.0f);
+        if (!std::isfinite(fitted) || vanished ||
+            std::fabs(double{fitted} - value) > 1.0e-6 * std::fabs(value)) {
+            note(Severity::error, line,
+                 format_message(Message::value_out_of_range, {what, id, text_of(value)}));
+        }
+        return fitted;
+    }
+
     void refuse_what_cannot_be_represented() {
         for (const InpOtherLink& pump : net_.pumps)
             note(Severity::error, pump.line, format_message(Message::pump_refused, {pump.id}));
@@ -205,7 +221,9 @@ private:
         for (const auto& [value, count] : roughness_count) {
             if (count >= best) {
                 best = count;
-                roughness_ = fit_to_field(RealField::relative_roughness, static_cast<float>(value));
+                roughness_ =
+                    store(RealField::relative_roughness, value, "roughness of pipe",
+                          net_.pipes[open_pipes_.front()].id, net_.pipes[open_pipes_.front()].line);
             }
         }
         note(Severity::note, 0,
@@ -219,8 +237,8 @@ private:
         x_.resize(points_.size());
         y_.resize(points_.size());
         for (std::size_t n = 0; n < points_.size(); ++n) {
-            x_[n] = fit_to_field(RealField::coordinate, static_cast<float>(points_[n].x));
-            y_[n] = fit_to_field(RealField::coordinate, static_cast<float>(points_[n].y));
+            x_[n] = store(RealField::coordinate, points_[n].x, "x of node", out_.node_ids[n], 0);
+            y_[n] = store(RealField::coordinate, points_[n].y, "y of node", out_.node_ids[n], 0);
         }
         separate_coincident();
     }
@@ -302,7 +320,8 @@ private:
                      format_message(Message::coincident_node_moved,
                                     {p.end_node, p.start_node, p.id,
                                      text_of(double{target} - double{x_[b]})}));
-                x_[b] = fit_to_field(RealField::coordinate, target);
+                x_[b] =
+                    store(RealField::coordinate, double{target}, "x of node", p.end_node, p.line);
                 moved = true;
             }
             if (!moved) return;
@@ -325,7 +344,8 @@ private:
             double diameter = diameter_(p.diameter);
             double equivalent = equivalent_diameter(diameter, length_(p.length), p.roughness,
                                                     double{along}, double{roughness_});
-            float stored = fit_to_field(RealField::diameter, static_cast<float>(equivalent));
+            float stored =
+                store(RealField::diameter, equivalent, "equivalent diameter of pipe", p.id, p.line);
             double change = std::fabs(double{stored} / diameter - 1.0);
             if (change > largest_change) {
                 largest_change = change;
@@ -377,7 +397,8 @@ private:
             if (q != 0.0)
                 out_.records.discharges.push_back(
                     {static_cast<std::int32_t>(n + 1),
-                     fit_to_field(RealField::discharge, static_cast<float>(q))});
+                     store(RealField::discharge, q, "demand of junction", net_.junctions[n].id,
+                           net_.junctions[n].line)});
         }
     }
 
@@ -385,14 +406,13 @@ private:
         std::int32_t n = static_cast<std::int32_t>(net_.junctions.size());
         for (const InpReservoir& r : net_.reservoirs) {
             double multiplier = r.pattern.empty() ? 1.0 : first_multiplier(r.pattern);
-            out_.records.heads.push_back(
-                {++n,
-                 fit_to_field(RealField::head, static_cast<float>(length_(r.head * multiplier)))});
+            out_.records.heads.push_back({++n, store(RealField::head, length_(r.head * multiplier),
+                                                     "head of reservoir", r.id, r.line)});
         }
         for (const InpTank& t : net_.tanks)
             out_.records.heads.push_back(
-                {++n, fit_to_field(RealField::head, static_cast<float>(length_(t.bottom_elevation +
-                                                                               t.initial_level)))});
+                {++n, store(RealField::head, length_(t.bottom_elevation + t.initial_level),
+                            "head of tank", t.id, t.line)});
         if (out_.records.heads.empty())
             note(Severity::warning, 0, format_message(Message::no_known_head, {}));
         out_.records.program = Program::turbnet;

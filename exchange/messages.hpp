@@ -50,6 +50,7 @@ enum class Message : std::uint8_t {
     no_known_head,
     capacity_exceeded,
     half_band_exceeded,
+    value_out_of_range,
     roughness_chosen,
     largest_diameter_change,
     // Export.
@@ -97,6 +98,7 @@ inline constexpr std::array<std::string_view, static_cast<std::size_t>(Message::
         "no reservoir or tank: no node has a known head",
         "{} {} exceed the programs' capacity of {}; written anyway",
         "half-bandwidth {} exceeds the programs' limit of {} by {}; written anyway",
+        "{} '{}': {} cannot be written as a number the programs read",
         "single roughness (Hazen-Williams C) {}, the value of {} of {} pipes",
         "largest equivalent-diameter change: pipe '{}', {} m to {} m ({} %)",
         "the input cannot be exported: {}",
