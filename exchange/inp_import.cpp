@@ -367,7 +367,9 @@ private:
     double first_multiplier(const std::string& pattern_id) {
         std::string_view id = pattern_id;
         if (id.empty())
-            id = net_.options.default_pattern.empty() ? "1" : net_.options.default_pattern;
+            id = net_.options.default_pattern.empty()
+                     ? std::string_view("1")
+                     : std::string_view(net_.options.default_pattern);
         for (const InpPattern& p : net_.patterns)
             if (p.id == id && !p.multipliers.empty()) return p.multipliers.front();
         return 1.0;
