@@ -6,6 +6,7 @@
 #include <map>
 #include <unordered_map>
 
+#include "exchange/inp_reader.hpp"
 #include "network/model.hpp"
 #include "network/renumber.hpp"
 
@@ -505,6 +506,22 @@ std::string id_map_csv(const ImportedNetwork& imported) {
     for (std::size_t e = 0; e < imported.pipe_ids.size(); ++e)
         out += "pipe," + csv_field(imported.pipe_ids[e]) + "," + std::to_string(e + 1) + "\n";
     return out;
+}
+
+bool import_inp_text(std::string_view inp, std::string& input, std::string& map_csv,
+                     ImportedNetwork& imported, std::vector<Diagnostic>& diagnostics) {
+    input.clear();
+    map_csv.clear();
+    InpNetwork network;
+    if (!read_inp(inp, network, diagnostics) || !import_network(network, imported, diagnostics))
+        return false;
+    std::string error;
+    if (!write_network_records(imported.records, input, error)) {
+        diagnostics.push_back({Severity::error, 0, error});
+        return false;
+    }
+    map_csv = id_map_csv(imported);
+    return true;
 }
 
 } // namespace pipenet::exchange
