@@ -174,4 +174,16 @@ bool export_network(const NetworkRecords& input, LengthUnit lamnet_length, std::
     return true;
 }
 
+bool export_input_text(std::string_view input, Program program, LengthUnit lamnet_length,
+                       std::string& inp, std::vector<Diagnostic>& diagnostics) {
+    inp.clear();
+    NetworkRecords records;
+    std::string error;
+    if (!read_network_records(input, program, records, error)) {
+        diagnostics.push_back({Severity::error, 0, error});
+        return false;
+    }
+    return export_network(records, lamnet_length, inp, diagnostics);
+}
+
 } // namespace pipenet::exchange

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "exchange/messages.hpp"
@@ -25,5 +26,9 @@ inline constexpr double reference_viscosity = 1.1e-5 * 0.3048 * 0.3048;
 // as a .inp file in `text`. Returns false with a message when they do not.
 bool export_network(const NetworkRecords& records, LengthUnit lamnet_length, std::string& text,
                     std::vector<Diagnostic>& diagnostics);
+
+// A whole input file, read in the program's layouts, to a whole .inp file.
+bool export_input_text(std::string_view input, Program program, LengthUnit lamnet_length,
+                       std::string& inp, std::vector<Diagnostic>& diagnostics);
 
 } // namespace pipenet::exchange

@@ -6,6 +6,7 @@
 #include <map>
 #include <unordered_map>
 
+#include "exchange/inp_reader.hpp"
 #include "network/model.hpp"
 #include "network/renumber.hpp"
 
@@ -109,6 +110,22 @@ private:
         diagnostics_.push_back({severity, line, std::move(text)});
     }
 
+    // The value as the programs will read it: the nearest float its field holds. A value beyond
+    // the float range, a diameter that vanishes in it, or one the field cannot hold to float
+    // precision is an error naming the element.
+    float store(RealField field, double value, std::string_view what, const std::string& id,
+                std::int32_t line) {
+        auto single = static_cast<float>(value);
+        float fitted = fit_to_field(field, single);
+        bool vanished = field == RealField::diameter && !(fitted > 0.0f);
+        if (!std::isfinite(fitted) || vanished ||
+            std::fabs(double{fitted} - value) > 1.0e-6 * std::fabs(value)) {
+            note(Severity::error, line,
+                 format_message(Message::value_out_of_range, {what, id, text_of(value)}));
+        }
+        return fitted;
+    }
+
     void refuse_what_cannot_be_represented() {
         for (const InpOtherLink& pump : net_.pumps)
             note(Severity::error, pump.line, format_message(Message::pump_refused, {pump.id}));
@@ -205,7 +222,9 @@ private:
         for (const auto& [value, count] : roughness_count) {
             if (count >= best) {
                 best = count;
-                roughness_ = fit_to_field(RealField::relative_roughness, static_cast<float>(value));
+                roughness_ =
+                    store(RealField::relative_roughness, value, "roughness of pipe",
+                          net_.pipes[open_pipes_.front()].id, net_.pipes[open_pipes_.front()].line);
             }
         }
         note(Severity::note, 0,
@@ -219,8 +238,8 @@ private:
         x_.resize(points_.size());
         y_.resize(points_.size());
         for (std::size_t n = 0; n < points_.size(); ++n) {
-            x_[n] = fit_to_field(RealField::coordinate, static_cast<float>(points_[n].x));
-            y_[n] = fit_to_field(RealField::coordinate, static_cast<float>(points_[n].y));
+            x_[n] = store(RealField::coordinate, points_[n].x, "x of node", out_.node_ids[n], 0);
+            y_[n] = store(RealField::coordinate, points_[n].y, "y of node", out_.node_ids[n], 0);
         }
         separate_coincident();
     }
@@ -302,7 +321,8 @@ private:
                      format_message(Message::coincident_node_moved,
                                     {p.end_node, p.start_node, p.id,
                                      text_of(double{target} - double{x_[b]})}));
-                x_[b] = fit_to_field(RealField::coordinate, target);
+                x_[b] =
+                    store(RealField::coordinate, double{target}, "x of node", p.end_node, p.line);
                 moved = true;
             }
             if (!moved) return;
@@ -325,7 +345,8 @@ private:
             double diameter = diameter_(p.diameter);
             double equivalent = equivalent_diameter(diameter, length_(p.length), p.roughness,
                                                     double{along}, double{roughness_});
-            float stored = fit_to_field(RealField::diameter, static_cast<float>(equivalent));
+            float stored =
+                store(RealField::diameter, equivalent, "equivalent diameter of pipe", p.id, p.line);
             double change = std::fabs(double{stored} / diameter - 1.0);
             if (change > largest_change) {
                 largest_change = change;
@@ -347,7 +368,9 @@ private:
     double first_multiplier(const std::string& pattern_id) {
         std::string_view id = pattern_id;
         if (id.empty())
-            id = net_.options.default_pattern.empty() ? "1" : net_.options.default_pattern;
+            id = net_.options.default_pattern.empty()
+                     ? std::string_view("1")
+                     : std::string_view(net_.options.default_pattern);
         for (const InpPattern& p : net_.patterns)
             if (p.id == id && !p.multipliers.empty()) return p.multipliers.front();
         return 1.0;
@@ -377,7 +400,8 @@ private:
             if (q != 0.0)
                 out_.records.discharges.push_back(
                     {static_cast<std::int32_t>(n + 1),
-                     fit_to_field(RealField::discharge, static_cast<float>(q))});
+                     store(RealField::discharge, q, "demand of junction", net_.junctions[n].id,
+                           net_.junctions[n].line)});
         }
     }
 
@@ -385,14 +409,13 @@ private:
         std::int32_t n = static_cast<std::int32_t>(net_.junctions.size());
         for (const InpReservoir& r : net_.reservoirs) {
             double multiplier = r.pattern.empty() ? 1.0 : first_multiplier(r.pattern);
-            out_.records.heads.push_back(
-                {++n,
-                 fit_to_field(RealField::head, static_cast<float>(length_(r.head * multiplier)))});
+            out_.records.heads.push_back({++n, store(RealField::head, length_(r.head * multiplier),
+                                                     "head of reservoir", r.id, r.line)});
         }
         for (const InpTank& t : net_.tanks)
             out_.records.heads.push_back(
-                {++n, fit_to_field(RealField::head, static_cast<float>(length_(t.bottom_elevation +
-                                                                               t.initial_level)))});
+                {++n, store(RealField::head, length_(t.bottom_elevation + t.initial_level),
+                            "head of tank", t.id, t.line)});
         if (out_.records.heads.empty())
             note(Severity::warning, 0, format_message(Message::no_known_head, {}));
         out_.records.program = Program::turbnet;
@@ -483,6 +506,22 @@ std::string id_map_csv(const ImportedNetwork& imported) {
     for (std::size_t e = 0; e < imported.pipe_ids.size(); ++e)
         out += "pipe," + csv_field(imported.pipe_ids[e]) + "," + std::to_string(e + 1) + "\n";
     return out;
+}
+
+bool import_inp_text(std::string_view inp, std::string& input, std::string& map_csv,
+                     ImportedNetwork& imported, std::vector<Diagnostic>& diagnostics) {
+    input.clear();
+    map_csv.clear();
+    InpNetwork network;
+    if (!read_inp(inp, network, diagnostics) || !import_network(network, imported, diagnostics))
+        return false;
+    std::string error;
+    if (!write_network_records(imported.records, input, error)) {
+        diagnostics.push_back({Severity::error, 0, error});
+        return false;
+    }
+    map_csv = id_map_csv(imported);
+    return true;
 }
 
 } // namespace pipenet::exchange

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "exchange/inp_model.hpp"
@@ -40,5 +41,10 @@ bool import_network(const InpNetwork& network, ImportedNetwork& imported,
 // The map of IDs to numbers as CSV: a header line, then "node,ID,number" and "pipe,ID,number"
 // lines. IDs holding a comma or a double quote are quoted.
 std::string id_map_csv(const ImportedNetwork& imported);
+
+// A whole .inp file to a whole turbnet input: reads, converts and writes it. `input` receives the
+// input file's text and `map_csv` the map; false when an error is among the messages.
+bool import_inp_text(std::string_view inp, std::string& input, std::string& map_csv,
+                     ImportedNetwork& imported, std::vector<Diagnostic>& diagnostics);
 
 } // namespace pipenet::exchange

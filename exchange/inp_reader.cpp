@@ -148,7 +148,7 @@ private:
         }
         if (!tokenize(line)) return;
         if (tokens_.empty()) return;
-        if (tokens_.front().front() == '[' && !quoted_first_) {
+        if (!quoted_first_ && tokens_.front().starts_with('[')) {
             start_section(line);
             return;
         }
@@ -238,6 +238,10 @@ private:
 
     bool id(std::size_t index, std::string& out) {
         std::string_view token = tokens_[index];
+        if (token.empty()) {
+            error(format_message(Message::empty_id, {}));
+            return false;
+        }
         if (token.size() > max_id_length) {
             error(format_message(Message::id_too_long, {token.substr(0, 40)}));
             return false;

@@ -61,4 +61,9 @@ void solve_file_on(const std::uint8_t* data, std::size_t size);
 // columns the file has, and the output must end its last line (text) or parse (JSON).
 void check_input_on(const std::uint8_t* data, std::size_t size);
 
+// Reads the bytes as a .inp network file and, when that succeeds, imports it. Checks that every
+// imported network writes as a turbnet input that reads back to the same records, numbered
+// 1 ... count, and that it exports again as a .inp file.
+void read_inp_file(const std::uint8_t* data, std::size_t size);
+
 } // namespace pipenet::fuzz

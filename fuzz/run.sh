@@ -21,19 +21,22 @@ cmake -S "$root" -B "$build" -G Ninja \
   -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
   -DPIPENET_FUZZ=ON -DPIPENET_TESTS=OFF -DPIPENET_BENCHMARKS=OFF -DPIPENET_STATIC_RUNTIME=OFF >/dev/null
 cmake --build "$build" -j2 --target fuzz_record_reader fuzz_lamnet fuzz_turbnet fuzz_check \
-  fuzz_engine fuzz_c_interface fuzz_solve
+  fuzz_engine fuzz_c_interface fuzz_solve fuzz_inp_reader
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/pipenet-fuzz.XXXXXX")
 status=0
-for target in record_reader lamnet turbnet check engine c_interface solve; do
+for target in record_reader lamnet turbnet check engine c_interface solve inp_reader; do
   work=$scratch/$target
+  # A target with a dictionary of its own (fuzz/<target>.dict) uses it; the others the fields'.
+  dict=$root/fuzz/fields.dict
+  [[ -f $root/fuzz/$target.dict ]] && dict=$root/fuzz/$target.dict
   mkdir -p "$work/new"
   echo "== fuzz_$target for $seconds s"
   # -jobs=1 runs one fuzzing process; its log is fuzz-0.log in the working folder. New inputs
   # go to the scratch corpus, so the committed seeds stay as they are.
   if ! (cd "$work" && "$build/fuzz/fuzz_$target" -jobs=1 -max_total_time="$seconds" \
           -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=512 -max_len=8192 \
-          -dict="$root/fuzz/fields.dict" -print_final_stats=1 -artifact_prefix="$work/" \
+          -dict="$dict" -print_final_stats=1 -artifact_prefix="$work/" \
           new "$root/fuzz/corpus/$target" "$root/fuzz/regressions/$target" >/dev/null 2>&1); then
     status=1
     echo "!! fuzz_$target found a fault; log: $work/fuzz-0.log"

@@ -208,4 +208,23 @@ void apply_renumbering(NetworkRecords& records, const Renumbering& renumbering) 
                      [](const NodeRecord& a, const NodeRecord& b) { return a.node < b.node; });
 }
 
+bool renumber_input(std::string_view text, Program program, RenumberedInput& result,
+                    std::string& error) {
+    result = RenumberedInput{};
+    NetworkRecords records;
+    if (!read_network_records(text, program, records, error) || !check_node_numbers(records, error))
+        return false;
+    Renumbering renumbering =
+        renumber_nodes(static_cast<std::int32_t>(records.nodes.size()), element_ends(records));
+    apply_renumbering(records, renumbering);
+    if (!write_network_records(records, result.text, error)) return false;
+    result.map_csv = "old,new\n";
+    for (std::size_t old = 1; old < renumbering.new_number.size(); ++old)
+        result.map_csv +=
+            std::to_string(old) + "," + std::to_string(renumbering.new_number[old]) + "\n";
+    result.half_band_before = renumbering.half_band_before;
+    result.half_band_after = renumbering.half_band_after;
+    return true;
+}
+
 } // namespace pipenet

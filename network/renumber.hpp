@@ -28,4 +28,18 @@ Renumbering renumber_nodes(std::int32_t node_count, std::span<const std::int32_t
 // must pass check_node_numbers.
 void apply_renumbering(NetworkRecords& records, const Renumbering& renumbering);
 
+// A whole input file renumbered: the file in the same layouts with the new node numbers, and the
+// map of old to new numbers as CSV ("old,new" lines after a header line).
+struct RenumberedInput {
+    std::string text;
+    std::string map_csv;
+    std::int32_t half_band_before = 0;
+    std::int32_t half_band_after = 0;
+};
+
+// Reads an input file, renumbers its nodes and writes it again. Returns false with `error` set
+// when the file cannot be read, names nodes outside 1 ... count, or a value does not fit.
+bool renumber_input(std::string_view text, Program program, RenumberedInput& result,
+                    std::string& error);
+
 } // namespace pipenet

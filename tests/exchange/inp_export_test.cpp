@@ -1,5 +1,6 @@
 // Writing turbnet and lamnet inputs as .inp files.
 #include <cmath>
+#include <numbers>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -104,10 +105,10 @@ TEST(ExportInp, WritesALamnetNetworkAsLaminarDarcyWeisbachPipes) {
         double length = net.pipes[i].length;
         double diameter = net.pipes[i].diameter / 1000.0;
         double darcy_weisbach =
-            standard_gravity * M_PI * std::pow(diameter, 4) / (128 * nu * length);
+            standard_gravity * std::numbers::pi * std::pow(diameter, 4) / (128 * nu * length);
         // (cm^3/s) / cm in m^3/s per m: 1e-6 / 1e-2.
-        double lamnet =
-            97900 * M_PI * std::pow(lamnet_cm[i][1], 4) / (128 * lamnet_cm[i][0]) * 1e-4;
+        double lamnet = 97900 * std::numbers::pi * std::pow(lamnet_cm[i][1], 4) /
+                        (128 * lamnet_cm[i][0]) * 1e-4;
         EXPECT_NEAR(darcy_weisbach / lamnet, 1.0, 1e-12) << "pipe " << i + 1;
     }
 }
@@ -120,6 +121,20 @@ TEST(ExportInp, TakesLamnetLengthsInMetresOnRequest) {
     EXPECT_NE(text.find(" 3\t0\t600\n"), std::string::npos) << text;
     EXPECT_NE(text.find("lamnet lengths taken in m and time in s"), std::string::npos) << text;
     EXPECT_NE(text.find("g/(rho*g/mu) = 0.00010017007150153216 m2/s"), std::string::npos) << text;
+}
+
+TEST(ExportInputText, NamesTheLineThatCannotBeRead) {
+    std::string inp;
+    std::vector<Diagnostic> diagnostics;
+    // The header and the first node record only: node record 2 is missing.
+    EXPECT_FALSE(export_input_text(water_main.substr(0, 76 + 31), Program::turbnet,
+                                   LengthUnit::centimetre, inp, diagnostics));
+    ASSERT_EQ(diagnostics.size(), 1u);
+    EXPECT_EQ(diagnostics[0].text, "line 3: the file ends before it");
+    diagnostics.clear();
+    EXPECT_TRUE(
+        export_input_text(water_main, Program::turbnet, LengthUnit::centimetre, inp, diagnostics));
+    EXPECT_TRUE(inp.starts_with("[TITLE]\nturbnet network"));
 }
 
 TEST(ExportInp, RefusesWhatAFileCannotHold) {

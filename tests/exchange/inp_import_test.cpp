@@ -277,6 +277,29 @@ TEST(ImportInp, MapsIdsToNumbers) {
                        std::to_string(r.number("R")) + "\npipe,p,1\n");
 }
 
+TEST(ImportInpText, WritesTheInputFileAndTheMap) {
+    std::string input;
+    std::string map;
+    ImportedNetwork imported;
+    std::vector<Diagnostic> diagnostics;
+    ASSERT_TRUE(import_inp_text(fixture("tanks.inp"), input, map, imported, diagnostics));
+    // J is node 1, T node 2: one pipe, 300 mm, C 130; 5 m3/h drawn at J; T at 100 + 5 m.
+    EXPECT_EQ(input, "         2         1         1         1        50 0.0000010    130.0000000\n"
+                     "         1    300.00    400.00\n"
+                     "         2      0.00      0.00\n"
+                     "         1         2         1   0.30000\n"
+                     "         1-.0013888889\n"
+                     "         2  105.0000\n");
+    EXPECT_EQ(map, "kind,id,number\nnode,J,1\nnode,T,2\npipe,P,1\n");
+
+    // A refusal leaves both empty.
+    diagnostics.clear();
+    EXPECT_FALSE(import_inp_text(fixture("refused.inp"), input, map, imported, diagnostics));
+    EXPECT_TRUE(input.empty());
+    EXPECT_TRUE(map.empty());
+    EXPECT_EQ(diagnostics.size(), 5u);
+}
+
 TEST(EquivalentDiameter, KeepsThePipeCoefficient) {
     // Same length and roughness: unchanged.
     EXPECT_DOUBLE_EQ(equivalent_diameter(0.3, 100, 120, 100, 120), 0.3);

@@ -314,5 +314,56 @@ TEST(ApplyRenumbering, GivesEveryRecordItsNewNumber) {
     EXPECT_EQ(r.heads[0].node, 3);      // old 1
 }
 
+TEST(RenumberInput, RewritesEveryRecordWithTheNewNumbers) {
+    // Three pipes in a row numbered 1-3-2-4: half-bandwidth 3; in a row 1-2-3-4 it is 2.
+    const std::string chain = "         4         3         1         1    97900.\n"
+                              "         1      0.00      0.00\n"
+                              "         2     20.00      0.00\n"
+                              "         3     10.00      0.00\n"
+                              "         4     30.00      0.00\n"
+                              "         1         1         3   0.20000\n"
+                              "         2         3         2   0.20000\n"
+                              "         3         2         4   0.20000\n"
+                              "         4     -0.5000\n"
+                              "         1  100.0000\n";
+    RenumberedInput result;
+    std::string error;
+    ASSERT_TRUE(renumber_input(chain, Program::lamnet, result, error)) << error;
+    EXPECT_EQ(result.half_band_before, 3);
+    EXPECT_EQ(result.half_band_after, 2);
+    // Reverse Cuthill-McKee from an end of the chain: either end may come first.
+    const bool from_node_1 = result.map_csv == "old,new\n1,4\n2,2\n3,3\n4,1\n";
+    const bool from_node_4 = result.map_csv == "old,new\n1,1\n2,3\n3,2\n4,4\n";
+    ASSERT_TRUE(from_node_1 || from_node_4) << result.map_csv;
+    if (from_node_4) {
+        EXPECT_EQ(result.text, "         4         3         1         1     97900\n"
+                               "         1      0.00      0.00\n"
+                               "         2     10.00      0.00\n"
+                               "         3     20.00      0.00\n"
+                               "         4     30.00      0.00\n"
+                               "         1         1         2   0.20000\n"
+                               "         2         2         3   0.20000\n"
+                               "         3         3         4   0.20000\n"
+                               "         4     -0.5000\n"
+                               "         1  100.0000\n");
+    } else {
+        EXPECT_EQ(result.text, "         4         3         1         1     97900\n"
+                               "         1     30.00      0.00\n"
+                               "         2     20.00      0.00\n"
+                               "         3     10.00      0.00\n"
+                               "         4      0.00      0.00\n"
+                               "         1         4         3   0.20000\n"
+                               "         2         3         2   0.20000\n"
+                               "         3         2         1   0.20000\n"
+                               "         1     -0.5000\n"
+                               "         4  100.0000\n");
+    }
+
+    std::string bad = chain;
+    bad.replace(bad.find("         4     -0.5000"), 10, "         9");
+    EXPECT_FALSE(renumber_input(bad, Program::lamnet, result, error));
+    EXPECT_EQ(error, "known discharge at node 9, outside 1 ... 4");
+}
+
 } // namespace
 } // namespace pipenet
