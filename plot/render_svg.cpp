@@ -211,7 +211,7 @@ void write_node(std::string& out, const PlotNode& node, Point at, double radius,
     if (node.head) out += "\nhead " + number(*node.head);
     if (node.known_head) out += "\nknown head " + number(*node.known_head);
     if (node.known_discharge != 0.0f) out += "\nknown discharge " + number(node.known_discharge);
-    out += "\nx " + number(node.x) + ", y " + number(node.y) + "</title>";
+    out += "</title>";
     if (reservoir) {
         out += "<rect";
         attribute(out, "x", at.x - 1.3 * radius);

@@ -23,19 +23,19 @@ ViewTransform ViewTransform::fit(std::span<const Point> points, const Frame& fra
     if (!(min_x <= max_x)) {
         min_x = max_x = min_y = max_y = 0.0;
     }
-    // Spans are formed as halves so that coordinates near the largest double do not overflow.
-    const double span_x = 2.0 * (max_x / 2.0 - min_x / 2.0);
-    const double span_y = 2.0 * (max_y / 2.0 - min_y / 2.0);
+    // Half spans, so that coordinates near the largest double do not overflow.
+    const double half_span_x = max_x / 2.0 - min_x / 2.0;
+    const double half_span_y = max_y / 2.0 - min_y / 2.0;
     double scale = std::numeric_limits<double>::infinity();
-    if (span_x > 0.0) scale = std::min(scale, frame.width / span_x);
-    if (span_y > 0.0) scale = std::min(scale, frame.height / span_y);
+    if (half_span_x > 0.0) scale = std::min(scale, frame.width / 2.0 / half_span_x);
+    if (half_span_y > 0.0) scale = std::min(scale, frame.height / 2.0 / half_span_y);
     // A single point, or a span so small its scale overflows: any scale draws it the same.
     if (!std::isfinite(scale) || !(scale > 0.0)) scale = 1.0;
     view.scale_ = scale;
     view.min_x_ = min_x;
     view.max_y_ = max_y;
-    view.offset_x_ = frame.left + (frame.width - span_x * scale) / 2.0;
-    view.offset_y_ = frame.top + (frame.height - span_y * scale) / 2.0;
+    view.offset_x_ = frame.left + frame.width / 2.0 - half_span_x * scale;
+    view.offset_y_ = frame.top + frame.height / 2.0 - half_span_y * scale;
     if (!std::isfinite(view.offset_x_)) view.offset_x_ = view.centre_.x;
     if (!std::isfinite(view.offset_y_)) view.offset_y_ = view.centre_.y;
     return view;
