@@ -105,13 +105,13 @@ void write_header(std::string& out, const PlotNetwork& network, double height) {
     coordinate(out, height);
     out +=
         "\">\n<style>"
-        ".pipe line{stroke:#4d4d4d;stroke-width:2;stroke-linecap:round}.pipe .arrow{fill:#1a1a1a}"
+        ".pipe line{stroke:#4d4d4d;stroke-linecap:round}.pipe .arrow{fill:#1a1a1a}"
         ".node circle,.node rect{stroke:#1a1a1a;stroke-width:1}"
         ".label{font:11px sans-serif;fill:#1a1a1a}.title{font:bold 16px sans-serif}"
         ".banner rect{fill:#c62828}.banner text{font:bold 14px sans-serif;fill:#fff}"
         ".known-discharge line{stroke:#1565c0;stroke-width:2}"
         ".known-discharge path{fill:#1565c0}.known-discharge text{fill:#1565c0}"
-        ".band .entry{fill:#1a1a1a}.band .widest{fill:#c62828}"
+        ".band .entry,.band .diagonal{fill:#1a1a1a}.band .widest{fill:#c62828}"
         ".band .edge{stroke:#c62828;stroke-dasharray:4 3;fill:none}"
         ".highlight circle,.highlight rect{stroke:#e91e63;stroke-width:4}"
         ".highlight line{stroke:#e91e63}"
@@ -275,14 +275,13 @@ void write_legend(std::string& out, const Scales& scales) {
                "\"/>";
     }
     out += "</linearGradient></defs>"
-           "<text class=\"label\" x=\"830\" y=\"92\">head</text>"
-           "<rect x=\"830\" y=\"120\" width=\"22\" height=\"300\" fill=\"url(#head-scale)\" "
+           "<text class=\"label\" x=\"870\" y=\"92\">head</text>"
+           "<rect x=\"870\" y=\"120\" width=\"22\" height=\"300\" fill=\"url(#head-scale)\" "
            "stroke=\"#1a1a1a\"/>"
-           "<text class=\"label\" x=\"858\" y=\"126\">" +
-           number(scales.high_head) + "</text><text class=\"label\" x=\"858\" y=\"420\">" +
+           "<text class=\"label\" x=\"898\" y=\"126\">" +
+           number(scales.high_head) + "</text><text class=\"label\" x=\"898\" y=\"420\">" +
            number(scales.low_head) +
-           "</text><text class=\"label\" x=\"830\" y=\"440\">in the input's</text>"
-           "<text class=\"label\" x=\"830\" y=\"454\">length unit</text></g>\n";
+           "</text><text class=\"label\" x=\"870\" y=\"106\">(input's unit)</text></g>\n";
 }
 
 void write_scale_bar(std::string& out, const ViewTransform& view) {
@@ -314,11 +313,14 @@ void write_band(std::string& out, const BandPattern& band) {
         "</text><rect x=\"40\"";
     attribute(out, "y", top);
     out += " width=\"400\" height=\"400\" fill=\"none\" stroke=\"#9e9e9e\"/>";
-    out += "<path class=\"entry\" d=\"M40,";
-    coordinate(out, top);
-    out += "l400,400\" stroke=\"#1a1a1a\" stroke-width=\"";
-    coordinate(out, mark);
-    out += "\"/>";
+    for (std::int32_t k = 0; k < band.equations; ++k) {
+        out += "<rect class=\"diagonal\"";
+        attribute(out, "x", 40.0 + k * cell);
+        attribute(out, "y", top + k * cell);
+        attribute(out, "width", mark);
+        attribute(out, "height", mark);
+        out += "/>";
+    }
     for (const auto& [row, column] : band.upper) {
         const bool widest = std::min(band.widest_start, band.widest_end) == row &&
                             std::max(band.widest_start, band.widest_end) == column;
@@ -376,7 +378,9 @@ std::string render_svg(const PlotNetwork& network, const RenderSettings& setting
     if (labels == Labels::automatic)
         labels = network.nodes.size() <= 200 ? Labels::all : Labels::none;
 
-    out += "<g class=\"pipes\">\n";
+    // The width as an attribute, so that a pipe's own width overrides it; a style sheet rule
+    // would override every pipe's.
+    out += "<g class=\"pipes\" stroke-width=\"2\">\n";
     for (const PlotPipe& pipe : network.pipes)
         write_pipe(out, pipe, screen[static_cast<std::size_t>(pipe.start - 1)],
                    screen[static_cast<std::size_t>(pipe.end - 1)], scales, labels);
