@@ -123,12 +123,33 @@ def main():
             failures += not close
             print(f"node {group.get('data-node')} at ({x:.1f}, {y:.1f}): expected {fill}, "
                   f"screen #{got[0]:02x}{got[1]:02x}{got[2]:02x} {'ok' if close else 'WRONG'}")
+        # Each pipe's drawn width, counted across the line a quarter of the way along it.
+        pipes_checked = 0
+        for group in root.iter(SVG + "g"):
+            if "pipe" not in group.get("class", "").split():
+                continue
+            line = group.find(SVG + "line")
+            x1, y1, x2, y2 = (float(line.get(a)) for a in ("x1", "y1", "x2", "y2"))
+            stroke = float(line.get("stroke-width"))
+            qx, qy = x1 + (x2 - x1) / 4, y1 + (y2 - y1) / 4
+            # Rows across a horizontal pipe, columns across a vertical one.
+            across = [(round(qx), round(qy) + d) if y1 == y2 else (round(qx) + d, round(qy))
+                      for d in range(-12, 13)] if (x1 == x2 or y1 == y2) else []
+            if not across:
+                continue
+            dark = sum(1 for px, py in across
+                       if all(abs(c - 0x4d) <= 60 for c in rows[py][px]))
+            close = abs(dark - stroke) <= 1.5
+            pipes_checked += 1
+            failures += not close
+            print(f"pipe {group.get('data-pipe')}: width {stroke:g}, {dark} pixels across "
+                  f"{'ok' if close else 'WRONG'}")
         white = sum(1 for line in rows for pixel in line if pixel == (255, 255, 255))
         colours = len({pixel for line in rows[::4] for pixel in line[::4]})
         inked = 1 - white / (width * height)
         print(f"{sampled} nodes sampled, {failures} wrong; {inked:.1%} of the page inked, "
               f"{colours} distinct colours")
-        if sampled < 9 or failures or inked < 0.02 or colours < 20:
+        if sampled < 9 or pipes_checked < 12 or failures or inked < 0.02 or colours < 20:
             print("FAIL")
             return 1
         print("PASS")
