@@ -9,6 +9,8 @@
 
 #include "check/check_input.hpp"
 #include "check/render.hpp"
+#include "plot/band_pattern.hpp"
+#include "solve/input_file.hpp"
 
 namespace pipenet::cli {
 
@@ -78,6 +80,17 @@ std::optional<Program> program_from_first_line(InputFile& file) {
     return check::program_from_header(stream.record());
 }
 
+// The band of the file's network, or why it cannot be drawn.
+std::string band_text(const std::string& path, Program program) {
+    std::string text;
+    std::string error;
+    NetworkRecords records;
+    if (!solve::read_input_file(path, text, error) ||
+        !read_network_records(text, program, records, error) || !check_node_numbers(records, error))
+        return path + ": no band: " + error + '\n';
+    return path + ": " + plot::band_pattern_text(plot::band_pattern_of(records));
+}
+
 } // namespace
 
 CLI::App& add_check_command(CLI::App& app, CheckOptions& options) {
@@ -94,6 +107,10 @@ CLI::App& add_check_command(CLI::App& app, CheckOptions& options) {
                      "The program the files are for, when their names do not tell")
         ->check(CLI::IsMember({"lamnet", "turbnet"}));
     check->add_flag("--werror", options.werror, "Treat warnings as errors");
+    check
+        ->add_flag("--band", options.band,
+                   "Print the coefficient matrix's nonzero pattern and its half-bandwidth")
+        ->excludes("--json");
     check->footer("Exit status: 0 no error (warnings allowed), 1 at least one error, 2 the "
                   "command could not run.\nDiagnostics read FILE:LINE:COLUMNS: SEVERITY: MESSAGE "
                   "[CODE], with the line and a marker under the columns.\n");
@@ -158,6 +175,7 @@ int run_check(const CheckOptions& options, ByteSink& out, ByteSink& err) {
             json->end_file(result, render);
         } else if (result.file_read) {
             check::write_findings_text(text, path, result, render);
+            if (options.band) text.put(band_text(path, *program));
         }
         errors = errors || check::error_count(result, render) > 0;
     }

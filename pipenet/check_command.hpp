@@ -16,6 +16,7 @@ struct CheckOptions {
     bool explain = false;
     bool json = false;
     bool werror = false;
+    bool band = false;   // also print the coefficient matrix's nonzero pattern
     bool colour = false; // set by the caller from the terminal and NO_COLOR
 };
 

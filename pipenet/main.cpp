@@ -8,6 +8,7 @@
 #include <CLI/CLI.hpp>
 
 #include "pipenet/check_command.hpp"
+#include "pipenet/plot_command.hpp"
 #include "pipenet/solve_command.hpp"
 
 namespace {
@@ -26,6 +27,8 @@ int run(int argc, char** argv) {
     CLI::App& check = pipenet::cli::add_check_command(app, check_options);
     pipenet::cli::SolveOptions solve_options;
     CLI::App& solve = pipenet::cli::add_solve_command(app, solve_options);
+    pipenet::cli::PlotOptions plot_options;
+    CLI::App& plot = pipenet::cli::add_plot_command(app, plot_options);
 
     if (argc >= 2 && argv[1][0] != '-') {
         std::string_view name = argv[1];
@@ -33,10 +36,11 @@ int run(int argc, char** argv) {
         for (const CLI::App* command : app.get_subcommands({}))
             known = known || command->get_name() == name;
         if (!known) {
-            std::fprintf(stderr,
-                         "pipenet: unknown command '%s'; the commands are: check, help, solve\n"
-                         "Run 'pipenet --help' for usage.\n",
-                         argv[1]);
+            std::fprintf(
+                stderr,
+                "pipenet: unknown command '%s'; the commands are: check, help, plot, solve\n"
+                "Run 'pipenet --help' for usage.\n",
+                argv[1]);
             return 2;
         }
     }
@@ -61,7 +65,8 @@ int run(int argc, char** argv) {
                 return 0;
             }
         }
-        std::fprintf(stderr, "pipenet help: no command '%s'; the commands are: check, solve\n",
+        std::fprintf(stderr,
+                     "pipenet help: no command '%s'; the commands are: check, plot, solve\n",
                      topic.c_str());
         return 2;
     }
@@ -74,6 +79,7 @@ int run(int argc, char** argv) {
         solve_options.progress = ::isatty(STDERR_FILENO) == 1;
         return pipenet::cli::run_solve(solve_options, err);
     }
+    if (plot.parsed()) return pipenet::cli::run_plot(plot_options, err);
     return 2;
 }
 

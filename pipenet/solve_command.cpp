@@ -12,6 +12,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "solve/input_file.hpp"
 #include "solve/render.hpp"
 #include "solve/solve_network.hpp"
 
@@ -25,49 +26,6 @@ using solve::Verdict;
 void say(ByteSink& err, const std::string& text) {
     std::string line = "pipenet solve: " + text + '\n';
     err.write(line.data(), line.size());
-}
-
-std::string_view base_name(std::string_view path) {
-    std::size_t slash = path.rfind('/');
-    return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
-std::optional<Program> program_of(const SolveOptions& options, std::string_view path) {
-    if (options.program == "lamnet") return Program::lamnet;
-    if (options.program == "turbnet") return Program::turbnet;
-    std::string_view name = base_name(path);
-    if (name == input_file_name(Program::lamnet)) return Program::lamnet;
-    if (name == input_file_name(Program::turbnet)) return Program::turbnet;
-    return std::nullopt;
-}
-
-// Reads a whole file. Returns false with `reason` set when it cannot.
-bool read_file(const std::string& path, std::string& text, std::string& reason) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        reason = "cannot read the file: " + std::string(std::strerror(errno));
-        return false;
-    }
-    struct stat status {};
-    if (::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
-        ::close(fd);
-        reason = "cannot read the file: it is a directory";
-        return false;
-    }
-    std::array<char, 65536> block{};
-    for (;;) {
-        const ssize_t got = ::read(fd, block.data(), block.size());
-        if (got == 0) break;
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            reason = "cannot read the file: " + std::string(std::strerror(errno));
-            ::close(fd);
-            return false;
-        }
-        text.append(block.data(), static_cast<std::size_t>(got));
-    }
-    ::close(fd);
-    return true;
 }
 
 // One network's outputs, formatted by the worker that solved it.
@@ -84,7 +42,7 @@ struct Solved {
 
 Solved solve_file(const SolveOptions& options, const std::string& path) {
     NetworkResult result;
-    const std::optional<Program> program = program_of(options, path);
+    const std::optional<Program> program = solve::program_of_file(options.program, path);
     std::string text;
     std::string reason;
     if (!program) {
@@ -92,7 +50,7 @@ Solved solve_file(const SolveOptions& options, const std::string& path) {
             path, Program::lamnet,
             "cannot tell which program's file this is: name it input-lin.dat or "
             "input-nonlin.dat, or give --program");
-    } else if (!read_file(path, text, reason)) {
+    } else if (!solve::read_input_file(path, text, reason)) {
         result = solve::unreadable_file(path, *program, reason);
     } else {
         solve::SolveSettings settings;
@@ -268,7 +226,7 @@ int run_solve(const SolveOptions& options, ByteSink& err) {
         }
         const bool any_turbulent =
             std::any_of(options.files.begin(), options.files.end(), [&](const std::string& f) {
-                return program_of(options, f) == Program::turbnet;
+                return solve::program_of_file(options.program, f) == Program::turbnet;
             });
         if (!nodes.open(options.csv + "/nodes.csv", reason) ||
             !pipes.open(options.csv + "/pipes.csv", reason) ||

@@ -1,0 +1,140 @@
+#include "pipenet/plot_command.hpp"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "plot/render.hpp"
+#include "solve/input_file.hpp"
+
+namespace pipenet::cli {
+
+namespace {
+
+void say(ByteSink& err, const std::string& text) {
+    std::string line = "pipenet plot: " + text + '\n';
+    err.write(line.data(), line.size());
+}
+
+bool ends_with(std::string_view text, std::string_view end) {
+    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
+// Without a file named, the one program input file in the current folder.
+std::string default_input(std::string& reason) {
+    std::string found;
+    for (Program program : {Program::lamnet, Program::turbnet}) {
+        const std::string name(input_file_name(program));
+        if (::access(name.c_str(), F_OK) != 0) continue;
+        if (!found.empty()) {
+            reason = "both input-lin.dat and input-nonlin.dat are here: name the file to plot";
+            return {};
+        }
+        found = name;
+    }
+    if (found.empty()) reason = "no input-lin.dat or input-nonlin.dat here: name the file to plot";
+    return found;
+}
+
+bool write_whole(const std::string& path, const std::string& text, std::string& reason) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        reason = "cannot write " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t put = ::write(fd, text.data() + done, text.size() - done);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) {
+            reason = "cannot write " + path + ": " + std::strerror(errno);
+            ::close(fd);
+            return false;
+        }
+        done += static_cast<std::size_t>(put);
+    }
+    if (::close(fd) != 0) {
+        reason = "cannot write " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+CLI::App& add_plot_command(CLI::App& app, PlotOptions& options) {
+    CLI::App* plot = app.add_subcommand(
+        "plot", "Draw a network to scale with its results, as SVG or an HTML page");
+    plot->add_option("FILE", options.file,
+                     "The input file (default: input-lin.dat or input-nonlin.dat here)");
+    plot->add_option("-o,--output", options.output, "The picture: NAME.svg or NAME.html")
+        ->required();
+    plot->add_option("--program", options.program, "Read every file as this program's input")
+        ->check(CLI::IsMember({"lamnet", "turbnet"}));
+    plot->add_option("--labels", options.labels,
+                     "Number the nodes, the pipes, both or neither (auto: both up to 200 nodes)")
+        ->check(CLI::IsMember({"auto", "none", "nodes", "pipes", "all"}))
+        ->capture_default_str();
+    plot->add_flag("--no-results", options.no_results, "Draw the geometry alone, not analysed");
+    plot->add_flag("--band", options.band,
+                   "Add the coefficient matrix's nonzero pattern and its half-bandwidth");
+    plot->add_flag("--renumber", options.renumber,
+                   "Analyse with the nodes renumbered to narrow the band");
+    return *plot;
+}
+
+int run_plot(const PlotOptions& options, ByteSink& err) {
+    const bool html = ends_with(options.output, ".html");
+    if (!html && !ends_with(options.output, ".svg")) {
+        say(err, "the output must end in .svg or .html: " + options.output);
+        return 2;
+    }
+    std::string reason;
+    const std::string path = options.file.empty() ? default_input(reason) : options.file;
+    if (path.empty()) {
+        say(err, reason);
+        return 2;
+    }
+    const std::optional<Program> program = solve::program_of_file(options.program, path);
+    if (!program) {
+        say(err, path + ": cannot tell which program's file this is: name it input-lin.dat or "
+                        "input-nonlin.dat, or give --program");
+        return 2;
+    }
+    std::string text;
+    if (!solve::read_input_file(path, text, reason)) {
+        say(err, path + ": " + reason);
+        return 2;
+    }
+    plot::PlotSettings settings;
+    settings.results = !options.no_results;
+    settings.renumber = options.renumber;
+    plot::PlotNetwork network;
+    if (!plot::load_plot_network(path, text, *program, settings, network, reason)) {
+        say(err, path + ": nothing to draw: " + reason);
+        return 2;
+    }
+    plot::RenderSettings render;
+    render.labels = options.labels == "none"    ? plot::Labels::none
+                    : options.labels == "nodes" ? plot::Labels::nodes
+                    : options.labels == "pipes" ? plot::Labels::pipes
+                    : options.labels == "all"   ? plot::Labels::all
+                                                : plot::Labels::automatic;
+    if (options.band) {
+        NetworkRecords records;
+        std::string error;
+        // load_plot_network has read these records already, so this cannot fail.
+        if (read_network_records(text, *program, records, error))
+            render.band = plot::band_pattern_of(records);
+    }
+    const std::string picture =
+        html ? plot::render_html(network, render) : plot::render_svg(network, render);
+    if (!write_whole(options.output, picture, reason)) {
+        say(err, reason);
+        return 2;
+    }
+    return 0;
+}
+
+} // namespace pipenet::cli

@@ -1,0 +1,62 @@
+// What a picture of a network shows: the geometry from the file's records and, when the analysis
+// produced them, its results, in the file's own node and pipe numbers.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "network/network_records.hpp"
+#include "solve/network_result.hpp"
+
+namespace pipenet::plot {
+
+struct PlotNode {
+    std::int32_t node = 0;
+    double x = 0.0;
+    double y = 0.0;
+    std::optional<float> known_head;
+    float known_discharge = 0.0f; // positive: supplied at the node
+    std::optional<float> head;    // computed
+};
+
+struct PlotPipe {
+    std::int32_t pipe = 0;
+    std::int32_t start = 0;
+    std::int32_t end = 0;
+    float diameter = 0.0f;
+    float length = 0.0f;
+    std::optional<float> discharge; // computed; positive from start to end
+    std::optional<float> velocity;
+};
+
+struct PlotNetwork {
+    std::string file;
+    Program program = Program::lamnet;
+    std::vector<PlotNode> nodes; // nodes[k - 1] is node k
+    std::vector<PlotPipe> pipes; // in file order
+    bool analysed = false;
+    bool has_results = false;
+    solve::Verdict verdict = solve::Verdict::unreadable; // unreadable also when not analysed
+    std::optional<float> last_residual;                  // turbnet's last pass
+    std::vector<std::string> messages;                   // the analysis's, for a banner
+};
+
+struct PlotSettings {
+    bool results = true;   // analyse, and draw the results when there are some
+    bool renumber = false; // analyse renumbered (the picture keeps the file's numbers)
+};
+
+// Reads the network from the text of its input file and, unless settings.results is false,
+// analyses it. Returns false with `error` set when the records cannot be read or do not number
+// their nodes 1 ... n: there is nothing to draw.
+bool load_plot_network(std::string_view file, std::string_view text, Program program,
+                       const PlotSettings& settings, PlotNetwork& network, std::string& error);
+
+// The network of records already read, with the results of an analysis when given.
+PlotNetwork plot_network_of(std::string_view file, const NetworkRecords& records,
+                            const solve::NetworkResult* result);
+
+} // namespace pipenet::plot

@@ -1,0 +1,432 @@
+#!/usr/bin/env python3
+"""Cases of `pipenet plot`, each run in a fresh folder.
+
+    plot_cli.py PIPENET CASE      run one case
+    plot_cli.py --list            print the case names, separated by ';'
+
+The expectations are worked out here from the input files and from `pipenet solve --json`:
+positions from the coordinates, colours from an own viridis table, widths from the discharges.
+"""
+import json
+import math
+import os
+import pathlib
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import xml.etree.ElementTree as ET
+
+SOURCE = pathlib.Path(__file__).resolve().parents[2]
+EXAMPLES = SOURCE / "examples"
+SVG = "{http://www.w3.org/2000/svg}"
+# viridis at eleven evenly spaced points.
+VIRIDIS = ["440154", "482475", "414487", "355f8d", "2a788e", "21918c", "22a884", "44bf70",
+           "7ad151", "bddf26", "fde725"]
+
+
+def row(*fields, width=10):
+    return "".join(str(f).rjust(width) for f in fields)
+
+
+def lamnet_file(nodes, pipes, discharges=(), heads=()):
+    """nodes: [(x, y)], pipes: [(start, end, diameter)], numbered from 1 in order."""
+    lines = [row(len(nodes), len(pipes), len(discharges), len(heads), "97900.")]
+    lines += [row(k, x, y) for k, (x, y) in enumerate(nodes, 1)]
+    lines += [row(e, a, b, d) for e, (a, b, d) in enumerate(pipes, 1)]
+    lines += [str(n).rjust(10) + str(q).rjust(12) for n, q in discharges]
+    lines += [row(n, h) for n, h in heads]
+    return "\n".join(lines) + "\n"
+
+
+def viridis(fraction):
+    fraction = min(max(fraction, 0.0), 1.0)
+    position = fraction * 10
+    below = min(int(position), 9)
+    t = position - below
+    a = [int(VIRIDIS[below][i:i + 2], 16) for i in (0, 2, 4)]
+    b = [int(VIRIDIS[below + 1][i:i + 2], 16) for i in (0, 2, 4)]
+    return [a[i] + (b[i] - a[i]) * t for i in range(3)]
+
+
+def rgb(text):
+    return [int(text[i:i + 2], 16) for i in (1, 3, 5)]
+
+
+def run(args, cwd, expect=0):
+    done = subprocess.run(args, cwd=cwd, capture_output=True, text=True, timeout=120)
+    if done.returncode != expect:
+        raise AssertionError(f"{args}: status {done.returncode}, expected {expect}\n"
+                             f"{done.stdout}{done.stderr}")
+    return done
+
+
+def xmllint(path):
+    done = subprocess.run(["xmllint", "--noout", str(path)], capture_output=True, text=True)
+    assert done.returncode == 0, f"{path} is not well-formed XML:\n{done.stderr}"
+
+
+def check(condition, message):
+    if not condition:
+        raise AssertionError(message)
+
+
+def plot(pipenet, tmp, input_path, out_name, *options):
+    out = tmp / out_name
+    run([pipenet, "plot", str(input_path), "-o", str(out), *options], tmp)
+    return out
+
+
+def classes(element):
+    return element.get("class", "").split()
+
+
+def shapes(root, kind):
+    """The node or pipe groups of the network drawing, by number."""
+    found = {}
+    for group in root.iter(SVG + "g"):
+        if kind in classes(group):
+            number = int(group.get(f"data-{kind}"))
+            check(number not in found, f"{kind} {number} drawn twice")
+            found[number] = group
+    return found
+
+
+def node_centre(group):
+    circle = group.find(SVG + "circle")
+    if circle is not None:
+        return float(circle.get("cx")), float(circle.get("cy"))
+    rect = group.find(SVG + "rect")
+    return (float(rect.get("x")) + float(rect.get("width")) / 2,
+            float(rect.get("y")) + float(rect.get("height")) / 2)
+
+
+def node_fill(group):
+    shape = group.find(SVG + "circle")
+    return (shape if shape is not None else group.find(SVG + "rect")).get("fill")
+
+
+def read_records(text, program):
+    """Coordinates, pipes, known discharges and heads from the fixed columns."""
+    lines = text.splitlines()
+    n, e, nq, nh = (int(lines[0][i:i + 10]) for i in (0, 10, 20, 30))
+    nodes = {int(l[0:10]): (float(l[10:20]), float(l[20:30])) for l in lines[1:1 + n]}
+    pipes = {int(l[0:10]): (int(l[10:20]), int(l[20:30])) for l in lines[1 + n:1 + n + e]}
+    rest = lines[1 + n + e:]
+    discharges = {int(l[0:10]): float(l[10:22]) for l in rest[:nq]}
+    heads = {int(l[0:10]): float(l[10:20]) for l in rest[nq:nq + nh]}
+    return nodes, pipes, discharges, heads
+
+
+def check_positions(nodes, drawn):
+    """The drawing is the coordinates under one scale for both axes, y pointing up."""
+    ids = sorted(nodes)
+    a = ids[0]
+    b = max(ids, key=lambda k: abs(nodes[k][0] - nodes[a][0]) + abs(nodes[k][1] - nodes[a][1]))
+    (xa, ya), (xb, yb) = nodes[a], nodes[b]
+    (sa, ta), (sb, tb) = drawn[a], drawn[b]
+    scale = math.hypot(sb - sa, tb - ta) / math.hypot(xb - xa, yb - ya)
+    check(scale > 0, "the drawing has no extent")
+    for k in ids:
+        x, y = nodes[k]
+        expected = (sa + (x - xa) * scale, ta - (y - ya) * scale)
+        got = drawn[k]
+        check(abs(got[0] - expected[0]) <= 0.15 and abs(got[1] - expected[1]) <= 0.15,
+              f"node {k} at {got}, the coordinates put it at {expected}")
+        check(40 <= got[0] <= 800 and 80 <= got[1] <= 640, f"node {k} at {got} is off the frame")
+
+
+def solve_json(pipenet, tmp, input_path):
+    # A network that did not solve ends with status 1 and its JSON all the same.
+    done = subprocess.run([pipenet, "solve", str(input_path), "--json", "-"], cwd=tmp,
+                          capture_output=True, text=True, timeout=120)
+    document = json.loads(done.stdout)
+    return document["networks"][0] if "networks" in document else document
+
+
+def check_example(pipenet, tmp, name):
+    source = EXAMPLES / name
+    text = source.read_text()
+    program = "lamnet" if name == "input-lin.dat" else "turbnet"
+    shutil.copy(source, tmp / name)
+    out = plot(pipenet, tmp, tmp / name, "net.svg")
+    xmllint(out)
+    root = ET.parse(out).getroot()
+    nodes, pipes, discharges, heads = read_records(text, program)
+    drawn_nodes = shapes(root, "node")
+    drawn_pipes = shapes(root, "pipe")
+    check(sorted(drawn_nodes) == sorted(nodes), "one node element per node")
+    check(sorted(drawn_pipes) == sorted(pipes), "one pipe element per pipe")
+    centres = {k: node_centre(g) for k, g in drawn_nodes.items()}
+    check_positions(nodes, centres)
+    for e, (a, b) in pipes.items():
+        line = drawn_pipes[e].find(SVG + "line")
+        ends = (float(line.get("x1")), float(line.get("y1"))), \
+               (float(line.get("x2")), float(line.get("y2")))
+        for end, node in zip(ends, (a, b)):
+            check(math.dist(end, centres[node]) <= 0.15, f"pipe {e} does not end at node {node}")
+    reservoirs = {k for k, g in drawn_nodes.items() if "reservoir" in classes(g)}
+    check(reservoirs == set(heads), f"reservoirs {reservoirs}, known heads at {set(heads)}")
+    arrows = {int(g.get("data-node")) for g in root.iter(SVG + "g")
+              if "known-discharge" in classes(g)}
+    check(arrows == set(discharges), "one arrow per known discharge")
+
+    result = solve_json(pipenet, tmp, tmp / name)
+    head = {n["node"]: n["head"] for n in result["nodes"]}
+    flow = {p["pipe"]: p["discharge"] for p in result["pipes"]}
+    low, high = min(head.values()), max(head.values())
+    for k, group in drawn_nodes.items():
+        expected = viridis((head[k] - low) / (high - low))
+        got = rgb(node_fill(group))
+        check(all(abs(g - e) <= 1 for g, e in zip(got, expected)),
+              f"node {k}: fill {got}, head {head[k]} gives {expected}")
+        shown = float(re.search(r"^head (\S+)$", group.find(SVG + "title").text, re.M).group(1))
+        check(math.isclose(shown, head[k], rel_tol=1e-5), f"node {k}: tooltip head {shown}")
+    largest = max(abs(q) for q in flow.values())
+    for e, group in drawn_pipes.items():
+        line = group.find(SVG + "line")
+        width = float(line.get("stroke-width"))
+        check(abs(width - (1 + 7 * abs(flow[e]) / largest)) <= 0.06,
+              f"pipe {e}: width {width} for discharge {flow[e]}")
+        shown = float(re.search(r"^discharge (\S+)$", group.find(SVG + "title").text,
+                                re.M).group(1))
+        check(math.isclose(shown, flow[e], rel_tol=1e-5), f"pipe {e}: tooltip {shown}")
+        arrow = group.find(SVG + "path")
+        if arrow is None:
+            continue
+        # The arrow's tip, the first point of its path, lies downstream of the pipe's middle.
+        tip = [float(v) for v in re.match(r"M([-\d.]+),([-\d.]+)", arrow.get("d")).groups()]
+        a, b = pipes[e]
+        downstream = centres[b] if flow[e] > 0 else centres[a]
+        upstream = centres[a] if flow[e] > 0 else centres[b]
+        check(math.dist(tip, downstream) < math.dist(tip, upstream),
+              f"pipe {e}: the arrow points against the flow {flow[e]}")
+    legend = [t.text for t in root.iter(SVG + "text")]
+    numbers = [float(t) for t in legend if re.fullmatch(r"-?[\d.]+(e[-+]\d+)?", t or "")]
+    check("head" in legend and any(math.isclose(v, high, rel_tol=1e-5) for v in numbers) and
+          any(math.isclose(v, low, rel_tol=1e-5) for v in numbers),
+          "a legend with the range of heads")
+    title = next(t.text for t in root.iter(SVG + "text") if "title" in classes(t))
+    check(name in title and f"{len(nodes)} nodes, {len(pipes)} pipes" in title, title)
+    check(not any("banner" in classes(g) for g in root.iter(SVG + "g")), "a solved network has "
+          "no banner")
+
+
+def case_lamnet_example(pipenet, tmp):
+    check_example(pipenet, tmp, "input-lin.dat")
+
+
+def case_turbnet_example(pipenet, tmp):
+    check_example(pipenet, tmp, "input-nonlin.dat")
+
+
+NUMBER_ATTRIBUTES = re.compile(
+    r'\b(?:x|y|x1|y1|x2|y2|cx|cy|r|width|height|stroke-width|d)="([^"]*)"')
+
+DEGENERATE = {
+    "one_node": lamnet_file([(5.0, 5.0)], [], heads=[(1, "10.0")]),
+    "coincident": lamnet_file([(3.0, 4.0), (3.0, 4.0), (3.0, 4.0)],
+                              [(1, 2, "0.1"), (2, 3, "0.1")], heads=[(1, "10.0"), (3, "5.0")]),
+    "horizontal": lamnet_file([(0.0, 0.0), (50.0, 0.0), (100.0, 0.0)],
+                              [(1, 2, "0.1"), (2, 3, "0.1")], heads=[(1, "10.0"), (3, "5.0")]),
+    "vertical": lamnet_file([(7.0, -10.0), (7.0, 0.0), (7.0, 10.0)],
+                            [(1, 2, "0.1"), (2, 3, "0.1")], heads=[(1, "10.0"), (3, "5.0")]),
+    "huge": lamnet_file([("-1.0E+30", "-1.0E+30"), ("1.0E+30", "1.0E+30"), ("1.0E+30", "0.0")],
+                        [(1, 2, "0.1"), (2, 3, "0.1")], heads=[(1, "10.0"), (3, "5.0")]),
+    "negative": lamnet_file([(-300.0, -200.0), (-100.0, -250.0), (-200.0, -50.0)],
+                            [(1, 2, "0.1"), (2, 3, "0.1"), (3, 1, "0.1")],
+                            discharges=[(2, "-0.001")], heads=[(1, "10.0")]),
+}
+
+
+def case_degenerate_networks(pipenet, tmp):
+    for name, text in DEGENERATE.items():
+        (tmp / "input-lin.dat").write_text(text)
+        nodes, pipes, _, _ = read_records(text, "lamnet")
+        for options in ((), ("--no-results",)):
+            out = plot(pipenet, tmp, tmp / "input-lin.dat", f"{name}.svg", *options)
+            xmllint(out)
+            svg = out.read_text()
+            for value in NUMBER_ATTRIBUTES.findall(svg):
+                check(not re.search(r"nan|inf", value, re.I), f"{name}: attribute value {value}")
+            root = ET.parse(out).getroot()
+            drawn = shapes(root, "node")
+            check(len(drawn) == len(nodes) and len(shapes(root, "pipe")) == len(pipes),
+                  f"{name}: every node and pipe drawn")
+            centres = {k: node_centre(g) for k, g in drawn.items()}
+            for k, (x, y) in centres.items():
+                check(40 <= x <= 800 and 80 <= y <= 640, f"{name}: node {k} at {x},{y}")
+            if name in ("horizontal", "vertical", "negative"):
+                check_positions(nodes, centres)
+            if name == "coincident":
+                check(len(set(centres.values())) == 1, "coincident nodes drawn at one place")
+
+
+def case_not_converged_banner(pipenet, tmp):
+    lines = (EXAMPLES / "input-nonlin.dat").read_text().splitlines()
+    # One pass only, and a tolerance no pass meets.
+    lines[0] = lines[0][:40] + "1".rjust(10) + "1.0E-20".rjust(10) + lines[0][60:]
+    (tmp / "input-nonlin.dat").write_text("\n".join(lines) + "\n")
+    result = solve_json(pipenet, tmp, tmp / "input-nonlin.dat")
+    check(result["outcome"] == "not_converged", f"outcome {result['outcome']}")
+    last = result["passes"][-1]["relative_residual"]
+    out = plot(pipenet, tmp, tmp / "input-nonlin.dat", "net.svg")
+    xmllint(out)
+    root = ET.parse(out).getroot()
+    banner = [g for g in root.iter(SVG + "g") if "banner" in classes(g)]
+    check(len(banner) == 1, "one banner")
+    text = banner[0].find(SVG + "text").text
+    check(text == f"NOT CONVERGED: last relative residual {last:.6g}", text)
+    # The results of the last pass are still drawn.
+    check(any(node_fill(g) != "#ffffff" for g in shapes(root, "node").values()), "colours")
+
+
+def case_floating_group_geometry_only(pipenet, tmp):
+    # Nodes 3 and 4 form a group without a known head: the analysis refuses the network.
+    text = lamnet_file([(0.0, 0.0), (10.0, 0.0), (0.0, 10.0), (10.0, 10.0)],
+                       [(1, 2, "0.1"), (3, 4, "0.1")], discharges=[(2, "-0.001")],
+                       heads=[(1, "10.0")])
+    (tmp / "input-lin.dat").write_text(text)
+    out = plot(pipenet, tmp, tmp / "input-lin.dat", "net.svg")
+    xmllint(out)
+    root = ET.parse(out).getroot()
+    banner = [g.find(SVG + "text").text for g in root.iter(SVG + "g") if "banner" in classes(g)]
+    check(len(banner) == 1 and banner[0].startswith("NOT SOLVED ("), f"banner {banner}")
+    check(all(node_fill(g) == "#ffffff" for g in shapes(root, "node").values()),
+          "no results drawn for a network that did not solve")
+    check(not any("legend" in classes(g) for g in root.iter(SVG + "g")), "no legend")
+    # Without results asked for, no banner either.
+    root = ET.parse(plot(pipenet, tmp, tmp / "input-lin.dat", "bare.svg", "--no-results")).getroot()
+    check(not any("banner" in classes(g) for g in root.iter(SVG + "g")), "--no-results: banner")
+
+
+def case_labels(pipenet, tmp):
+    shutil.copy(EXAMPLES / "input-lin.dat", tmp)
+    expected = {"none": (0, 0), "nodes": (9, 0), "pipes": (0, 12), "all": (9, 12)}
+    for labels, (node_labels, pipe_labels) in expected.items():
+        root = ET.parse(plot(pipenet, tmp, tmp / "input-lin.dat", f"{labels}.svg", "--labels",
+                             labels)).getroot()
+        counted = [sum(1 for g in shapes(root, kind).values()
+                       if g.find(SVG + "text") is not None) for kind in ("node", "pipe")]
+        check(counted == [node_labels, pipe_labels], f"--labels {labels}: {counted}")
+        for kind in ("node", "pipe"):
+            for k, g in shapes(root, kind).items():
+                label = g.find(SVG + "text")
+                check(label is None or label.text == str(k), f"{kind} {k} labelled {label}")
+
+
+def case_html_self_contained(pipenet, tmp):
+    shutil.copy(EXAMPLES / "input-nonlin.dat", tmp)
+    out = plot(pipenet, tmp, tmp / "input-nonlin.dat", "net.html")
+    page = out.read_text()
+    check(page.startswith("<!DOCTYPE html>"), "an HTML page")
+    for outside in ("<link", " src=", "@import", "url(http", "fetch(", "XMLHttpRequest"):
+        check(outside not in page, f"the page loads something: {outside}")
+    check(re.findall(r"https?://[^\"' ]+", page) == ["http://www.w3.org/2000/svg"],
+          "no address other than the SVG namespace")
+    check(page.count("<svg") == 1 and "<script>" in page, "the SVG inline and the script")
+    nodes, pipes, _, _ = read_records((EXAMPLES / "input-nonlin.dat").read_text(), "turbnet")
+    check(len(re.findall(r'<tr data-node="\d+">', page)) == len(nodes), "a row per node")
+    check(len(re.findall(r'<tr data-pipe="\d+">', page)) == len(pipes), "a row per pipe")
+    check(len(re.findall(r'<g class="node[ "]', page)) == len(nodes), "a shape per node")
+
+
+def case_band(pipenet, tmp):
+    # Pipe 2 joins nodes 1 and 4: half-bandwidth 4 (three columns off the diagonal, and it).
+    text = lamnet_file([(0.0, 0.0), (10.0, 0.0), (20.0, 0.0), (30.0, 0.0)],
+                       [(1, 2, "0.1"), (1, 4, "0.1"), (2, 3, "0.1")], heads=[(3, "1.0")])
+    (tmp / "input-lin.dat").write_text(text)
+    done = run([pipenet, "check", "--band", "input-lin.dat"], tmp)
+    expected = ("input-lin.dat: coefficient matrix: 4 equations, half-bandwidth 4, set by pipe 2 "
+                "(nodes 1 and 4)\n"
+                "XX.X\n"
+                "XXX.\n"
+                ".XX.\n"
+                "X..X\n")
+    check(done.stdout.endswith(expected), f"check --band printed:\n{done.stdout}")
+    out = plot(pipenet, tmp, tmp / "input-lin.dat", "band.svg", "--band")
+    xmllint(out)
+    root = ET.parse(out).getroot()
+    band = [g for g in root.iter(SVG + "g") if "band" in classes(g)]
+    check(len(band) == 1, "one band picture")
+    entries = [r for r in band[0].iter(SVG + "rect") if classes(r) and classes(r)[0] in
+               ("entry", "widest")]
+    check(len(entries) == 6, f"{len(entries)} off-diagonal entries, 6 expected")
+    widest = [r for r in entries if "widest" in classes(r)]
+    # The widest pipe's entries: rows and columns 1 and 4 of a 4x4 matrix drawn 400 wide.
+    positions = sorted((float(r.get("x")), float(r.get("y"))) for r in widest)
+    check(positions == [(40.0, 1060.0), (340.0, 760.0)], f"widest entries at {positions}")
+    check("set by pipe 2" in band[0].find(SVG + "text").text, "the band names its pipe")
+
+
+def grid_file(side):
+    nodes = [(float(10 * (k % side)), float(10 * (k // side))) for k in range(side * side)]
+    pipes = []
+    for k in range(side * side):
+        if k % side + 1 < side:
+            pipes.append((k + 1, k + 2, "0.1"))
+        if k + side < side * side:
+            pipes.append((k + 1, k + side + 1, "0.1"))
+    return lamnet_file(nodes, pipes, discharges=[(side * side, "-0.01")], heads=[(1, "100.0")])
+
+
+def case_large_network(pipenet, tmp):
+    (tmp / "input-lin.dat").write_text(grid_file(100))
+    start = time.monotonic()
+    out = plot(pipenet, tmp, tmp / "input-lin.dat", "grid.svg")
+    seconds = time.monotonic() - start
+    size = out.stat().st_size
+    print(f"10,000 nodes: {seconds:.2f} s, {size / 1e6:.2f} MB")
+    # The bound is generous for unoptimised and sanitized builds; the plot library's own test
+    # holds the renderer to a second.
+    check(seconds < 10, f"{seconds:.2f} s")
+    check(size < 5_000_000, f"{size} bytes")
+    xmllint(out)
+    root = ET.parse(out).getroot()
+    check(len(shapes(root, "node")) == 10000 and len(shapes(root, "pipe")) == 19800, "counts")
+
+
+def case_usage_errors(pipenet, tmp):
+    shutil.copy(EXAMPLES / "input-lin.dat", tmp)
+    done = run([pipenet, "plot", "input-lin.dat", "-o", "net.png"], tmp, expect=2)
+    check("must end in .svg or .html" in done.stderr, done.stderr)
+    done = run([pipenet, "plot", "missing.dat", "-o", "net.svg", "--program", "lamnet"], tmp,
+               expect=2)
+    check("missing.dat" in done.stderr and not (tmp / "net.svg").exists(), done.stderr)
+    done = run([pipenet, "plot", "input-lin.dat", "-o", "no/such/folder/net.svg"], tmp, expect=2)
+    check("cannot write" in done.stderr, done.stderr)
+    # Without a file named, the input file in the current folder.
+    run([pipenet, "plot", "-o", "here.svg"], tmp)
+    xmllint(tmp / "here.svg")
+    (tmp / "input-lin.dat").write_text("not a network\n")
+    done = run([pipenet, "plot", "-o", "bad.svg"], tmp, expect=2)
+    check("nothing to draw" in done.stderr, done.stderr)
+
+
+def case_file_name_escaped(pipenet, tmp):
+    name = "a<b&c'.dat"
+    shutil.copy(EXAMPLES / "input-lin.dat", tmp / name)
+    out = plot(pipenet, tmp, tmp / name, "net.svg", "--program", "lamnet")
+    xmllint(out)
+    title = next(t.text for t in ET.parse(out).getroot().iter(SVG + "text")
+                 if "title" in classes(t))
+    check(name in title, title)
+
+
+CASES = {name[5:]: f for name, f in globals().items() if name.startswith("case_")}
+
+
+def main():
+    if sys.argv[1:] == ["--list"]:
+        print(";".join(CASES))
+        return 0
+    pipenet, name = os.path.abspath(sys.argv[1]), sys.argv[2]
+    with tempfile.TemporaryDirectory() as tmp:
+        CASES[name](pipenet, pathlib.Path(tmp))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
