@@ -8,8 +8,8 @@
 #include "fem/node_groups.hpp"
 #include "fem/pipe_length.hpp"
 #include "fem/solve_banded.hpp"
-#include "network/floating_groups.hpp"
 #include "network/checks.hpp"
+#include "network/floating_groups.hpp"
 #include "report/layouts.hpp"
 
 namespace pipenet::check {
@@ -548,12 +548,10 @@ bool Checker::free_form(const RecordSpec& spec) {
 }
 
 void Checker::inspect_fields(const RecordSpec& spec) {
-    bool bom = line_ == 1 && record_.starts_with("\xEF\xBB\xBF");
-    if (bom) add(Message::byte_order_mark, 1, 3, {});
     record_free_form_ = free_form(spec);
     for (int k = 0; k < field_count_; ++k) {
         FieldView& f = fields_[static_cast<std::size_t>(k)];
-        if (f.valid || (bom && k == 0)) continue;
+        if (f.valid) continue;
         std::size_t tab = f.text.find('\t');
         auto odd = std::find_if(f.text.begin(), f.text.end(), editor_byte);
         if (tab != std::string_view::npos) {
@@ -902,7 +900,8 @@ void Checker::network_checks() {
             break;
         }
     }
-    if (check_network(net).code != FaultCode::none) return; // every index below lies in its storage from here
+    if (check_network(net).code != FaultCode::none)
+        return; // every index below lies in its storage from here
 
     std::array<bool, max_nodes + 1> touched{};
     std::array<float, max_elements> diameters{};
@@ -976,7 +975,7 @@ void Checker::fill_line_texts() {
     ByteSource* again = opener_.open();
     if (again == nullptr) return;
     RecordStream stream;
-    stream.attach(again);
+    stream.attach(again, true);
     int error = 0;
     for (std::int32_t line = 1; line <= wanted && stream.next_record(error); ++line) {
         for (Finding& f : out_.findings) {
@@ -992,8 +991,10 @@ void Checker::run() {
     ByteSource* source = opener_.open();
     if (source == nullptr) return;
     out_.file_read = true;
-    stream_.attach(source);
+    stream_.attach(source, true);
     header();
+    // The programs skip the mark as well; other tools may not.
+    if (stream_.skipped_byte_order_mark()) add_at(Place{1, 1, 1}, Message::byte_order_mark, {});
     if (out_.header_read && !read_failed_) {
         nodes();
         if (!read_failed_ || line_ <= out_.lines) pipes();

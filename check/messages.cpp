@@ -34,10 +34,9 @@ constexpr std::array message_table{
     MessageEntry{tab_after_fields, "tab", warning,
                  "a TAB after the last field: each TAB counts as one column, so columns lined up "
                  "with TABs are not the columns the programs read; use blanks"},
-    MessageEntry{byte_order_mark, "byte-order-mark", error,
-                 "the file begins with a byte order mark (bytes EF BB BF), which is read as part "
-                 "of the first number: the run ends with an input conversion error; save the "
-                 "file without it"},
+    MessageEntry{byte_order_mark, "byte-order-mark", note,
+                 "the file begins with a byte order mark (bytes EF BB BF), which the programs "
+                 "skip; tools that do not may read it as part of the first number"},
     MessageEntry{editor_byte_in_field, "editor-bytes", error,
                  "{1} holds the byte {2} ({3}): the run ends with an input conversion error"},
     MessageEntry{editor_byte_after_fields, "editor-bytes", note,

@@ -73,8 +73,10 @@ bool RecordStream::skip_byte_order_mark(int& error) {
         if (n == 0) exhausted_ = true;
         end_ += static_cast<std::size_t>(n);
     }
-    if (end_ >= mark_size && std::memcmp(buffer_.data(), mark, mark_size) == 0)
+    if (end_ >= mark_size && std::memcmp(buffer_.data(), mark, mark_size) == 0) {
         position_ = mark_size;
+        skipped_mark_ = true;
+    }
     return true;
 }
 

@@ -105,13 +105,16 @@ public:
     // false with `error` set to the errno value.
     bool next_record(int& error);
     std::string_view record() const { return {record_.data(), static_cast<std::size_t>(length_)}; }
+    // True once a byte order mark has been skipped at the start of the stream.
+    bool skipped_byte_order_mark() const { return skipped_mark_; }
 
 private:
     bool fill(int& error);
     bool skip_byte_order_mark(int& error);
 
     ByteSource* source_ = nullptr;
-    bool at_start_ = false;         // the byte order mark is still to be looked for
+    bool at_start_ = false; // the byte order mark is still to be looked for
+    bool skipped_mark_ = false;
     std::array<char, 8192> buffer_; // not cleared: every byte is read into before use
     std::size_t position_ = 0;
     std::size_t end_ = 0;

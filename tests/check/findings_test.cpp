@@ -81,8 +81,8 @@ const FindingCase finding_cases[] = {
          l[2] = row({"2", "8O.00", "0.00"});
      },
      3, 11, 20, Severity::error, "not-a-number"},
-    {"byte order mark", Program::lamnet, [](Lines& l) { l[0] = "\xEF\xBB\xBF" + l[0]; }, 1, 1, 3,
-     Severity::error, "byte-order-mark"},
+    {"byte order mark", Program::lamnet, [](Lines& l) { l[0] = "\xEF\xBB\xBF" + l[0]; }, 1, 1, 1,
+     Severity::note, "byte-order-mark"},
     {"Ctrl-Z in a field", Program::lamnet,
      [](Lines& l) { l[1] = pad("1", 10) + "     0.00\x1a" + pad("0.00", 10); }, 2, 20, 20,
      Severity::error, "editor-bytes"},
