@@ -289,11 +289,11 @@ private:
     // Reading.
     bool next_line();
     bool next_record(Group group, std::int32_t index);
-    void read_record(const RecordSpec& spec, std::int32_t index);
-    void inspect_fields(const RecordSpec& spec);
-    void inspect_field(const RecordSpec& spec, int k);
+    void read_record(const RecordSpec& record_spec, std::int32_t index);
+    void inspect_fields(const RecordSpec& record_spec);
+    void inspect_field(const RecordSpec& record_spec, int k);
     void inspect_rest_of_line();
-    bool free_form(const RecordSpec& spec);
+    bool free_form(const RecordSpec& record_spec);
     void observe(Group group, std::int32_t index, int field_count);
 
     // The groups.
@@ -435,9 +435,9 @@ void Checker::observe(Group group, std::int32_t index, int field_count) {
     observer_->record(view);
 }
 
-void Checker::read_record(const RecordSpec& spec, std::int32_t index) {
+void Checker::read_record(const RecordSpec& record_spec, std::int32_t index) {
     // The programs' own cutting and conversion of every field.
-    const Layout& layout = spec.layout;
+    const Layout& layout = record_spec.layout;
     index_ = index;
     std::size_t column = 0;
     std::size_t next_comma = record_.find(',');
@@ -452,7 +452,7 @@ void Checker::read_record(const RecordSpec& spec, std::int32_t index) {
         const auto width = static_cast<std::size_t>(item.width);
         FieldView& f = fields_[k];
         f = FieldView{};
-        f.name = spec.names[k];
+        f.name = record_spec.names[k];
         f.text = cut_field(record_, column, width, next_comma);
         comma_cut_[k] = column != begin + width;
         cuts_[k] = {static_cast<std::int16_t>(begin), item.width, item.decimals};
@@ -466,9 +466,9 @@ void Checker::read_record(const RecordSpec& spec, std::int32_t index) {
     }
     end_column_ = column;
     // A record of another group's shape is reported as such, not field by field.
-    record_misplaced_ = spec.group != Group::header && inspect_shape(spec.group);
-    inspect_fields(spec);
-    observe(spec.group, index, field_count_);
+    record_misplaced_ = record_spec.group != Group::header && inspect_shape(record_spec.group);
+    inspect_fields(record_spec);
+    observe(record_spec.group, index, field_count_);
 }
 
 bool Checker::inspect_shape(Group group) {
@@ -482,7 +482,7 @@ bool Checker::inspect_shape(Group group) {
     return true;
 }
 
-bool Checker::free_form(const RecordSpec& spec) {
+bool Checker::free_form(const RecordSpec& record_spec) {
     // Numbers typed with blanks between them, not in their columns.
     if (record_.find(',') != std::string_view::npos) return false;
     Shape shape = shape_of(record_);
@@ -541,14 +541,14 @@ bool Checker::free_form(const RecordSpec& spec) {
                    : f.is_real ? shortest_text(f.real)
                                : std::to_string(f.integer);
     }
-    (void)spec;
+    (void)record_spec;
     add(Message::free_form_record, 1, static_cast<std::int32_t>(record_.size()),
         {layout_text, read_as});
     return true;
 }
 
-void Checker::inspect_fields(const RecordSpec& spec) {
-    record_free_form_ = free_form(spec);
+void Checker::inspect_fields(const RecordSpec& record_spec) {
+    record_free_form_ = free_form(record_spec);
     for (int k = 0; k < field_count_; ++k) {
         FieldView& f = fields_[static_cast<std::size_t>(k)];
         if (f.valid) continue;
@@ -587,12 +587,12 @@ void Checker::inspect_fields(const RecordSpec& spec) {
                  f.is_real ? shortest_text(f.real) : std::to_string(f.integer),
                  std::to_string(f.first_column + static_cast<std::int32_t>(f.text.size()) + 1)});
         }
-        if (!record_free_form_ && !record_misplaced_) inspect_field(spec, k);
+        if (!record_free_form_ && !record_misplaced_) inspect_field(record_spec, k);
     }
     if (!record_misplaced_) inspect_rest_of_line();
 }
 
-void Checker::inspect_field(const RecordSpec& spec, int k) {
+void Checker::inspect_field(const RecordSpec& record_spec, int k) {
     const auto at = static_cast<std::size_t>(k);
     const FieldView& f = fields_[at];
     const FlatField cut = cuts_[at];
@@ -625,7 +625,7 @@ void Checker::inspect_field(const RecordSpec& spec, int k) {
         }
     }
 
-    const FlatField echo = nth_field(spec.echo, k);
+    const FlatField echo = nth_field(record_spec.echo, k);
     std::array<char, max_field_width> printed{};
     const bool fits = f.is_real
                           ? write_real_field(printed.data(), echo.width, echo.decimals, f.real)
@@ -712,10 +712,11 @@ bool Checker::in_range(int k, std::int32_t count, std::string_view what,
 }
 
 void Checker::header() {
-    const RecordSpec& spec = program_ == Program::lamnet ? lamnet_header_spec : turbnet_header_spec;
+    const RecordSpec& record_spec =
+        program_ == Program::lamnet ? lamnet_header_spec : turbnet_header_spec;
     if (!next_record(Group::header, 0)) return;
     header_line_ = line_;
-    read_record(spec, 0);
+    read_record(record_spec, 0);
     for (int k = 0; k < field_count_; ++k)
         header_fields_[static_cast<std::size_t>(k)] = field_place(k);
     for (int k = 0; k < 4; ++k)
