@@ -105,24 +105,29 @@ std::int32_t NetworkAnalysis::pipe_count() const {
     return storage_->net.element_count;
 }
 
+// A header may announce a negative count; no result span is then longer than empty.
+static std::size_t count_of(std::int32_t count) {
+    return count > 0 ? static_cast<std::size_t>(count) : 0;
+}
+
 std::span<const float> NetworkAnalysis::heads() const {
     if (!has_results_) return {};
     const Network& net = storage_->net;
     const auto& source =
         flow_ == Flow::laminar ? net.rhs.entries : storage_->state.total_heads.entries;
-    return {source.data(), static_cast<std::size_t>(net.node_count)};
+    return {source.data(), count_of(net.node_count)};
 }
 
 std::span<const float> NetworkAnalysis::nodal_discharges() const {
     if (!has_results_) return {};
     const Network& net = storage_->net;
-    return {net.nodal_discharge.entries.data(), static_cast<std::size_t>(net.node_count)};
+    return {net.nodal_discharge.entries.data(), count_of(net.node_count)};
 }
 
 std::span<const float> NetworkAnalysis::member_discharges() const {
     if (!has_results_) return {};
     const Network& net = storage_->net;
-    return {net.member_discharge.entries.data(), static_cast<std::size_t>(net.element_count)};
+    return {net.member_discharge.entries.data(), count_of(net.element_count)};
 }
 
 std::span<const float> NetworkAnalysis::residuals() const {

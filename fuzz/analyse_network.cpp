@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <bit>
 #include <string>
 #include <vector>
@@ -19,8 +20,9 @@ std::vector<std::uint32_t> bits_of(std::span<const float> values) {
 
 // The rules every outcome keeps with the results beside it.
 void check_outcome(const NetworkAnalysis& analysis, const Outcome& outcome) {
-    const auto nodes = static_cast<std::size_t>(analysis.node_count());
-    const auto pipes = static_cast<std::size_t>(analysis.pipe_count());
+    // A negative count in the header gives empty results.
+    const auto nodes = static_cast<std::size_t>(std::max(0, analysis.node_count()));
+    const auto pipes = static_cast<std::size_t>(std::max(0, analysis.pipe_count()));
     if (outcome.has_results()) {
         if (analysis.heads().size() != nodes || analysis.nodal_discharges().size() != nodes ||
             analysis.member_discharges().size() != pipes)
