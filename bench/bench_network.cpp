@@ -3,12 +3,14 @@
 #include <cmath>
 
 #include "fem/assemble.hpp"
+#include "fem/band_pattern.hpp"
 #include "fem/prescribed_heads.hpp"
+#include "fem/solve_banded.hpp"
 
 namespace pipenet::bench {
 
-void build_full_network(Network& net) {
-    net = Network{};
+void build_full_network(FixedNetwork& net) {
+    net.clear();
     constexpr std::int32_t side = 10;
     net.node_count = side * side;
     net.equation_count = net.node_count;
@@ -44,7 +46,7 @@ void build_full_network(Network& net) {
         net.rhs(n) = static_cast<float>(-(n % 5)) * 0.001f;
 }
 
-void build_full_system(Network& net) {
+void build_full_system(FixedNetwork& net) {
     build_full_network(net);
     assemble_global(net, net.rhs, [](std::int32_t el, Network& n, Vec1<const float>) {
         double dx = double{n.x(n.connectivity.end_node(el))} - n.x(n.connectivity.start_node(el));
@@ -56,7 +58,15 @@ void build_full_system(Network& net) {
         n.element_matrix(1, 2) = -c;
         n.element_matrix(2, 2) = c;
     });
-    apply_prescribed_heads(net, net.rhs);
+    find_band_pattern(net);
+    apply_prescribed_heads(net.band, net.equation_count, net.half_band, net.pattern,
+                           {net.boundary_nodes, net.stored_boundary_count(), net.prescribed_head},
+                           net.rhs);
+}
+
+std::int32_t solve_system(Network& net, float threshold, std::int32_t floating_row) {
+    return solve_banded(net.band, net.rhs, net.equation_count, net.half_band, net.pattern,
+                        net.solver_work, threshold, floating_row);
 }
 
 } // namespace pipenet::bench

@@ -8,10 +8,14 @@ namespace pipenet::bench {
 
 // Fills net with the network above: counts, coordinates, pipes, diameters, known heads and the
 // nodal discharges in rhs; half_band is set to 20.
-void build_full_network(Network& net);
+void build_full_network(FixedNetwork& net);
 
-// Adds every pipe into the band with a laminar-like conductance, imposes the known heads and
-// leaves the right-hand side in rhs: a system ready for solve_banded.
-void build_full_system(Network& net);
+// Adds every pipe into the band with a laminar-like conductance, works out the band pattern,
+// imposes the known heads and leaves the right-hand side in rhs: a system ready for
+// solve_banded.
+void build_full_system(FixedNetwork& net);
+
+// solve_banded on the network's own band, right-hand side, pattern and scratch.
+std::int32_t solve_system(Network& net, float threshold, std::int32_t floating_row);
 
 } // namespace pipenet::bench

@@ -44,24 +44,21 @@ private:
     std::string_view record_;
 };
 
-Network& network() {
-    static Network net;
+FixedNetwork& network() {
+    static FixedNetwork net;
     return net;
 }
 
 void solve_full_system(benchmark::State& state) {
-    static Network prepared;
+    static FixedNetwork prepared;
     bench::build_full_system(prepared);
-    Network& net = network();
-    net = prepared;
+    FixedNetwork& net = network();
     const std::int32_t floating_row = first_floating_row(prepared);
     std::int32_t singular_row = 0;
     for (auto _ : state) {
         // The solve overwrites band and rhs: start every iteration from the assembled system.
-        net.band = prepared.band;
-        net.rhs = prepared.rhs;
-        net.half_band = prepared.half_band;
-        singular_row = solve_banded(net, net.rhs, lamnet_pivot_threshold, floating_row);
+        net = prepared;
+        singular_row = bench::solve_system(net, lamnet_pivot_threshold, floating_row);
         benchmark::DoNotOptimize(net.rhs);
     }
     if (singular_row != 0) state.SkipWithError("singular system");
@@ -69,7 +66,7 @@ void solve_full_system(benchmark::State& state) {
 BENCHMARK(solve_full_system);
 
 void assemble_full_network(benchmark::State& state) {
-    Network& net = network();
+    FixedNetwork& net = network();
     bench::build_full_network(net);
     net.rho_g_over_mu = 9810000.0f;
     bool faulty = false;

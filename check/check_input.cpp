@@ -275,7 +275,7 @@ struct NetworkPass {
     DiscardSink errors;
     MemorySource console{std::string_view{}};
     RecordIo io{report, errors, console};
-    Network net;
+    FixedNetwork net;
 };
 
 class Checker {

@@ -45,10 +45,34 @@ Outcome analyse_laminar(Network& net, PipeFaults& faults);
 
 // Turbulent flow, in two steps so that a caller can act between them: the first solution of
 // a linear network whose conductances are the pipe coefficients, then the Newton-Raphson passes.
+// The vectors are views of storage the owner keeps, one entry per equation.
 struct TurbulentState {
-    EquationReals total_heads;  // current heads: first solution plus every correction
-    EquationReals total_vector; // load of the current pass, known heads imposed
+    Vec1<float> total_heads;  // current heads: first solution plus every correction
+    Vec1<float> total_vector; // load of the current pass, known heads imposed
     std::int32_t floating_row = 0;
+};
+
+// The programs' fixed block of the turbulent state. Copies keep their own views.
+struct FixedTurbulentState : TurbulentState {
+    FixedTurbulentState() { bind(); }
+    FixedTurbulentState(const FixedTurbulentState& other)
+        : TurbulentState(other), heads_(other.heads_), vector_(other.vector_) {
+        bind();
+    }
+    FixedTurbulentState& operator=(const FixedTurbulentState& other) {
+        floating_row = other.floating_row;
+        heads_ = other.heads_;
+        vector_ = other.vector_;
+        return *this;
+    }
+
+private:
+    void bind() {
+        total_heads = heads_;
+        total_vector = vector_;
+    }
+    EquationReals heads_;
+    EquationReals vector_;
 };
 
 // One pass, as the observer sees it before the residual takes the place of computed_vector.

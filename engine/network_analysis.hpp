@@ -3,9 +3,11 @@
 // different objects may run on different threads at once. Nothing is printed and nothing
 // ends the process: every result is a value.
 //
-// The storage is the programs' fixed block (network/model.hpp): a network beyond its
-// capacities is refused with the fault the programs report, and a network within them gets the
-// programs' bits.
+// The storage is sized from the network's counts once its records have been read, and the band
+// from its half-bandwidth once it has passed its checks: there is no capacity, and a network
+// within the programs' capacities gets the programs' bits. Memory is in proportion to the
+// records read and to the band (nodes x half-bandwidth floats), never to a count a header
+// merely announces.
 #pragma once
 
 #include <cstdint>
@@ -33,14 +35,18 @@ public:
     int read(std::string_view text);
 
     // Changes one input value. Each returns false, changing nothing, when the pipe or node lies
-    // outside the network as read or, for a new known head, the list of known heads is full.
+    // outside the network as read.
     bool set_diameter(std::int32_t pipe, float diameter);
     bool set_known_discharge(std::int32_t node, float discharge);
     // A node without a known head gets one, at the end of the list of known heads.
     bool set_known_head(std::int32_t node, float head);
 
-    // Analyses the network as it now stands.
+    // Analyses the network as it now stands. Throws std::bad_alloc when the band does not fit in
+    // memory (the network is then left as read).
     Outcome analyse();
+
+    // The network as read and changed, with the results of the last analysis.
+    const Network& network() const;
 
     Flow flow() const { return flow_; }
     // The counts of the header as read (whatever their sign).

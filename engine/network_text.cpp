@@ -23,7 +23,6 @@ int read_network_text(std::string_view text, Program program, Network& net) {
     MemorySource console(std::string_view{});
     auto io = std::make_unique<RecordIo>(discard, discard, console);
     io->use_input_source(input);
-    net = Network{};
     try {
         read_input(*io, program, net);
     } catch (const RunEnded& ended) {

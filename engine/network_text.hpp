@@ -8,8 +8,8 @@
 
 namespace pipenet {
 
-// Reads `text` laid out as `program`'s input file into net (a network read earlier is
-// replaced). Returns 0, or the failure number of the record layer when the text does not
+// Reads `text` laid out as `program`'s input file into net, which nothing has been read into
+// yet; records whose numbers lie outside net's storage are read but not stored. Returns 0, or the failure number of the record layer when the text does not
 // hold the network's records (a record missing, a field that is not a number).
 int read_network_text(std::string_view text, Program program, Network& net);
 

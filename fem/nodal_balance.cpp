@@ -1,19 +1,22 @@
 #include "fem/nodal_balance.hpp"
 
-#include <array>
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 
 namespace pipenet {
 
-BalanceCheck check_nodal_balance(std::span<const float> given, std::span<const float> computed,
-                                 std::span<const bool> known_head, double floor) {
-    assert(given.size() == computed.size() && given.size() == known_head.size());
+namespace {
+
+// known_head(i): whether node i + 1 has a known head.
+template <class KnownHead>
+BalanceCheck worst_balance(std::span<const float> given, std::span<const float> computed,
+                           KnownHead&& known_head, double floor) {
     BalanceCheck worst;
     double largest_given = 0.0;
     double largest_at_known_head = 0.0;
     for (std::size_t i = 0; i < given.size(); ++i) {
-        if (known_head[i]) {
+        if (known_head(i)) {
             largest_at_known_head = std::fmax(largest_at_known_head, std::fabs(computed[i]));
             continue;
         }
@@ -34,18 +37,29 @@ BalanceCheck check_nodal_balance(std::span<const float> given, std::span<const f
     return worst;
 }
 
+} // namespace
+
+BalanceCheck check_nodal_balance(std::span<const float> given, std::span<const float> computed,
+                                 std::span<const bool> known_head, double floor) {
+    assert(given.size() == computed.size() && given.size() == known_head.size());
+    return worst_balance(given, computed, [&](std::size_t i) { return known_head[i]; }, floor);
+}
+
 BalanceCheck check_nodal_balance(const Network& net, double floor) {
-    const std::int32_t nodes = net.node_count < max_nodes ? net.node_count : max_nodes;
+    std::int32_t nodes = net.node_count < net.nodal_discharge.size() ? net.node_count
+                                                                     : net.nodal_discharge.size();
     if (nodes <= 0) return {};
-    std::array<bool, max_nodes> known_head{};
+    // node_work holds one mark a node (the group search is done with it by now).
+    std::span<std::int32_t> known_head = net.node_work.first(static_cast<std::size_t>(nodes));
+    std::fill(known_head.begin(), known_head.end(), 0);
     for (std::int32_t i = 1; i <= net.stored_boundary_count(); ++i) {
         const std::int32_t n = net.boundary_nodes.node(i);
-        if (n >= 1 && n <= nodes) known_head[static_cast<std::size_t>(n - 1)] = true;
+        if (n >= 1 && n <= nodes) known_head[static_cast<std::size_t>(n - 1)] = 1;
     }
     const auto size = static_cast<std::size_t>(nodes);
-    return check_nodal_balance(std::span(net.known_discharge.entries.data(), size),
-                               std::span(net.nodal_discharge.entries.data(), size),
-                               std::span<const bool>(known_head.data(), size), floor);
+    return worst_balance(std::span<const float>(net.known_discharge.data(), size),
+                         std::span<const float>(net.nodal_discharge.data(), size),
+                         [&](std::size_t i) { return known_head[i] != 0; }, floor);
 }
 
 } // namespace pipenet

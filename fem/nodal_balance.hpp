@@ -43,7 +43,8 @@ BalanceCheck check_nodal_balance(std::span<const float> given, std::span<const f
                                  std::span<const bool> known_head, double floor);
 
 // The same for a solved network: the given discharges are net.known_discharge, the computed
-// ones net.nodal_discharge, the known heads those of net.boundary_nodes.
+// ones net.nodal_discharge, the known heads those of net.boundary_nodes. Scratch: the first
+// node_count entries of net.node_work.
 BalanceCheck check_nodal_balance(const Network& net, double floor);
 
 } // namespace pipenet

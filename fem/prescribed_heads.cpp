@@ -20,8 +20,8 @@ std::uint32_t bits_of(float x) {
 // Moves one band entry to its load entry, clearing it: target -= entry * v, one rounding.
 //
 // The load entries are known to hold no negative zero and no NaN and v to be finite, so a zero
-// band entry would subtract a zero and leave its load entry as it is: the subtraction is left
-// out, and a band entry that is already +0 is not rewritten. Returns false when the load entry
+// band entry would subtract a zero and leave its load entry as it is (fem/band_pattern.hpp):
+// the subtraction is left out, and a band entry that is already +0 is not rewritten. Returns false when the load entry
 // has become unsafe (a negative zero through underflow).
 inline bool move_entry(float& entry, float& target, double v) {
     std::uint32_t bits = bits_of(entry);
@@ -48,21 +48,17 @@ inline void move_line(float* line, std::ptrdiff_t stride, float* load, std::ptrd
 
 } // namespace
 
-void apply_prescribed_heads(Network& net, Vec1<float> load) {
-    const std::int32_t n = net.equation_count;
+void apply_prescribed_heads(BandView band, std::int32_t n, std::int32_t b,
+                            const BandPattern& pattern, const KnownHeads& heads, Vec1<float> load) {
     std::uint32_t unsafe_loads = 0; // no branch per entry: the loop vectorizes
     for (std::int32_t i = 1; i <= n; ++i) unsafe_loads |= zero_skip_unsafe(load(i));
     bool skip_zeros = unsafe_loads == 0;
-    // Where the band's entries are not +0, by row and by column: the row part and the column
-    // part of a known head visit only those. An entry cleared on the way keeps its mark, and a
-    // +0 found at a mark is passed over as before.
-    BandRowBits row_marks;
-    BandRowBits column_marks;
-    if (skip_zeros) mark_band_pattern(net.band, n, net.half_band, row_marks, &column_marks, false);
-    for (std::int32_t entry = 1; entry <= net.stored_boundary_count(); ++entry) {
-        if (net.boundary_nodes.flag(entry) != 0) continue;
-        std::int32_t q = (net.boundary_nodes.node(entry) - 1) * dofs_per_node + 1;
-        double v = net.prescribed_head(q);
+    const std::int32_t words = pattern.words_per_row;
+    const std::ptrdiff_t ld = band.leading_dimension();
+    for (std::int32_t entry = 1; entry <= heads.count; ++entry) {
+        if (heads.boundary_nodes.flag(entry) != 0) continue;
+        std::int32_t q = (heads.boundary_nodes.node(entry) - 1) * dofs_per_node + 1;
+        double v = heads.prescribed_head(q);
         skip_zeros = skip_zeros && std::isfinite(v);
         // Within one entry every load entry takes at most one update (the row part reaches the
         // rows below q, the column part those above) and every band entry is read once, so the
@@ -70,30 +66,31 @@ void apply_prescribed_heads(Network& net, Vec1<float> load) {
         // entries only needs checking once the entry is done.
         bool safe = false;
         if (skip_zeros) {
+            // Only the entries the pattern marks in row q and column q can be other than +0
+            // (fem/band_pattern.hpp). band(q, m) is K(q, q + m - 1); band(q - m + 1, m) is
+            // K(q - m + 1, q).
             safe = true;
-            // band(q, m) is K(q, q + m - 1); band(q - m + 1, m) is K(q - m + 1, q).
-            for (std::uint32_t marked = row_marks[static_cast<std::size_t>(q)] & ~1u; marked != 0;
-                 marked &= marked - 1) {
-                const std::int32_t m = std::countr_zero(marked) + 1;
-                safe = move_entry(net.band(q, m), load(q + m - 1), v) && safe;
-            }
-            for (std::uint32_t marked = column_marks[static_cast<std::size_t>(q)] & ~1u;
-                 marked != 0; marked &= marked - 1) {
-                const std::int32_t m = std::countr_zero(marked) + 1;
-                safe = move_entry(net.band(q - m + 1, m), load(q - m + 1), v) && safe;
-            }
+            for_each_marked_column(pattern_row(pattern.assembled, words, q), words, 2,
+                                   [&](std::int32_t m) {
+                                       safe = move_entry(band(q, m), load(q + m - 1), v) && safe;
+                                   });
+            for_each_marked_column(pattern_row(pattern.assembled_columns, words, q), words, 2,
+                                   [&](std::int32_t m) {
+                                       safe = move_entry(band(q - m + 1, m), load(q - m + 1), v) &&
+                                              safe;
+                                   });
         } else {
-            const std::int32_t last = net.half_band - 1;
+            const std::int32_t last = b - 1;
             const std::int32_t rows_below = n - q < last ? n - q : last;
             const std::int32_t rows_above = q - 1 < last ? q - 1 : last;
-            float* diagonal = &net.band(q, 1);
+            float* diagonal = &band(q, 1);
             float* load_q = &load(q);
-            // band(q, 1 + t) is K(q, q + t); band(q - t, 1 + t), t * (band_rows - 1) further on
-            // in the storage, is K(q - t, q).
-            move_line(diagonal, band_rows, load_q, 1, rows_below, v);
-            move_line(diagonal, band_rows - 1, load_q, -1, rows_above, v);
+            // band(q, 1 + t) is K(q, q + t); band(q - t, 1 + t), t * (ld - 1) further on in the
+            // storage, is K(q - t, q).
+            move_line(diagonal, ld, load_q, 1, rows_below, v);
+            move_line(diagonal, ld - 1, load_q, -1, rows_above, v);
         }
-        net.band(q, 1) = 1.0f;
+        band(q, 1) = 1.0f;
         load(q) = static_cast<float>(v);
         skip_zeros = safe && !zero_skip_unsafe(load(q));
     }

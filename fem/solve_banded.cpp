@@ -1,7 +1,6 @@
 #include "fem/solve_banded.hpp"
 
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -62,111 +61,98 @@ bool pivot_vanishes(float pivot, float threshold) {
 // whole row.
 inline void store_unlisted_zeros(float* row, const std::int32_t* listed, std::int32_t found,
                                  std::int32_t width) {
-    std::array<float, max_half_band + 1> kept{};
-    for (std::int32_t a = 0; a < found; ++a)
-        kept[static_cast<std::size_t>(listed[a])] = row[listed[a]];
-    for (std::int32_t s = 1; s < width; ++s) row[s] = kept[static_cast<std::size_t>(s)];
+    std::int32_t a = 0;
+    for (std::int32_t s = 1; s < width; ++s) {
+        if (a < found && listed[a] == s) {
+            ++a;
+        } else {
+            row[s] = 0.0f;
+        }
+    }
 }
 
 // The elimination and back substitution. Returns 0, or the singular row.
 //
 // Row k's band reaches row last = min(k + b - 1, n), that is `width` = last - k + 1 columns.
-// factor[s] (net.solver_work) holds K(k, k+s) before the division, divided[k][s] the same
-// entry after it, a row-major copy of the reduced rows kept for the back substitution.
+// factor[s] holds K(k, k+s) before the division and pivot_row[s] the same entry after it, a
+// contiguous copy of the reduced row k, which the band keeps for the back substitution.
 // The entries of row i > k left of its diagonal are never stored, K(i, k) being K(k, i).
 //
 // Each entry below row k takes exactly one update from row k, so the entries are visited
 // column by column, where the band storage is contiguous, with the same result as row by row:
-//   band(k+1+t, m) -= factor[t+1] * divided[k][m+t],   t = 0 ... width-m-1
+//   band(k+1+t, m) -= factor[t+1] * pivot_row[m+t],   t = 0 ... width-m-1
 //
-// Skipping zeros. A network's band is mostly zeros that stay zero, and an update whose product
-// is a zero (a zero factor or a zero divided entry, the other one finite) leaves its entry c
-// unchanged, c - (+-0) == c, unless c is a negative zero (or a signalling NaN). So as long as the
-// band rows still to be reduced and the right-hand side hold no negative zero and no NaN, a
-// step with a finite pivot row updates only the pairs of its nonzero entries: the same bits as
-// the full update. Every result computed on that path is checked, and the first negative zero
-// (reached through underflow) or a pivot row that is not finite switches the rest of the solve
-// to the full updates.
+// Skipping zeros (fem/band_pattern.hpp). While the band rows still to be reduced and the
+// right-hand side hold no negative zero and no NaN, a step with a finite pivot row updates only
+// the pairs of its nonzero entries, which lie among the marks of the factor pattern. Every
+// result computed on that path is checked, and the first negative zero (reached through
+// underflow) or a pivot row that is not finite switches the rest of the solve to the full
+// updates.
 template <bool avx2>
-inline std::int32_t solve_banded_steps(Network& net, Vec1<float> rhs, float threshold,
+inline std::int32_t solve_banded_steps(BandView band, Vec1<float> rhs, std::int32_t n,
+                                       std::int32_t b, const BandPattern& pattern,
+                                       const SolverWorkspace& work, float threshold,
                                        std::int32_t floating_row) {
-    const std::int32_t n = net.equation_count;
-    const std::int32_t b = net.half_band;
-    Band& band = net.band;
-    float* factor = net.solver_work.entries.data();
-    std::array<std::array<float, max_half_band + 1>, band_rows + 1> divided;
-    // nonzero[k][0 ... count[k]-1]: the s >= 1 with K(k, k+s) != 0 before the division, in
-    // increasing order; count[k] is -1 where row k was reduced with the full updates.
-    std::array<std::array<std::int32_t, max_half_band>, band_rows + 1> nonzero;
-    std::array<std::int32_t, band_rows + 1> count;
-    // Whether only the listed entries of divided[k] were stored (the others being +0).
-    std::array<bool, band_rows + 1> only_listed_divided;
+    const std::ptrdiff_t ld = band.leading_dimension();
+    float* factor = work.factor.data();
+    float* pivot_row = work.pivot_row.data();
+    std::int32_t* listed = work.listed.data();
+    // reduced_in_full[k]: row k was reduced with the full updates, so its back substitution
+    // takes every term.
+    std::uint8_t* reduced_in_full = work.reduced_in_full.data();
+    const std::int32_t words = pattern.words_per_row;
     float* x0 = &rhs(1); // x0[i - 1] is rhs(i)
     auto x = [x0](std::int32_t i) -> float& { return x0[i - 1]; };
-    // Bit m-1 of nonzero_columns[r] is set wherever band(r, m) may be nonzero; kept up to date
-    // while zeros are skipped.
-    BandRowBits nonzero_columns;
     std::uint32_t unsafe_rhs = 0;
     for (std::int32_t i = 0; i < n; ++i) unsafe_rhs |= zero_skip_unsafe(x0[i]);
-    bool skip_zeros =
-        !mark_band_pattern(band, n, b, nonzero_columns, nullptr, true) && unsafe_rhs == 0;
+    bool skip_zeros = unsafe_rhs == 0 && !band_has_unsafe_entry(band, n, b);
 
     for (std::int32_t k = 1; k <= n - 1; ++k) {
         float pivot = band(k, 1);
         if (pivot_vanishes(pivot, threshold) || k == floating_row) return k;
         const std::int32_t width = (k + b - 1 < n ? k + b - 1 : n) - k + 1;
         float* row = &band(k, 1);
-        float* pivot_row = divided[static_cast<std::size_t>(k)].data();
-        std::int32_t* listed = nonzero[static_cast<std::size_t>(k)].data();
         std::int32_t found = 0;
         bool finite = true;
         // Divides entry s of the pivot row, keeps the undivided one as the factor of row k+s, and
         // lists it when it is not zero.
         auto divide_entry = [&](std::int32_t s) {
-            float entry = row[s * band_rows];
+            float entry = row[s * ld];
             factor[s] = entry;
             float scaled = static_cast<float>(double{entry} / double{pivot});
-            row[s * band_rows] = scaled;
+            row[s * ld] = scaled;
             pivot_row[s] = scaled;
             if (entry != 0.0f) { // also a NaN
                 listed[found++] = s;
                 finite = finite && std::isfinite(entry) && std::isfinite(scaled);
             }
         };
-        only_listed_divided[static_cast<std::size_t>(k)] = skip_zeros && pivot > 0.0f;
-        if (skip_zeros && pivot > 0.0f) {
-            // Every entry of row k not marked in nonzero_columns is +0 (no negative zeros while
-            // zeros are skipped), and +0 divided by a positive pivot is +0: it stays as it is
-            // in the band, and only the marked entries are divided. The factors and divided
-            // entries of the others are never read: the updates take the listed entries only,
-            // and the back substitution puts in the zeros where it needs the whole row.
-            std::uint32_t marked = (nonzero_columns[static_cast<std::size_t>(k)] >> 1) &
-                                   ((std::uint32_t{1} << (width - 1)) - 1);
-            while (marked != 0) {
-                const std::int32_t s = std::countr_zero(marked) + 1;
-                marked &= marked - 1;
-                divide_entry(s);
-            }
+        const bool only_listed_divided = skip_zeros && pivot > 0.0f;
+        if (only_listed_divided) {
+            // Every entry of row k outside the pattern is +0 (no negative zeros while zeros are
+            // skipped), and +0 divided by a positive pivot is +0: it stays as it is in the band,
+            // and only the marked entries are divided. The factors and divided entries of the
+            // others are never read: the updates take the listed entries only.
+            for_each_marked_column(pattern_row(pattern.factor, words, k), words, 2,
+                                   [&](std::int32_t m) { divide_entry(m - 1); });
         } else {
             for (std::int32_t s = 1; s < width; ++s) divide_entry(s);
         }
         x(k) = static_cast<float>(double{x(k)} / double{pivot});
         const double xk = x(k);
         if (skip_zeros && finite && std::isfinite(x(k))) {
-            count[static_cast<std::size_t>(k)] = found;
+            reduced_in_full[k] = 0;
             bool unsafe = false;
             for (std::int32_t a = 0; a < found; ++a) {
                 const std::int32_t i = listed[a]; // row k + i
                 const double fi = factor[i];
                 float* diagonal = &band(k + i, 1);
-                std::uint32_t& fill = nonzero_columns[static_cast<std::size_t>(k + i)];
                 for (std::int32_t c = a; c < found; ++c) {
                     const std::int32_t j = listed[c];
                     // band(k + i, j - i + 1) is K(k + i, k + j)
-                    float& entry = diagonal[(j - i) * band_rows];
+                    float& entry = diagonal[(j - i) * ld];
                     entry = static_cast<float>(double{entry} - fi * double{pivot_row[j]});
                     unsafe = unsafe || zero_skip_unsafe(entry);
-                    fill |= std::uint32_t{1} << (j - i);
                 }
                 float& below = x(k + i);
                 below = static_cast<float>(double{below} - fi * xk);
@@ -176,12 +162,11 @@ inline std::int32_t solve_banded_steps(Network& net, Vec1<float> rhs, float thre
             continue;
         }
         skip_zeros = false;
-        count[static_cast<std::size_t>(k)] = -1;
-        if (only_listed_divided[static_cast<std::size_t>(k)]) {
+        reduced_in_full[k] = 1;
+        if (only_listed_divided) {
             // The full updates read every factor and divided entry.
             store_unlisted_zeros(factor, listed, found, width);
             store_unlisted_zeros(pivot_row, listed, found, width);
-            only_listed_divided[static_cast<std::size_t>(k)] = false;
         }
         for (std::int32_t m = 1; m < width; ++m) {
             float* column = &band(k + 1, m);
@@ -205,42 +190,38 @@ inline std::int32_t solve_banded_steps(Network& net, Vec1<float> rhs, float thre
     if (pivot_vanishes(pivot, threshold) || n == floating_row) return n;
     x(n) = static_cast<float>(double{x(n)} / double{pivot});
 
-    // Back substitution: x(k) -= divided[k][s] * x(k+s), s increasing, each difference rounded.
-    // Where the row's nonzero entries are listed and the solution below is finite, only their
-    // terms are taken: a skipped term subtracts a zero, which leaves a nonzero value as it is and
-    // can change only the sign of a zero one, and a later nonzero term gives the same result
-    // from either zero. So the shortened sum differs from the full one at most in the sign of a
-    // zero result, and a zero result is worked out again in full.
+    // Back substitution: x(k) -= band(k, s+1) * x(k+s), s increasing, each difference rounded;
+    // band(k, s+1) now holds the divided entry. Where row k was reduced skipping zeros and the
+    // solution below is finite, only the terms of the pattern's marks are taken: a skipped term
+    // subtracts a zero, which leaves a nonzero value as it is and can change only the sign of a
+    // zero one, and a later nonzero term gives the same result from either zero. So the
+    // shortened sum differs from the full one at most in the sign of a zero result, and a zero
+    // result is worked out again in full.
     bool tail_finite = std::isfinite(x(n));
     for (std::int32_t k = n - 1; k >= 1; --k) {
         const std::int32_t terms = (k + b - 1 < n ? k + b - 1 : n) - k;
-        const float* pivot_row = divided[static_cast<std::size_t>(k)].data();
-        const float* known = &x(k); // known[s] is x(k+s)
+        const float* divided = &band(k, 1); // divided[s * ld] is band(k, s+1)
+        const float* known = &x(k);         // known[s] is x(k+s)
         float value = x(k);
-        const std::int32_t found = count[static_cast<std::size_t>(k)];
-        bool full = !tail_finite || found < 0;
+        bool full = !tail_finite || reduced_in_full[k] != 0;
         if (!full) {
-            const std::int32_t* listed = nonzero[static_cast<std::size_t>(k)].data();
-            for (std::int32_t a = 0; a < found; ++a) {
-                const std::int32_t s = listed[a];
-                value = static_cast<float>(double{value} - double{pivot_row[s]} * double{known[s]});
-            }
-            // +0 minus a zero is +0 whatever the zero's sign, so a row with no listed terms that
+            bool any = false;
+            for_each_marked_column(pattern_row(pattern.factor, words, k), words, 2,
+                                   [&](std::int32_t m) {
+                                       const std::int32_t s = m - 1;
+                                       value = static_cast<float>(
+                                           double{value} - double{divided[s * ld]} * double{known[s]});
+                                       any = true;
+                                   });
+            // +0 minus a zero is +0 whatever the zero's sign, so a row with no marked terms that
             // starts from +0 ends there in the full sum too.
-            full = value == 0.0f && (found != 0 || std::signbit(value));
+            full = value == 0.0f && (any || std::signbit(value));
         }
-        if (full && only_listed_divided[static_cast<std::size_t>(k)])
-            store_unlisted_zeros(divided[static_cast<std::size_t>(k)].data(),
-                                 nonzero[static_cast<std::size_t>(k)].data(), found, terms + 1);
         if (full) {
-            // The products first (independent of each other), then the differences in order.
-            std::array<double, max_half_band> products;
-            for (std::int32_t s = 0; s < terms; ++s)
-                products[static_cast<std::size_t>(s)] =
-                    double{pivot_row[s + 1]} * double{known[s + 1]};
             value = x(k);
-            for (std::int32_t s = 0; s < terms; ++s)
-                value = static_cast<float>(double{value} - products[static_cast<std::size_t>(s)]);
+            for (std::int32_t s = 1; s <= terms; ++s)
+                value = static_cast<float>(double{value} -
+                                           double{divided[s * ld]} * double{known[s]});
         }
         x(k) = value;
         tail_finite = tail_finite && std::isfinite(value);
@@ -248,37 +229,41 @@ inline std::int32_t solve_banded_steps(Network& net, Vec1<float> rhs, float thre
     return 0;
 }
 
-[[gnu::flatten]] std::int32_t solve_banded_portable(Network& net, Vec1<float> rhs, float threshold,
-                                                    std::int32_t floating_row) {
-    return solve_banded_steps<false>(net, rhs, threshold, floating_row);
+[[gnu::flatten]] std::int32_t solve_banded_portable(BandView band, Vec1<float> rhs, std::int32_t n, std::int32_t b,
+                             const BandPattern& pattern, const SolverWorkspace& work,
+                             float threshold, std::int32_t floating_row) {
+    return solve_banded_steps<false>(band, rhs, n, b, pattern, work, threshold, floating_row);
 }
 
 #ifdef PIPENET_SOLVE_AVX2
 // The same steps where the processor has AVX2: four doubles a vector instead of two. No fused
 // multiply-add is enabled, so every product and difference rounds exactly as above.
-[[gnu::target("avx2"), gnu::flatten]] std::int32_t
-solve_banded_avx2(Network& net, Vec1<float> rhs, float threshold, std::int32_t floating_row) {
-    return solve_banded_steps<true>(net, rhs, threshold, floating_row);
+[[gnu::target("avx2"), gnu::flatten]] std::int32_t solve_banded_avx2(BandView band, Vec1<float> rhs, std::int32_t n, std::int32_t b,
+                             const BandPattern& pattern, const SolverWorkspace& work,
+                             float threshold, std::int32_t floating_row) {
+    return solve_banded_steps<true>(band, rhs, n, b, pattern, work, threshold, floating_row);
 }
 
-std::int32_t solve_banded_dispatch(Network& net, Vec1<float> rhs, float threshold,
-                                   std::int32_t floating_row) {
+std::int32_t solve_banded_dispatch(BandView band, Vec1<float> rhs, std::int32_t n, std::int32_t b,
+                             const BandPattern& pattern, const SolverWorkspace& work,
+                             float threshold, std::int32_t floating_row) {
     static const bool avx2 = __builtin_cpu_supports("avx2");
-    return avx2 ? solve_banded_avx2(net, rhs, threshold, floating_row)
-                : solve_banded_portable(net, rhs, threshold, floating_row);
+    return avx2 ? solve_banded_avx2(band, rhs, n, b, pattern, work, threshold, floating_row) : solve_banded_portable(band, rhs, n, b, pattern, work, threshold, floating_row);
 }
 #else
-std::int32_t solve_banded_dispatch(Network& net, Vec1<float> rhs, float threshold,
-                                   std::int32_t floating_row) {
-    return solve_banded_portable(net, rhs, threshold, floating_row);
+std::int32_t solve_banded_dispatch(BandView band, Vec1<float> rhs, std::int32_t n, std::int32_t b,
+                             const BandPattern& pattern, const SolverWorkspace& work,
+                             float threshold, std::int32_t floating_row) {
+    return solve_banded_portable(band, rhs, n, b, pattern, work, threshold, floating_row);
 }
 #endif
 
 } // namespace
 
-std::int32_t solve_banded(Network& net, Vec1<float> rhs, float threshold,
-                          std::int32_t floating_row) {
-    return solve_banded_dispatch(net, rhs, threshold, floating_row);
+std::int32_t solve_banded(BandView band, Vec1<float> rhs, std::int32_t n, std::int32_t b,
+                             const BandPattern& pattern, const SolverWorkspace& work,
+                             float threshold, std::int32_t floating_row) {
+    return solve_banded_dispatch(band, rhs, n, b, pattern, work, threshold, floating_row);
 }
 
 } // namespace pipenet

@@ -9,8 +9,8 @@ namespace {
 
 // The whole run's storage, one fixed block: nothing is allocated once the run has started.
 struct LamnetRun {
-    Network net;
-    PipeFaults faults;
+    FixedNetwork net;
+    FixedPipeFaults faults;
 };
 
 } // namespace

@@ -17,11 +17,26 @@ NumberFault first_pipe_end_fault(const Network& net) {
 
 } // namespace
 
-Fault check_network(const Network& net) {
-    if (net.node_count > max_nodes) return {FaultCode::too_many_nodes};
-    if (net.element_count > max_elements) return {FaultCode::too_many_elements};
-    if (net.known_head_count > max_boundary_nodes) return {FaultCode::too_many_boundary_nodes};
-    if (net.half_band > max_half_band) return {FaultCode::half_band_exceeded};
+Capacities storage_capacities(const Network& net) {
+    // Every node's values and every equation's share the node count's capacity.
+    std::int32_t nodes = net.x.size();
+    for (std::int32_t size : {net.y.size(), net.known_discharge.size(), net.prescribed_head.size(),
+                              net.nodal_discharge.size(), net.rhs.size(),
+                              net.band.leading_dimension()})
+        nodes = size < nodes ? size : nodes;
+    std::int32_t elements = net.connectivity.elements();
+    for (std::int32_t size :
+         {net.diameter.size(), net.pipe_coefficient.size(), net.member_discharge.size()})
+        elements = size < elements ? size : elements;
+    return {nodes, elements, net.boundary_nodes.capacity(), net.band.columns()};
+}
+
+Fault check_network(const Network& net, const Capacities& capacities) {
+    if (net.node_count > capacities.nodes) return {FaultCode::too_many_nodes};
+    if (net.element_count > capacities.elements) return {FaultCode::too_many_elements};
+    if (net.known_head_count > capacities.boundary_nodes)
+        return {FaultCode::too_many_boundary_nodes};
+    if (net.half_band > capacities.half_band) return {FaultCode::half_band_exceeded};
     if (net.node_count <= 0) return {FaultCode::no_nodes};
     if (net.first_node_fault.kind != RecordKind::none)
         return {FaultCode::node_record_out_of_range, net.first_node_fault.number};

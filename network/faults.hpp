@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "network/model.hpp"
 
@@ -37,23 +38,54 @@ struct Fault {
     friend bool operator==(const Fault&, const Fault&) = default;
 };
 
-// The faulty pipes of one network, in element order: a pipe has at most one fault (its length
-// is looked at before its diameter).
+// The faulty pipes of one network, in element order, in storage its owner keeps: a pipe has at
+// most one fault (its length is looked at before its diameter). Faults beyond the storage are
+// not kept.
 class PipeFaults {
 public:
+    PipeFaults() = default;
+    explicit PipeFaults(std::span<Fault> storage) : storage_(storage) {}
+    PipeFaults(const PipeFaults&) = delete;
+    PipeFaults& operator=(const PipeFaults&) = delete;
+
     void clear() { count_ = 0; }
     void add(FaultCode code, std::int32_t element) {
-        if (count_ < static_cast<std::int32_t>(faults_.size()))
-            faults_[static_cast<std::size_t>(count_++)] = Fault{code, element, element};
+        if (count_ < storage_.size()) storage_[count_++] = Fault{code, element, element};
     }
     bool empty() const { return count_ == 0; }
-    std::span<const Fault> list() const {
-        return {faults_.data(), static_cast<std::size_t>(count_)};
+    std::span<const Fault> list() const { return storage_.first(count_); }
+
+protected:
+    void rebind(std::span<Fault> storage) {
+        storage_ = storage;
+        count_ = 0;
     }
 
 private:
+    std::span<Fault> storage_;
+    std::size_t count_ = 0;
+};
+
+// The programs' fixed block of pipe faults: one for every pipe the fixed network holds.
+class FixedPipeFaults : public PipeFaults {
+public:
+    FixedPipeFaults() : PipeFaults(faults_) {}
+
+private:
     std::array<Fault, max_elements> faults_{};
-    std::int32_t count_ = 0;
+};
+
+// Pipe faults with room for every pipe of a network of any size.
+class SizedPipeFaults : public PipeFaults {
+public:
+    // Room for `elements` faults (a negative count as none); the list is cleared.
+    void size(std::int32_t elements) {
+        faults_.assign(elements > 0 ? static_cast<std::size_t>(elements) : 0, Fault{});
+        rebind(faults_);
+    }
+
+private:
+    std::vector<Fault> faults_;
 };
 
 } // namespace pipenet

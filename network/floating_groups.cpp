@@ -1,16 +1,18 @@
 #include "network/floating_groups.hpp"
 
-#include <array>
+#include <algorithm>
 
 namespace pipenet {
 
 std::int32_t first_floating_row(const Network& net) {
     // Union-find over the nodes; each group's root carries its highest node and whether it
     // holds a known head.
-    std::array<std::int32_t, max_nodes + 1> parent{};
-    std::array<std::int32_t, max_nodes + 1> highest{};
-    std::array<bool, max_nodes + 1> anchored{};
     const std::int32_t nodes = net.node_count;
+    const auto size = static_cast<std::size_t>(nodes + 1);
+    std::span<std::int32_t> parent = net.node_work.first(size);
+    std::span<std::int32_t> highest = net.node_work.subspan(size, size);
+    std::span<std::int32_t> anchored = net.node_work.subspan(2 * size, size);
+    std::fill(anchored.begin(), anchored.end(), 0);
     for (std::int32_t v = 1; v <= nodes; ++v) {
         parent[static_cast<std::size_t>(v)] = v;
         highest[static_cast<std::size_t>(v)] = v;
@@ -33,10 +35,10 @@ std::int32_t first_floating_row(const Network& net) {
     }
     for (std::int32_t entry = 1; entry <= net.stored_boundary_count(); ++entry)
         if (net.boundary_nodes.flag(entry) == 0)
-            anchored[static_cast<std::size_t>(root(net.boundary_nodes.node(entry)))] = true;
+            anchored[static_cast<std::size_t>(root(net.boundary_nodes.node(entry)))] = 1;
     std::int32_t first = 0;
     for (std::int32_t v = 1; v <= nodes; ++v) {
-        if (root(v) != v || anchored[static_cast<std::size_t>(v)]) continue;
+        if (root(v) != v || anchored[static_cast<std::size_t>(v)] != 0) continue;
         std::int32_t top = highest[static_cast<std::size_t>(v)];
         if (first == 0 || top < first) first = top;
     }

@@ -24,11 +24,8 @@ std::int32_t half_band_of(std::span<const std::int32_t> element_ends) {
 }
 
 std::int32_t half_bandwidth(const Network& net) {
-    // Elements beyond the capacity were not stored; a run with that many is refused anyway.
-    std::int32_t stored = net.element_count < max_elements ? net.element_count : max_elements;
-    if (stored < 0) stored = 0;
-    return half_band_of(std::span<const std::int32_t>(net.connectivity.storage)
-                            .first(static_cast<std::size_t>(stored) * nodes_per_element));
+    // Elements beyond the storage were not stored; a run with that many is refused anyway.
+    return half_band_of(net.connectivity.ends(net.stored_element_count()));
 }
 
 } // namespace pipenet

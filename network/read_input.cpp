@@ -47,7 +47,7 @@ void read_nodes_one_by_one(RecordIo& io, Network& net) {
         float x = reader.get_real();
         float y = reader.get_real();
         note_fault(net.first_node_fault, RecordKind::node, n, net.node_count);
-        if (NodeReals::holds(n)) {
+        if (net.x.holds(n)) {
             net.x(n) = x;
             net.y(n) = y;
         }
@@ -65,7 +65,7 @@ void read_nodes_as_group(RecordIo& io, Network& net) {
             float x = reader.get_real();
             float y = reader.get_real();
             note_fault(net.first_node_fault, RecordKind::node, n, net.node_count);
-            if (NodeReals::holds(n)) {
+            if (net.x.holds(n)) {
                 net.x(n) = x;
                 net.y(n) = y;
             }
@@ -74,8 +74,8 @@ void read_nodes_as_group(RecordIo& io, Network& net) {
     LayoutWriter echo(io, layouts::node_line);
     for (std::int32_t n = 1; n <= net.node_count; ++n) {
         echo.put(n);
-        echo.put(NodeReals::holds(n) ? net.x(n) : 0.0f);
-        echo.put(NodeReals::holds(n) ? net.y(n) : 0.0f);
+        echo.put(net.x.holds(n) ? net.x(n) : 0.0f);
+        echo.put(net.x.holds(n) ? net.y(n) : 0.0f);
     }
     echo.finish();
 }
@@ -89,7 +89,7 @@ void read_elements(RecordIo& io, Network& net) {
         std::int32_t end = reader.get_integer();
         float d = reader.get_real();
         note_fault(net.first_element_fault, RecordKind::element, e, net.element_count);
-        if (ElementReals::holds(e)) {
+        if (net.connectivity.holds(e)) {
             net.connectivity(1, e) = start;
             net.connectivity(2, e) = end;
             net.diameter(e) = d;
@@ -105,7 +105,7 @@ void read_known_discharges(RecordIo& io, Network& net) {
         std::int32_t n = reader.get_integer();
         float q = reader.get_real();
         note_fault(net.first_discharge_fault, RecordKind::known_discharge, n, net.node_count);
-        if (NodeReals::holds(n)) net.known_discharge(n) = q;
+        if (net.x.holds(n)) net.known_discharge(n) = q;
         write_record(io, layouts::discharge_line, n, q);
     }
 }
@@ -117,8 +117,8 @@ void read_known_heads(RecordIo& io, Network& net) {
         std::int32_t n = reader.get_integer();
         float head = reader.get_real();
         note_fault(net.first_head_fault, RecordKind::known_head, n, net.node_count);
-        if (NodeReals::holds(n)) net.prescribed_head(n) = head;
-        if (i <= max_boundary_nodes) {
+        if (net.x.holds(n)) net.prescribed_head(n) = head;
+        if (i <= net.boundary_nodes.capacity()) {
             net.boundary_nodes.node(i) = n;
             net.boundary_nodes.flag(i) = 0;
         }
@@ -139,7 +139,7 @@ void read_input(RecordIo& io, Program program, Network& net) {
     }
     read_elements(io, net);
     net.equation_count = dofs_per_node * net.node_count;
-    for (std::int32_t i = 1; i <= net.equation_count && i <= max_nodes; ++i)
+    for (std::int32_t i = 1; i <= net.equation_count && net.known_discharge.holds(i); ++i)
         net.known_discharge(i) = 0.0f;
     net.half_band = half_bandwidth(net);
     write_record(io, layouts::half_band_line, net.half_band);

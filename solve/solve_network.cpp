@@ -58,9 +58,9 @@ public:
 
 // One analysis's storage; the network alone is some tens of kilobytes, so it lives on the heap.
 struct Work {
-    Network net;
-    TurbulentState state;
-    PipeFaults faults;
+    FixedNetwork net;
+    FixedTurbulentState state;
+    FixedPipeFaults faults;
 };
 
 class ResidualList final : public PassObserver {

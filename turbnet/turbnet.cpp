@@ -9,9 +9,9 @@ namespace {
 
 // The whole run's storage, one fixed block: nothing is allocated once the run has started.
 struct TurbnetRun {
-    Network net;
-    TurbulentState state;
-    PipeFaults faults;
+    FixedNetwork net;
+    FixedTurbulentState state;
+    FixedPipeFaults faults;
 };
 
 } // namespace
