@@ -3,9 +3,7 @@
 #include <cmath>
 
 #include "fem/assemble.hpp"
-#include "fem/band_pattern.hpp"
-#include "fem/prescribed_heads.hpp"
-#include "fem/solve_banded.hpp"
+#include "fem/network_kernels.hpp"
 
 namespace pipenet::bench {
 
@@ -59,14 +57,7 @@ void build_full_system(FixedNetwork& net) {
         n.element_matrix(2, 2) = c;
     });
     find_band_pattern(net);
-    apply_prescribed_heads(net.band, net.equation_count, net.half_band, net.pattern,
-                           {net.boundary_nodes, net.stored_boundary_count(), net.prescribed_head},
-                           net.rhs);
-}
-
-std::int32_t solve_system(Network& net, float threshold, std::int32_t floating_row) {
-    return solve_banded(net.band, net.rhs, net.equation_count, net.half_band, net.pattern,
-                        net.solver_work, threshold, floating_row);
+    apply_prescribed_heads(net, net.rhs);
 }
 
 } // namespace pipenet::bench

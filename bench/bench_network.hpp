@@ -15,7 +15,4 @@ void build_full_network(FixedNetwork& net);
 // solve_banded.
 void build_full_system(FixedNetwork& net);
 
-// solve_banded on the network's own band, right-hand side, pattern and scratch.
-std::int32_t solve_system(Network& net, float threshold, std::int32_t floating_row);
-
 } // namespace pipenet::bench

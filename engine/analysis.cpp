@@ -3,11 +3,8 @@
 #include <cmath>
 
 #include "fem/assemble.hpp"
-#include "fem/band_pattern.hpp"
-#include "fem/band_product.hpp"
 #include "fem/laminar.hpp"
-#include "fem/prescribed_heads.hpp"
-#include "fem/solve_banded.hpp"
+#include "fem/network_kernels.hpp"
 #include "fem/turbulent.hpp"
 #include "network/checks.hpp"
 #include "network/floating_groups.hpp"
@@ -62,21 +59,6 @@ bool residual_converged(Network& net, TurbulentState& state, float& residual_rat
     return residual_ratio <= net.tolerance || zero_load;
 }
 
-// The known heads of the network, as the kernels take them.
-KnownHeads known_heads(const Network& net) {
-    return {net.boundary_nodes, net.stored_boundary_count(), net.prescribed_head};
-}
-
-void impose_known_heads(Network& net, Vec1<float> load) {
-    apply_prescribed_heads(net.band, net.equation_count, net.half_band, net.pattern,
-                           known_heads(net), load);
-}
-
-std::int32_t solve(Network& net, float threshold, std::int32_t floating_row) {
-    return solve_banded(net.band, net.rhs, net.equation_count, net.half_band, net.pattern,
-                        net.solver_work, threshold, floating_row);
-}
-
 } // namespace
 
 Outcome analyse_laminar(Network& net, PipeFaults& faults) {
@@ -90,8 +72,8 @@ Outcome analyse_laminar(Network& net, PipeFaults& faults) {
     });
     if (!faults.empty()) return refused(faults.list().front());
 
-    impose_known_heads(net, net.rhs);
-    if (std::int32_t row = solve(net, lamnet_pivot_threshold, first_floating_row(net)); row != 0)
+    apply_prescribed_heads(net, net.rhs);
+    if (std::int32_t row = solve_banded(net, net.rhs, lamnet_pivot_threshold, first_floating_row(net)); row != 0)
         return singular(row);
 
     laminar::member_discharges(net, net.rhs);
@@ -112,8 +94,8 @@ Outcome turbulent_first_solution(Network& net, TurbulentState& state, PipeFaults
 
     load_known_discharges(net, net.rhs);
     assemble_global(net, state.total_heads, turbulent_element);
-    impose_known_heads(net, net.rhs);
-    if (std::int32_t row = solve(net, turbnet_pivot_threshold, state.floating_row); row != 0)
+    apply_prescribed_heads(net, net.rhs);
+    if (std::int32_t row = solve_banded(net, net.rhs, turbnet_pivot_threshold, state.floating_row); row != 0)
         return singular(row);
     return {};
 }
@@ -122,7 +104,7 @@ std::int32_t newton_correction(Network& net, std::int32_t floating_row) {
     // The band holds the secant conductances; the tangent ones are 0.54 times as large.
     for (std::int32_t i = 1; i <= net.equation_count; ++i)
         net.rhs(i) = static_cast<float>(double{net.rhs(i)} / double{flow_exponent});
-    return solve(net, turbnet_pivot_threshold, floating_row);
+    return solve_banded(net, net.rhs, turbnet_pivot_threshold, floating_row);
 }
 
 Outcome turbulent_passes(Network& net, TurbulentState& state, PassObserver& observer) {
@@ -134,9 +116,8 @@ Outcome turbulent_passes(Network& net, TurbulentState& state, PassObserver& obse
                 static_cast<float>(double{state.total_heads(i)} + double{net.rhs(i)});
         assemble_global(net, state.total_heads, turbulent_element);
         load_known_discharges(net, state.total_vector);
-        impose_known_heads(net, state.total_vector);
-        band_product(net.band, net.equation_count, net.half_band, net.pattern, state.total_heads,
-                     net.rhs);
+        apply_prescribed_heads(net, state.total_vector);
+        band_product(net, state.total_heads, net.rhs);
         observer.pass(Pass{outcome.passes, net.equation_count, state.total_heads,
                            state.total_vector, net.rhs});
         float residual_ratio = 0.0f;

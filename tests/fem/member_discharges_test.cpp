@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -36,11 +37,11 @@ TEST(MemberDischargeFrame, SignsAndNodalBalance) {
         {"confluence", 3, {{1, 3}, {2, 3}}, {4, 5, 2}, {2, 3}, {2, 3, -5}},
     };
     for (const FrameCase& c : cases) {
-        Network net{};
+        FixedNetwork net{};
         net.node_count = c.nodes;
         net.equation_count = c.nodes;
         net.element_count = static_cast<std::int32_t>(c.pipes.size());
-        net.nodal_discharge.entries.fill(99.0f); // cleared first
+        std::fill_n(net.nodal_discharge.data(), net.nodal_discharge.size(), 99.0f); // cleared first
         for (std::int32_t e = 1; e <= net.element_count; ++e) {
             net.connectivity(1, e) = c.pipes[static_cast<std::size_t>(e - 1)].first;
             net.connectivity(2, e) = c.pipes[static_cast<std::size_t>(e - 1)].second;

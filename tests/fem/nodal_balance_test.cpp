@@ -180,7 +180,7 @@ TEST(NodalBalance, BalanceErrorIsComputedMinusGiven) {
 // The network form reads the known heads from the boundary list and looks at nodes
 // 1 ... node_count only.
 TEST(NodalBalance, NetworkFormUsesTheBoundaryList) {
-    Network net;
+    FixedNetwork net;
     net.node_count = 3;
     net.known_head_count = 1;
     net.boundary_nodes.node(1) = 2;

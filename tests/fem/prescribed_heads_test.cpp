@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -6,7 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "fem/prescribed_heads.hpp"
+#include "fem/network_kernels.hpp"
+#include "tests/fem/band_fixture.hpp"
 
 namespace pipenet {
 namespace {
@@ -39,13 +41,13 @@ constexpr float untouched = -999.5f;
 
 TEST_P(PrescribedHeads, MovesKnownColumnsToTheRightHandSide) {
     const HeadsCase& c = GetParam();
-    Network net{};
+    FixedNetwork net{};
     const auto n = static_cast<std::int32_t>(c.band_before.size());
     net.equation_count = n;
     net.node_count = n;
     net.half_band = c.half_band;
-    net.band.storage.fill(untouched);
-    net.rhs.entries.fill(untouched);
+    std::fill_n(net.band.data(), band_rows * max_half_band, untouched);
+    std::fill_n(net.rhs.data(), net.rhs.size(), untouched);
     for (std::int32_t i = 1; i <= n; ++i) {
         for (std::int32_t m = 1; m <= c.half_band; ++m)
             net.band(i, m) =
@@ -59,6 +61,7 @@ TEST_P(PrescribedHeads, MovesKnownColumnsToTheRightHandSide) {
         net.boundary_nodes.flag(i) = k.flag;
         net.prescribed_head(k.node) = k.head;
     }
+    mark_band_entries(net);
 
     apply_prescribed_heads(net, net.rhs);
 
@@ -166,7 +169,7 @@ INSTANTIATE_TEST_SUITE_P(
 // float first (a tie, to 1 + 2^-11) would lose the last term.
 TEST(PrescribedHeadsRounding, EachUpdateIsOneFloatRounding) {
     const float coupling = 1.0f + std::ldexp(1.0f, -12);
-    Network net{};
+    FixedNetwork net{};
     net.equation_count = 2;
     net.node_count = 2;
     net.half_band = 2;
@@ -177,6 +180,7 @@ TEST(PrescribedHeadsRounding, EachUpdateIsOneFloatRounding) {
     net.known_head_count = 1;
     net.boundary_nodes.node(1) = 1;
     net.prescribed_head(1) = coupling;
+    mark_band_entries(net);
     apply_prescribed_heads(net, net.rhs);
     EXPECT_EQ(net.rhs(2), 1.0f - std::ldexp(1.0f, -11) - std::ldexp(1.0f, -24));
     EXPECT_EQ(net.rhs(1), coupling);

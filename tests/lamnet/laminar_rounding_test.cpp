@@ -51,8 +51,8 @@ std::vector<PipeSample> pipe_samples() {
     return samples;
 }
 
-Network one_pipe(const PipeSample& s) {
-    Network net{};
+FixedNetwork one_pipe(const PipeSample& s) {
+    FixedNetwork net{};
     net.node_count = 2;
     net.equation_count = 2;
     net.element_count = 1;
@@ -118,7 +118,7 @@ int samples_changed_by(const std::vector<PipeSample>& samples, Law law, Stores s
 TEST(LaminarRounding, ElementConductanceIsOneRoundingFromTheRoundedLength) {
     const std::vector<PipeSample> samples = pipe_samples();
     for (std::size_t i = 0; i < samples.size(); ++i) {
-        Network net = one_pipe(samples[i]);
+        FixedNetwork net = one_pipe(samples[i]);
         EXPECT_EQ(laminar_element(1, net), FaultCode::none) << "sample " << i;
         const float expected = element_conductance(samples[i], Stores::documented);
         EXPECT_EQ(bits(net.element_matrix(1, 1)), bits(expected)) << "sample " << i;
@@ -133,7 +133,7 @@ TEST(LaminarRounding, DischargeTakesTheRoundedConductanceAndTheDoubleHeadDiffere
     const std::vector<PipeSample> samples = pipe_samples();
     for (std::size_t i = 0; i < samples.size(); ++i) {
         const PipeSample& s = samples[i];
-        Network net = one_pipe(s);
+        FixedNetwork net = one_pipe(s);
         EquationReals heads;
         heads(1) = s.head1;
         heads(2) = s.head2;
@@ -151,7 +151,7 @@ TEST(LaminarRounding, DischargeTakesTheRoundedConductanceAndTheDoubleHeadDiffere
 TEST(LaminarRounding, NodalBalanceRoundsEveryTermOfItsSum) {
     const std::vector<PipeSample> samples = pipe_samples();
     constexpr std::int32_t pipes = 60;
-    Network net{};
+    FixedNetwork net{};
     net.node_count = pipes + 1;
     net.equation_count = pipes + 1;
     net.element_count = pipes;

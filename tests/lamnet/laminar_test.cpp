@@ -20,8 +20,8 @@ struct PipeGeometry {
 };
 
 // One pipe from node 1 to node 2 as element `e` (earlier elements left empty).
-Network one_pipe(const PipeGeometry& g, std::int32_t e = 1) {
-    Network net{};
+FixedNetwork one_pipe(const PipeGeometry& g, std::int32_t e = 1) {
+    FixedNetwork net{};
     net.node_count = 2;
     net.equation_count = 2;
     net.element_count = e;
@@ -46,7 +46,7 @@ FaultCode form_element(testing::MemoryReport& out, std::int32_t e, Network& net)
 
 float conductance_of(const PipeGeometry& g) {
     auto out = testing::MemoryReport::make();
-    Network net = one_pipe(g);
+    FixedNetwork net = one_pipe(g);
     form_element(*out, 1, net);
     EXPECT_EQ(out->text(), "");
     EXPECT_EQ(net.element_matrix(2, 1), -net.element_matrix(1, 1));
@@ -59,7 +59,7 @@ float conductance_of(const PipeGeometry& g) {
 // double quotient of the float 3.1416 by 5.
 TEST(LaminarElement, ThreeFourFivePipe) {
     auto out = testing::MemoryReport::make();
-    Network net = one_pipe({0, 0, 3, 4, 1.0f, 128.0f});
+    FixedNetwork net = one_pipe({0, 0, 3, 4, 1.0f, 128.0f});
     form_element(*out, 1, net);
     const float c = static_cast<float>(double{3.1416f} / 5.0);
     EXPECT_NEAR(c, 0.62832, 1e-7);
@@ -144,7 +144,7 @@ TEST(LaminarElement, FaultyPipesReportAndLeaveTheMatrix) {
     };
     for (const FaultCase& c : cases) {
         auto out = testing::MemoryReport::make();
-        Network net = one_pipe(c.geometry, c.element);
+        FixedNetwork net = one_pipe(c.geometry, c.element);
         net.element_matrix.storage = {1.5f, 2.5f, 3.5f, 4.5f};
         form_element(*out, c.element, net);
         EXPECT_EQ(out->text(), c.message) << c.name;
@@ -156,7 +156,7 @@ TEST(LaminarElement, FaultyPipesReportAndLeaveTheMatrix) {
 // Three faulty pipes among good ones are all reported in one assembly, in element order.
 TEST(LaminarAssembly, ReportsEveryFaultyPipe) {
     auto out = testing::MemoryReport::make();
-    Network net{};
+    FixedNetwork net{};
     net.node_count = 4;
     net.equation_count = 4;
     net.element_count = 5;
@@ -186,7 +186,7 @@ TEST(LaminarAssembly, ReportsEveryFaultyPipe) {
 // The discharge law reuses the conductance formula from the geometry: a head difference of 1
 // over the 3-4-5 pipe with D = 1 and rho_g_over_mu = 128 carries about 3.1416 / 5.
 TEST(LaminarDischarge, FollowsTheHeadDifference) {
-    Network net = one_pipe({0, 0, 3, 4, 1.0f, 128.0f});
+    FixedNetwork net = one_pipe({0, 0, 3, 4, 1.0f, 128.0f});
     struct HeadCase {
         float h1, h2;
         double expected;

@@ -12,9 +12,8 @@
 #include "../fem/memory_report.hpp"
 #include "../fem/random_network.hpp"
 #include "fem/assemble.hpp"
+#include "fem/network_kernels.hpp"
 #include "fem/laminar.hpp"
-#include "fem/prescribed_heads.hpp"
-#include "fem/solve_banded.hpp"
 #include "network/floating_groups.hpp"
 #include "network/half_bandwidth.hpp"
 
@@ -27,7 +26,7 @@ constexpr double unit_roundoff = std::numeric_limits<float>::epsilon() / 2;
 // Reads, assembles, imposes the known heads, solves and forms the discharges; the heads are
 // left in rhs.
 struct Analysis {
-    std::unique_ptr<Network> net = std::make_unique<Network>();
+    std::unique_ptr<FixedNetwork> net = std::make_unique<FixedNetwork>();
 
     explicit Analysis(const testing::GeneratedNetwork& g) { testing::fill_network(g, *net); }
 
@@ -40,6 +39,7 @@ struct Analysis {
             faulty = laminar_element(e, m) != FaultCode::none || faulty;
         });
         ASSERT_FALSE(faulty);
+        find_band_pattern(n);
         apply_prescribed_heads(n, n.rhs);
         ASSERT_EQ(solve_banded(n, n.rhs, lamnet_pivot_threshold, first_floating_row(n)), 0);
         laminar::member_discharges(n, n.rhs);

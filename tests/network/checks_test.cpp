@@ -40,8 +40,8 @@ std::ostream& operator<<(std::ostream& os, const CountCase& c) {
 }
 
 // Two nodes joined by one pipe, one known head.
-std::unique_ptr<Network> small_network() {
-    auto net = std::make_unique<Network>();
+std::unique_ptr<FixedNetwork> small_network() {
+    auto net = std::make_unique<FixedNetwork>();
     net->node_count = 2;
     net->element_count = 1;
     net->known_head_count = 1;
@@ -148,7 +148,7 @@ TEST_P(NumberCheckTest, FirstFaultInCheckOrderIsReported) {
     MemorySource source(input);
     MemoryRun run;
     run.io.use_input_source(source);
-    auto net = std::make_unique<Network>();
+    auto net = std::make_unique<FixedNetwork>();
     ASSERT_NO_THROW(read_input(run.io, Program::lamnet, *net)) << run.errors;
     std::size_t echo = run.flushed_report().size();
     bool passes = check_and_report(run.io, *net);

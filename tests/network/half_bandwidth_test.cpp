@@ -29,7 +29,7 @@ class HalfBandwidth : public ::testing::TestWithParam<BandCase> {};
 
 TEST_P(HalfBandwidth, IsWidestPipePlusOne) {
     const BandCase& c = GetParam();
-    Network net{};
+    FixedNetwork net{};
     net.element_count = static_cast<std::int32_t>(c.pipes.size());
     for (std::int32_t e = 1; e <= net.element_count; ++e) {
         net.connectivity(1, e) = c.pipes[static_cast<std::size_t>(e - 1)].first;
@@ -61,7 +61,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Elements beyond the capacity were never stored; the width comes from the stored ones only.
 TEST(HalfBandwidthCapacity, CountsOnlyStoredElements) {
-    Network net{};
+    FixedNetwork net{};
     net.element_count = max_elements + 50;
     for (std::int32_t e = 1; e <= max_elements; ++e) {
         net.connectivity(1, e) = e;
@@ -85,7 +85,7 @@ TEST(HalfBandwidthLine, IsFramedWithWidthInFiveColumns) {
     };
     for (const LineCase& c : cases) {
         auto out = testing::MemoryReport::make();
-        Network net{};
+        FixedNetwork net{};
         net.element_count = 1;
         net.connectivity(1, 1) = c.pipe.first;
         net.connectivity(2, 1) = c.pipe.second;

@@ -49,7 +49,7 @@ struct InputRun {
     std::string input;
     MemorySource source;
     MemoryRun run;
-    std::unique_ptr<Network> net = std::make_unique<Network>();
+    std::unique_ptr<FixedNetwork> net = std::make_unique<FixedNetwork>();
 };
 
 const std::string lamnet_banner = " " + std::string(130, '*') + "\n";

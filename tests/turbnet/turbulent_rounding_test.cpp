@@ -71,8 +71,8 @@ std::vector<PipeSample> pipe_samples() {
     return samples;
 }
 
-Network one_pipe(const PipeSample& s) {
-    Network net{};
+FixedNetwork one_pipe(const PipeSample& s) {
+    FixedNetwork net{};
     net.node_count = 2;
     net.equation_count = 2;
     net.element_count = 1;
@@ -142,8 +142,8 @@ int samples_changed_by(const std::vector<PipeSample>& samples, Law law, Stores s
 TEST(TurbulentRounding, PipeCoefficientRoundsTheNumeratorAndTheQuotient) {
     const std::vector<PipeSample> samples = pipe_samples();
     for (std::size_t i = 0; i < samples.size(); ++i) {
-        Network net = one_pipe(samples[i]);
-        PipeFaults faults;
+        FixedNetwork net = one_pipe(samples[i]);
+        FixedPipeFaults faults;
         pipe_coefficients(net, faults);
         EXPECT_TRUE(faults.empty()) << "sample " << i;
         EXPECT_EQ(bits(net.pipe_coefficient(1)),
@@ -162,7 +162,7 @@ TEST(TurbulentRounding, SecantConductanceFromTheRoundedHeadDifference) {
     const std::vector<PipeSample> samples = pipe_samples();
     for (std::size_t i = 0; i < samples.size(); ++i) {
         const PipeSample& s = samples[i];
-        Network net = one_pipe(s);
+        FixedNetwork net = one_pipe(s);
         net.pipe_coefficient(1) = s.coefficient;
         EquationReals heads;
         heads(1) = s.head1;
@@ -182,7 +182,7 @@ TEST(TurbulentRounding, SecantConductanceFromTheRoundedHeadDifference) {
 TEST(TurbulentRounding, MemberDischargesFromTheRoundedHeadDifference) {
     const std::vector<PipeSample> samples = pipe_samples();
     constexpr std::int32_t pipes = 99;
-    Network net{};
+    FixedNetwork net{};
     net.node_count = pipes + 1;
     net.equation_count = pipes + 1;
     net.element_count = pipes;

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -8,7 +9,8 @@
 #include <gtest/gtest.h>
 
 #include "../fem/memory_report.hpp"
-#include "fem/band_product.hpp"
+#include "fem/network_kernels.hpp"
+#include "tests/fem/band_fixture.hpp"
 #include "fem/turbulent.hpp"
 #include "frontend/messages.hpp"
 
@@ -23,8 +25,8 @@ struct Pipe {
 };
 
 // Pipes from node 2e - 1 to node 2e, one per entry.
-Network pipes_network(const std::vector<Pipe>& pipes, float roughness) {
-    Network net{};
+FixedNetwork pipes_network(const std::vector<Pipe>& pipes, float roughness) {
+    FixedNetwork net{};
     net.element_count = static_cast<std::int32_t>(pipes.size());
     net.node_count = 2 * net.element_count;
     net.equation_count = net.node_count;
@@ -46,7 +48,7 @@ Network pipes_network(const std::vector<Pipe>& pipes, float roughness) {
 // The pipe coefficients as turbnet works them out: each faulty pipe gets its message in
 // turbnet's words, in element order.
 void coefficients(testing::MemoryReport& out, Network& net) {
-    PipeFaults faults;
+    FixedPipeFaults faults;
     pipe_coefficients(net, faults);
     for (const Fault& fault : faults.list()) write_fault(out.io, Program::turbnet, fault);
 }
@@ -60,7 +62,7 @@ TEST(PipeCoefficients, FollowTheHazenWilliamsForm) {
     };
     for (float roughness : {100.0f, 1.0f, 137.5f}) {
         auto out = testing::MemoryReport::make();
-        Network net = pipes_network(pipes, roughness);
+        FixedNetwork net = pipes_network(pipes, roughness);
         coefficients(*out, net);
         EXPECT_EQ(out->text(), "");
         for (std::int32_t e = 1; e <= net.element_count; ++e) {
@@ -89,10 +91,10 @@ TEST(PipeCoefficients, RepeatedDiametersGiveTheSameBits) {
     for (std::size_t k : order)
         repeated.push_back({0, 0, 3.0f + static_cast<float>(k), 4, sizes[k]});
     auto out = testing::MemoryReport::make();
-    Network net = pipes_network(repeated, 120.0f);
+    FixedNetwork net = pipes_network(repeated, 120.0f);
     coefficients(*out, net);
     for (std::size_t i = 0; i < order.size(); ++i) {
-        Network single = pipes_network({repeated[i]}, 120.0f);
+        FixedNetwork single = pipes_network({repeated[i]}, 120.0f);
         coefficients(*out, single);
         EXPECT_EQ(net.pipe_coefficient(static_cast<std::int32_t>(i) + 1),
                   single.pipe_coefficient(1))
@@ -104,7 +106,7 @@ TEST(PipeCoefficients, RepeatedDiametersGiveTheSameBits) {
 TEST(PipeCoefficients, FaultyPipesReportAndGetNoCoefficient) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     auto out = testing::MemoryReport::make();
-    Network net = pipes_network({{0, 0, 3, 4, 1.0f},
+    FixedNetwork net = pipes_network({{0, 0, 3, 4, 1.0f},
                                  {2, 2, 2, 2, 0.0f}, // both faults: the length message only
                                  {0, 0, 3, 4, -0.25f},
                                  {0, 0, 3, 4, 0.0f},
@@ -149,7 +151,7 @@ TEST(TurbulentElement, SecantConductanceOfTheHeadDifference) {
         {"small", 1.0e-3f, 0.0f, std::pow(double{1.0e-3f}, -0.46)},
     };
     for (const SecantCase& s : cases) {
-        Network net = pipes_network({{0, 0, 1, 0, 1.0f}}, 1.0f);
+        FixedNetwork net = pipes_network({{0, 0, 1, 0, 1.0f}}, 1.0f);
         const float c = 0.75f;
         net.pipe_coefficient(1) = c;
         EquationReals heads;
@@ -166,7 +168,7 @@ TEST(TurbulentElement, SecantConductanceOfTheHeadDifference) {
 
 TEST(TurbulentElement, DirectionOfFlowDoesNotMatter) {
     for (float dh : {1.0e-6f, 0.37f, 2.5f, 1234.5f}) {
-        Network net = pipes_network({{0, 0, 1, 0, 1.0f}}, 1.0f);
+        FixedNetwork net = pipes_network({{0, 0, 1, 0, 1.0f}}, 1.0f);
         net.pipe_coefficient(1) = 1.3f;
         EquationReals heads;
         heads(1) = 10.0f + dh;
@@ -195,7 +197,7 @@ TEST(TurbulentDischarge, PowerLawOfTheHeadDifference) {
         {2, 2, 0.0},
         {0.01f, 0, std::pow(double{0.01f}, 0.54)},
     };
-    Network net = pipes_network({{0, 0, 1, 0, 1.0f}}, 1.0f);
+    FixedNetwork net = pipes_network({{0, 0, 1, 0, 1.0f}}, 1.0f);
     const float c = 2.5f;
     net.pipe_coefficient(1) = c;
     for (const LawCase& l : cases) {
@@ -233,11 +235,11 @@ class BandProduct : public ::testing::TestWithParam<ProductCase> {};
 
 TEST_P(BandProduct, MultipliesTheSymmetricBand) {
     const ProductCase& c = GetParam();
-    Network net{};
+    FixedNetwork net{};
     net.equation_count = c.n;
     net.half_band = c.b;
     // Entries that belong to no matrix entry, or lie beyond the half-bandwidth, must not be read.
-    net.band.storage.fill(std::numeric_limits<float>::quiet_NaN());
+    std::ranges::fill(band_storage(net), std::numeric_limits<float>::quiet_NaN());
     for (std::int32_t i = 1; i <= c.n; ++i)
         for (std::int32_t m = 1; m <= c.b && i + m - 1 <= c.n; ++m)
             net.band(i, m) =
@@ -246,6 +248,7 @@ TEST_P(BandProduct, MultipliesTheSymmetricBand) {
     EquationReals y;
     y.entries.fill(-5.0f);
     for (std::int32_t i = 1; i <= c.n; ++i) x(i) = c.x[static_cast<std::size_t>(i - 1)];
+    mark_band_entries(net);
     band_product(net, x, y);
     for (std::int32_t i = 1; i <= c.n; ++i)
         EXPECT_EQ(y(i), c.expected[static_cast<std::size_t>(i - 1)]) << "row " << i;
