@@ -260,6 +260,15 @@ struct Network {
                : element_count > connectivity.elements() ? connectivity.elements()
                                                           : element_count;
     }
+
+    Network() = default;
+
+protected:
+    // A copy would share the storage of the original through its views: only the owners of
+    // storage copy, each binding the views to its own.
+    Network(const Network&) = default;
+    Network& operator=(const Network&) = default;
+    friend class SizedNetwork;
 };
 
 // The programs' fixed block: a Network whose views are bound to storage for the capacities.
@@ -269,7 +278,7 @@ struct FixedNetwork : Network {
     FixedNetwork(const FixedNetwork& other) : Network(other), storage_(other.storage_) { bind(); }
     FixedNetwork& operator=(const FixedNetwork& other) {
         if (this != &other) {
-            static_cast<Network&>(*this) = other;
+            Network::operator=(other);
             storage_ = other.storage_;
             bind();
         }

@@ -103,6 +103,32 @@ TEST_P(EndToEndCase, OutcomeAndResultsAreThoseOfTheReport) {
     const std::int32_t singular_row = number_after(report, "***** singularity in row");
     const bool refused = report.find("  **** ") != std::string::npos ||
                          report.find(" **** zero ") != std::string::npos;
+    // The programs' capacities are those of their fixed storage; the engine sizes its storage
+    // from the network and goes on.
+    const bool beyond_capacity = report.find("  **** too many ") != std::string::npos ||
+                                 report.find("  **** maximum half-bandwidth") != std::string::npos;
+    if (beyond_capacity) {
+        const FaultCode code = outcome.fault.code;
+        EXPECT_FALSE(code == FaultCode::too_many_nodes || code == FaultCode::too_many_elements ||
+                     code == FaultCode::too_many_boundary_nodes ||
+                     code == FaultCode::half_band_exceeded)
+            << "refused for a capacity";
+        // These cases add a node with no pipe (singular at that row), a pipe to a node that is
+        // not there (refused for that) or one more pipe or known head to a network that solves.
+        if (outcome.kind == OutcomeKind::refused) {
+            EXPECT_EQ(code, FaultCode::pipe_end_out_of_range);
+            return;
+        }
+        if (outcome.kind == OutcomeKind::singular) {
+            EXPECT_EQ(outcome.row, analysis.node_count());
+            return;
+        }
+        EXPECT_EQ(outcome.kind, OutcomeKind::solved);
+        EXPECT_EQ(analysis.heads().size(), static_cast<std::size_t>(analysis.node_count()));
+        EXPECT_EQ(analysis.member_discharges().size(),
+                  static_cast<std::size_t>(analysis.pipe_count()));
+        return;
+    }
     if (singular_row != 0) {
         EXPECT_EQ(outcome.kind, OutcomeKind::singular);
         EXPECT_EQ(outcome.row, singular_row);

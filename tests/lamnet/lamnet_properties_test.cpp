@@ -220,8 +220,8 @@ TEST_F(LaminarProperties, ReversingAPipeFlipsOnlyItsDischarge) {
 // For the same heads, doubling rho_g_over_mu doubles every discharge exactly.
 TEST_F(LaminarProperties, DoublingTheFluidPropertyDoublesTheDischarges) {
     for_each_network([&] {
-        Network& net = *analysis->net;
-        const Network before = net;
+        FixedNetwork& net = *analysis->net;
+        const FixedNetwork before = net;
         net.rho_g_over_mu *= 2;
         laminar::member_discharges(net, net.rhs);
         for (std::int32_t p = 1; p <= net.element_count; ++p)
