@@ -90,8 +90,8 @@ void SizedNetwork::bind() {
                    pattern.subspan(3 * pattern_size, pattern_size), pattern_words(band_columns_)};
     const std::size_t solver_half = solver_reals_.size() / 2;
     std::span<float> solver(solver_reals_);
-    net.solver_work = {solver.first(solver_half), solver.subspan(solver_half, solver_half),
-                       listed_, reduced_in_full_};
+    net.solver_work = {solver.first(solver_half), solver.subspan(solver_half, solver_half), listed_,
+                       reduced_in_full_};
 }
 
 } // namespace pipenet

@@ -39,7 +39,7 @@ public:
 private:
     void bind();
 
-    std::vector<float> node_reals_;    // x, y, known_discharge, prescribed_head, nodal_discharge, rhs
+    std::vector<float> node_reals_; // x, y, known_discharge, prescribed_head, nodal_discharge, rhs
     std::vector<float> element_reals_; // diameter, pipe_coefficient, member_discharge
     std::vector<std::int32_t> connectivity_;
     std::vector<std::int32_t> boundary_;

@@ -7,7 +7,7 @@ namespace pipenet::solve {
 
 namespace {
 
-constexpr std::array<std::string_view, 8> texts{
+constexpr std::array<std::string_view, 10> texts{
     "the file ends before all the records its counts announce",
     "a field holds something that is not a number",
     "the file does not hold a network's records (failure {})",
@@ -17,6 +17,9 @@ constexpr std::array<std::string_view, 8> texts{
     "not renumbered: {}",
     "the iteration limit was reached before the residual met the tolerance",
     "a head came out as not a number",
+    "the band of {} equations and half-bandwidth {} does not fit in memory (--renumber may "
+    "narrow it)",
+    "row {} of the renumbered system is node {} of the file",
 };
 
 } // namespace

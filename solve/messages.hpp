@@ -14,6 +14,8 @@ enum class Text : int {
     renumber_skipped,
     not_converged,
     head_not_a_number,
+    band_too_large,
+    renumbered_row,
 };
 
 // The text with each "{}" replaced by the next argument.

@@ -7,7 +7,8 @@
 #include <numbers>
 
 #include "engine/analysis.hpp"
-#include "engine/network_text.hpp"
+#include "engine/network_analysis.hpp"
+#include "fem/nodal_balance.hpp"
 #include "fem/pipe_length.hpp"
 #include "frontend/messages.hpp"
 #include "frontend/program_reports.hpp"
@@ -63,16 +64,6 @@ struct Work {
     FixedPipeFaults faults;
 };
 
-class ResidualList final : public PassObserver {
-public:
-    explicit ResidualList(std::vector<PassResult>& passes) : passes_(passes) {}
-    void pass(const Pass&) override {}
-    void residual(std::int32_t number, float ratio) override { passes_.push_back({number, ratio}); }
-
-private:
-    std::vector<PassResult>& passes_;
-};
-
 std::string shortest(double value) {
     std::array<char, 32> text{};
     auto end = std::to_chars(text.data(), text.data() + text.size(), value).ptr;
@@ -96,7 +87,8 @@ void add_report_lines(std::vector<std::string>& messages, const std::string& tex
 }
 
 // The program's wording of the outcome of a failed analysis.
-void add_outcome_messages(NetworkResult& result, const Outcome& outcome, const PipeFaults& faults) {
+void add_outcome_messages(NetworkResult& result, const Outcome& outcome,
+                          std::span<const Fault> pipe_faults) {
     std::string text;
     StringSink sink(text);
     DiscardSink discard;
@@ -106,7 +98,7 @@ void add_outcome_messages(NetworkResult& result, const Outcome& outcome, const P
         if (!is_pipe_fault(outcome.fault.code)) {
             write_fault(*io, result.program, outcome.fault);
         } else {
-            for (const Fault& fault : faults.list()) write_fault(*io, result.program, fault);
+            for (const Fault& fault : pipe_faults) write_fault(*io, result.program, fault);
         }
     } else if (outcome.kind == OutcomeKind::singular) {
         write_record(*io, layouts::singularity, outcome.row);
@@ -175,34 +167,32 @@ void gather_results(NetworkResult& result, const Network& net, Vec1<const float>
     }
 }
 
-// Each node's balance error, the largest, and a warning where it is far off the flows: a
-// network can meet its tolerance while one node's balance is plainly wrong.
+// Each node's balance error, the largest, and a warning where it is far off the flows (the
+// programs' own balance check): a network can meet its tolerance while one node's balance is
+// plainly wrong.
 void check_balance(NetworkResult& result) {
-    double scale = 0.0;
-    double largest = 0.0;
-    const NodeResult* worst = nullptr;
-    for (NodeResult& node : result.nodes) {
-        if (node.known_head) continue;
-        node.balance_error = double{node.discharge} - double{node.known_discharge};
-        scale = std::max(scale, std::fabs(double{node.known_discharge}));
-        const double size = std::fabs(*node.balance_error);
-        // A balance that is not a number is the worst of all.
-        if (worst == nullptr || size > largest || (std::isnan(size) && !std::isnan(largest))) {
-            largest = size;
-            worst = &node;
-        }
+    if (result.nodes.empty()) return;
+    const std::size_t count = result.nodes.size();
+    std::vector<float> given(count);
+    std::vector<float> computed(count);
+    const auto known_head = std::make_unique<bool[]>(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        NodeResult& node = result.nodes[i];
+        given[i] = node.known_discharge;
+        computed[i] = node.discharge;
+        known_head[i] = node.known_head.has_value();
+        if (!node.known_head)
+            node.balance_error = balance_error(node.known_discharge, node.discharge);
     }
-    if (worst == nullptr) return;
-    result.max_balance_error = largest;
-    if (scale == 0.0) {
-        // Driven by known heads alone: the flows are what the known heads supply.
-        for (const NodeResult& node : result.nodes)
-            if (node.known_head) scale = std::max(scale, std::fabs(double{node.discharge}));
-    }
-    if (!(largest <= 0.01 * scale))
+    const BalanceCheck worst =
+        check_nodal_balance(given, computed, std::span<const bool>(known_head.get(), count), 0.0);
+    if (worst.node == 0) return;
+    result.max_balance_error = worst.difference;
+    if (worst.off())
         result.messages.push_back(
-            message(Text::balance_off, {std::to_string(worst->node),
-                                        shortest(*worst->balance_error), shortest(0.01 * scale)}));
+            message(Text::balance_off, {std::to_string(worst.node),
+                                        shortest(balance_error(worst.given, worst.computed)),
+                                        shortest(worst.allowed)}));
 }
 
 void write_report(NetworkResult& result, std::string_view text, std::int32_t print_flag) {
@@ -230,31 +220,36 @@ void write_report(NetworkResult& result, std::string_view text, std::int32_t pri
     }
 }
 
-// Analyses `text`; fills the verdict, the messages and the results in the text's numbering.
-void analyse_text(NetworkResult& result, std::string_view text) {
-    auto work = std::make_unique<Work>();
-    Network& net = work->net;
-    if (const int failure = read_network_text(text, result.program, net); failure != 0) {
+// Analyses `text` on the engine, whose storage is sized from the network: no capacity. Fills
+// the verdict, the messages and the results in the text's numbering. Returns the singular row, or
+// 0.
+std::int32_t analyse_text(NetworkResult& result, std::string_view text) {
+    NetworkAnalysis analysis(result.program == Program::lamnet ? Flow::laminar : Flow::turbulent);
+    if (const int failure = analysis.read(text); failure != 0) {
         result.verdict = Verdict::unreadable;
         result.messages.push_back(failure_message(failure));
-        return;
+        return 0;
     }
     Outcome outcome;
-    if (result.program == Program::lamnet) {
-        outcome = analyse_laminar(net, work->faults);
-    } else {
-        outcome = turbulent_first_solution(net, work->state, work->faults);
-        if (outcome.kind == OutcomeKind::solved) {
-            ResidualList passes(result.passes);
-            outcome = turbulent_passes(net, work->state, passes);
-        }
+    try {
+        outcome = analysis.analyse();
+    } catch (const std::bad_alloc&) {
+        const Network& net = analysis.network();
+        result.verdict = Verdict::refused;
+        result.messages.push_back(message(Text::band_too_large, {std::to_string(net.equation_count),
+                                                                 std::to_string(net.half_band)}));
+        return 0;
     }
+    for (std::size_t pass = 0; pass < analysis.residuals().size(); ++pass)
+        result.passes.push_back({static_cast<std::int32_t>(pass), analysis.residuals()[pass]});
     result.verdict = verdict_of(outcome.kind);
-    add_outcome_messages(result, outcome, work->faults);
-    if (!outcome.has_results()) return;
-    gather_results(result, net,
-                   result.program == Program::lamnet ? Vec1<const float>(net.rhs)
-                                                     : Vec1<const float>(work->state.total_heads));
+    add_outcome_messages(result, outcome, analysis.pipe_faults());
+    if (outcome.has_results()) {
+        const std::span<const float> heads = analysis.heads();
+        gather_results(result, analysis.network(),
+                       Vec1<const float>(heads.data(), static_cast<std::int32_t>(heads.size())));
+    }
+    return outcome.kind == OutcomeKind::singular ? outcome.row : 0;
 }
 
 // Puts every node and pipe end back under the file's own numbers.
@@ -299,8 +294,13 @@ bool analyse_renumbered(NetworkResult& result, std::string_view text) {
     result.messages.push_back(
         message(Text::renumbered, {std::to_string(renumbering.half_band_after),
                                    std::to_string(renumbering.half_band_before)}));
-    analyse_text(result, renumbered_text);
+    const std::int32_t singular_row = analyse_text(result, renumbered_text);
     restore_numbers(result, renumbering);
+    // The program's message names a row of the renumbered system.
+    for (std::size_t old = 1; old < renumbering.new_number.size(); ++old)
+        if (singular_row != 0 && renumbering.new_number[old] == singular_row)
+            result.messages.push_back(
+                message(Text::renumbered_row, {std::to_string(singular_row), std::to_string(old)}));
     return true;
 }
 

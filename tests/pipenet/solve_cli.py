@@ -346,9 +346,9 @@ def output_not_writable(pipenet, folder):
 
 
 def renumber(pipenet, folder):
-    """A chain numbered so that its band is too wide for the programs: refused as given, solved
-    renumbered, with the results under the file's numbers equal to those of the same chain
-    numbered along its length."""
+    """A chain numbered so that its band is too wide for the programs: solved as given (pipenet
+    solve has no capacity) and renumbered, with the results under the file's numbers equal to
+    those of the same chain numbered along its length."""
     n = 40
     scattered = [k // 2 + 1 if k % 2 == 0 else n - k // 2 for k in range(n)]
     (folder / "scattered").mkdir()
@@ -356,11 +356,16 @@ def renumber(pipenet, folder):
     (folder / "plain").mkdir()
     (folder / "plain" / "input-lin.dat").write_text(chain(list(range(1, n + 1))))
     status, out, _ = run(pipenet, ["--json", "-", "scattered/input-lin.dat"], folder)
-    if json.loads(out)["outcome"] != "refused":
-        fail("the scattered chain is not refused without --renumber")
+    as_given = json.loads(out)
+    if as_given["outcome"] != "solved" or any("renumbered" in m for m in as_given["messages"]):
+        fail(f"the scattered chain as given: {as_given['outcome']}, {as_given['messages']}")
     status, out, _ = run(pipenet, ["--renumber", "--json", "-", "scattered/input-lin.dat",
                                    "plain/input-lin.dat"], folder)
     got, plain = (json.loads(line) for line in out.splitlines())
+    for node, reference in zip(as_given["nodes"], got["nodes"]):
+        if not math.isclose(node["head"], reference["head"], rel_tol=1e-5):
+            fail(f"head of node {node['node']} as given: {node['head']} against "
+                 f"{reference['head']} renumbered")
     if status != 0 or got["outcome"] != "solved":
         fail(f"status {status}, outcome {got['outcome']}: {got['messages']}")
     if not any("renumbered" in m for m in got["messages"]):
@@ -385,9 +390,65 @@ def renumber(pipenet, folder):
                  f"{reference['discharge']}")
 
 
+def beyond_capacity(pipenet, folder):
+    """A chain of 150 nodes, beyond the programs' 100: the report is lamnet's refusal, the
+    analysis goes on and gives the heads of a tridiagonal solve done here in double precision."""
+    n = 150
+    (folder / "input-lin.dat").write_text(chain(list(range(1, n + 1))))
+    status, out, _ = run(pipenet, ["--json", "-", "--report", "report.txt", "input-lin.dat"],
+                         folder)
+    result = json.loads(out)
+    if status != 0 or result["outcome"] != "solved":
+        fail(f"status {status}, outcome {result['outcome']}: {result['messages']}")
+    if "too many nodes" not in (folder / "report.txt").read_text():
+        fail("the report is not lamnet's refusal")
+    # Unit spacing 10, diameter 0.1: every pipe has the same conductance, so node i balances
+    # c (2 h_i - h_(i-1) - h_(i+1)) = supply_i. Thomas algorithm over nodes 2 ... n-1.
+    supply = [0.0] * (n + 1)
+    supply[n // 2 + 1] = -0.01
+    c = 97900.0 * 3.1416 / 128.0 * 0.1 ** 4 / 10.0
+    heads = [0.0] * (n + 1)
+    heads[1], heads[n] = 50.0, 40.0
+    diagonal, right = [0.0] * (n + 1), [0.0] * (n + 1)
+    for i in range(2, n):
+        d = 2.0 * c
+        r = supply[i] + (c * heads[1] if i == 2 else 0.0) + (c * heads[n] if i == n - 1 else 0.0)
+        if i > 2:
+            factor = -c / diagonal[i - 1]
+            d -= factor * -c
+            r -= factor * right[i - 1]
+        diagonal[i], right[i] = d, r
+    for i in range(n - 1, 1, -1):
+        heads[i] = (right[i] + (c * heads[i + 1] if i < n - 1 else 0.0)) / diagonal[i]
+    for node in result["nodes"]:
+        if not math.isclose(node["head"], heads[node["node"]], rel_tol=1e-5):
+            fail(f"head of node {node['node']}: {node['head']} against {heads[node['node']]}")
+
+
+def renumbered_singular(pipenet, folder):
+    """A chain 1-7-2-6-3 and a pair 4-5 joined to no known head, renumbered: the singular row is
+    also named as the file's node, one of the pair."""
+    lines = [row("7", "5", "1", "2", "97900.")]
+    x = {1: 0, 7: 10, 2: 20, 6: 30, 3: 40, 4: 100, 5: 110}
+    lines += [row(str(node), f"{x[node]:.2f}", "0.00") for node in range(1, 8)]
+    pipes = [(1, 7), (7, 2), (2, 6), (6, 3), (4, 5)]
+    lines += [row(str(k + 1), str(a), str(b), "0.10000") for k, (a, b) in enumerate(pipes)]
+    lines += ["2".rjust(10) + "-0.0100".rjust(12), row("1", "50.0"), row("3", "40.0")]
+    (folder / "input-lin.dat").write_text("\n".join(lines) + "\n")
+    status, out, err = run(pipenet, ["--renumber", "--json", "-", "input-lin.dat"], folder)
+    result = json.loads(out)
+    if status != 1 or result["outcome"] != "singular":
+        fail(f"status {status}, outcome {result['outcome']}: {result['messages']} {err}")
+    if not any("renumbered:" in m for m in result["messages"]):
+        fail(f"not renumbered: {result['messages']}")
+    named = [m for m in result["messages"] if "of the renumbered system is node" in m]
+    if len(named) != 1 or named[0].split()[-4] not in ("4", "5"):
+        fail(f"messages {result['messages']}")
+
+
 CASES = {f.__name__: f for f in (report_identity, json_schema, schema_rejects_faults, json_values,
                                   csv_tables, many_files, all_solved_status, output_not_writable,
-                                  renumber)}
+                                  renumber, beyond_capacity, renumbered_singular)}
 
 
 def main():

@@ -382,7 +382,8 @@ def case_large_network(pipenet, tmp):
     # The bound is generous for unoptimised and sanitized builds; the plot library's own test
     # holds the renderer to a second.
     check(seconds < 10, f"{seconds:.2f} s")
-    check(size < 5_000_000, f"{size} bytes")
+    # Every node and pipe carries its head or discharge: a 10,000-node network now solves.
+    check(size < 6_000_000, f"{size} bytes")
     xmllint(out)
     root = ET.parse(out).getroot()
     check(len(shapes(root, "node")) == 10000 and len(shapes(root, "pipe")) == 19800, "counts")
