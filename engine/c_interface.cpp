@@ -107,7 +107,11 @@ pipenet_status pipenet_set_known_discharge(pipenet_network* network, int node, d
 
 pipenet_status pipenet_set_known_head(pipenet_network* network, int node, double head) {
     if (network == nullptr) return PIPENET_BAD_ARGUMENT;
-    return changed(network, network->analysis.set_known_head(node, static_cast<float>(head)));
+    try {
+        return changed(network, network->analysis.set_known_head(node, static_cast<float>(head)));
+    } catch (const std::bad_alloc&) {
+        return PIPENET_OUT_OF_MEMORY; // a new known head needs a longer list
+    }
 }
 
 pipenet_status pipenet_solve(pipenet_network* network) {

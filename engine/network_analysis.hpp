@@ -38,7 +38,8 @@ public:
     // outside the network as read.
     bool set_diameter(std::int32_t pipe, float diameter);
     bool set_known_discharge(std::int32_t node, float discharge);
-    // A node without a known head gets one, at the end of the list of known heads.
+    // A node without a known head gets one, at the end of the list of known heads (which may
+    // throw std::bad_alloc).
     bool set_known_head(std::int32_t node, float head);
 
     // Analyses the network as it now stands. Throws std::bad_alloc when the band does not fit in

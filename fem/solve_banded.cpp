@@ -16,6 +16,9 @@ namespace pipenet {
 
 namespace {
 
+// Rows wider than this switch to the full updates once half their entries are nonzero.
+constexpr std::int32_t dense_width = 64;
+
 bool pivot_vanishes(float pivot, float threshold) {
     // Written so that a NaN pivot, which compares unordered, counts as vanishing.
     return !(std::fabs(double{pivot}) - double{threshold} > 0.0);
@@ -140,7 +143,10 @@ inline std::int32_t solve_banded_steps(BandView band, Vec1<float> rhs, std::int3
         }
         x(k) = static_cast<float>(double{x(k)} / double{pivot});
         const double xk = x(k);
-        if (skip_zeros && finite && std::isfinite(x(k))) {
+        // A wide row that the fill has made mostly nonzero is reduced faster by the full column
+        // updates, which vectorize; narrow bands (the programs') never take this turn.
+        const bool dense = width > dense_width && 2 * found >= width;
+        if (skip_zeros && finite && std::isfinite(x(k)) && !dense) {
             reduced_in_full[k] = 0;
             bool unsafe = false;
             for (std::int32_t a = 0; a < found; ++a) {

@@ -5,8 +5,10 @@
  * single values changed, and is analysed as often as wanted; the results are read back as
  * arrays of doubles. Nothing is printed and the process is never ended. Handles are
  * independent: different handles may be used on different threads at once, one handle by one
- * thread at a time. Node and pipe numbers count from 1. Networks of up to 100 nodes, 100
- * pipes, 30 known heads and a half-bandwidth of 20 are analysed; larger ones are refused. */
+ * thread at a time. Node and pipe numbers count from 1. Networks of any size are analysed:
+ * storage is sized from the network once its records have been read, and the band (nodes x
+ * half-bandwidth floats) once it has passed its checks; PIPENET_OUT_OF_MEMORY when that does
+ * not fit. The capacity faults are kept for their codes; this library does not give them. */
 #ifndef PIPENET_PIPENET_H
 #define PIPENET_PIPENET_H
 
