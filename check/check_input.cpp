@@ -5,7 +5,6 @@
 #include <charconv>
 #include <memory>
 
-#include "fem/node_groups.hpp"
 #include "fem/pipe_length.hpp"
 #include "fem/solve_banded.hpp"
 #include "network/checks.hpp"
@@ -942,12 +941,15 @@ void Checker::network_checks() {
                        : header_fields_[0],
                    Message::unused_node, {std::to_string(n)});
 
-    NodeGroups groups;
+    std::array<std::int32_t, max_nodes + 1> roots{};
+    std::array<std::int32_t, max_nodes + 1> highest{};
+    std::array<std::int32_t, max_nodes + 1> anchored{};
+    const NodeGroups groups{roots, highest, anchored};
     find_node_groups(net, groups);
     const std::int32_t first_row = first_floating_row(net);
     for (std::int32_t root = 1; root <= net.node_count; ++root) {
         const auto r = static_cast<std::size_t>(root);
-        if (groups.root[r] != root || groups.anchored[r]) continue;
+        if (groups.root[r] != root || groups.anchored[r] != 0) continue;
         std::array<std::int32_t, max_nodes> members{};
         std::size_t size = 0;
         for (std::int32_t v = 1; v <= net.node_count; ++v)

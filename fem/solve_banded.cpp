@@ -212,13 +212,13 @@ inline std::int32_t solve_banded_steps(BandView band, Vec1<float> rhs, std::int3
         bool full = !tail_finite || reduced_in_full[k] != 0;
         if (!full) {
             bool any = false;
-            for_each_marked_column(pattern_row(pattern.factor, words, k), words, 2,
-                                   [&](std::int32_t m) {
-                                       const std::int32_t s = m - 1;
-                                       value = static_cast<float>(
-                                           double{value} - double{divided[s * ld]} * double{known[s]});
-                                       any = true;
-                                   });
+            for_each_marked_column(
+                pattern_row(pattern.factor, words, k), words, 2, [&](std::int32_t m) {
+                    const std::int32_t s = m - 1;
+                    value = static_cast<float>(double{value} -
+                                               double{divided[s * ld]} * double{known[s]});
+                    any = true;
+                });
             // +0 minus a zero is +0 whatever the zero's sign, so a row with no marked terms that
             // starts from +0 ends there in the full sum too.
             full = value == 0.0f && (any || std::signbit(value));
@@ -226,8 +226,8 @@ inline std::int32_t solve_banded_steps(BandView band, Vec1<float> rhs, std::int3
         if (full) {
             value = x(k);
             for (std::int32_t s = 1; s <= terms; ++s)
-                value = static_cast<float>(double{value} -
-                                           double{divided[s * ld]} * double{known[s]});
+                value =
+                    static_cast<float>(double{value} - double{divided[s * ld]} * double{known[s]});
         }
         x(k) = value;
         tail_finite = tail_finite && std::isfinite(value);
@@ -235,31 +235,34 @@ inline std::int32_t solve_banded_steps(BandView band, Vec1<float> rhs, std::int3
     return 0;
 }
 
-[[gnu::flatten]] std::int32_t solve_banded_portable(BandView band, Vec1<float> rhs, std::int32_t n, std::int32_t b,
-                             const BandPattern& pattern, const SolverWorkspace& work,
-                             float threshold, std::int32_t floating_row) {
+[[gnu::flatten]] std::int32_t solve_banded_portable(BandView band, Vec1<float> rhs, std::int32_t n,
+                                                    std::int32_t b, const BandPattern& pattern,
+                                                    const SolverWorkspace& work, float threshold,
+                                                    std::int32_t floating_row) {
     return solve_banded_steps<false>(band, rhs, n, b, pattern, work, threshold, floating_row);
 }
 
 #ifdef PIPENET_SOLVE_AVX2
 // The same steps where the processor has AVX2: four doubles a vector instead of two. No fused
 // multiply-add is enabled, so every product and difference rounds exactly as above.
-[[gnu::target("avx2"), gnu::flatten]] std::int32_t solve_banded_avx2(BandView band, Vec1<float> rhs, std::int32_t n, std::int32_t b,
-                             const BandPattern& pattern, const SolverWorkspace& work,
-                             float threshold, std::int32_t floating_row) {
+[[gnu::target("avx2"), gnu::flatten]] std::int32_t
+solve_banded_avx2(BandView band, Vec1<float> rhs, std::int32_t n, std::int32_t b,
+                  const BandPattern& pattern, const SolverWorkspace& work, float threshold,
+                  std::int32_t floating_row) {
     return solve_banded_steps<true>(band, rhs, n, b, pattern, work, threshold, floating_row);
 }
 
 std::int32_t solve_banded_dispatch(BandView band, Vec1<float> rhs, std::int32_t n, std::int32_t b,
-                             const BandPattern& pattern, const SolverWorkspace& work,
-                             float threshold, std::int32_t floating_row) {
+                                   const BandPattern& pattern, const SolverWorkspace& work,
+                                   float threshold, std::int32_t floating_row) {
     static const bool avx2 = __builtin_cpu_supports("avx2");
-    return avx2 ? solve_banded_avx2(band, rhs, n, b, pattern, work, threshold, floating_row) : solve_banded_portable(band, rhs, n, b, pattern, work, threshold, floating_row);
+    return avx2 ? solve_banded_avx2(band, rhs, n, b, pattern, work, threshold, floating_row)
+                : solve_banded_portable(band, rhs, n, b, pattern, work, threshold, floating_row);
 }
 #else
 std::int32_t solve_banded_dispatch(BandView band, Vec1<float> rhs, std::int32_t n, std::int32_t b,
-                             const BandPattern& pattern, const SolverWorkspace& work,
-                             float threshold, std::int32_t floating_row) {
+                                   const BandPattern& pattern, const SolverWorkspace& work,
+                                   float threshold, std::int32_t floating_row) {
     return solve_banded_portable(band, rhs, n, b, pattern, work, threshold, floating_row);
 }
 #endif
@@ -267,8 +270,8 @@ std::int32_t solve_banded_dispatch(BandView band, Vec1<float> rhs, std::int32_t 
 } // namespace
 
 std::int32_t solve_banded(BandView band, Vec1<float> rhs, std::int32_t n, std::int32_t b,
-                             const BandPattern& pattern, const SolverWorkspace& work,
-                             float threshold, std::int32_t floating_row) {
+                          const BandPattern& pattern, const SolverWorkspace& work, float threshold,
+                          std::int32_t floating_row) {
     return solve_banded_dispatch(band, rhs, n, b, pattern, work, threshold, floating_row);
 }
 

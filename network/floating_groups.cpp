@@ -4,18 +4,16 @@
 
 namespace pipenet {
 
-std::int32_t first_floating_row(const Network& net) {
-    // Union-find over the nodes; each group's root carries its highest node and whether it
-    // holds a known head.
+void find_node_groups(const Network& net, const NodeGroups& groups) {
+    // Union-find over the nodes; each root carries its group's highest node and known head.
+    const std::span<std::int32_t> parent = groups.root;
+    const std::span<std::int32_t> highest = groups.highest;
+    const std::span<std::int32_t> anchored = groups.anchored;
     const std::int32_t nodes = net.node_count;
-    const auto size = static_cast<std::size_t>(nodes + 1);
-    std::span<std::int32_t> parent = net.node_work.first(size);
-    std::span<std::int32_t> highest = net.node_work.subspan(size, size);
-    std::span<std::int32_t> anchored = net.node_work.subspan(2 * size, size);
-    std::fill(anchored.begin(), anchored.end(), 0);
     for (std::int32_t v = 1; v <= nodes; ++v) {
         parent[static_cast<std::size_t>(v)] = v;
         highest[static_cast<std::size_t>(v)] = v;
+        anchored[static_cast<std::size_t>(v)] = 0;
     }
     auto root = [&](std::int32_t v) {
         while (parent[static_cast<std::size_t>(v)] != v) {
@@ -36,10 +34,21 @@ std::int32_t first_floating_row(const Network& net) {
     for (std::int32_t entry = 1; entry <= net.stored_boundary_count(); ++entry)
         if (net.boundary_nodes.flag(entry) == 0)
             anchored[static_cast<std::size_t>(root(net.boundary_nodes.node(entry)))] = 1;
+    // Every node points straight at its root from here on.
+    for (std::int32_t v = 1; v <= nodes; ++v) parent[static_cast<std::size_t>(v)] = root(v);
+}
+
+std::int32_t first_floating_row(const Network& net) {
+    const std::int32_t nodes = net.node_count;
+    const auto size = static_cast<std::size_t>(nodes + 1);
+    const NodeGroups groups{net.node_work.first(size), net.node_work.subspan(size, size),
+                            net.node_work.subspan(2 * size, size)};
+    find_node_groups(net, groups);
     std::int32_t first = 0;
     for (std::int32_t v = 1; v <= nodes; ++v) {
-        if (root(v) != v || anchored[static_cast<std::size_t>(v)] != 0) continue;
-        std::int32_t top = highest[static_cast<std::size_t>(v)];
+        const auto at = static_cast<std::size_t>(v);
+        if (groups.root[at] != v || groups.anchored[at] != 0) continue;
+        const std::int32_t top = groups.highest[at];
         if (first == 0 || top < first) first = top;
     }
     return first;
