@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/fem/one_pipe.hpp"
+
 #include "../fem/memory_report.hpp"
 #include "fem/turbulent.hpp"
 
@@ -72,18 +74,7 @@ std::vector<PipeSample> pipe_samples() {
 }
 
 FixedNetwork one_pipe(const PipeSample& s) {
-    FixedNetwork net{};
-    net.node_count = 2;
-    net.equation_count = 2;
-    net.element_count = 1;
-    net.half_band = 2;
-    net.x(1) = s.x1;
-    net.y(1) = s.y1;
-    net.x(2) = s.x2;
-    net.y(2) = s.y2;
-    net.connectivity(1, 1) = 1;
-    net.connectivity(2, 1) = 2;
-    net.diameter(1) = s.diameter;
+    FixedNetwork net = one_pipe_network(s.x1, s.y1, s.x2, s.y2, s.diameter);
     net.relative_roughness = s.roughness;
     return net;
 }
