@@ -71,30 +71,37 @@ echo "peak memory, 1000 networks: $small_kib KiB; $networks networks: $one_kib K
 
 echo "== 3. a 100 x 100 grid, 10,000 nodes, renumbered"
 python3 - "$scratch/grid.dat" <<'PY'
+import random
 import sys
 side = 100
 nodes = side * side
 def row(*fields):
     return "".join(str(f).rjust(10) for f in fields)
-lines = []
+# The grid's nodes in a shuffled numbering, so that the file's own band is as wide as the network:
+# --renumber brings it down to about one row of the grid.
+number = list(range(1, nodes + 1))
+random.Random(1).shuffle(number)
+def node(r, c):
+    return number[r * side + c]
 pipes = []
 for r in range(side):
     for c in range(side):
-        n = r * side + c + 1
-        if c + 1 < side: pipes.append((n, n + 1))
-        if r + 1 < side: pipes.append((n, n + side))
-# Numbered column by column in a scattered order, so that the file's own band is wide.
+        if c + 1 < side: pipes.append((node(r, c), node(r, c + 1)))
+        if r + 1 < side: pipes.append((node(r, c), node(r + 1, c)))
+at = {node(r, c): (r, c) for r in range(side) for c in range(side)}
 # A relative residual of 1e-4: single precision over 10,000 equations stalls near 3e-5.
-lines.append(row(nodes, len(pipes), nodes - 2, 2, 50) + "0.0001".rjust(10) + "120.".rjust(15))
+lines = [row(nodes, len(pipes), nodes - 2, 2, 50) + "0.0001".rjust(10) + "120.".rjust(15)]
 for n in range(1, nodes + 1):
-    r, c = divmod(n - 1, side)
+    r, c = at[n]
     lines.append(row(n, f"{100.0 * c:.1f}", f"{100.0 * r:.1f}"))
 for e, (a, b) in enumerate(pipes, 1):
     lines.append(row(e, a, b, "0.200"))
-for n in range(2, nodes):
-    lines.append(str(n).rjust(10) + "-0.0001".rjust(10))
-lines.append(row(1, "100.0"))
-lines.append(row(nodes, "90.0"))
+corners = (node(0, 0), node(side - 1, side - 1))
+for n in range(1, nodes + 1):
+    if n not in corners:
+        lines.append(str(n).rjust(10) + "-0.0001".rjust(10))
+lines.append(row(corners[0], "100.0"))
+lines.append(row(corners[1], "90.0"))
 open(sys.argv[1], "w").write("\n".join(lines) + "\n")
 PY
 read -r grid_s grid_kib < <(measure "$pipenet" solve --jobs 1 --renumber --program turbnet --json "$scratch/grid.json" "$scratch/grid.dat")
