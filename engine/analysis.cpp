@@ -73,7 +73,9 @@ Outcome analyse_laminar(Network& net, PipeFaults& faults) {
     if (!faults.empty()) return refused(faults.list().front());
 
     apply_prescribed_heads(net, net.rhs);
-    if (std::int32_t row = solve_banded(net, net.rhs, lamnet_pivot_threshold, first_floating_row(net)); row != 0)
+    if (std::int32_t row =
+            solve_banded(net, net.rhs, lamnet_pivot_threshold, first_floating_row(net));
+        row != 0)
         return singular(row);
 
     laminar::member_discharges(net, net.rhs);
@@ -95,7 +97,8 @@ Outcome turbulent_first_solution(Network& net, TurbulentState& state, PipeFaults
     load_known_discharges(net, net.rhs);
     assemble_global(net, state.total_heads, turbulent_element);
     apply_prescribed_heads(net, net.rhs);
-    if (std::int32_t row = solve_banded(net, net.rhs, turbnet_pivot_threshold, state.floating_row); row != 0)
+    if (std::int32_t row = solve_banded(net, net.rhs, turbnet_pivot_threshold, state.floating_row);
+        row != 0)
         return singular(row);
     return {};
 }

@@ -90,7 +90,8 @@ bool NetworkAnalysis::set_known_head(std::int32_t node, float head) {
     for (std::int32_t i = 1; i <= net.stored_boundary_count(); ++i)
         listed = listed || net.boundary_nodes.node(i) == node;
     if (!listed) {
-        if (net.known_head_count < 0 || net.known_head_count == std::numeric_limits<std::int32_t>::max())
+        if (net.known_head_count < 0 ||
+            net.known_head_count == std::numeric_limits<std::int32_t>::max())
             return false;
         sized.reserve_known_heads(net.known_head_count + 1);
         ++net.known_head_count;

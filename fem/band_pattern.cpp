@@ -104,10 +104,9 @@ void find_band_pattern(Network& net) {
         std::uint64_t* row = pattern_row(p.imposed, words, q);
         std::fill_n(row, row_words, 0);
         set_bit(row, 1);
-        for_each_marked_column(pattern_row(p.assembled_columns, words, q), words, 2,
-                               [&](std::int32_t m) {
-                                   clear_bit(pattern_row(p.imposed, words, q - m + 1), m);
-                               });
+        for_each_marked_column(
+            pattern_row(p.assembled_columns, words, q), words, 2,
+            [&](std::int32_t m) { clear_bit(pattern_row(p.imposed, words, q - m + 1), m); });
     }
     std::copy_n(p.imposed.begin(), used, p.factor.begin());
 

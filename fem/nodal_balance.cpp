@@ -42,12 +42,13 @@ BalanceCheck worst_balance(std::span<const float> given, std::span<const float> 
 BalanceCheck check_nodal_balance(std::span<const float> given, std::span<const float> computed,
                                  std::span<const bool> known_head, double floor) {
     assert(given.size() == computed.size() && given.size() == known_head.size());
-    return worst_balance(given, computed, [&](std::size_t i) { return known_head[i]; }, floor);
+    return worst_balance(
+        given, computed, [&](std::size_t i) { return known_head[i]; }, floor);
 }
 
 BalanceCheck check_nodal_balance(const Network& net, double floor) {
-    std::int32_t nodes = net.node_count < net.nodal_discharge.size() ? net.node_count
-                                                                     : net.nodal_discharge.size();
+    std::int32_t nodes =
+        net.node_count < net.nodal_discharge.size() ? net.node_count : net.nodal_discharge.size();
     if (nodes <= 0) return {};
     // node_work holds one mark a node (the group search is done with it by now).
     std::span<std::int32_t> known_head = net.node_work.first(static_cast<std::size_t>(nodes));
@@ -57,9 +58,10 @@ BalanceCheck check_nodal_balance(const Network& net, double floor) {
         if (n >= 1 && n <= nodes) known_head[static_cast<std::size_t>(n - 1)] = 1;
     }
     const auto size = static_cast<std::size_t>(nodes);
-    return worst_balance(std::span<const float>(net.known_discharge.data(), size),
-                         std::span<const float>(net.nodal_discharge.data(), size),
-                         [&](std::size_t i) { return known_head[i] != 0; }, floor);
+    return worst_balance(
+        std::span<const float>(net.known_discharge.data(), size),
+        std::span<const float>(net.nodal_discharge.data(), size),
+        [&](std::size_t i) { return known_head[i] != 0; }, floor);
 }
 
 } // namespace pipenet

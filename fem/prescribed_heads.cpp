@@ -21,8 +21,8 @@ std::uint32_t bits_of(float x) {
 //
 // The load entries are known to hold no negative zero and no NaN and v to be finite, so a zero
 // band entry would subtract a zero and leave its load entry as it is (fem/band_pattern.hpp):
-// the subtraction is left out, and a band entry that is already +0 is not rewritten. Returns false when the load entry
-// has become unsafe (a negative zero through underflow).
+// the subtraction is left out, and a band entry that is already +0 is not rewritten. Returns false
+// when the load entry has become unsafe (a negative zero through underflow).
 inline bool move_entry(float& entry, float& target, double v) {
     std::uint32_t bits = bits_of(entry);
     if (bits == 0) return true;
@@ -70,15 +70,13 @@ void apply_prescribed_heads(BandView band, std::int32_t n, std::int32_t b,
             // (fem/band_pattern.hpp). band(q, m) is K(q, q + m - 1); band(q - m + 1, m) is
             // K(q - m + 1, q).
             safe = true;
-            for_each_marked_column(pattern_row(pattern.assembled, words, q), words, 2,
-                                   [&](std::int32_t m) {
-                                       safe = move_entry(band(q, m), load(q + m - 1), v) && safe;
-                                   });
-            for_each_marked_column(pattern_row(pattern.assembled_columns, words, q), words, 2,
-                                   [&](std::int32_t m) {
-                                       safe = move_entry(band(q - m + 1, m), load(q - m + 1), v) &&
-                                              safe;
-                                   });
+            for_each_marked_column(
+                pattern_row(pattern.assembled, words, q), words, 2,
+                [&](std::int32_t m) { safe = move_entry(band(q, m), load(q + m - 1), v) && safe; });
+            for_each_marked_column(
+                pattern_row(pattern.assembled_columns, words, q), words, 2, [&](std::int32_t m) {
+                    safe = move_entry(band(q - m + 1, m), load(q - m + 1), v) && safe;
+                });
         } else {
             const std::int32_t last = b - 1;
             const std::int32_t rows_below = n - q < last ? n - q : last;

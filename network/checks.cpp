@@ -20,9 +20,9 @@ NumberFault first_pipe_end_fault(const Network& net) {
 Capacities storage_capacities(const Network& net) {
     // Every node's values and every equation's share the node count's capacity.
     std::int32_t nodes = net.x.size();
-    for (std::int32_t size : {net.y.size(), net.known_discharge.size(), net.prescribed_head.size(),
-                              net.nodal_discharge.size(), net.rhs.size(),
-                              net.band.leading_dimension()})
+    for (std::int32_t size :
+         {net.y.size(), net.known_discharge.size(), net.prescribed_head.size(),
+          net.nodal_discharge.size(), net.rhs.size(), net.band.leading_dimension()})
         nodes = size < nodes ? size : nodes;
     std::int32_t elements = net.connectivity.elements();
     for (std::int32_t size :

@@ -37,8 +37,8 @@ public:
     Vec1(const std::array<U, N>& a) : data_(a.data()), size_(static_cast<std::int32_t>(N)) {}
     // A view of writable entries is also a view of readable ones.
     template <class U>
-        requires(std::is_same_v<const U, T> && !std::is_same_v<U, T>)
-    Vec1(Vec1<U> v) : data_(v.data()), size_(v.size()) {}
+    requires(std::is_same_v<const U, T> && !std::is_same_v<U, T>) Vec1(Vec1<U> v)
+        : data_(v.data()), size_(v.size()) {}
     T& operator()(std::int32_t i) const {
         assert(i >= 1 && i <= size_);
         return data_[i - 1];
@@ -200,9 +200,9 @@ inline constexpr std::int32_t pattern_words(std::int32_t columns) {
 
 // Scratch of the band solver, sized from the equations n and the half-bandwidth b.
 struct SolverWorkspace {
-    std::span<float> factor;       // b + 1 entries
-    std::span<float> pivot_row;    // b + 1 entries
-    std::span<std::int32_t> listed; // b entries
+    std::span<float> factor;                 // b + 1 entries
+    std::span<float> pivot_row;              // b + 1 entries
+    std::span<std::int32_t> listed;          // b entries
     std::span<std::uint8_t> reduced_in_full; // n + 1 entries
 };
 
@@ -250,15 +250,15 @@ struct Network {
 
     // Entries of the boundary list actually stored (at most its capacity).
     std::int32_t stored_boundary_count() const {
-        return known_head_count < 0                            ? 0
+        return known_head_count < 0                           ? 0
                : known_head_count > boundary_nodes.capacity() ? boundary_nodes.capacity()
-                                                               : known_head_count;
+                                                              : known_head_count;
     }
     // Pipes actually stored (at most the capacity).
     std::int32_t stored_element_count() const {
-        return element_count < 0                          ? 0
+        return element_count < 0                         ? 0
                : element_count > connectivity.elements() ? connectivity.elements()
-                                                          : element_count;
+                                                         : element_count;
     }
 
     Network() = default;

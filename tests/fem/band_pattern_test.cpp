@@ -81,8 +81,8 @@ TEST(BandPattern, HandCaseByRowColumnKnownHeadAndFill) {
 }
 
 // Random networks, some with bands wider than one 64-bit word: unit conductances and a unit leak
-// at every node assembled and the known heads imposed by hand, then a plain elimination. Every entry that is not +0 after
-// each stage must be marked in the pattern of that stage.
+// at every node assembled and the known heads imposed by hand, then a plain elimination. Every
+// entry that is not +0 after each stage must be marked in the pattern of that stage.
 TEST(BandPattern, CoversEveryNonzeroEntryOfRandomNetworks) {
     std::mt19937 random(17);
     for (int trial = 0; trial < 300; ++trial) {

@@ -12,8 +12,8 @@
 #include "../fem/memory_report.hpp"
 #include "../fem/random_network.hpp"
 #include "fem/assemble.hpp"
-#include "fem/network_kernels.hpp"
 #include "fem/laminar.hpp"
+#include "fem/network_kernels.hpp"
 #include "network/floating_groups.hpp"
 #include "network/half_bandwidth.hpp"
 

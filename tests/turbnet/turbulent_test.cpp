@@ -10,9 +10,9 @@
 
 #include "../fem/memory_report.hpp"
 #include "fem/network_kernels.hpp"
-#include "tests/fem/band_fixture.hpp"
 #include "fem/turbulent.hpp"
 #include "frontend/messages.hpp"
+#include "tests/fem/band_fixture.hpp"
 
 namespace pipenet {
 namespace {
@@ -107,12 +107,12 @@ TEST(PipeCoefficients, FaultyPipesReportAndGetNoCoefficient) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     auto out = testing::MemoryReport::make();
     FixedNetwork net = pipes_network({{0, 0, 3, 4, 1.0f},
-                                 {2, 2, 2, 2, 0.0f}, // both faults: the length message only
-                                 {0, 0, 3, 4, -0.25f},
-                                 {0, 0, 3, 4, 0.0f},
-                                 {0, 0, 1, 0, nan},
-                                 {0, 0, 3, 4, 1.0f}},
-                                100.0f);
+                                      {2, 2, 2, 2, 0.0f}, // both faults: the length message only
+                                      {0, 0, 3, 4, -0.25f},
+                                      {0, 0, 3, 4, 0.0f},
+                                      {0, 0, 1, 0, nan},
+                                      {0, 0, 3, 4, 1.0f}},
+                                     100.0f);
     coefficients(*out, net);
     EXPECT_EQ(out->text(), "\n **** zero length for element  :     2 ****\n\n"
                            "\n **** zero diameter for element  :     3 ****\n\n"
