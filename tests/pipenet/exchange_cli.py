@@ -205,6 +205,17 @@ def renumber_errors(pipenet, folder):
                                    "--map", "no/such/map.csv"], folder)
     if status != 2 or "cannot write no/such/map.csv" not in err:
         fail(f"unwritable map: status {status}: {err}")
+    # A file renumbered in place: read whole before it is replaced.
+    scattered = chain([1, 5, 2, 4, 3])
+    (folder / "scattered.dat").write_text(scattered)
+    run(pipenet, ["renumber", "scattered.dat", "--program", "lamnet", "-o", "elsewhere.dat"],
+        folder)
+    status, _, err = run(pipenet, ["renumber", "scattered.dat", "--program", "lamnet", "-o",
+                                   "scattered.dat"], folder)
+    renumbered = (folder / "scattered.dat").read_text()
+    if status != 0 or renumbered == scattered or \
+            renumbered != (folder / "elsewhere.dat").read_text():
+        fail(f"renumbered in place: status {status}: {err}")
 
 
 # ---------------------------------------------------------------------------------------------
