@@ -21,16 +21,16 @@ std::string counted(std::size_t count, std::string_view one, std::string_view ma
 } // namespace
 
 CLI::App& add_import_command(CLI::App& app, ImportOptions& options) {
-    CLI::App* import = app.add_subcommand(
+    CLI::App* import_inp = app.add_subcommand(
         "import-inp", "Convert a .inp network into a turbnet input of the same network");
-    import->add_option("FILE", options.file, "The .inp file")->required();
-    import
+    import_inp->add_option("FILE", options.file, "The .inp file")->required();
+    import_inp
         ->add_option("-o,--output", options.output,
                      "The turbnet input to write, e.g. input-nonlin.dat ('-': standard output)")
         ->required();
-    import->add_option("--map", options.map, "Write the map of .inp IDs to numbers as CSV")
+    import_inp->add_option("--map", options.map, "Write the map of .inp IDs to numbers as CSV")
         ->option_text("MAP");
-    return *import;
+    return *import_inp;
 }
 
 int run_import(const ImportOptions& options, ByteSink& out, ByteSink& err) {

@@ -35,9 +35,9 @@ int run(int argc, char** argv) {
     pipenet::cli::RenumberOptions renumber_options;
     CLI::App& renumber = pipenet::cli::add_renumber_command(app, renumber_options);
     pipenet::cli::ImportOptions import_options;
-    CLI::App& import = pipenet::cli::add_import_command(app, import_options);
+    CLI::App& import_inp = pipenet::cli::add_import_command(app, import_options);
     pipenet::cli::ExportOptions export_options;
-    CLI::App& exporting = pipenet::cli::add_export_command(app, export_options);
+    CLI::App& export_inp = pipenet::cli::add_export_command(app, export_options);
 
     if (argc >= 2 && argv[1][0] != '-') {
         std::string_view name = argv[1];
@@ -92,8 +92,8 @@ int run(int argc, char** argv) {
     }
     if (plot.parsed()) return pipenet::cli::run_plot(plot_options, err);
     if (renumber.parsed()) return pipenet::cli::run_renumber(renumber_options, out, err);
-    if (import.parsed()) return pipenet::cli::run_import(import_options, out, err);
-    if (exporting.parsed()) return pipenet::cli::run_export(export_options, err);
+    if (import_inp.parsed()) return pipenet::cli::run_import(import_options, out, err);
+    if (export_inp.parsed()) return pipenet::cli::run_export(export_options, err);
     return 2;
 }
 
