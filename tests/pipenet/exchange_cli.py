@@ -372,6 +372,7 @@ def import_errors(pipenet, folder):
         " P3\tR\tJ2\t100\t200\t100\t0\tClosed\n"
         "[COORDINATES]\n R\t0\t0\n J1\t100\t0\n J2\t200\t0\n[OPTIONS]\n Units\tLPS\n")
     refused = str(FIXTURES / "refused.inp")
+    laid_out = str(FIXTURES / "missing-coordinates.inp")
     cases = [
         (refused, 1, [f"{refused}:14: error: pipe 'P2' is a check valve",
                       f"{refused}:18: error: pump 'PU1'", f"{refused}:21: error: valve 'V1'",
@@ -380,6 +381,7 @@ def import_errors(pipenet, folder):
                       "refused: nothing written"]),
         ("malformed.inp", 1, ["malformed.inp:4: error: [PIPES] needs at least"]),
         ("absent.inp", 2, ["absent.inp: cannot read the file"]),
+        (laid_out, 0, [f"{laid_out}: warning: 2 nodes have no coordinates and were laid out"]),
         ("closed.inp", 0, ["closed.inp:9: note: pipe 'P3' is closed and is left out",
                            "closed.inp:8: warning: pipe 'P2': minor loss coefficient 0.5"]),
     ]
