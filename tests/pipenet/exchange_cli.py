@@ -16,7 +16,6 @@ import math
 import os
 import pathlib
 import re
-import struct
 import subprocess
 import sys
 import tempfile
@@ -38,10 +37,6 @@ GPM = 0.003785411784 / 60
 def fail(message):
     print(message)
     sys.exit(1)
-
-
-def f32(x):
-    return struct.unpack("<f", struct.pack("<f", x))[0]
 
 
 def run(pipenet, args, folder):
