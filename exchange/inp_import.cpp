@@ -6,6 +6,7 @@
 #include <map>
 #include <unordered_map>
 
+#include "exchange/capacities.hpp"
 #include "exchange/inp_reader.hpp"
 #include "network/model.hpp"
 #include "network/renumber.hpp"
@@ -99,7 +100,6 @@ public:
         write_pipes();
         write_demands();
         write_known_heads();
-        check_capacities();
         renumber();
         return !failed_;
     }
@@ -426,18 +426,6 @@ private:
             out_.records.nodes.push_back({static_cast<std::int32_t>(k + 1), x_[k], y_[k]});
     }
 
-    void check_capacities() {
-        auto check = [&](std::size_t count, std::string_view what, std::int32_t capacity) {
-            if (count > static_cast<std::size_t>(capacity))
-                note(Severity::warning, 0,
-                     format_message(Message::capacity_exceeded,
-                                    {std::to_string(count), what, std::to_string(capacity)}));
-        };
-        check(out_.records.nodes.size(), "nodes", max_nodes);
-        check(out_.records.elements.size(), "pipes", max_elements);
-        check(out_.records.heads.size(), "nodes with known head", max_boundary_nodes);
-    }
-
     void renumber() {
         Renumbering renumbering = renumber_nodes(
             static_cast<std::int32_t>(out_.records.nodes.size()), element_ends(out_.records));
@@ -449,12 +437,7 @@ private:
         out_.node_ids = std::move(ids);
         out_.half_band_before = renumbering.half_band_before;
         out_.half_band_after = renumbering.half_band_after;
-        if (renumbering.half_band_after > max_half_band)
-            note(Severity::warning, 0,
-                 format_message(Message::half_band_exceeded,
-                                {std::to_string(renumbering.half_band_after),
-                                 std::to_string(max_half_band),
-                                 std::to_string(renumbering.half_band_after - max_half_band)}));
+        note_capacities(out_.records, renumbering.half_band_after, diagnostics_);
     }
 
     const InpNetwork& net_;

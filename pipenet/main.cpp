@@ -8,7 +8,10 @@
 #include <CLI/CLI.hpp>
 
 #include "pipenet/check_command.hpp"
+#include "pipenet/export_command.hpp"
+#include "pipenet/import_command.hpp"
 #include "pipenet/plot_command.hpp"
+#include "pipenet/renumber_command.hpp"
 #include "pipenet/solve_command.hpp"
 
 namespace {
@@ -29,6 +32,12 @@ int run(int argc, char** argv) {
     CLI::App& solve = pipenet::cli::add_solve_command(app, solve_options);
     pipenet::cli::PlotOptions plot_options;
     CLI::App& plot = pipenet::cli::add_plot_command(app, plot_options);
+    pipenet::cli::RenumberOptions renumber_options;
+    CLI::App& renumber = pipenet::cli::add_renumber_command(app, renumber_options);
+    pipenet::cli::ImportOptions import_options;
+    CLI::App& import_inp = pipenet::cli::add_import_command(app, import_options);
+    pipenet::cli::ExportOptions export_options;
+    CLI::App& export_inp = pipenet::cli::add_export_command(app, export_options);
 
     if (argc >= 2 && argv[1][0] != '-') {
         std::string_view name = argv[1];
@@ -38,7 +47,8 @@ int run(int argc, char** argv) {
         if (!known) {
             std::fprintf(
                 stderr,
-                "pipenet: unknown command '%s'; the commands are: check, help, plot, solve\n"
+                "pipenet: unknown command '%s'; the commands are: check, export-inp, help, "
+                "import-inp, plot, renumber, solve\n"
                 "Run 'pipenet --help' for usage.\n",
                 argv[1]);
             return 2;
@@ -66,7 +76,8 @@ int run(int argc, char** argv) {
             }
         }
         std::fprintf(stderr,
-                     "pipenet help: no command '%s'; the commands are: check, plot, solve\n",
+                     "pipenet help: no command '%s'; the commands are: check, export-inp, "
+                     "import-inp, plot, renumber, solve\n",
                      topic.c_str());
         return 2;
     }
@@ -80,6 +91,9 @@ int run(int argc, char** argv) {
         return pipenet::cli::run_solve(solve_options, err);
     }
     if (plot.parsed()) return pipenet::cli::run_plot(plot_options, err);
+    if (renumber.parsed()) return pipenet::cli::run_renumber(renumber_options, out, err);
+    if (import_inp.parsed()) return pipenet::cli::run_import(import_options, out, err);
+    if (export_inp.parsed()) return pipenet::cli::run_export(export_options, err);
     return 2;
 }
 

@@ -1,8 +1,5 @@
 #include "pipenet/plot_command.hpp"
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include "plot/render.hpp"
@@ -35,30 +32,6 @@ std::string default_input(std::string& reason) {
     }
     if (found.empty()) reason = "no input-lin.dat or input-nonlin.dat here: name the file to plot";
     return found;
-}
-
-bool write_whole(const std::string& path, const std::string& text, std::string& reason) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        reason = "cannot write " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t put = ::write(fd, text.data() + done, text.size() - done);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) {
-            reason = "cannot write " + path + ": " + std::strerror(errno);
-            ::close(fd);
-            return false;
-        }
-        done += static_cast<std::size_t>(put);
-    }
-    if (::close(fd) != 0) {
-        reason = "cannot write " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -130,7 +103,7 @@ int run_plot(const PlotOptions& options, ByteSink& err) {
     }
     const std::string picture =
         html ? plot::render_html(network, render) : plot::render_svg(network, render);
-    if (!write_whole(options.output, picture, reason)) {
+    if (!solve::write_output_file(options.output, picture, reason)) {
         say(err, reason);
         return 2;
     }

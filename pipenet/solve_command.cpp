@@ -14,6 +14,7 @@
 
 #include "solve/input_file.hpp"
 #include "solve/render.hpp"
+#include "solve/result_ids.hpp"
 #include "solve/solve_network.hpp"
 
 namespace pipenet::cli {
@@ -33,6 +34,7 @@ struct Solved {
     Verdict verdict = Verdict::unreadable;
     std::string file;
     std::string first_message;
+    std::string unnamed; // the first node or pipe the map has no ID for
     std::string json;
     std::string nodes_csv;
     std::string pipes_csv;
@@ -40,7 +42,8 @@ struct Solved {
     std::string report;
 };
 
-Solved solve_file(const SolveOptions& options, const std::string& path) {
+Solved solve_file(const SolveOptions& options, const solve::ResultIds* ids,
+                  const std::string& path) {
     NetworkResult result;
     const std::optional<Program> program = solve::program_of_file(options.program, path);
     std::string text;
@@ -63,6 +66,8 @@ Solved solve_file(const SolveOptions& options, const std::string& path) {
     out.verdict = result.verdict;
     out.file = path;
     if (!result.messages.empty()) out.first_message = result.messages.front();
+    if (ids != nullptr && !solve::label_results(*ids, result, out.unnamed))
+        result.messages.push_back("the map names no " + out.unnamed + ": its ID is null");
     if (!options.json.empty()) out.json = solve::json_document(result);
     if (!options.csv.empty()) {
         out.nodes_csv = solve::csv_nodes(result);
@@ -203,6 +208,11 @@ CLI::App& add_solve_command(CLI::App& app, SolveOptions& options) {
                      "Analyse on N threads (default: the number of processors)")
         ->check(CLI::Range(1u, 1024u))
         ->option_text("N");
+    solve
+        ->add_option("--map", options.map,
+                     "Report nodes and pipes under the IDs of MAP, as import-inp or renumber "
+                     "wrote it")
+        ->option_text("MAP");
     solve->add_flag("--renumber", options.renumber,
                     "Renumber the nodes to narrow the band; results keep the file's numbers");
     return *solve;
@@ -210,6 +220,19 @@ CLI::App& add_solve_command(CLI::App& app, SolveOptions& options) {
 
 int run_solve(const SolveOptions& options, ByteSink& err) {
     std::string reason;
+    solve::ResultIds ids;
+    if (!options.map.empty()) {
+        std::string text;
+        if (!solve::read_input_file(options.map, text, reason)) {
+            say(err, options.map + ": " + reason);
+            return 2;
+        }
+        if (!solve::read_result_ids(text, ids, reason)) {
+            say(err, options.map + ": " + reason);
+            return 2;
+        }
+    }
+    const solve::ResultIds* map = options.map.empty() ? nullptr : &ids;
     Output json, report, nodes, pipes, passes;
     if (!options.json.empty() && !json.open(options.json, reason)) {
         say(err, reason);
@@ -234,8 +257,8 @@ int run_solve(const SolveOptions& options, ByteSink& err) {
             say(err, reason);
             return 2;
         }
-        nodes.write(solve::csv_nodes_header());
-        pipes.write(solve::csv_pipes_header());
+        nodes.write(solve::csv_nodes_header(map != nullptr));
+        pipes.write(solve::csv_pipes_header(map != nullptr));
         passes.write(solve::csv_passes_header());
     }
 
@@ -247,12 +270,13 @@ int run_solve(const SolveOptions& options, ByteSink& err) {
     const bool progress = options.progress && total > 1;
     std::vector<Solved> solved(std::min(batch, total));
     Tally tally;
+    std::size_t unnamed = 0;
     for (std::size_t first = 0; first < total; first += batch) {
         const std::size_t count = std::min(batch, total - first);
         std::atomic<std::size_t> next{0};
         auto work = [&] {
             for (std::size_t i = next++; i < count; i = next++)
-                solved[i] = solve_file(options, options.files[first + i]);
+                solved[i] = solve_file(options, map, options.files[first + i]);
         };
         {
             std::vector<std::jthread> threads;
@@ -266,6 +290,11 @@ int run_solve(const SolveOptions& options, ByteSink& err) {
             if (s.verdict != Verdict::solved)
                 say(err, s.file + ": " + solve::verdict_name(s.verdict) +
                              (s.first_message.empty() ? "" : ": " + s.first_message));
+            if (!s.unnamed.empty()) {
+                ++unnamed;
+                say(err, s.file + ": the map " + options.map + " names no " + s.unnamed +
+                             ": is it the map of this network?");
+            }
             json.write(s.json);
             nodes.write(s.nodes_csv);
             pipes.write(s.pipes_csv);
@@ -285,7 +314,7 @@ int run_solve(const SolveOptions& options, ByteSink& err) {
     }
     say(err, tally.line(total));
     if (!written) return 2;
-    return tally.solved == total ? 0 : 1;
+    return tally.solved == total && unnamed == 0 ? 0 : 1;
 }
 
 } // namespace pipenet::cli

@@ -17,6 +17,7 @@ struct SolveOptions {
     std::string json;    // a path, "-" for standard output, or empty
     std::string csv;     // a folder, or empty
     std::string report;  // a path, "-" for standard output, or empty
+    std::string map;     // a map of numbers to IDs (import or renumbering), or empty
     int print_flag = 0;
     unsigned jobs = 0; // 0: one per processor
     bool renumber = false;
@@ -26,8 +27,9 @@ struct SolveOptions {
 // Registers the subcommand and its options on the program's command line.
 CLI::App& add_solve_command(CLI::App& app, SolveOptions& options);
 
-// Runs the analyses. Returns the exit status: 0 every file solved, 1 a file not solved, 2 could
-// not run (an output that cannot be written).
+// Runs the analyses. Returns the exit status: 0 every file solved (and, with a map, every node
+// and pipe named by it), 1 a file not solved or not fully named, 2 could not run (an unreadable
+// map, an output that cannot be written).
 int run_solve(const SolveOptions& options, ByteSink& err);
 
 } // namespace pipenet::cli

@@ -1,4 +1,5 @@
-// The input files pipenet's commands read: which program's a file is, and its whole text.
+// The files pipenet's commands read and write: which program's an input file is, its whole
+// text, and whole output files.
 #pragma once
 
 #include <optional>
@@ -15,5 +16,11 @@ std::optional<Program> program_of_file(std::string_view program, std::string_vie
 
 // Reads a whole file. Returns false with `reason` set when it cannot.
 bool read_input_file(const std::string& path, std::string& text, std::string& reason);
+
+// Writes `text` as the whole file `path` ("-": standard output). A regular file is replaced only
+// once the new text is complete on disk, so that a full disk or an interrupted run never leaves
+// it cut short, even when it is the file the text was made from. Returns false with `reason`
+// set when the file cannot be written.
+bool write_output_file(const std::string& path, std::string_view text, std::string& reason);
 
 } // namespace pipenet::solve

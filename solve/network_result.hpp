@@ -30,6 +30,7 @@ struct NodeResult {
     std::optional<float> known_head;
     float known_discharge = 0.0f;        // as given; 0 where the file gives none
     std::optional<double> balance_error; // computed minus given; none at a known head
+    std::optional<std::string> id;       // from a map; none where it has none
 };
 
 struct PipeResult {
@@ -39,8 +40,9 @@ struct PipeResult {
     float diameter = 0.0f;
     float length = 0.0f;
     float discharge = 0.0f;
-    float head_loss = 0.0f; // head at the start minus head at the end
-    float velocity = 0.0f;  // discharge over the cross-section
+    float head_loss = 0.0f;                          // head at the start minus head at the end
+    float velocity = 0.0f;                           // discharge over the cross-section
+    std::optional<std::string> id, start_id, end_id; // from a map
 };
 
 struct PassResult {
@@ -57,7 +59,8 @@ struct NetworkResult {
     std::vector<PassResult> passes;
     std::optional<double> max_balance_error;
     std::vector<std::string> messages;
-    std::string report; // the program's report, when asked for
+    std::string report;    // the program's report, when asked for
+    bool labelled = false; // nodes and pipes carry IDs from a map
 };
 
 // The name of a verdict as written in the JSON and the summary.

@@ -9,14 +9,14 @@ namespace pipenet::solve {
 
 // The JSON document of one network on one line, ending in a line feed. Every float is written
 // in the shortest decimal form that reads back to the same float; a value that is not a finite
-// number is null.
+// number is null. A labelled result's nodes and pipes also carry their IDs.
 std::string json_document(const NetworkResult& result);
 
 // The CSV tables (RFC 4180: comma-separated, CRLF line ends, fields quoted where they hold a
 // comma, a quote or a line end). Each starts with its header row; each row begins with the
-// network's file.
-std::string csv_nodes_header();
-std::string csv_pipes_header();
+// network's file. With `ids`, node and pipe rows end in the IDs of a labelled result.
+std::string csv_nodes_header(bool ids);
+std::string csv_pipes_header(bool ids);
 std::string csv_passes_header();
 std::string csv_nodes(const NetworkResult& result);
 std::string csv_pipes(const NetworkResult& result);

@@ -52,12 +52,14 @@ void end_row(std::string& table, std::string& row) {
 
 } // namespace
 
-std::string csv_nodes_header() {
-    return "file,node,x,y,head,discharge,known_head,known_discharge,balance_error\r\n";
+std::string csv_nodes_header(bool ids) {
+    return std::string("file,node,x,y,head,discharge,known_head,known_discharge,balance_error") +
+           (ids ? ",id\r\n" : "\r\n");
 }
 
-std::string csv_pipes_header() {
-    return "file,pipe,start,end,diameter,length,discharge,head_loss,velocity\r\n";
+std::string csv_pipes_header(bool ids) {
+    return std::string("file,pipe,start,end,diameter,length,discharge,head_loss,velocity") +
+           (ids ? ",id,start_id,end_id\r\n" : "\r\n");
 }
 
 std::string csv_passes_header() {
@@ -77,6 +79,7 @@ std::string csv_nodes(const NetworkResult& result) {
         field(row, n.known_head);
         field(row, n.known_discharge);
         field(row, n.balance_error);
+        if (result.labelled) field(row, n.id.value_or(""));
         end_row(table, row);
     }
     return table;
@@ -95,6 +98,11 @@ std::string csv_pipes(const NetworkResult& result) {
         field(row, p.discharge);
         field(row, p.head_loss);
         field(row, p.velocity);
+        if (result.labelled) {
+            field(row, p.id.value_or(""));
+            field(row, p.start_id.value_or(""));
+            field(row, p.end_id.value_or(""));
+        }
         end_row(table, row);
     }
     return table;

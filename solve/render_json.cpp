@@ -109,6 +109,7 @@ std::string json_document(const NetworkResult& result) {
         w.member("known_head", n.known_head);
         w.member("known_discharge", n.known_discharge);
         w.member("balance_error", n.balance_error);
+        if (result.labelled) w.member("id", n.id);
         w.close('}');
     }
     w.close(']');
@@ -124,6 +125,11 @@ std::string json_document(const NetworkResult& result) {
         w.member("discharge", p.discharge);
         w.member("head_loss", p.head_loss);
         w.member("velocity", p.velocity);
+        if (result.labelled) {
+            w.member("id", p.id);
+            w.member("start_id", p.start_id);
+            w.member("end_id", p.end_id);
+        }
         w.close('}');
     }
     w.close(']');

@@ -1,5 +1,6 @@
 #include "solve/solve_network.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -136,7 +137,8 @@ std::string failure_message(int failure) {
 
 // The results of an analysis that produced some, in the numbering of the analysed network.
 void gather_results(NetworkResult& result, const Network& net, Vec1<const float> heads) {
-    const std::int32_t nodes = net.node_count;
+    // A header may announce a negative count, which the analysis runs with as none.
+    const std::int32_t nodes = std::max(net.node_count, 0);
     result.nodes.resize(static_cast<std::size_t>(nodes));
     for (std::int32_t i = 1; i <= nodes; ++i) {
         NodeResult& node = result.nodes[static_cast<std::size_t>(i - 1)];
@@ -152,7 +154,7 @@ void gather_results(NetworkResult& result, const Network& net, Vec1<const float>
         result.nodes[static_cast<std::size_t>(at - 1)].known_head = net.prescribed_head(at);
     }
 
-    result.pipes.resize(static_cast<std::size_t>(net.element_count));
+    result.pipes.resize(static_cast<std::size_t>(std::max(net.element_count, 0)));
     for (std::int32_t e = 1; e <= net.element_count; ++e) {
         PipeResult& pipe = result.pipes[static_cast<std::size_t>(e - 1)];
         pipe.pipe = e;

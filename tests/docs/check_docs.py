@@ -16,11 +16,18 @@
         <!-- stderr: PATH dir=D status=N -->
                                          the block is the run's standard error, with the run
                                          folder written as D
+        <!-- pipenet: PATH args=A,B,... [show=WHAT] [head=N] [status=N] -->
+                                         "pipenet A B ..." run in a folder holding PATH under
+                                         its own name (an argument ";" starts another run in
+                                         the same folder); the block is what WHAT names for the
+                                         last run: stdout (the default), stderr, or a file
+                                         written (CR LF shown as LF); with head=N, its first N
+                                         lines
 
       A run copies PATH into an empty temporary folder and starts lamnet (for input-lin.dat) or
       turbnet (for input-nonlin.dat) there, with the file "stdin" next to PATH as its standard
-      input (empty when there is none). Every input file under docs/examples/ must be shown in
-      some document, so that no example is left unchecked.
+      input (empty when there is none). Every input file and .inp file under docs/examples/
+      must be shown or run in some document, so that no example is left unchecked.
 
   check_docs.py install --root SRC --build BUILD
       Installs BUILD into a temporary prefix with cmake --install and checks that both programs
@@ -36,7 +43,7 @@ import subprocess
 import sys
 import tempfile
 
-MARKER = re.compile(r"<!--\s*(input|ruler|report|report-excerpt|stderr|check):\s*(\S+)((?:\s+\w+=\S+)*)\s*-->")
+MARKER = re.compile(r"<!--\s*(input|ruler|report|report-excerpt|stderr|check|pipenet):\s*(\S+)((?:\s+\w+=\S+)*)\s*-->")
 INPUT_NAMES = {"input-lin.dat": "lamnet", "input-nonlin.dat": "turbnet"}
 
 
@@ -88,6 +95,31 @@ def run_check(root, pipenet, path, extra):
         return result.stdout.decode("latin-1"), result.returncode
 
 
+def run_pipenet(root, pipenet, path, args, show):
+    source = root / path
+    with tempfile.TemporaryDirectory() as tmp:
+        work = pathlib.Path(tmp)
+        shutil.copyfile(source, work / source.name)
+        environment = dict(os.environ, NO_COLOR="1")
+        runs = [[]]
+        for arg in args:
+            if arg == ";":
+                runs.append([])
+            else:
+                runs[-1].append(arg)
+        for run_args in runs:
+            result = subprocess.run([pipenet] + run_args, cwd=work, capture_output=True,
+                                    timeout=60, env=environment)
+        if show == "stdout":
+            shown = result.stdout
+        elif show == "stderr":
+            shown = result.stderr
+        else:
+            shown = (work / show).read_bytes() if (work / show).is_file() else b""
+            shown = shown.replace(b"\r\n", b"\n")
+        return shown.decode("latin-1"), result.returncode
+
+
 def show_difference(expected, actual):
     import difflib
     for line in difflib.unified_diff(expected.splitlines(True), actual.splitlines(True), "document", "program"):
@@ -115,6 +147,27 @@ def check_examples(args):
             if block is None:
                 print(f"{where}: no fenced block follows the {kind} marker")
                 failures += 1
+                continue
+            if kind == "pipenet":
+                if not (root / path).is_file():
+                    print(f"{where}: {path} is not a file")
+                    failures += 1
+                    continue
+                checked += 1
+                shown.add((root / path).resolve())
+                args_given = [a for a in options.get("args", "").split(",") if a]
+                out, status = run_pipenet(root, os.path.abspath(args.pipenet), path, args_given,
+                                          options.get("show", "stdout"))
+                if "head" in options:
+                    out = "".join(out.splitlines(True)[:int(options["head"])])
+                if status != int(options.get("status", "0")):
+                    print(f"{where}: pipenet {' '.join(args_given)} ended with status {status}")
+                    failures += 1
+                if block != out:
+                    print(f"{where}: the block differs from what pipenet {' '.join(args_given)} "
+                          f"shows")
+                    show_difference(block, out)
+                    failures += 1
                 continue
             if not (root / path).is_file() or (root / path).name not in INPUT_NAMES:
                 print(f"{where}: {path} is not an input file of either program")
@@ -176,7 +229,8 @@ def check_examples(args):
                     show_difference(shown_err, err)
                     failures += 1
     for example in sorted((root / "docs" / "examples").rglob("*")):
-        if example.name in INPUT_NAMES and example.resolve() not in shown:
+        if (example.name in INPUT_NAMES or example.suffix == ".inp") and \
+                example.resolve() not in shown:
             print(f"{example.relative_to(root)} is not shown in any document")
             failures += 1
     if checked == 0:

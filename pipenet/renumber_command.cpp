@@ -1,0 +1,89 @@
+#include "pipenet/renumber_command.hpp"
+
+#include <vector>
+
+#include "exchange/capacities.hpp"
+#include "network/renumber.hpp"
+#include "solve/input_file.hpp"
+
+namespace pipenet::cli {
+
+namespace {
+
+void say(ByteSink& sink, const std::string& text) {
+    std::string line = "pipenet renumber: " + text + '\n';
+    sink.write(line.data(), line.size());
+}
+
+} // namespace
+
+CLI::App& add_renumber_command(CLI::App& app, RenumberOptions& options) {
+    CLI::App* renumber = app.add_subcommand(
+        "renumber", "Renumber the nodes of an input file to narrow its half-bandwidth");
+    renumber->add_option("FILE", options.file, "The input file of lamnet or turbnet")->required();
+    renumber
+        ->add_option("-o,--output", options.output,
+                     "The renumbered file, in the same layouts ('-': standard output)")
+        ->required();
+    renumber->add_option("--map", options.map, "Write the map of old to new numbers as CSV")
+        ->option_text("MAP");
+    renumber
+        ->add_option("--program", options.program,
+                     "Read the file as this program's (default: from the file's name)")
+        ->check(CLI::IsMember({"lamnet", "turbnet"}))
+        ->option_text("lamnet|turbnet");
+    return *renumber;
+}
+
+int run_renumber(const RenumberOptions& options, ByteSink& out, ByteSink& err) {
+    const std::optional<Program> program = solve::program_of_file(options.program, options.file);
+    if (!program) {
+        say(err, options.file + ": cannot tell which program's file this is: name it "
+                                "input-lin.dat or input-nonlin.dat, or give --program");
+        return 2;
+    }
+    if (!options.map.empty() && options.map == options.output) {
+        say(err, "the map and the renumbered file cannot both be " + options.map);
+        return 2;
+    }
+    std::string text;
+    std::string reason;
+    if (!solve::read_input_file(options.file, text, reason)) {
+        say(err, options.file + ": " + reason);
+        return 2;
+    }
+    RenumberedInput renumbered;
+    if (!renumber_input(text, *program, renumbered, reason)) {
+        say(err, options.file + ": not renumbered: " + reason);
+        return 1;
+    }
+    if (!solve::write_output_file(options.output, renumbered.text, reason) ||
+        (!options.map.empty() &&
+         !solve::write_output_file(options.map, renumbered.map_csv, reason))) {
+        say(err, reason);
+        return 2;
+    }
+
+    const std::string figures =
+        options.file + ": half-bandwidth " + std::to_string(renumbered.half_band_before) +
+        " before renumbering, " + std::to_string(renumbered.half_band_after) + " after" +
+        (renumbered.half_band_after == renumbered.half_band_before
+             ? " (no ordering tried is narrower: every node keeps its number)\n"
+             : "\n");
+    // With the file on standard output the figures go to standard error.
+    ByteSink& figures_sink = options.output == "-" ? err : out;
+    figures_sink.write(figures.data(), figures.size());
+
+    NetworkRecords records;
+    if (read_network_records(renumbered.text, *program, records, reason)) {
+        std::vector<exchange::Diagnostic> warnings;
+        exchange::note_capacities(records, renumbered.half_band_after, warnings);
+        for (const exchange::Diagnostic& warning : warnings) {
+            const std::string line = exchange::describe(warning, options.file) + '\n';
+            err.write(line.data(), line.size());
+        }
+    }
+    return 0;
+}
+
+} // namespace pipenet::cli
