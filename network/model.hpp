@@ -66,8 +66,6 @@ struct Array1 {
         assert(i >= 1 && i <= N);
         return entries[static_cast<std::size_t>(i - 1)];
     }
-    static constexpr std::int32_t capacity() { return N; }
-    static constexpr bool holds(std::int32_t i) { return i >= 1 && i <= N; }
     operator Vec1<T>() { return Vec1<T>(entries.data(), N); }
     operator Vec1<const T>() const { return Vec1<const T>(entries.data(), N); }
 };

@@ -15,10 +15,6 @@ std::size_t at_least_zero(std::int32_t count) {
 
 } // namespace
 
-std::int64_t SizedNetwork::band_floats(std::int32_t equations, std::int32_t half_band) {
-    return std::int64_t{std::max(equations, 0)} * std::int64_t{std::max(half_band, 0)};
-}
-
 void SizedNetwork::size_records(std::int32_t nodes, std::int32_t elements,
                                 std::int32_t known_heads) {
     nodes_ = static_cast<std::int32_t>(at_least_zero(nodes));

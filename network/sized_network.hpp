@@ -33,9 +33,6 @@ public:
     // Room for `known_heads` entries of the boundary list, those stored kept.
     void reserve_known_heads(std::int32_t known_heads);
 
-    // The band storage, in floats, that size_band takes for these counts.
-    static std::int64_t band_floats(std::int32_t equations, std::int32_t half_band);
-
 private:
     void bind();
 
