@@ -87,13 +87,8 @@ std::string columns_text(std::int32_t first, std::int32_t last) {
 }
 
 std::string field_format(const FlatField& field, bool is_real) {
-    // Appended piece by piece: g++ 12 warns falsely (-Wrestrict) of a literal + std::string.
-    std::string text(is_real ? "F" : "I");
-    text += std::to_string(field.width);
-    if (is_real) {
-        text += '.';
-        text += std::to_string(field.decimals);
-    }
+    std::string text = (is_real ? "F" : "I") + std::to_string(field.width);
+    if (is_real) text += '.' + std::to_string(field.decimals);
     return text;
 }
 
