@@ -26,7 +26,8 @@ echo "$cc network_example.c $flags"
 env -u LD_LIBRARY_PATH "$scratch/with_pkg_config"
 
 echo "== find_package(pipenet)"
-cmake -S "$here/consumer" -B "$scratch/consumer" -DCMAKE_C_COMPILER="$cc" \
+# Ninja, which the build itself needs: a fresh machine may have no make.
+cmake -S "$here/consumer" -B "$scratch/consumer" -G Ninja -DCMAKE_C_COMPILER="$cc" \
     -DCMAKE_C_FLAGS="$extra_flags" -DCMAKE_PREFIX_PATH="$scratch/prefix" \
     -DNETWORK_EXAMPLE_SOURCE="$here/network_example.c" > "$scratch/consumer.log" ||
     { cat "$scratch/consumer.log"; exit 1; }
