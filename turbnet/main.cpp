@@ -1,11 +1,17 @@
 #include <unistd.h>
 
+#include "frontend/usage.hpp"
 #include "report/console_events.hpp"
 #include "turbnet/turbnet.hpp"
 
-int main() {
-    pipenet::FdSink report(STDOUT_FILENO);
+int main(int argc, char**) {
     pipenet::FdSink errors(STDERR_FILENO);
+    // Before anything opens the input file, which a run creates when it is missing, or reads the
+    // console.
+    if (int status = pipenet::refuse_arguments(argc, pipenet::Program::turbnet, errors);
+        status >= 0)
+        return status;
+    pipenet::FdSink report(STDOUT_FILENO);
     pipenet::FdSource console(STDIN_FILENO);
     pipenet::RecordIo io(report, errors, console);
     pipenet::ConsoleEvents events(io);

@@ -112,6 +112,17 @@ def unprivileged_user():
     return {"user": "nobody", "group": "nogroup", "extra_groups": []}
 
 
+def started_as(user, program, folder):
+    """The command that starts `program` as `user`: a copy in `folder` when that is another
+    user, who may have no way into the build folder (a clone in root's home, mode 700)."""
+    if not user:
+        return [program]
+    copy = pathlib.Path(folder) / os.path.basename(program)
+    shutil.copy2(program, copy)
+    os.chmod(copy, 0o755)
+    return [str(copy)]
+
+
 SIGNAL_MODES = {"fifo-signal": signal.SIGINT, "stdin-quit": signal.SIGQUIT,
                 "stdin-hangup": signal.SIGHUP}
 
@@ -144,11 +155,13 @@ def main():
             os.chmod(tmp, 0o755)
             os.chmod(work, 0o555)
             user = unprivileged_user()
+            command = started_as(user, program, tmp)
         elif mode == "read-only-input":
             os.chmod(tmp, 0o755)
             os.chmod(work, 0o755)
             os.chmod(work / input_name, 0o444)
             user = unprivileged_user()
+            command = started_as(user, program, tmp)
         elif mode:
             fail(f"unknown mode {mode!r}")
 
