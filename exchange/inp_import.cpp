@@ -91,6 +91,13 @@ public:
           flow_(flow_conversion(network.options.units)) {}
 
     bool run() {
+        // A file with nothing to compute (an empty file, a text that is no .inp file) would
+        // become an input the programs cannot read.
+        if (net_.junctions.empty())
+            note(Severity::error, 0, format_message(Message::no_junctions, {}));
+        if (net_.pipes.empty() && net_.pumps.empty() && net_.valves.empty())
+            note(Severity::error, 0, format_message(Message::no_links, {}));
+        if (failed_) return false;
         refuse_what_cannot_be_represented();
         if (failed_) return false;
         number_nodes();
