@@ -93,8 +93,8 @@ public:
     bool run() {
         // A file with nothing to compute (an empty file, a text that is no .inp file) would
         // become an input the programs cannot read.
-        if (net_.junctions.empty())
-            note(Severity::error, 0, format_message(Message::no_junctions, {}));
+        if (net_.junctions.empty() && net_.reservoirs.empty() && net_.tanks.empty())
+            note(Severity::error, 0, format_message(Message::no_nodes, {}));
         if (net_.pipes.empty() && net_.pumps.empty() && net_.valves.empty())
             note(Severity::error, 0, format_message(Message::no_links, {}));
         if (failed_) return false;

@@ -33,7 +33,7 @@ enum class Message : std::uint8_t {
     empty_pattern,
     section_after_end,
     // Import refusals.
-    no_junctions,
+    no_nodes,
     no_links,
     pump_refused,
     valve_refused,
@@ -85,7 +85,7 @@ inline constexpr std::array<std::string_view, static_cast<std::size_t>(Message::
         "unknown status '{}'",
         "pattern '{}' has no multipliers",
         "text after [END] is ignored",
-        "the file has no junctions: there is no network to import",
+        "the file has no junctions, reservoirs or tanks: there is no network to import",
         "the file has no pipes, pumps or valves: there is no network to import",
         "pump '{}' cannot be represented: the programs have pipes only",
         "valve '{}' cannot be represented: the programs have pipes only",

@@ -342,11 +342,10 @@ def import_empty(pipenet, folder):
     """A .inp with no junctions or no links is refused (status 1, a message, nothing written)
     rather than turned into an input no program can read."""
     texts = [
-        (b"", "no junctions"),
-        (b"\n\n   \n", "no junctions"),
+        (b"", "no junctions, reservoirs or tanks"),
+        (b"\n\n   \n", "no junctions, reservoirs or tanks"),
+        (b"[TITLE]\nnot a network\n[END]\n", "no junctions, reservoirs or tanks"),
         (b"[JUNCTIONS]\n J1 0 1\n[RESERVOIRS]\n R1 10\n[END]\n", "no pipes, pumps or valves"),
-        (b"[RESERVOIRS]\n R1 10\n R2 20\n[PIPES]\n P1 R1 R2 100 200 100\n[END]\n",
-         "no junctions"),
     ]
     for text, message in texts:
         (folder / "net.inp").write_bytes(text)
@@ -356,6 +355,15 @@ def import_empty(pipenet, folder):
             fail(f"{text!r}: status {status}: {err}")
         if (folder / "input-nonlin.dat").exists() or (folder / "map.csv").exists():
             fail(f"{text!r}: a file was written")
+    # Reservoirs joined by a pipe are a network (every head known): imported and solved.
+    (folder / "net.inp").write_bytes(b"[RESERVOIRS]\n R1 10\n R2 20\n[PIPES]\n"
+                                     b" P1 R1 R2 100 200 100\n[END]\n")
+    status, _, err = run(pipenet, ["import-inp", "net.inp", "-o", "input-nonlin.dat"], folder)
+    if status != 0:
+        fail(f"two reservoirs: status {status}: {err}")
+    status, _, err = run(pipenet, ["solve", "input-nonlin.dat"], folder)
+    if status != 0:
+        fail(f"two reservoirs solved: status {status}: {err}")
 
 
 CASES = {f.__name__: f for f in (replaced_whole, through_link, output_is_input, write_failure,
