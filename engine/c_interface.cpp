@@ -3,6 +3,8 @@
 #include "pipenet/pipenet.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <new>
 #include <span>
 
@@ -46,6 +48,19 @@ pipenet_status status_of(OutcomeKind kind) {
     return PIPENET_BAD_ARGUMENT;
 }
 
+// A value the network can hold: a finite double within the range of a float (the reader gives
+// nothing else). Rounding to the nearest float is the only change made to it.
+bool storable(double value) {
+    return std::isfinite(value) && std::fabs(value) <= std::numeric_limits<float>::max();
+}
+
+// A text of blanks and line ends alone: the record reader would take it for a header of zeros.
+bool blank(const char* text, size_t length) {
+    return std::all_of(text, text + length, [](char c) {
+        return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+    });
+}
+
 // A value changed: the results no longer belong to the network.
 pipenet_status changed(pipenet_network* network, bool accepted) {
     if (!accepted) return PIPENET_BAD_ARGUMENT;
@@ -74,10 +89,11 @@ pipenet_status pipenet_load(const char* text, size_t length, pipenet_flow flow,
     *network = nullptr;
     if ((text == nullptr && length != 0) || (flow != PIPENET_LAMINAR && flow != PIPENET_TURBULENT))
         return PIPENET_BAD_ARGUMENT;
+    if (text == nullptr || blank(text, length)) return PIPENET_UNREADABLE;
     try {
         auto* created = new pipenet_network(flow == PIPENET_LAMINAR ? pipenet::Flow::laminar
                                                                     : pipenet::Flow::turbulent);
-        if (created->analysis.read({text == nullptr ? "" : text, length}) != 0) {
+        if (created->analysis.read({text, length}) != 0) {
             delete created;
             return PIPENET_UNREADABLE;
         }
@@ -95,18 +111,18 @@ void pipenet_free(pipenet_network* network) {
 }
 
 pipenet_status pipenet_set_diameter(pipenet_network* network, int pipe, double diameter) {
-    if (network == nullptr) return PIPENET_BAD_ARGUMENT;
+    if (network == nullptr || !storable(diameter)) return PIPENET_BAD_ARGUMENT;
     return changed(network, network->analysis.set_diameter(pipe, static_cast<float>(diameter)));
 }
 
 pipenet_status pipenet_set_known_discharge(pipenet_network* network, int node, double discharge) {
-    if (network == nullptr) return PIPENET_BAD_ARGUMENT;
+    if (network == nullptr || !storable(discharge)) return PIPENET_BAD_ARGUMENT;
     return changed(network,
                    network->analysis.set_known_discharge(node, static_cast<float>(discharge)));
 }
 
 pipenet_status pipenet_set_known_head(pipenet_network* network, int node, double head) {
-    if (network == nullptr) return PIPENET_BAD_ARGUMENT;
+    if (network == nullptr || !storable(head)) return PIPENET_BAD_ARGUMENT;
     try {
         return changed(network, network->analysis.set_known_head(node, static_cast<float>(head)));
     } catch (const std::bad_alloc&) {

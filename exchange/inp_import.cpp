@@ -94,6 +94,13 @@ public:
           flow_(flow_conversion(network.options.units)) {}
 
     bool run() {
+        // A file with nothing to compute (an empty file, a text that is no .inp file) would
+        // become an input the programs cannot read.
+        if (net_.junctions.empty() && net_.reservoirs.empty() && net_.tanks.empty())
+            note(Severity::error, 0, format_message(Message::no_nodes, {}));
+        if (net_.pipes.empty() && net_.pumps.empty() && net_.valves.empty())
+            note(Severity::error, 0, format_message(Message::no_links, {}));
+        if (failed_) return false;
         // Every reason for a refusal in one pass: the pipes are checked even when a pump or a
         // valve has already decided it.
         refuse_what_cannot_be_represented();

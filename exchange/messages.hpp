@@ -38,6 +38,8 @@ enum class Message : std::uint8_t {
     coordinates_of_unknown_node,
     tank_as_reservoir,
     // Import refusals.
+    no_nodes,
+    no_links,
     pump_refused,
     valve_refused,
     check_valve_refused,
@@ -95,6 +97,8 @@ inline constexpr std::array<std::string_view, static_cast<std::size_t>(Message::
         "default pattern '{}' does not exist: its multiplier is taken as 1",
         "coordinates of node '{}', which does not exist, are ignored",
         "tank '{}' gives only its elevation: held at that head, as a reservoir",
+        "the file has no junctions, reservoirs or tanks: there is no network to import",
+        "the file has no pipes, pumps or valves: there is no network to import",
         "pump '{}' cannot be represented: the programs have pipes only",
         "valve '{}' cannot be represented: the programs have pipes only",
         "pipe '{}' is a check valve, which cannot be represented",

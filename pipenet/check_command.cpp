@@ -9,31 +9,29 @@
 
 #include "check/check_input.hpp"
 #include "check/render.hpp"
+#include "files/input_file.hpp"
 #include "plot/band_pattern.hpp"
-#include "solve/input_file.hpp"
 
 namespace pipenet::cli {
 
 namespace {
 
-// An open input file, read from the start on every open() where it can be.
+// An input file read whole, so that a pipe too is read from its start on every open().
 class InputFile final : public check::SourceOpener {
 public:
-    explicit InputFile(int fd) : fd_(fd), source_(fd) {}
+    explicit InputFile(std::string text) : text_(std::move(text)), source_(text_) {}
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
-    ~InputFile() override { ::close(fd_); }
 
     ByteSource* open() override {
-        if (opened_ && ::lseek(fd_, 0, SEEK_SET) != 0) return nullptr;
-        opened_ = true;
+        source_ = MemorySource(text_);
         return &source_;
     }
+    const std::string& text() const { return text_; }
 
 private:
-    int fd_;
-    FdSource source_;
-    bool opened_ = false;
+    std::string text_;
+    MemorySource source_;
 };
 
 std::string_view base_name(std::string_view path) {
@@ -53,22 +51,6 @@ void say(ByteSink& err, const std::string& text) {
     err.write(line.data(), line.size());
 }
 
-// Opens a file for checking; on failure says why and returns -1.
-int open_input(const std::string& path, ByteSink& err) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        say(err, "cannot read " + path + ": " + std::strerror(errno));
-        return -1;
-    }
-    struct stat status {};
-    if (::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
-        ::close(fd);
-        say(err, "cannot read " + path + ": " + std::strerror(EISDIR));
-        return -1;
-    }
-    return fd;
-}
-
 // The first line of a file, read with the record reader; the file is then read from the start.
 std::optional<Program> program_from_first_line(InputFile& file) {
     ByteSource* source = file.open();
@@ -81,12 +63,10 @@ std::optional<Program> program_from_first_line(InputFile& file) {
 }
 
 // The band of the file's network, or why it cannot be drawn.
-std::string band_text(const std::string& path, Program program) {
-    std::string text;
+std::string band_text(const std::string& path, const std::string& text, Program program) {
     std::string error;
     NetworkRecords records;
-    if (!solve::read_input_file(path, text, error) ||
-        !read_network_records(text, program, records, error) || !check_node_numbers(records, error))
+    if (!read_network_records(text, program, records, error) || !check_node_numbers(records, error))
         return path + ": no band: " + error + '\n';
     return path + ": " + plot::band_pattern_text(plot::band_pattern_of(records));
 }
@@ -137,13 +117,15 @@ int run_check(const CheckOptions& options, ByteSink& out, ByteSink& err) {
     bool could_not_run = false;
     bool errors = false;
     for (const std::string& path : files) {
-        int fd = open_input(path, err);
-        if (fd < 0) {
-            if (json) json->unreadable_file(path, std::strerror(errno));
+        std::string contents;
+        std::string reason;
+        if (!files::read_input_file(path, contents, reason)) {
+            say(err, "cannot read " + path + ": " + reason);
+            if (json) json->unreadable_file(path, reason);
             could_not_run = true;
             continue;
         }
-        InputFile file(fd);
+        InputFile file(std::move(contents));
         std::optional<Program> program;
         if (options.program == "lamnet") program = Program::lamnet;
         if (options.program == "turbnet") program = Program::turbnet;
@@ -175,7 +157,7 @@ int run_check(const CheckOptions& options, ByteSink& out, ByteSink& err) {
             json->end_file(result, render);
         } else if (result.file_read) {
             check::write_findings_text(text, path, result, render);
-            if (options.band) text.put(band_text(path, *program));
+            if (options.band) text.put(band_text(path, file.text(), *program));
         }
         errors = errors || check::error_count(result, render) > 0;
     }

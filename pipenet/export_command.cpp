@@ -3,6 +3,8 @@
 #include <vector>
 
 #include "exchange/inp_export.hpp"
+#include "files/input_file.hpp"
+#include "files/output_file.hpp"
 #include "solve/input_file.hpp"
 
 namespace pipenet::cli {
@@ -35,7 +37,7 @@ CLI::App& add_export_command(CLI::App& app, ExportOptions& options) {
     return *exporting;
 }
 
-int run_export(const ExportOptions& options, ByteSink& err) {
+int run_export(const ExportOptions& options, ByteSink& err, files::TemporaryFiles& temporaries) {
     const std::optional<Program> program = solve::program_of_file(options.program, options.file);
     if (!program) {
         say(err, options.file + ": cannot tell which program's file this is: name it "
@@ -46,8 +48,14 @@ int run_export(const ExportOptions& options, ByteSink& err) {
         say(err, "warning: --length-unit applies to lamnet inputs; a turbnet input is in m");
     std::string text;
     std::string reason;
-    if (!solve::read_input_file(options.file, text, reason)) {
-        say(err, options.file + ": " + reason);
+    files::FileClaims claims;
+    claims.add_input(options.file);
+    if (!claims.claim_output(options.output, reason)) {
+        say(err, reason);
+        return 2;
+    }
+    if (!files::read_input_file(options.file, text, reason)) {
+        say(err, options.file + ": cannot read the file: " + reason);
         return 2;
     }
     const exchange::LengthUnit unit =
@@ -63,7 +71,7 @@ int run_export(const ExportOptions& options, ByteSink& err) {
         say(err, options.file + ": not exported: nothing written");
         return 1;
     }
-    if (!solve::write_output_file(options.output, inp, reason)) {
+    if (!files::write_output_file(options.output, inp, reason, &temporaries)) {
         say(err, reason);
         return 2;
     }

@@ -5,6 +5,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "files/temporary_files.hpp"
 #include "report/record_io.hpp"
 
 namespace pipenet::cli {
@@ -22,6 +23,6 @@ CLI::App& add_export_command(CLI::App& app, ExportOptions& options);
 // Exports the file, every message on `err`. Returns the exit status: 0 written, 1 the file's
 // records cannot be exported, 2 could not run (an unreadable file, an unknown program, an
 // output that cannot be written).
-int run_export(const ExportOptions& options, ByteSink& err);
+int run_export(const ExportOptions& options, ByteSink& err, files::TemporaryFiles& temporaries);
 
 } // namespace pipenet::cli

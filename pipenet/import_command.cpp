@@ -3,7 +3,8 @@
 #include <vector>
 
 #include "exchange/inp_import.hpp"
-#include "solve/input_file.hpp"
+#include "files/input_file.hpp"
+#include "files/output_file.hpp"
 
 namespace pipenet::cli {
 
@@ -33,15 +34,19 @@ CLI::App& add_import_command(CLI::App& app, ImportOptions& options) {
     return *import_inp;
 }
 
-int run_import(const ImportOptions& options, ByteSink& out, ByteSink& err) {
-    if (!options.map.empty() && options.map == options.output) {
-        say(err, "the map and the input file cannot both be " + options.map);
-        return 2;
-    }
+int run_import(const ImportOptions& options, ByteSink& out, ByteSink& err,
+               files::TemporaryFiles& temporaries) {
     std::string inp;
     std::string reason;
-    if (!solve::read_input_file(options.file, inp, reason)) {
-        say(err, options.file + ": " + reason);
+    files::FileClaims claims;
+    claims.add_input(options.file);
+    if (!claims.claim_output(options.output, reason) ||
+        (!options.map.empty() && !claims.claim_output(options.map, reason))) {
+        say(err, reason);
+        return 2;
+    }
+    if (!files::read_input_file(options.file, inp, reason)) {
+        say(err, options.file + ": cannot read the file: " + reason);
         return 2;
     }
     std::string input;
@@ -57,8 +62,8 @@ int run_import(const ImportOptions& options, ByteSink& out, ByteSink& err) {
         say(err, options.file + ": refused: nothing written");
         return 1;
     }
-    if (!solve::write_output_file(options.output, input, reason) ||
-        (!options.map.empty() && !solve::write_output_file(options.map, map_csv, reason))) {
+    if (!files::write_outputs({{options.output, input}, {options.map, map_csv}}, reason,
+                              &temporaries)) {
         say(err, reason);
         return 2;
     }

@@ -6,6 +6,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "files/temporary_files.hpp"
 #include "report/record_io.hpp"
 
 namespace pipenet::cli {
@@ -22,6 +23,7 @@ CLI::App& add_import_command(CLI::App& app, ImportOptions& options);
 // Imports the network, every message on `err` with its line. Returns the exit status: 0 written
 // (warnings and notes allowed), 1 refused (nothing written), 2 could not run (an unreadable
 // file, an output that cannot be written).
-int run_import(const ImportOptions& options, ByteSink& out, ByteSink& err);
+int run_import(const ImportOptions& options, ByteSink& out, ByteSink& err,
+               files::TemporaryFiles& temporaries);
 
 } // namespace pipenet::cli

@@ -86,14 +86,18 @@ int run(int argc, char** argv) {
         check_options.colour = ::isatty(STDOUT_FILENO) == 1 && std::getenv("NO_COLOR") == nullptr;
         return pipenet::cli::run_check(check_options, out, err);
     }
+    // Before any thread is started: the commands below write files, and a signal must not leave
+    // their temporary files behind.
+    pipenet::files::TemporaryFiles temporaries;
     if (solve.parsed()) {
         solve_options.progress = ::isatty(STDERR_FILENO) == 1;
-        return pipenet::cli::run_solve(solve_options, err);
+        return pipenet::cli::run_solve(solve_options, err, temporaries);
     }
-    if (plot.parsed()) return pipenet::cli::run_plot(plot_options, err);
-    if (renumber.parsed()) return pipenet::cli::run_renumber(renumber_options, out, err);
-    if (import_inp.parsed()) return pipenet::cli::run_import(import_options, out, err);
-    if (export_inp.parsed()) return pipenet::cli::run_export(export_options, err);
+    if (plot.parsed()) return pipenet::cli::run_plot(plot_options, err, temporaries);
+    if (renumber.parsed())
+        return pipenet::cli::run_renumber(renumber_options, out, err, temporaries);
+    if (import_inp.parsed()) return pipenet::cli::run_import(import_options, out, err, temporaries);
+    if (export_inp.parsed()) return pipenet::cli::run_export(export_options, err, temporaries);
     return 2;
 }
 

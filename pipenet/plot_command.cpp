@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include "files/input_file.hpp"
+#include "files/output_file.hpp"
 #include "plot/render.hpp"
 #include "solve/input_file.hpp"
 
@@ -57,7 +59,7 @@ CLI::App& add_plot_command(CLI::App& app, PlotOptions& options) {
     return *plot;
 }
 
-int run_plot(const PlotOptions& options, ByteSink& err) {
+int run_plot(const PlotOptions& options, ByteSink& err, files::TemporaryFiles& temporaries) {
     const bool html = ends_with(options.output, ".html");
     if (!html && !ends_with(options.output, ".svg")) {
         say(err, "the output must end in .svg or .html: " + options.output);
@@ -75,9 +77,15 @@ int run_plot(const PlotOptions& options, ByteSink& err) {
                         "input-nonlin.dat, or give --program");
         return 2;
     }
+    files::FileClaims claims;
+    claims.add_input(path);
+    if (!claims.claim_output(options.output, reason)) {
+        say(err, reason);
+        return 2;
+    }
     std::string text;
-    if (!solve::read_input_file(path, text, reason)) {
-        say(err, path + ": " + reason);
+    if (!files::read_input_file(path, text, reason)) {
+        say(err, path + ": cannot read the file: " + reason);
         return 2;
     }
     plot::PlotSettings settings;
@@ -103,7 +111,7 @@ int run_plot(const PlotOptions& options, ByteSink& err) {
     }
     const std::string picture =
         html ? plot::render_html(network, render) : plot::render_svg(network, render);
-    if (!solve::write_output_file(options.output, picture, reason)) {
+    if (!files::write_output_file(options.output, picture, reason, &temporaries)) {
         say(err, reason);
         return 2;
     }

@@ -5,6 +5,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "files/temporary_files.hpp"
 #include "report/record_io.hpp"
 
 namespace pipenet::cli {
@@ -24,6 +25,6 @@ CLI::App& add_plot_command(CLI::App& app, PlotOptions& options);
 
 // Draws the picture. Returns the exit status: 0 written, 2 could not (an unreadable file, a
 // network without node records to draw, an output that cannot be written).
-int run_plot(const PlotOptions& options, ByteSink& err);
+int run_plot(const PlotOptions& options, ByteSink& err, files::TemporaryFiles& temporaries);
 
 } // namespace pipenet::cli

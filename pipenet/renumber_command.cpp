@@ -3,6 +3,8 @@
 #include <vector>
 
 #include "exchange/capacities.hpp"
+#include "files/input_file.hpp"
+#include "files/output_file.hpp"
 #include "network/renumber.hpp"
 #include "solve/input_file.hpp"
 
@@ -35,21 +37,25 @@ CLI::App& add_renumber_command(CLI::App& app, RenumberOptions& options) {
     return *renumber;
 }
 
-int run_renumber(const RenumberOptions& options, ByteSink& out, ByteSink& err) {
+int run_renumber(const RenumberOptions& options, ByteSink& out, ByteSink& err,
+                 files::TemporaryFiles& temporaries) {
     const std::optional<Program> program = solve::program_of_file(options.program, options.file);
     if (!program) {
         say(err, options.file + ": cannot tell which program's file this is: name it "
                                 "input-lin.dat or input-nonlin.dat, or give --program");
         return 2;
     }
-    if (!options.map.empty() && options.map == options.output) {
-        say(err, "the map and the renumbered file cannot both be " + options.map);
-        return 2;
-    }
     std::string text;
     std::string reason;
-    if (!solve::read_input_file(options.file, text, reason)) {
-        say(err, options.file + ": " + reason);
+    files::FileClaims claims;
+    claims.add_input(options.file);
+    if (!claims.claim_output(options.output, reason) ||
+        (!options.map.empty() && !claims.claim_output(options.map, reason))) {
+        say(err, reason);
+        return 2;
+    }
+    if (!files::read_input_file(options.file, text, reason)) {
+        say(err, options.file + ": cannot read the file: " + reason);
         return 2;
     }
     RenumberedInput renumbered;
@@ -57,9 +63,9 @@ int run_renumber(const RenumberOptions& options, ByteSink& out, ByteSink& err) {
         say(err, options.file + ": not renumbered: " + reason);
         return 1;
     }
-    if (!solve::write_output_file(options.output, renumbered.text, reason) ||
-        (!options.map.empty() &&
-         !solve::write_output_file(options.map, renumbered.map_csv, reason))) {
+    if (!files::write_outputs(
+            {{options.output, renumbered.text}, {options.map, renumbered.map_csv}}, reason,
+            &temporaries)) {
         say(err, reason);
         return 2;
     }

@@ -6,6 +6,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "files/temporary_files.hpp"
 #include "report/record_io.hpp"
 
 namespace pipenet::cli {
@@ -23,6 +24,7 @@ CLI::App& add_renumber_command(CLI::App& app, RenumberOptions& options);
 // Renumbers the file. Returns the exit status: 0 written (a network that still exceeds a
 // capacity of the programs is written with a warning), 1 the file's records are refused, 2 could
 // not run (an unreadable file, an unknown program, an output that cannot be written).
-int run_renumber(const RenumberOptions& options, ByteSink& out, ByteSink& err);
+int run_renumber(const RenumberOptions& options, ByteSink& out, ByteSink& err,
+                 files::TemporaryFiles& temporaries);
 
 } // namespace pipenet::cli

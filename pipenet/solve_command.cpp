@@ -5,13 +5,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <memory>
 #include <optional>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
+#include "files/input_file.hpp"
+#include "files/output_file.hpp"
 #include "solve/input_file.hpp"
 #include "solve/render.hpp"
 #include "solve/result_ids.hpp"
@@ -53,8 +54,8 @@ Solved solve_file(const SolveOptions& options, const solve::ResultIds* ids,
             path, Program::lamnet,
             "cannot tell which program's file this is: name it input-lin.dat or "
             "input-nonlin.dat, or give --program");
-    } else if (!solve::read_input_file(path, text, reason)) {
-        result = solve::unreadable_file(path, *program, reason);
+    } else if (!files::read_input_file(path, text, reason)) {
+        result = solve::unreadable_file(path, *program, "cannot read the file: " + reason);
     } else {
         solve::SolveSettings settings;
         settings.report = !options.report.empty();
@@ -77,52 +78,6 @@ Solved solve_file(const SolveOptions& options, const solve::ResultIds* ids,
     out.report = std::move(result.report);
     return out;
 }
-
-// An output stream: a file, or standard output for "-".
-class Output {
-public:
-    bool open(const std::string& path, std::string& reason) {
-        path_ = path;
-        if (path == "-") {
-            fd_ = STDOUT_FILENO;
-            return true;
-        }
-        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (fd_ < 0) reason = "cannot write " + path + ": " + std::strerror(errno);
-        return fd_ >= 0;
-    }
-    Output() = default;
-    Output(const Output&) = delete;
-    Output& operator=(const Output&) = delete;
-    ~Output() {
-        if (fd_ > STDERR_FILENO) ::close(fd_);
-    }
-    bool is_open() const { return fd_ >= 0; }
-    void write(const std::string& text) {
-        if (fd_ < 0 || failed_) return;
-        FdSink sink(fd_);
-        if (!sink.write(text.data(), text.size())) {
-            failed_ = true;
-            error_ = errno;
-        }
-    }
-    // Closes the file; false with `reason` set when a write or the close failed.
-    bool finish(std::string& reason) {
-        if (fd_ > STDERR_FILENO && ::close(fd_) != 0 && !failed_) {
-            failed_ = true;
-            error_ = errno;
-        }
-        fd_ = -1;
-        if (failed_) reason = "cannot write " + path_ + ": " + std::strerror(error_);
-        return !failed_;
-    }
-
-private:
-    std::string path_;
-    int fd_ = -1;
-    bool failed_ = false;
-    int error_ = 0;
-};
 
 struct Tally {
     std::size_t solved = 0, refused = 0, singular = 0, not_converged = 0, not_a_number = 0,
@@ -218,13 +173,31 @@ CLI::App& add_solve_command(CLI::App& app, SolveOptions& options) {
     return *solve;
 }
 
-int run_solve(const SolveOptions& options, ByteSink& err) {
+int run_solve(const SolveOptions& options, ByteSink& err, files::TemporaryFiles& temporaries) {
     std::string reason;
+    // Every output is checked against every input before anything is read or written.
+    files::FileClaims claims;
+    for (const std::string& file : options.files) claims.add_input(file);
+    if (!options.map.empty()) claims.add_input(options.map);
+    const bool any_turbulent =
+        std::any_of(options.files.begin(), options.files.end(), [&](const std::string& f) {
+            return solve::program_of_file(options.program, f) == Program::turbnet;
+        });
+    for (const std::string& output :
+         {options.json, options.report,
+          options.csv.empty() ? std::string() : options.csv + "/nodes.csv",
+          options.csv.empty() ? std::string() : options.csv + "/pipes.csv",
+          options.csv.empty() || !any_turbulent ? std::string() : options.csv + "/passes.csv"}) {
+        if (!output.empty() && !claims.claim_output(output, reason)) {
+            say(err, reason);
+            return 2;
+        }
+    }
     solve::ResultIds ids;
     if (!options.map.empty()) {
         std::string text;
-        if (!solve::read_input_file(options.map, text, reason)) {
-            say(err, options.map + ": " + reason);
+        if (!files::read_input_file(options.map, text, reason)) {
+            say(err, options.map + ": cannot read the file: " + reason);
             return 2;
         }
         if (!solve::read_result_ids(text, ids, reason)) {
@@ -233,7 +206,8 @@ int run_solve(const SolveOptions& options, ByteSink& err) {
         }
     }
     const solve::ResultIds* map = options.map.empty() ? nullptr : &ids;
-    Output json, report, nodes, pipes, passes;
+    files::OutputFile json(&temporaries), report(&temporaries), nodes(&temporaries),
+        pipes(&temporaries), passes(&temporaries);
     if (!options.json.empty() && !json.open(options.json, reason)) {
         say(err, reason);
         return 2;
@@ -247,10 +221,6 @@ int run_solve(const SolveOptions& options, ByteSink& err) {
             say(err, "cannot make " + options.csv + ": " + std::strerror(errno));
             return 2;
         }
-        const bool any_turbulent =
-            std::any_of(options.files.begin(), options.files.end(), [&](const std::string& f) {
-                return solve::program_of_file(options.program, f) == Program::turbnet;
-            });
         if (!nodes.open(options.csv + "/nodes.csv", reason) ||
             !pipes.open(options.csv + "/pipes.csv", reason) ||
             (any_turbulent && !passes.open(options.csv + "/passes.csv", reason))) {
@@ -306,7 +276,7 @@ int run_solve(const SolveOptions& options, ByteSink& err) {
     }
 
     bool written = true;
-    for (Output* output : {&json, &report, &nodes, &pipes, &passes}) {
+    for (files::OutputFile* output : {&json, &report, &nodes, &pipes, &passes}) {
         if (output->is_open() && !output->finish(reason)) {
             say(err, reason);
             written = false;

@@ -7,6 +7,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "files/temporary_files.hpp"
 #include "report/record_io.hpp"
 
 namespace pipenet::cli {
@@ -30,6 +31,6 @@ CLI::App& add_solve_command(CLI::App& app, SolveOptions& options);
 // Runs the analyses. Returns the exit status: 0 every file solved (and, with a map, every node
 // and pipe named by it), 1 a file not solved or not fully named, 2 could not run (an unreadable
 // map, an output that cannot be written).
-int run_solve(const SolveOptions& options, ByteSink& err);
+int run_solve(const SolveOptions& options, ByteSink& err, files::TemporaryFiles& temporaries);
 
 } // namespace pipenet::cli

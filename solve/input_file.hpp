@@ -1,5 +1,4 @@
-// The files pipenet's commands read and write: which program's an input file is, its whole
-// text, and whole output files.
+// Which program's an input file is.
 #pragma once
 
 #include <optional>
@@ -13,14 +12,5 @@ namespace pipenet::solve {
 // The program named by `program` ("lamnet" or "turbnet"), or else the one whose input file
 // `path` is named after; none when neither tells.
 std::optional<Program> program_of_file(std::string_view program, std::string_view path);
-
-// Reads a whole file. Returns false with `reason` set when it cannot.
-bool read_input_file(const std::string& path, std::string& text, std::string& reason);
-
-// Writes `text` as the whole file `path` ("-": standard output). A regular file is replaced only
-// once the new text is complete on disk, so that a full disk or an interrupted run never leaves
-// it cut short, even when it is the file the text was made from. Returns false with `reason`
-// set when the file cannot be written.
-bool write_output_file(const std::string& path, std::string_view text, std::string& reason);
 
 } // namespace pipenet::solve

@@ -35,7 +35,9 @@ typedef enum pipenet_status {
     PIPENET_ITERATION_LIMIT = 3, /* turbulent: the passes ran out; results are available */
     PIPENET_NOT_A_NUMBER = 4,    /* analysed, and a head is NaN; results are available */
     PIPENET_UNREADABLE = 5,      /* the text does not hold a network's records */
-    PIPENET_BAD_ARGUMENT = 6,    /* a null pointer, or a node or pipe not in the network */
+    PIPENET_BAD_ARGUMENT = 6,    /* a null pointer, a node or pipe not in the network, a value
+                                    that is not a finite number within the range of a float,
+                                    or an array too short */
     PIPENET_OUT_OF_MEMORY = 7,
     PIPENET_NO_RESULTS = 8 /* no analysis has produced results since the last change */
 } pipenet_status;
@@ -58,13 +60,23 @@ typedef enum pipenet_fault_code {
 } pipenet_fault_code;
 
 /* Reads a network from `length` bytes of `text`. On PIPENET_OK *network is a new handle, to
- * be released with pipenet_free; otherwise *network is NULL. */
+ * be released with pipenet_free; otherwise *network is NULL. PIPENET_UNREADABLE for a text
+ * whose records are missing or malformed, and for an empty text or one of blanks and line ends
+ * alone (no header, although the record reader would read blanks as zeros); PIPENET_BAD_ARGUMENT
+ * for a NULL `network`, a NULL `text` with a nonzero length, or a `flow` that is neither value.
+ * A header that gives 0 nodes is read: the analysis then refuses it (PIPENET_FAULT_NO_NODES). */
 PIPENET_API pipenet_status pipenet_load(const char* text, size_t length, pipenet_flow flow,
                                         pipenet_network** network);
 PIPENET_API void pipenet_free(pipenet_network* network);
 
 /* Change one input value (a diameter, the known discharge of a node, the known head of a node;
- * a node without a known head gets one). Results of earlier analyses are dropped. */
+ * a node without a known head gets one). Results of earlier analyses are dropped. The value is
+ * rounded to the nearest float, as the file's value was. Any finite value within the range of a
+ * float is taken as an input file could hold it, zero and negative ones included: a diameter of
+ * 0 makes the next analysis refuse the pipe (PIPENET_FAULT_ZERO_DIAMETER), a known discharge at a
+ * node with a known head has no effect. NaN, an infinity and a magnitude beyond the largest float
+ * return PIPENET_BAD_ARGUMENT, as do a NULL network and a pipe or node number outside 1 ... the
+ * count; nothing is changed then, and the results of the last analysis stay. */
 PIPENET_API pipenet_status pipenet_set_diameter(pipenet_network* network, int pipe,
                                                 double diameter);
 PIPENET_API pipenet_status pipenet_set_known_discharge(pipenet_network* network, int node,
@@ -80,7 +92,9 @@ PIPENET_API int pipenet_pipe_count(const pipenet_network* network);
 
 /* Copy results of the last analysis into `values`, which has room for `count` doubles: one per
  * node (heads, net nodal discharges) or one per pipe (member discharges). PIPENET_BAD_ARGUMENT
- * when count is smaller than needed, PIPENET_NO_RESULTS when there are none. */
+ * for a NULL network, a NULL `values` (whatever `count`) or a count smaller than needed, and
+ * nothing is copied; PIPENET_NO_RESULTS when there are none (no analysis yet, a value changed
+ * since, or an analysis that was refused or singular). */
 PIPENET_API pipenet_status pipenet_heads(const pipenet_network* network, double* values,
                                          size_t count);
 PIPENET_API pipenet_status pipenet_nodal_discharges(const pipenet_network* network, double* values,
@@ -89,7 +103,9 @@ PIPENET_API pipenet_status pipenet_member_discharges(const pipenet_network* netw
                                                      size_t count);
 
 /* Turbulent flow: the number of passes of the last analysis, and the relative residual of
- * each, copied into `values` (room for `count`; as many as fit are copied). */
+ * each, copied into `values` (room for `count`; as many as fit are copied). Both give 0 for a
+ * NULL network, before any analysis and for laminar flow; pipenet_residuals also for a NULL
+ * `values`. */
 PIPENET_API size_t pipenet_pass_count(const pipenet_network* network);
 PIPENET_API size_t pipenet_residuals(const pipenet_network* network, double* values, size_t count);
 

@@ -202,6 +202,13 @@ TEST(RoundTrip, EndToEndCasesAnalyseTheSameAfterExportAndImport) {
             !check_node_numbers(records, error))
             continue;
         RoundTrip trip = round_trip(records, name);
+        if (!trip.imported && (records.nodes.empty() || records.elements.empty())) {
+            // Exported, but nothing an import could turn into a network.
+            EXPECT_NE(trip.messages.find("there is no network to import"), std::string::npos)
+                << name << "\n"
+                << trip.messages;
+            continue;
+        }
         if (!trip.imported) {
             // Only a network the export refuses may fail: pipes not numbered once each, or
             // without a length or a diameter.
