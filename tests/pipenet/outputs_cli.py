@@ -341,17 +341,19 @@ def utf8_json(pipenet, folder):
 def import_empty(pipenet, folder):
     """A .inp with no junctions or no links is refused (status 1, a message, nothing written)
     rather than turned into an input no program can read."""
+    no_section = "this is not a .inp file: it has no [SECTION] line"
     texts = [
-        (b"", "no junctions, reservoirs or tanks"),
-        (b"\n\n   \n", "no junctions, reservoirs or tanks"),
-        (b"[TITLE]\nnot a network\n[END]\n", "no junctions, reservoirs or tanks"),
-        (b"[JUNCTIONS]\n J1 0 1\n[RESERVOIRS]\n R1 10\n[END]\n", "no pipes, pumps or valves"),
+        (b"", no_section),
+        (b"\n\n   \n", no_section),
+        (b"[TITLE]\nnot a network\n[END]\n", "the file has no junctions, reservoirs or tanks"),
+        (b"[JUNCTIONS]\n J1 0 1\n[RESERVOIRS]\n R1 10\n[END]\n",
+         "the file has no pipes, pumps or valves"),
     ]
     for text, message in texts:
         (folder / "net.inp").write_bytes(text)
         status, _, err = run(pipenet, ["import-inp", "net.inp", "-o", "input-nonlin.dat",
                                        "--map", "map.csv"], folder)
-        if status != 1 or f"net.inp: error: the file has {message}" not in err:
+        if status != 1 or f"net.inp: error: {message}" not in err:
             fail(f"{text!r}: status {status}: {err}")
         if (folder / "input-nonlin.dat").exists() or (folder / "map.csv").exists():
             fail(f"{text!r}: a file was written")
