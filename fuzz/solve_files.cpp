@@ -43,6 +43,8 @@ void solve_file_on(const std::uint8_t* data, std::size_t size) {
     solve::SolveSettings settings;
     settings.renumber = (data[0] & 2) != 0;
     settings.report = (data[0] & 4) != 0;
+    // The checks below compare floats: the programs' arithmetic.
+    settings.arithmetic = solve::Arithmetic::programs;
     std::vector<char> file(data + 1, data + size);
     if (program == Program::turbnet)
         bound_iteration_limit(file, static_cast<char>('0' + (data[0] / 8) % 10));
