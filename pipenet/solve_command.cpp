@@ -35,6 +35,9 @@ struct Solved {
     Verdict verdict = Verdict::unreadable;
     std::string file;
     std::string first_message;
+    std::string warnings; // "FILE: warning: CODE: text" lines
+    std::size_t warning_count = 0;
+    std::string outcome_csv;
     std::string unnamed; // the first node or pipe the map has no ID for
     std::string json;
     std::string nodes_csv;
@@ -61,19 +64,36 @@ Solved solve_file(const SolveOptions& options, const solve::ResultIds* ids,
         settings.report = !options.report.empty();
         settings.print_flag = options.print_flag;
         settings.renumber = options.renumber;
+        settings.arithmetic = options.arithmetic == "programs"
+                                  ? solve::Arithmetic::programs
+                                  : solve::Arithmetic::double_precision;
+        settings.tolerances.flow_tolerance = options.flow_tolerance;
+        settings.tolerances.head_tolerance = options.head_tolerance;
+        settings.tolerances.max_passes = options.max_passes;
         result = solve::solve_network(path, text, *program, settings);
     }
     Solved out;
     out.verdict = result.verdict;
     out.file = path;
-    if (!result.messages.empty()) out.first_message = result.messages.front();
+    // The first error says why a file was not solved; warnings are listed on their own.
+    for (const solve::Message& m : result.messages)
+        if (out.first_message.empty() && m.severity == "error") out.first_message = m.text;
+    if (out.first_message.empty() && !result.messages.empty())
+        out.first_message = result.messages.front().text;
+    for (const solve::Message& m : result.messages)
+        if (m.severity == "warning") {
+            out.warnings += path + ": warning: " + m.code + ": " + m.text + '\n';
+            ++out.warning_count;
+        }
     if (ids != nullptr && !solve::label_results(*ids, result, out.unnamed))
-        result.messages.push_back("the map names no " + out.unnamed + ": its ID is null");
+        result.messages.push_back(
+            {"warning", "unnamed-id", "the map names no " + out.unnamed + ": its ID is null"});
     if (!options.json.empty()) out.json = solve::json_document(result);
     if (!options.csv.empty()) {
         out.nodes_csv = solve::csv_nodes(result);
         out.pipes_csv = solve::csv_pipes(result);
         out.passes_csv = solve::csv_passes(result);
+        out.outcome_csv = solve::csv_outcome(result);
     }
     out.report = std::move(result.report);
     return out;
@@ -169,7 +189,30 @@ CLI::App& add_solve_command(CLI::App& app, SolveOptions& options) {
                      "wrote it")
         ->option_text("MAP");
     solve->add_flag("--renumber", options.renumber,
-                    "Renumber the nodes to narrow the band; results keep the file's numbers");
+                    "With --arithmetic programs: renumber the nodes to narrow the band; results "
+                    "keep the file's numbers");
+    solve
+        ->add_option("--arithmetic", options.arithmetic,
+                     "double: double precision on a sparse factorization (default); programs: "
+                     "the programs' single-precision engine, bit for bit")
+        ->check(CLI::IsMember({"double", "programs"}))
+        ->option_text("double|programs");
+    solve
+        ->add_option("--flow-tolerance", options.flow_tolerance,
+                     "Largest nodal imbalance of a solution, in the file's discharge unit "
+                     "(default 1e-6)")
+        ->check(CLI::PositiveNumber)
+        ->option_text("Q");
+    solve
+        ->add_option("--head-tolerance", options.head_tolerance,
+                     "Largest head change of the last pass, in the file's length unit "
+                     "(default 1e-4)")
+        ->check(CLI::PositiveNumber)
+        ->option_text("H");
+    solve->add_option("--max-passes", options.max_passes, "Newton passes at most (default 50)")
+        ->check(CLI::Range(1, 100000))
+        ->option_text("N");
+    solve->add_flag("--strict", options.strict, "Exit with status 1 when a file has a warning");
     return *solve;
 }
 
@@ -187,7 +230,8 @@ int run_solve(const SolveOptions& options, ByteSink& err, files::TemporaryFiles&
          {options.json, options.report,
           options.csv.empty() ? std::string() : options.csv + "/nodes.csv",
           options.csv.empty() ? std::string() : options.csv + "/pipes.csv",
-          options.csv.empty() || !any_turbulent ? std::string() : options.csv + "/passes.csv"}) {
+          options.csv.empty() || !any_turbulent ? std::string() : options.csv + "/passes.csv",
+          options.csv.empty() ? std::string() : options.csv + "/outcomes.csv"}) {
         if (!output.empty() && !claims.claim_output(output, reason)) {
             say(err, reason);
             return 2;
@@ -207,7 +251,7 @@ int run_solve(const SolveOptions& options, ByteSink& err, files::TemporaryFiles&
     }
     const solve::ResultIds* map = options.map.empty() ? nullptr : &ids;
     files::OutputFile json(&temporaries), report(&temporaries), nodes(&temporaries),
-        pipes(&temporaries), passes(&temporaries);
+        pipes(&temporaries), passes(&temporaries), outcomes(&temporaries);
     if (!options.json.empty() && !json.open(options.json, reason)) {
         say(err, reason);
         return 2;
@@ -223,13 +267,15 @@ int run_solve(const SolveOptions& options, ByteSink& err, files::TemporaryFiles&
         }
         if (!nodes.open(options.csv + "/nodes.csv", reason) ||
             !pipes.open(options.csv + "/pipes.csv", reason) ||
-            (any_turbulent && !passes.open(options.csv + "/passes.csv", reason))) {
+            (any_turbulent && !passes.open(options.csv + "/passes.csv", reason)) ||
+            !outcomes.open(options.csv + "/outcomes.csv", reason)) {
             say(err, reason);
             return 2;
         }
         nodes.write(solve::csv_nodes_header(map != nullptr));
         pipes.write(solve::csv_pipes_header(map != nullptr));
         passes.write(solve::csv_passes_header());
+        outcomes.write(solve::csv_outcomes_header());
     }
 
     // Files are solved a batch at a time and written in the order given, so that the output is
@@ -241,6 +287,7 @@ int run_solve(const SolveOptions& options, ByteSink& err, files::TemporaryFiles&
     std::vector<Solved> solved(std::min(batch, total));
     Tally tally;
     std::size_t unnamed = 0;
+    std::size_t warned = 0;
     for (std::size_t first = 0; first < total; first += batch) {
         const std::size_t count = std::min(batch, total - first);
         std::atomic<std::size_t> next{0};
@@ -260,6 +307,10 @@ int run_solve(const SolveOptions& options, ByteSink& err, files::TemporaryFiles&
             if (s.verdict != Verdict::solved)
                 say(err, s.file + ": " + solve::verdict_name(s.verdict) +
                              (s.first_message.empty() ? "" : ": " + s.first_message));
+            if (!s.warnings.empty()) {
+                err.write(s.warnings.data(), s.warnings.size());
+                warned += s.warning_count;
+            }
             if (!s.unnamed.empty()) {
                 ++unnamed;
                 say(err, s.file + ": the map " + options.map + " names no " + s.unnamed +
@@ -269,6 +320,7 @@ int run_solve(const SolveOptions& options, ByteSink& err, files::TemporaryFiles&
             nodes.write(s.nodes_csv);
             pipes.write(s.pipes_csv);
             passes.write(s.passes_csv);
+            outcomes.write(s.outcome_csv);
             report.write(s.report);
             s = Solved{};
         }
@@ -276,7 +328,7 @@ int run_solve(const SolveOptions& options, ByteSink& err, files::TemporaryFiles&
     }
 
     bool written = true;
-    for (files::OutputFile* output : {&json, &report, &nodes, &pipes, &passes}) {
+    for (files::OutputFile* output : {&json, &report, &nodes, &pipes, &passes, &outcomes}) {
         if (output->is_open() && !output->finish(reason)) {
             say(err, reason);
             written = false;
@@ -284,6 +336,7 @@ int run_solve(const SolveOptions& options, ByteSink& err, files::TemporaryFiles&
     }
     say(err, tally.line(total));
     if (!written) return 2;
+    if (options.strict && warned > 0) return 1;
     return tally.solved == total && unnamed == 0 ? 0 : 1;
 }
 

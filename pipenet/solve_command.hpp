@@ -22,6 +22,11 @@ struct SolveOptions {
     int print_flag = 0;
     unsigned jobs = 0; // 0: one per processor
     bool renumber = false;
+    std::string arithmetic = "double"; // "double" or "programs"
+    double flow_tolerance = 1.0e-6;    // double precision: discharge unit
+    double head_tolerance = 1.0e-4;    // double precision: length unit
+    int max_passes = 50;
+    bool strict = false;   // a warning makes the exit status 1
     bool progress = false; // set by the caller: standard error is a terminal
 };
 
@@ -29,8 +34,8 @@ struct SolveOptions {
 CLI::App& add_solve_command(CLI::App& app, SolveOptions& options);
 
 // Runs the analyses. Returns the exit status: 0 every file solved (and, with a map, every node
-// and pipe named by it), 1 a file not solved or not fully named, 2 could not run (an unreadable
-// map, an output that cannot be written).
+// and pipe named by it; with strict, no warning), 1 a file not solved or not fully named (or a
+// warning, with strict), 2 could not run (an unreadable map, an output that cannot be written).
 int run_solve(const SolveOptions& options, ByteSink& err, files::TemporaryFiles& temporaries);
 
 } // namespace pipenet::cli

@@ -37,8 +37,12 @@ PlotNetwork plot_network_of(std::string_view file, const NetworkRecords& records
 
     network.analysed = true;
     network.verdict = result->verdict;
-    network.messages = result->messages;
-    if (!result->passes.empty()) network.last_residual = result->passes.back().relative_residual;
+    for (const solve::Message& m : result->messages) {
+        network.messages.push_back(m.text);
+        if (m.severity == "warning") network.warnings.push_back(m.code + ": " + m.text);
+    }
+    if (!result->passes.empty() && result->passes.back().relative_residual)
+        network.last_residual = static_cast<float>(*result->passes.back().relative_residual);
     // The results hold the stored network: as many nodes and pipes as the records when the
     // analysis read them all.
     if (result->nodes.size() != network.nodes.size() ||
@@ -46,11 +50,11 @@ PlotNetwork plot_network_of(std::string_view file, const NetworkRecords& records
         return network;
     network.has_results = true;
     for (const solve::NodeResult& node : result->nodes)
-        network.nodes[static_cast<std::size_t>(node.node - 1)].head = node.head;
+        network.nodes[static_cast<std::size_t>(node.node - 1)].head = static_cast<float>(node.head);
     for (std::size_t e = 0; e < network.pipes.size(); ++e) {
-        network.pipes[e].discharge = result->pipes[e].discharge;
-        network.pipes[e].velocity = result->pipes[e].velocity;
-        network.pipes[e].length = result->pipes[e].length;
+        network.pipes[e].discharge = static_cast<float>(result->pipes[e].discharge);
+        network.pipes[e].velocity = static_cast<float>(result->pipes[e].velocity);
+        network.pipes[e].length = static_cast<float>(result->pipes[e].length);
     }
     return network;
 }
@@ -66,6 +70,8 @@ bool load_plot_network(std::string_view file, std::string_view text, Program pro
     }
     solve::SolveSettings solve_settings;
     solve_settings.renumber = settings.renumber;
+    // The pictures show the programs' results, as their reports print them.
+    solve_settings.arithmetic = solve::Arithmetic::programs;
     const solve::NetworkResult result = solve::solve_network(file, text, program, solve_settings);
     network = plot_network_of(file, records, &result);
     return true;

@@ -7,25 +7,36 @@ namespace pipenet::solve {
 
 namespace {
 
-constexpr std::array<std::string_view, 10> texts{
-    "the file ends before all the records its counts announce",
-    "a field holds something that is not a number",
-    "the file does not hold a network's records (failure {})",
-    "the balance of node {} is off by {}, more than 1 % of the largest given discharge ({})",
-    "analysed with the nodes renumbered: half-bandwidth {} instead of {}; results under the "
-    "file's own numbers",
-    "not renumbered: {}",
-    "the iteration limit was reached before the residual met the tolerance",
-    "a head came out as not a number",
-    "the band of {} equations and half-bandwidth {} does not fit in memory (--renumber may "
-    "narrow it)",
-    "row {} of the renumbered system is node {} of the file",
+struct Entry {
+    std::string_view code; // stable: tools match on it
+    std::string_view severity;
+    std::string_view text;
 };
+
+constexpr std::array<Entry, 10> texts{{
+    {"end-of-file", "error", "the file ends before all the records its counts announce"},
+    {"not-a-number-field", "error", "a field holds something that is not a number"},
+    {"unreadable-records", "error", "the file does not hold a network's records (failure {})"},
+    {"balance-off", "warning",
+     "the balance of node {} is off by {}, more than 1 % of the largest given discharge ({})"},
+    {"renumbered", "note",
+     "analysed with the nodes renumbered: half-bandwidth {} instead of {}; results under the "
+     "file's own numbers"},
+    {"not-renumbered", "warning", "not renumbered: {}"},
+    {"not-converged", "error",
+     "the iteration limit was reached before the residual met the tolerance"},
+    {"head-not-a-number", "error", "a head came out as not a number"},
+    {"band-too-large", "error",
+     "the band of {} equations and half-bandwidth {} does not fit in memory (--renumber may "
+     "narrow it)"},
+    {"renumbered-row", "note", "row {} of the renumbered system is node {} of the file"},
+}};
 
 } // namespace
 
-std::string message(Text text, std::initializer_list<std::string> arguments) {
-    std::string_view pattern = texts[static_cast<std::size_t>(text)];
+Message message(Text text, std::initializer_list<std::string> arguments) {
+    const Entry& entry = texts[static_cast<std::size_t>(text)];
+    std::string_view pattern = entry.text;
     std::string out;
     auto next = arguments.begin();
     for (std::size_t i = 0; i < pattern.size(); ++i) {
@@ -37,7 +48,7 @@ std::string message(Text text, std::initializer_list<std::string> arguments) {
             out += pattern[i];
         }
     }
-    return out;
+    return {std::string(entry.severity), std::string(entry.code), out};
 }
 
 } // namespace pipenet::solve

@@ -1,7 +1,10 @@
-// The texts pipenet solve writes beside the results, in one table.
+// The messages pipenet solve writes beside the results, with their codes and severities, in one
+// table; the analysis's own findings come from model/findings.hpp.
 #pragma once
 
 #include <string>
+
+#include "solve/network_result.hpp"
 
 namespace pipenet::solve {
 
@@ -18,7 +21,7 @@ enum class Text : int {
     renumbered_row,
 };
 
-// The text with each "{}" replaced by the next argument.
-std::string message(Text text, std::initializer_list<std::string> arguments = {});
+// The message with each "{}" of its text replaced by the next argument.
+Message message(Text text, std::initializer_list<std::string> arguments = {});
 
 } // namespace pipenet::solve

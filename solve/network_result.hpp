@@ -1,10 +1,12 @@
 // The results of one network solved by pipenet, at full precision, ready to be written as JSON
-// or CSV: every value as the analysis stored it.
+// or CSV: every value as the analysis stored it. Values are held as doubles; those of the
+// programs' arithmetic are floats widened, and are written back as floats.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "network/read_input.hpp"
@@ -21,14 +23,18 @@ enum class Verdict : std::uint8_t {
     unreadable,    // the file cannot be read, or does not hold a network's records
 };
 
+// Which arithmetic analysed the network: double precision on the model (pipenet's default), or
+// the programs' own single-precision engine, bit for bit.
+enum class Arithmetic : std::uint8_t { double_precision, programs };
+
 struct NodeResult {
     std::int32_t node = 0;
-    float x = 0.0f;
-    float y = 0.0f;
-    float head = 0.0f;
-    float discharge = 0.0f; // computed net discharge
-    std::optional<float> known_head;
-    float known_discharge = 0.0f;        // as given; 0 where the file gives none
+    double x = 0.0;
+    double y = 0.0;
+    double head = 0.0;      // not a number for a node left out of the analysis
+    double discharge = 0.0; // computed net discharge
+    std::optional<double> known_head;
+    double known_discharge = 0.0;        // as given; 0 where the file gives none
     std::optional<double> balance_error; // computed minus given; none at a known head
     std::optional<std::string> id;       // from a map; none where it has none
 };
@@ -37,33 +43,46 @@ struct PipeResult {
     std::int32_t pipe = 0;
     std::int32_t start = 0;
     std::int32_t end = 0;
-    float diameter = 0.0f;
-    float length = 0.0f;
-    float discharge = 0.0f;
-    float head_loss = 0.0f;                          // head at the start minus head at the end
-    float velocity = 0.0f;                           // discharge over the cross-section
+    double diameter = 0.0;
+    double length = 0.0;
+    double discharge = 0.0;
+    double head_loss = 0.0;                          // head at the start minus head at the end
+    double velocity = 0.0;                           // discharge over the cross-section
     std::optional<std::string> id, start_id, end_id; // from a map
 };
 
 struct PassResult {
     std::int32_t pass = 0;
-    float relative_residual = 0.0f;
+    std::optional<double> relative_residual; // the programs' arithmetic
+    std::optional<double> max_imbalance;     // double precision: after the pass
+    std::optional<double> max_head_change;   // double precision: the step taken
+};
+
+// A message about the analysis: severity (note, warning, error), a stable code and the text.
+struct Message {
+    std::string severity;
+    std::string code;
+    std::string text;
 };
 
 struct NetworkResult {
     std::string file;
     Program program = Program::lamnet;
+    Arithmetic arithmetic = Arithmetic::double_precision;
     Verdict verdict = Verdict::unreadable;
     std::vector<NodeResult> nodes; // empty unless the analysis produced results
     std::vector<PipeResult> pipes;
     std::vector<PassResult> passes;
     std::optional<double> max_balance_error;
-    std::vector<std::string> messages;
+    std::vector<Message> messages;
     std::string report;    // the program's report, when asked for
     bool labelled = false; // nodes and pipes carry IDs from a map
 };
 
 // The name of a verdict as written in the JSON and the summary.
 const char* verdict_name(Verdict verdict);
+
+// The messages of `severity` ("warning") in a result.
+std::size_t count_messages(const NetworkResult& result, std::string_view severity);
 
 } // namespace pipenet::solve

@@ -21,6 +21,9 @@ std::string csv_passes_header();
 std::string csv_nodes(const NetworkResult& result);
 std::string csv_pipes(const NetworkResult& result);
 std::string csv_passes(const NetworkResult& result);
+// One row per network: its outcome, passes, largest imbalance and number of warnings.
+std::string csv_outcomes_header();
+std::string csv_outcome(const NetworkResult& result);
 
 // The shortest decimal text that reads back to the same float ("NaN", "Infinity", "-Infinity"
 // for the values that are not finite).

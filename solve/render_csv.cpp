@@ -1,4 +1,5 @@
 #include <charconv>
+#include <cmath>
 
 #include "solve/render.hpp"
 
@@ -27,9 +28,31 @@ void field(std::string& row, float value) {
     field(row, float_text(value));
 }
 
-void field(std::string& row, const std::optional<float>& value) {
-    field(row, value ? float_text(*value) : std::string());
+std::string double_text(double value) {
+    std::array<char, 32> digits{};
+    return {digits.data(), std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr};
 }
+
+// A value of the programs' arithmetic is a float widened, written back as that float; a double
+// that is not a number (a node left out) is an empty field.
+struct Numbers {
+    std::string& row;
+    bool single;
+    void operator()(double value) {
+        if (single) {
+            field(row, static_cast<float>(value));
+        } else {
+            field(row, std::isfinite(value) ? double_text(value) : std::string());
+        }
+    }
+    void operator()(const std::optional<double>& value) {
+        if (value) {
+            (*this)(*value);
+        } else {
+            field(row, std::string());
+        }
+    }
+};
 
 void field(std::string& row, const std::optional<double>& value) {
     std::string text;
@@ -63,21 +86,39 @@ std::string csv_pipes_header(bool ids) {
 }
 
 std::string csv_passes_header() {
-    return "file,pass,relative_residual\r\n";
+    return "file,pass,relative_residual,max_imbalance,max_head_change\r\n";
+}
+
+std::string csv_outcomes_header() {
+    return "file,outcome,arithmetic,passes,max_imbalance,warnings\r\n";
+}
+
+std::string csv_outcome(const NetworkResult& result) {
+    std::string table;
+    std::string row;
+    field(row, result.file);
+    field(row, std::string_view(verdict_name(result.verdict)));
+    field(row, std::string_view(result.arithmetic == Arithmetic::programs ? "programs" : "double"));
+    field(row, static_cast<std::int32_t>(result.passes.size()));
+    field(row, result.max_balance_error);
+    field(row, static_cast<std::int32_t>(count_messages(result, "warning")));
+    end_row(table, row);
+    return table;
 }
 
 std::string csv_nodes(const NetworkResult& result) {
     std::string table;
     std::string row;
+    Numbers number{row, result.arithmetic == Arithmetic::programs};
     for (const NodeResult& n : result.nodes) {
         field(row, result.file);
         field(row, n.node);
-        field(row, n.x);
-        field(row, n.y);
-        field(row, n.head);
-        field(row, n.discharge);
-        field(row, n.known_head);
-        field(row, n.known_discharge);
+        number(n.x);
+        number(n.y);
+        number(n.head);
+        number(n.discharge);
+        number(n.known_head);
+        number(n.known_discharge);
         field(row, n.balance_error);
         if (result.labelled) field(row, n.id.value_or(""));
         end_row(table, row);
@@ -88,16 +129,17 @@ std::string csv_nodes(const NetworkResult& result) {
 std::string csv_pipes(const NetworkResult& result) {
     std::string table;
     std::string row;
+    Numbers number{row, result.arithmetic == Arithmetic::programs};
     for (const PipeResult& p : result.pipes) {
         field(row, result.file);
         field(row, p.pipe);
         field(row, p.start);
         field(row, p.end);
-        field(row, p.diameter);
-        field(row, p.length);
-        field(row, p.discharge);
-        field(row, p.head_loss);
-        field(row, p.velocity);
+        number(p.diameter);
+        number(p.length);
+        number(p.discharge);
+        number(p.head_loss);
+        number(p.velocity);
         if (result.labelled) {
             field(row, p.id.value_or(""));
             field(row, p.start_id.value_or(""));
@@ -114,7 +156,9 @@ std::string csv_passes(const NetworkResult& result) {
     for (const PassResult& p : result.passes) {
         field(row, result.file);
         field(row, p.pass);
-        field(row, p.relative_residual);
+        Numbers{row, true}(p.relative_residual);
+        field(row, p.max_imbalance);
+        field(row, p.max_head_change);
         end_row(table, row);
     }
     return table;

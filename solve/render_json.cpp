@@ -91,23 +91,51 @@ private:
 
 } // namespace
 
+namespace {
+
+// A value of the programs' arithmetic is a float widened, written back as that float.
+struct Numbers {
+    Writer& w;
+    bool single;
+    void member(std::string_view name, double v) {
+        w.key(name);
+        if (single) {
+            w.value(static_cast<float>(v));
+        } else {
+            w.value(v);
+        }
+    }
+    void member(std::string_view name, const std::optional<double>& v) {
+        if (v) {
+            member(name, *v);
+        } else {
+            w.member(name, v);
+        }
+    }
+};
+
+} // namespace
+
 std::string json_document(const NetworkResult& result) {
     Writer w;
+    Numbers number{w, result.arithmetic == Arithmetic::programs};
     w.open('{');
     w.member("file", std::string_view(result.file));
     w.member("program", std::string_view(result.program == Program::lamnet ? "lamnet" : "turbnet"));
+    w.member("arithmetic",
+             std::string_view(result.arithmetic == Arithmetic::programs ? "programs" : "double"));
     w.member("outcome", std::string_view(verdict_name(result.verdict)));
     w.key("nodes");
     w.open('[');
     for (const NodeResult& n : result.nodes) {
         w.open('{');
         w.member("node", n.node);
-        w.member("x", n.x);
-        w.member("y", n.y);
-        w.member("head", n.head);
-        w.member("discharge", n.discharge);
-        w.member("known_head", n.known_head);
-        w.member("known_discharge", n.known_discharge);
+        number.member("x", n.x);
+        number.member("y", n.y);
+        number.member("head", n.head);
+        number.member("discharge", n.discharge);
+        number.member("known_head", n.known_head);
+        number.member("known_discharge", n.known_discharge);
         w.member("balance_error", n.balance_error);
         if (result.labelled) w.member("id", n.id);
         w.close('}');
@@ -120,11 +148,11 @@ std::string json_document(const NetworkResult& result) {
         w.member("pipe", p.pipe);
         w.member("start", p.start);
         w.member("end", p.end);
-        w.member("diameter", p.diameter);
-        w.member("length", p.length);
-        w.member("discharge", p.discharge);
-        w.member("head_loss", p.head_loss);
-        w.member("velocity", p.velocity);
+        number.member("diameter", p.diameter);
+        number.member("length", p.length);
+        number.member("discharge", p.discharge);
+        number.member("head_loss", p.head_loss);
+        number.member("velocity", p.velocity);
         if (result.labelled) {
             w.member("id", p.id);
             w.member("start_id", p.start_id);
@@ -138,14 +166,22 @@ std::string json_document(const NetworkResult& result) {
     for (const PassResult& p : result.passes) {
         w.open('{');
         w.member("pass", p.pass);
-        w.member("relative_residual", p.relative_residual);
+        number.member("relative_residual", p.relative_residual);
+        if (p.max_imbalance) w.member("max_imbalance", p.max_imbalance);
+        if (p.max_head_change) w.member("max_head_change", p.max_head_change);
         w.close('}');
     }
     w.close(']');
     w.member("max_balance_error", result.max_balance_error);
     w.key("messages");
     w.open('[');
-    for (const std::string& m : result.messages) w.value(std::string_view(m));
+    for (const Message& m : result.messages) {
+        w.open('{');
+        w.member("severity", std::string_view(m.severity));
+        w.member("code", std::string_view(m.code));
+        w.member("text", std::string_view(m.text));
+        w.close('}');
+    }
     w.close(']');
     w.close('}');
     return w.take() + '\n';

@@ -7,12 +7,14 @@
 #include <memory>
 #include <numbers>
 
+#include "analysis/plausibility.hpp"
 #include "engine/analysis.hpp"
 #include "engine/network_analysis.hpp"
 #include "fem/nodal_balance.hpp"
 #include "fem/pipe_length.hpp"
 #include "frontend/messages.hpp"
 #include "frontend/program_reports.hpp"
+#include "model/read_records.hpp"
 #include "network/network_records.hpp"
 #include "network/renumber.hpp"
 #include "report/layouts.hpp"
@@ -37,6 +39,12 @@ const char* verdict_name(Verdict verdict) {
         break;
     }
     return "unreadable";
+}
+
+std::size_t count_messages(const NetworkResult& result, std::string_view severity) {
+    return static_cast<std::size_t>(
+        std::count_if(result.messages.begin(), result.messages.end(),
+                      [&](const Message& m) { return m.severity == severity; }));
 }
 
 namespace {
@@ -72,7 +80,8 @@ std::string shortest(double value) {
 }
 
 // The lines the program's report gives for a failed analysis, without their padding.
-void add_report_lines(std::vector<std::string>& messages, const std::string& text) {
+void add_report_lines(std::vector<Message>& messages, const std::string& code,
+                      const std::string& text) {
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
@@ -81,7 +90,7 @@ void add_report_lines(std::vector<std::string>& messages, const std::string& tex
         std::size_t first = line.find_first_not_of(" \t");
         if (first != std::string_view::npos) {
             std::size_t last = line.find_last_not_of(" \t");
-            messages.emplace_back(line.substr(first, last - first + 1));
+            messages.push_back({"error", code, std::string(line.substr(first, last - first + 1))});
         }
         start = end + 1;
     }
@@ -105,7 +114,8 @@ void add_outcome_messages(NetworkResult& result, const Outcome& outcome,
         write_record(*io, layouts::singularity, outcome.row);
     }
     io->flush_report();
-    add_report_lines(result.messages, text);
+    add_report_lines(result.messages,
+                     outcome.kind == OutcomeKind::singular ? "singular" : "refused", text);
     if (outcome.kind == OutcomeKind::iteration_limit)
         result.messages.push_back(message(Text::not_converged));
     if (outcome.kind == OutcomeKind::not_a_number)
@@ -128,7 +138,7 @@ Verdict verdict_of(OutcomeKind kind) {
     return Verdict::not_a_number;
 }
 
-std::string failure_message(int failure) {
+Message failure_message(int failure) {
     if (failure == static_cast<int>(Failure::end_of_file)) return message(Text::end_of_file);
     if (failure == static_cast<int>(Failure::input_conversion))
         return message(Text::not_a_number_field);
@@ -180,11 +190,12 @@ void check_balance(NetworkResult& result) {
     const auto known_head = std::make_unique<bool[]>(count);
     for (std::size_t i = 0; i < count; ++i) {
         NodeResult& node = result.nodes[i];
-        given[i] = node.known_discharge;
-        computed[i] = node.discharge;
+        given[i] = static_cast<float>(node.known_discharge);
+        computed[i] = static_cast<float>(node.discharge);
         known_head[i] = node.known_head.has_value();
         if (!node.known_head)
-            node.balance_error = balance_error(node.known_discharge, node.discharge);
+            node.balance_error = balance_error(static_cast<float>(node.known_discharge),
+                                               static_cast<float>(node.discharge));
     }
     const BalanceCheck worst =
         check_nodal_balance(given, computed, std::span<const bool>(known_head.get(), count), 0.0);
@@ -243,7 +254,8 @@ std::int32_t analyse_text(NetworkResult& result, std::string_view text) {
         return 0;
     }
     for (std::size_t pass = 0; pass < analysis.residuals().size(); ++pass)
-        result.passes.push_back({static_cast<std::int32_t>(pass), analysis.residuals()[pass]});
+        result.passes.push_back({static_cast<std::int32_t>(pass), analysis.residuals()[pass],
+                                 std::nullopt, std::nullopt});
     result.verdict = verdict_of(outcome.kind);
     add_outcome_messages(result, outcome, analysis.pipe_faults());
     if (outcome.has_results()) {
@@ -306,6 +318,91 @@ bool analyse_renumbered(NetworkResult& result, std::string_view text) {
     return true;
 }
 
+Verdict verdict_of(analysis::Outcome outcome) {
+    switch (outcome) {
+    case analysis::Outcome::solved:
+        return Verdict::solved;
+    case analysis::Outcome::not_converged:
+        return Verdict::not_converged;
+    case analysis::Outcome::singular:
+        return Verdict::singular;
+    case analysis::Outcome::refused:
+        break;
+    }
+    return Verdict::refused;
+}
+
+void add_findings(NetworkResult& result, const std::vector<model::Finding>& findings) {
+    for (const model::Finding& f : findings) {
+        const model::FindingEntry& entry = model::finding_entry(f.code);
+        result.messages.push_back(
+            {std::string(model::severity_name(entry.severity)), std::string(entry.code), f.text});
+    }
+}
+
+// Analyses the network in double precision on the model. Returns false, having done nothing,
+// when the model cannot hold the file's network (a record that cannot be read, numbers outside
+// the counts, no nodes): the programs' engine then gives its own verdict and wording.
+bool analyse_model(NetworkResult& result, std::string_view text, const SolveSettings& settings) {
+    model::Model m;
+    std::string error;
+    if (!model::read_model(text, result.program, result.file, m, error) || m.nodes.empty())
+        return false;
+    add_findings(result, analysis::input_findings(m));
+    const analysis::Result r = analysis::analyse(m, settings.tolerances);
+    result.verdict = verdict_of(r.outcome);
+    for (const analysis::Pass& p : r.passes)
+        result.passes.push_back({p.pass, std::nullopt, p.max_imbalance, p.max_head_change});
+    add_findings(result, r.findings);
+    if (r.outcome != analysis::Outcome::solved && r.outcome != analysis::Outcome::not_converged)
+        return true;
+    add_findings(result, analysis::result_findings(m, r));
+
+    result.nodes.resize(m.nodes.size());
+    for (std::size_t i = 0; i < m.nodes.size(); ++i) {
+        const model::Node& node = m.nodes[i];
+        NodeResult& out = result.nodes[i];
+        out.node = static_cast<std::int32_t>(i + 1);
+        out.x = node.x.value;
+        out.y = node.y.value;
+        out.head = r.heads[i];
+        out.discharge = r.nodal_discharge[i];
+        out.known_discharge = node.demand.value;
+        if (node.fixed_head) {
+            out.known_head = node.fixed_head->value;
+        } else if (r.solved[i]) {
+            out.balance_error = out.discharge - out.known_discharge;
+        }
+    }
+    if (r.worst_node >= 0) result.max_balance_error = r.max_imbalance;
+    result.pipes.resize(m.links.size());
+    for (std::size_t e = 0; e < m.links.size(); ++e) {
+        const model::Link& link = m.links[e];
+        PipeResult& out = result.pipes[e];
+        out.pipe = static_cast<std::int32_t>(std::stol(link.id));
+        out.start = link.start + 1;
+        out.end = link.end + 1;
+        out.diameter = link.diameter.value;
+        out.length = link.length.value;
+        out.discharge = r.flows[e];
+        out.head_loss = r.heads[static_cast<std::size_t>(link.start)] -
+                        r.heads[static_cast<std::size_t>(link.end)];
+        const double d = link.diameter.value;
+        out.velocity = out.discharge / (std::numbers::pi / 4.0 * d * d);
+    }
+    return true;
+}
+
+} // namespace
+
+namespace {
+
+NetworkResult finish(NetworkResult& result, std::string_view text, const SolveSettings& settings) {
+    // The report is always the programs' own.
+    if (settings.report) write_report(result, text, settings.print_flag);
+    return std::move(result);
+}
+
 } // namespace
 
 NetworkResult solve_network(std::string_view file, std::string_view text, Program program,
@@ -313,10 +410,14 @@ NetworkResult solve_network(std::string_view file, std::string_view text, Progra
     NetworkResult result;
     result.file = file;
     result.program = program;
+    result.arithmetic = settings.arithmetic;
+    if (settings.arithmetic == Arithmetic::double_precision &&
+        analyse_model(result, text, settings))
+        return finish(result, text, settings);
+    result.arithmetic = Arithmetic::programs;
     if (!settings.renumber || !analyse_renumbered(result, text)) analyse_text(result, text);
     check_balance(result);
-    if (settings.report) write_report(result, text, settings.print_flag);
-    return result;
+    return finish(result, text, settings);
 }
 
 NetworkResult unreadable_file(std::string_view file, Program program, std::string reason) {
@@ -324,7 +425,7 @@ NetworkResult unreadable_file(std::string_view file, Program program, std::strin
     result.file = file;
     result.program = program;
     result.verdict = Verdict::unreadable;
-    result.messages.push_back(std::move(reason));
+    result.messages.push_back({"error", "unreadable", std::move(reason)});
     return result;
 }
 

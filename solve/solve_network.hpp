@@ -4,6 +4,8 @@
 
 #include <string_view>
 
+#include "analysis/analyse.hpp"
+
 #include "solve/network_result.hpp"
 
 namespace pipenet::solve {
@@ -11,7 +13,9 @@ namespace pipenet::solve {
 struct SolveSettings {
     bool report = false;         // also write the program's report into NetworkResult::report
     std::int32_t print_flag = 0; // turbnet's print flag, for the report
-    bool renumber = false;       // analyse with the nodes renumbered to narrow the band
+    bool renumber = false;       // programs: analyse with the nodes renumbered to narrow the band
+    Arithmetic arithmetic = Arithmetic::double_precision;
+    analysis::Settings tolerances; // double precision: when the passes stop
 };
 
 // Never throws for anything in `text`: a network the programs would stop on gives its verdict

@@ -1,0 +1,429 @@
+#include "analysis/analyse.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+#include <Eigen/OrderingMethods>
+#include <Eigen/SparseCholesky>
+#include <Eigen/SparseCore>
+
+#include "analysis/element_laws.hpp"
+#include "analysis/final_check.hpp"
+
+namespace pipenet::analysis {
+
+namespace {
+
+using Matrix = Eigen::SparseMatrix<double, Eigen::ColMajor, int>;
+using Cholesky = Eigen::SimplicialLLT<Matrix, Eigen::Lower, Eigen::AMDOrdering<int>>;
+
+std::string number_text(double value) {
+    std::array<char, 32> text{};
+    auto end = std::to_chars(text.data(), text.data() + text.size(), value).ptr;
+    return {text.data(), end};
+}
+
+// What the topology is made of: a change in any of these needs a new pattern.
+std::vector<std::int64_t> signature_of(const model::Model& model) {
+    std::vector<std::int64_t> signature;
+    signature.reserve(model.nodes.size() + 3 * model.links.size() + 1);
+    signature.push_back(static_cast<std::int64_t>(model.nodes.size()));
+    for (const model::Node& node : model.nodes) signature.push_back(node.fixed_head ? 1 : 0);
+    for (const model::Link& link : model.links) {
+        signature.push_back(link.start);
+        signature.push_back(link.end);
+        signature.push_back(link.status == model::LinkStatus::open ? 1 : 0);
+    }
+    return signature;
+}
+
+} // namespace
+
+struct Solver::Topology {
+    std::vector<std::int64_t> signature;
+    std::vector<bool> reached;          // a known head, or joined to one by open links
+    std::vector<std::int32_t> equation; // per node: its row, or -1
+    std::vector<std::int32_t> node_of;  // per row: its node
+    std::vector<std::int32_t> diagonal; // per row: position of its diagonal entry in the values
+    // Per link: positions of the entries it adds to, or -1 where an end has no row.
+    std::vector<std::int32_t> start_entry, end_entry, off_entry;
+    Matrix matrix;
+    Cholesky cholesky;
+    bool analysed = false;
+    std::vector<double> last_heads;
+
+    Topology(const model::Model& model, std::vector<std::int64_t> sig) : signature(std::move(sig)) {
+        const std::size_t n = model.nodes.size();
+        // Nodes joined to a known head, by a breadth-first search over open links.
+        std::vector<std::vector<std::int32_t>> neighbours(n);
+        for (const model::Link& link : model.links) {
+            if (link.status != model::LinkStatus::open || link.start == link.end) continue;
+            neighbours[static_cast<std::size_t>(link.start)].push_back(link.end);
+            neighbours[static_cast<std::size_t>(link.end)].push_back(link.start);
+        }
+        reached.assign(n, false);
+        std::vector<std::int32_t> queue;
+        for (std::size_t i = 0; i < n; ++i)
+            if (model.nodes[i].fixed_head) {
+                reached[i] = true;
+                queue.push_back(static_cast<std::int32_t>(i));
+            }
+        for (std::size_t q = 0; q < queue.size(); ++q)
+            for (std::int32_t next : neighbours[static_cast<std::size_t>(queue[q])])
+                if (!reached[static_cast<std::size_t>(next)]) {
+                    reached[static_cast<std::size_t>(next)] = true;
+                    queue.push_back(next);
+                }
+
+        equation.assign(n, -1);
+        for (std::size_t i = 0; i < n; ++i)
+            if (reached[i] && !model.nodes[i].fixed_head) {
+                equation[i] = static_cast<std::int32_t>(node_of.size());
+                node_of.push_back(static_cast<std::int32_t>(i));
+            }
+        const auto rows = static_cast<int>(node_of.size());
+        std::vector<Eigen::Triplet<double, int>> entries;
+        entries.reserve(node_of.size() + model.links.size());
+        for (int r = 0; r < rows; ++r) entries.emplace_back(r, r, 1.0);
+        for (const model::Link& link : model.links) {
+            const std::int32_t a = equation[static_cast<std::size_t>(link.start)];
+            const std::int32_t b = equation[static_cast<std::size_t>(link.end)];
+            if (link.status == model::LinkStatus::open && a >= 0 && b >= 0 && a != b)
+                entries.emplace_back(std::max(a, b), std::min(a, b), 0.0);
+        }
+        matrix.resize(rows, rows);
+        matrix.setFromTriplets(entries.begin(), entries.end());
+        matrix.makeCompressed();
+
+        auto position = [&](int row, int column) {
+            const int* inner = matrix.innerIndexPtr();
+            const int* first = inner + matrix.outerIndexPtr()[column];
+            const int* last = inner + matrix.outerIndexPtr()[column + 1];
+            return static_cast<std::int32_t>(std::lower_bound(first, last, row) - inner);
+        };
+        diagonal.resize(node_of.size());
+        for (int r = 0; r < rows; ++r) diagonal[static_cast<std::size_t>(r)] = position(r, r);
+        const std::size_t links = model.links.size();
+        start_entry.assign(links, -1);
+        end_entry.assign(links, -1);
+        off_entry.assign(links, -1);
+        for (std::size_t e = 0; e < links; ++e) {
+            const model::Link& link = model.links[e];
+            if (link.status != model::LinkStatus::open || link.start == link.end) continue;
+            const std::int32_t a = equation[static_cast<std::size_t>(link.start)];
+            const std::int32_t b = equation[static_cast<std::size_t>(link.end)];
+            if (a >= 0) start_entry[e] = diagonal[static_cast<std::size_t>(a)];
+            if (b >= 0) end_entry[e] = diagonal[static_cast<std::size_t>(b)];
+            if (a >= 0 && b >= 0) off_entry[e] = position(std::max(a, b), std::min(a, b));
+        }
+    }
+};
+
+Solver::Solver() = default;
+Solver::~Solver() = default;
+
+namespace {
+
+// The state of the passes on one model: the laws, the heads, and what each pass evaluates.
+class Passes {
+public:
+    Passes(const model::Model& model, Solver::Topology& topology, std::vector<LinkLaw> laws)
+        : model_(model), t_(topology), laws_(std::move(laws)), residual_(t_.node_of.size(), 0.0),
+          flows_(model.links.size(), 0.0) {}
+
+    std::vector<double> heads;
+
+    // The discharges the passes linearize the laws about (see link_flow_about).
+    std::vector<double> about;
+
+    // Evaluates the discharges and the residual (outflow minus the given discharge) at `h`; with
+    // `assemble`, also the Newton matrix. Each law as itself, as Q = k * dh, or linearized about
+    // the discharges `about`.
+    enum class Form : std::uint8_t { law, linear, about };
+    double evaluate(const std::vector<double>& h, bool assemble, Form form) {
+        std::fill(residual_.begin(), residual_.end(), 0.0);
+        double* values = t_.matrix.valuePtr();
+        if (assemble) std::fill(values, values + t_.matrix.nonZeros(), 0.0);
+        for (std::size_t r = 0; r < t_.node_of.size(); ++r)
+            residual_[r] = -model_.nodes[static_cast<std::size_t>(t_.node_of[r])].demand.value;
+        for (std::size_t e = 0; e < model_.links.size(); ++e) {
+            const model::Link& link = model_.links[e];
+            const auto a = static_cast<std::size_t>(link.start);
+            const auto b = static_cast<std::size_t>(link.end);
+            if (link.status != model::LinkStatus::open || !t_.reached[a] || !t_.reached[b]) {
+                flows_[e] = 0.0;
+                continue;
+            }
+            const double dh = h[a] - h[b];
+            const LawValue v = form == Form::linear ? LawValue{laws_[e].k * dh, laws_[e].k}
+                               : form == Form::law  ? link_flow(laws_[e], dh)
+                                                    : link_flow_about(laws_[e], about[e], dh);
+            flows_[e] = v.flow;
+            const std::int32_t ra = t_.equation[a];
+            const std::int32_t rb = t_.equation[b];
+            if (ra >= 0) residual_[static_cast<std::size_t>(ra)] += v.flow;
+            if (rb >= 0) residual_[static_cast<std::size_t>(rb)] -= v.flow;
+            if (!assemble || link.start == link.end) continue;
+            if (t_.start_entry[e] >= 0) values[t_.start_entry[e]] += v.slope;
+            if (t_.end_entry[e] >= 0) values[t_.end_entry[e]] += v.slope;
+            if (t_.off_entry[e] >= 0) values[t_.off_entry[e]] -= v.slope;
+        }
+        double sum = 0.0;
+        largest_ = 0.0;
+        worst_ = -1;
+        for (std::size_t r = 0; r < residual_.size(); ++r) {
+            sum += residual_[r] * residual_[r];
+            if (!(std::abs(residual_[r]) <= largest_)) {
+                largest_ = std::abs(residual_[r]);
+                worst_ = t_.node_of[r];
+            }
+        }
+        return sum;
+    }
+
+    // Solves the assembled matrix for the Newton step; false when it is not positive definite.
+    bool newton_step(Eigen::VectorXd& step) {
+        if (!t_.analysed) {
+            t_.cholesky.analyzePattern(t_.matrix);
+            t_.analysed = true;
+        }
+        t_.cholesky.factorize(t_.matrix);
+        if (t_.cholesky.info() != Eigen::Success) return false;
+        const Eigen::Map<const Eigen::VectorXd> r(residual_.data(),
+                                                  static_cast<Eigen::Index>(residual_.size()));
+        step = -t_.cholesky.solve(r);
+        return step.allFinite();
+    }
+
+    // The discharges of the laws at `h`.
+    std::vector<double> evaluate_flows(const std::vector<double>& h) {
+        evaluate(h, false, Form::law);
+        return flows_;
+    }
+
+    double largest() const { return largest_; }
+    std::int32_t worst() const { return worst_; }
+    const std::vector<double>& flows() const { return flows_; }
+
+private:
+    const model::Model& model_;
+    Solver::Topology& t_;
+    std::vector<LinkLaw> laws_;
+    std::vector<double> residual_;
+    std::vector<double> flows_;
+    double largest_ = 0.0;
+    std::int32_t worst_ = -1;
+};
+
+std::string first_ids(const model::Model& model, const std::vector<bool>& reached) {
+    std::string ids;
+    std::size_t listed = 0;
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < reached.size(); ++i) {
+        if (reached[i]) continue;
+        ++count;
+        if (listed < 5) {
+            ids += (listed == 0 ? "" : ", ") + model.nodes[i].id;
+            ++listed;
+        }
+    }
+    if (count > listed) ids += ", ...";
+    return ids;
+}
+
+} // namespace
+
+Result Solver::run(const model::Model& model, const Settings& settings,
+                   std::span<const double> start) {
+    Result result;
+    const std::size_t n = model.nodes.size();
+    result.solved.assign(n, false);
+    result.heads.assign(n, std::nan(""));
+    result.nodal_discharge.assign(n, std::nan(""));
+    result.flows.assign(model.links.size(), std::nan(""));
+
+    // Every open link's law must be a finite positive conductance.
+    std::vector<LinkLaw> laws(model.links.size());
+    for (std::size_t e = 0; e < model.links.size(); ++e) {
+        const model::Link& link = model.links[e];
+        if (link.status != model::LinkStatus::open) continue;
+        std::string why;
+        if (!(link.length.value > 0.0)) {
+            why = "its length is " + number_text(link.length.value) + ", not positive";
+        } else if (!(link.diameter.value > 0.0)) {
+            why = "its diameter is " + number_text(link.diameter.value) + ", not positive";
+        } else if (model.law != model::HeadLossLaw::laminar && !(link.roughness.value > 0.0)) {
+            why = "its roughness coefficient is " + number_text(link.roughness.value) +
+                  ", not positive";
+        } else {
+            laws[e] = link_law(model.law, link, model.rho_g_over_mu.value);
+            if (!(laws[e].k > 0.0) || !std::isfinite(laws[e].k))
+                why = "its law has no finite positive conductance (density * gravity / viscosity " +
+                      number_text(model.rho_g_over_mu.value) + ")";
+        }
+        if (!why.empty())
+            result.findings.push_back(
+                model::make_finding(model::Code::bad_link, {link.id, why}, link.record));
+    }
+    if (!result.findings.empty()) return result;
+
+    std::vector<std::int64_t> signature = signature_of(model);
+    if (!topology_ || topology_->signature != signature) {
+        topology_ = std::make_unique<Topology>(model, std::move(signature));
+        start = {};
+    }
+    Topology& t = *topology_;
+
+    const bool any_known = std::any_of(model.nodes.begin(), model.nodes.end(),
+                                       [](const model::Node& node) { return node.fixed_head; });
+    if (!any_known) {
+        result.outcome = Outcome::singular;
+        result.findings.push_back(model::make_finding(model::Code::no_known_head, {}));
+        return result;
+    }
+    const auto left_out =
+        static_cast<std::size_t>(std::count(t.reached.begin(), t.reached.end(), false));
+    if (left_out > 0)
+        result.findings.push_back(model::make_finding(
+            model::Code::isolated_nodes, {std::to_string(left_out), first_ids(model, t.reached)}));
+
+    Passes passes(model, t, std::move(laws));
+    std::vector<double>& h = passes.heads;
+    h.assign(n, 0.0);
+    for (std::size_t i = 0; i < n; ++i)
+        if (model.nodes[i].fixed_head) h[i] = model.nodes[i].fixed_head->value;
+    const bool warm = start.size() == n;
+    if (warm)
+        for (std::size_t i = 0; i < n; ++i)
+            if (t.equation[i] >= 0 && std::isfinite(start[i])) h[i] = start[i];
+
+    Eigen::VectorXd step;
+    auto move = [&](double fraction, std::vector<double>& target) {
+        target = h;
+        double largest = 0.0;
+        for (std::size_t r = 0; r < t.node_of.size(); ++r) {
+            const double change = fraction * step[static_cast<Eigen::Index>(r)];
+            target[static_cast<std::size_t>(t.node_of[r])] += change;
+            largest = std::max(largest, std::abs(change));
+        }
+        return largest;
+    };
+    auto singular_at = [&](std::int32_t pass) {
+        result.outcome = Outcome::singular;
+        const std::int32_t at = passes.worst() >= 0 ? passes.worst() : t.node_of.front();
+        result.findings.push_back(model::make_finding(
+            model::Code::not_positive_definite,
+            {std::to_string(pass), model.nodes[static_cast<std::size_t>(at)].id}));
+    };
+
+    bool converged = t.node_of.empty();
+    std::vector<double> trial;
+    if (!converged && !warm) {
+        // The start: every link taken as linear, Q = k * dh, one exact solve.
+        passes.evaluate(h, true, Passes::Form::linear);
+        if (!passes.newton_step(step)) {
+            singular_at(0);
+            return result;
+        }
+        const double change = move(1.0, trial);
+        h.swap(trial);
+        passes.evaluate(h, false, Passes::Form::law);
+        result.passes.push_back({0, passes.largest(), change, 1.0});
+    }
+    // Each pass linearizes every law about the discharge it carries (a tangent in the discharge,
+    // whose slope stays finite near zero flow where the head form's does not) and solves for the
+    // heads that balance those tangents; the step is then halved until the residual of the laws
+    // themselves falls (Armijo's rule), the discharges moving with the heads.
+    passes.about = passes.evaluate_flows(h);
+    std::vector<double> tangent_flows;
+    for (std::int32_t pass = 1; !converged && pass <= settings.max_passes; ++pass) {
+        const double norm = passes.evaluate(h, false, Passes::Form::law);
+        passes.evaluate(h, true, Passes::Form::about);
+        if (!passes.newton_step(step)) {
+            singular_at(pass);
+            return result;
+        }
+        move(1.0, trial);
+        passes.evaluate(trial, false, Passes::Form::about);
+        tangent_flows = passes.flows();
+        double fraction = 1.0;
+        double change = 0.0;
+        for (;;) {
+            change = move(fraction, trial);
+            const double trial_norm = passes.evaluate(trial, false, Passes::Form::law);
+            if (trial_norm <= (1.0 - 1.0e-4 * fraction) * norm || fraction <= 1.0 / 16.0) break;
+            fraction /= 2.0;
+        }
+        // Where no fraction lowered the residual the full step is kept: the tangents' own
+        // solution, which is where the discharges converge from.
+        if (fraction <= 1.0 / 16.0 && passes.evaluate(trial, false, Passes::Form::law) > norm) {
+            fraction = 1.0;
+            change = move(1.0, trial);
+            passes.evaluate(trial, false, Passes::Form::law);
+        }
+        for (std::size_t e = 0; e < passes.about.size(); ++e)
+            passes.about[e] += fraction * (tangent_flows[e] - passes.about[e]);
+        h.swap(trial);
+        result.passes.push_back({pass, passes.largest(), change, fraction});
+        converged =
+            passes.largest() <= settings.flow_tolerance && change <= settings.head_tolerance;
+    }
+    passes.evaluate(h, false, Passes::Form::law);
+
+    for (std::size_t i = 0; i < n; ++i) {
+        result.solved[i] = t.reached[i];
+        if (t.reached[i]) result.heads[i] = h[i];
+    }
+    for (std::size_t e = 0; e < model.links.size(); ++e) {
+        const model::Link& link = model.links[e];
+        if (result.solved[static_cast<std::size_t>(link.start)] &&
+            result.solved[static_cast<std::size_t>(link.end)])
+            result.flows[e] = passes.flows()[e];
+    }
+    for (std::size_t i = 0; i < n; ++i)
+        if (t.reached[i]) result.nodal_discharge[i] = 0.0;
+    for (std::size_t e = 0; e < model.links.size(); ++e) {
+        if (!std::isfinite(result.flows[e])) continue;
+        result.nodal_discharge[static_cast<std::size_t>(model.links[e].start)] += result.flows[e];
+        result.nodal_discharge[static_cast<std::size_t>(model.links[e].end)] -= result.flows[e];
+    }
+
+    std::vector<bool> free(n, false);
+    for (std::size_t i = 0; i < n; ++i) free[i] = t.equation[i] >= 0;
+    const FinalCheck check =
+        check_final_state(model, free, result.solved, result.heads, result.flows);
+    result.max_imbalance = check.max_imbalance;
+    result.worst_node = check.worst_node;
+    if (converged && check.holds(settings.flow_tolerance)) {
+        result.outcome = Outcome::solved;
+    } else {
+        result.outcome = Outcome::not_converged;
+        const std::string worst = check.worst_node >= 0
+                                      ? model.nodes[static_cast<std::size_t>(check.worst_node)].id
+                                      : std::string("none");
+        if (!converged) {
+            result.findings.push_back(
+                model::make_finding(model::Code::not_converged,
+                                    {std::to_string(settings.max_passes), worst,
+                                     number_text(check.max_imbalance), model.units.discharge}));
+        } else {
+            std::string what = "node " + worst + " is off by " + number_text(check.max_imbalance) +
+                               " " + model.units.discharge;
+            if (check.worst_link >= 0)
+                what += "; link " + model.links[static_cast<std::size_t>(check.worst_link)].id +
+                        " is off its law by " + number_text(check.max_law_error);
+            if (!check.finite) what += "; a value is not a finite number";
+            result.findings.push_back(model::make_finding(model::Code::final_check_failed, {what}));
+        }
+    }
+    t.last_heads = h;
+    return result;
+}
+
+Result analyse(const model::Model& model, const Settings& settings) {
+    Solver solver;
+    return solver.run(model, settings);
+}
+
+} // namespace pipenet::analysis

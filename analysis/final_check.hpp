@@ -1,0 +1,30 @@
+// The check of a final state that decides whether an analysis is called solved: every link's law
+// and every free node's balance recomputed from the heads alone, in double precision, with code
+// of its own rather than the passes' element laws, so that a fault in those cannot pass itself.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "model/network_model.hpp"
+
+namespace pipenet::analysis {
+
+struct FinalCheck {
+    double max_imbalance = 0.0;   // over the free nodes, with the recomputed discharges
+    std::int32_t worst_node = -1; // index of that node, or -1
+    double max_law_error = 0.0;   // over the open links: the given discharge minus the law's
+    std::int32_t worst_link = -1;
+    bool finite = true; // every head and discharge is a finite number
+    bool holds(double flow_tolerance) const {
+        return finite && max_imbalance <= flow_tolerance && max_law_error <= flow_tolerance;
+    }
+};
+
+// `free` marks the nodes whose balance is an equation (no known head, joined to one); links with
+// an end that is neither free nor at a known head are skipped.
+FinalCheck check_final_state(const model::Model& model, const std::vector<bool>& free,
+                             const std::vector<bool>& solved, const std::vector<double>& heads,
+                             const std::vector<double>& flows);
+
+} // namespace pipenet::analysis

@@ -1,0 +1,75 @@
+#include "model/findings.hpp"
+
+#include <array>
+
+namespace pipenet::model {
+
+namespace {
+
+constexpr std::array<FindingEntry, 11> table{{
+    {Code::isolated_nodes, "isolated-nodes", Severity::warning,
+     "{} junction(s) joined by open links to no known head are left out, their results null: {}"},
+    {Code::no_known_head, "no-known-head", Severity::error,
+     "no node has a known head: no head is determined"},
+    {Code::bad_link, "bad-link", Severity::error, "link {}: {}"},
+    {Code::not_positive_definite, "not-positive-definite", Severity::error,
+     "the Newton matrix is not positive definite at pass {} (a link law without slope); "
+     "nodes around {}"},
+    {Code::not_converged, "not-converged", Severity::error,
+     "not converged after {} passes: the worst node is {} with an imbalance of {} {}"},
+    {Code::final_check_failed, "final-check-failed", Severity::error,
+     "the final check of the heads failed: {}"},
+    {Code::velocity_high, "velocity-high", Severity::warning,
+     "{} link(s) carry water faster than {} m/s, up to {} m/s in link {}: discharges typed in "
+     "L/s where m3/s are meant, or diameters in mm where metres are meant?"},
+    {Code::all_inflows, "all-inflows", Severity::warning,
+     "every given discharge is an inflow ({} nodes); demands are negative in this format: are "
+     "the signs flipped?"},
+    {Code::head_far_below, "head-far-below", Severity::warning,
+     "the head at node {} is {}, {} below the lowest known head ({}): discharges far too large "
+     "for the pipes?"},
+    {Code::reynolds_not_laminar, "reynolds-not-laminar", Severity::warning,
+     "link {} has a Reynolds number of {}, above the laminar range (2000), taking lengths in cm "
+     "and g = 981 cm/s2: the laminar law does not hold there"},
+    {Code::discharge_outlier, "discharge-outlier", Severity::warning,
+     "the discharge at node {} is {}, more than a hundred times the median of the others ({}): "
+     "a unit typed wrong?"},
+}};
+
+} // namespace
+
+const FindingEntry& finding_entry(Code code) {
+    return table[static_cast<std::size_t>(code)];
+}
+
+std::string_view severity_name(Severity severity) {
+    switch (severity) {
+    case Severity::note:
+        return "note";
+    case Severity::warning:
+        return "warning";
+    case Severity::error:
+        break;
+    }
+    return "error";
+}
+
+Finding make_finding(Code code, std::initializer_list<std::string> values, Place place) {
+    const std::string_view pattern = finding_entry(code).text;
+    Finding finding;
+    finding.code = code;
+    finding.place = place;
+    auto next = values.begin();
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] == '{' && i + 1 < pattern.size() && pattern[i + 1] == '}' &&
+            next != values.end()) {
+            finding.text += *next++;
+            ++i;
+        } else {
+            finding.text += pattern[i];
+        }
+    }
+    return finding;
+}
+
+} // namespace pipenet::model

@@ -1,0 +1,81 @@
+// pipenet's own network model: nodes and links by ID with their values in double precision, the
+// head-loss law, the units, and for every value the place in the file it was read from. Readers
+// fill it (model/read_records.hpp: the programs' fixed-column files); analysis/ solves it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pipenet::model {
+
+// Where a value was read: 1-based line and columns of a file; line 0 when it was not read from a
+// file (a default, or a value the reader derived).
+struct Place {
+    std::int32_t line = 0;
+    std::int32_t first_column = 0;
+    std::int32_t last_column = 0;
+    bool known() const { return line > 0; }
+};
+
+// A value and where it came from.
+struct Read {
+    double value = 0.0;
+    Place place;
+};
+
+struct Node {
+    std::string id;
+    Read x, y;
+    Read elevation;
+    // Supplied to the network at the node (positive) or drawn off (negative), in the discharge
+    // unit: the sign of the programs' files.
+    Read demand;
+    std::optional<Read> fixed_head; // a known head: a reservoir, a tank, a boundary
+    Place record;                   // the node's own record
+};
+
+enum class LinkStatus : std::uint8_t { open, closed };
+
+struct Link {
+    std::string id;
+    std::int32_t start = 0; // index into Model::nodes
+    std::int32_t end = 0;
+    Read length;
+    Read diameter;
+    Read roughness;
+    Read minor_loss; // coefficient of v^2/2g; 0 for the programs' files
+    LinkStatus status = LinkStatus::open;
+    Place record;
+};
+
+// The law that ties a link's discharge to the head difference between its ends.
+enum class HeadLossLaw : std::uint8_t {
+    // Q = k * pi/128 * D^4/L * dh, k = rho*g/mu of the network (laminar, Hagen-Poiseuille).
+    laminar,
+    // Q = 0.2784 * C * D^2.63 / L^0.54 * |dh|^0.54 * sign(dh): the programs' Hazen-Williams form.
+    hazen_williams_programs,
+    // dh = 10.667 * C^-1.852 * D^-4.871 * L * |Q|^1.852 * sign(Q): the .inp files' form.
+    hazen_williams_inp,
+};
+
+// Units of the values, as text for messages; any consistent set works for the laminar law.
+struct Units {
+    std::string length = "m";
+    std::string discharge = "m3/s";
+};
+
+struct Model {
+    std::string file;
+    HeadLossLaw law = HeadLossLaw::hazen_williams_programs;
+    Units units;
+    Read rho_g_over_mu; // laminar law: density * gravity / viscosity, in 1/(length * time)
+    std::vector<Node> nodes;
+    std::vector<Link> links;
+};
+
+// The text "file:line:first-last" of a place ("file" alone when the place is not known).
+std::string place_text(const std::string& file, const Place& place);
+
+} // namespace pipenet::model

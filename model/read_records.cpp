@@ -1,0 +1,95 @@
+#include "model/read_records.hpp"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+
+namespace pipenet::model {
+
+namespace {
+
+// Columns of the fields of each record, as the layouts in report/layouts.hpp read them.
+constexpr Place field(std::int32_t line, std::int32_t first, std::int32_t width) {
+    return {line, first, first + width - 1};
+}
+
+// The record layer reads each real as the nearest float; the double of that float's shortest
+// decimal is the value as typed (0.3 rather than 0.30000001192092896), up to the float's digits.
+double decimal(float value) {
+    std::array<char, 32> text{};
+    const auto end = std::to_chars(text.data(), text.data() + text.size(), value).ptr;
+    double widened = value;
+    std::from_chars(text.data(), end, widened);
+    return widened;
+}
+
+} // namespace
+
+bool model_from_records(const NetworkRecords& records, const std::string& file, Model& model,
+                        std::string& error) {
+    if (!check_node_numbers(records, error)) return false;
+    model = Model{};
+    model.file = file;
+    const bool laminar = records.program == Program::lamnet;
+    if (laminar) {
+        model.law = HeadLossLaw::laminar;
+        // The programs' files leave the unit open; their documents use cm and s.
+        model.units = {"length unit", "discharge unit"};
+        model.rho_g_over_mu = {decimal(records.rho_g_over_mu), field(1, 41, 10)};
+    } else {
+        model.law = HeadLossLaw::hazen_williams_programs;
+    }
+
+    const auto node_count = records.nodes.size();
+    const auto pipe_count = records.elements.size();
+    model.nodes.resize(node_count);
+    std::int32_t line = 2;
+    for (const NodeRecord& r : records.nodes) {
+        Node& node = model.nodes[static_cast<std::size_t>(r.node - 1)];
+        node.id = std::to_string(r.node);
+        node.record = field(line, 1, 30);
+        node.x = {decimal(r.x), field(line, 11, 10)};
+        node.y = {decimal(r.y), field(line, 21, 10)};
+        ++line;
+    }
+    model.links.reserve(pipe_count);
+    const Read roughness = laminar ? Read{} : Read{decimal(records.relative_roughness), field(1, 61, 15)};
+    for (const ElementRecord& r : records.elements) {
+        Link link;
+        link.id = std::to_string(r.element);
+        link.record = field(line, 1, 40);
+        link.start = r.start_node - 1;
+        link.end = r.end_node - 1;
+        const Node& a = model.nodes[static_cast<std::size_t>(link.start)];
+        const Node& b = model.nodes[static_cast<std::size_t>(link.end)];
+        const double dx = b.x.value - a.x.value;
+        const double dy = b.y.value - a.y.value;
+        // The length comes from the coordinates of the two ends the record names.
+        link.length = {std::sqrt(dx * dx + dy * dy), field(line, 11, 20)};
+        link.diameter = {decimal(r.diameter), field(line, 31, 10)};
+        link.roughness = roughness;
+        model.links.push_back(link);
+        ++line;
+    }
+    // A later record for the same node replaces an earlier one, as the programs read them.
+    for (const DischargeRecord& r : records.discharges) {
+        model.nodes[static_cast<std::size_t>(r.node - 1)].demand = {decimal(r.discharge),
+                                                                    field(line, 11, 12)};
+        ++line;
+    }
+    for (const HeadRecord& r : records.heads) {
+        model.nodes[static_cast<std::size_t>(r.node - 1)].fixed_head =
+            Read{decimal(r.head), field(line, 11, 10)};
+        ++line;
+    }
+    return true;
+}
+
+bool read_model(std::string_view text, Program program, const std::string& file, Model& model,
+                std::string& error) {
+    NetworkRecords records;
+    if (!read_network_records(text, program, records, error)) return false;
+    return model_from_records(records, file, model, error);
+}
+
+} // namespace pipenet::model

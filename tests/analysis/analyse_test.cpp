@@ -1,0 +1,224 @@
+// The double-precision analysis against solutions worked out independently in the tests.
+#include <array>
+#include <cmath>
+#include <functional>
+#include <numbers>
+
+#include <gtest/gtest.h>
+
+#include "analysis/analyse.hpp"
+#include "analysis/element_laws.hpp"
+#include "model_fixture.hpp"
+
+namespace pipenet::analysis {
+namespace {
+
+using model::add_link;
+using model::add_node;
+using model::Model;
+
+// The README's laminar loop: tank at node 1 (index 0), 120 cm.
+Model laminar_loop() {
+    Model m;
+    m.law = model::HeadLossLaw::laminar;
+    m.rho_g_over_mu.value = 97900.0;
+    add_node(m, "1", 0.0, 120.0);
+    add_node(m, "2", 0.0);
+    add_node(m, "3", -0.6);
+    add_node(m, "4", -0.2);
+    add_link(m, "1", 0, 1, 80.0, 0.2);
+    add_link(m, "2", 1, 2, 60.0, 0.15);
+    add_link(m, "3", 0, 3, 60.0, 0.15);
+    add_link(m, "4", 3, 2, 80.0, 0.2);
+    return m;
+}
+
+TEST(Analyse, LaminarLoopMatchesADenseSolveOfItsBalances) {
+    const Model m = laminar_loop();
+    const Result r = analyse(m);
+    ASSERT_EQ(r.outcome, Outcome::solved);
+
+    // Conductances c = k pi D^4 / (128 L); balances at nodes 2, 3, 4 as a 3 x 3 system.
+    auto c = [&](double d, double l) {
+        return 97900.0 * std::numbers::pi * std::pow(d, 4) / (128 * l);
+    };
+    const double c12 = c(0.2, 80), c23 = c(0.15, 60), c14 = c(0.15, 60), c43 = c(0.2, 80);
+    std::array<std::array<double, 4>, 3> a{{
+        {c12 + c23, -c23, 0.0, c12 * 120.0},        // node 2: no draw
+        {-c23, c23 + c43, -c43, -0.6},              // node 3
+        {0.0, -c43, c14 + c43, -0.2 + c14 * 120.0}, // node 4
+    }};
+    for (int p = 0; p < 3; ++p)
+        for (int i = p + 1; i < 3; ++i) {
+            const double f = a[i][p] / a[p][p];
+            for (int j = p; j < 4; ++j) a[i][j] -= f * a[p][j];
+        }
+    std::array<double, 3> h{};
+    for (int i = 2; i >= 0; --i) {
+        double s = a[i][3];
+        for (int j = i + 1; j < 3; ++j) s -= a[i][j] * h[j];
+        h[i] = s / a[i][i];
+    }
+    EXPECT_NEAR(r.heads[1], h[0], 1e-9);
+    EXPECT_NEAR(r.heads[2], h[1], 1e-9);
+    EXPECT_NEAR(r.heads[3], h[2], 1e-9);
+    // The README's float results: the programs take pi as 3.1416, which moves heads by 1e-4.
+    EXPECT_NEAR(r.heads[2], 94.0276, 2e-4);
+    EXPECT_NEAR(r.nodal_discharge[0], 0.8, 1e-12);
+    EXPECT_NEAR(r.flows[0], 0.3703, 5e-5);
+}
+
+// A reservoir R feeding junction A by link 1 and junction B by link 3, with link 2 from A to B:
+// the heads found by nested bisection on the balances, with nothing of the analysis's code.
+TEST(Analyse, TurbulentLoopMatchesNestedBisection) {
+    Model m;
+    add_node(m, "R", 0.0, 50.0);
+    add_node(m, "A", -0.03);
+    add_node(m, "B", -0.05);
+    add_link(m, "P1", 0, 1, 500.0, 0.25);
+    add_link(m, "P2", 1, 2, 400.0, 0.15);
+    add_link(m, "P3", 0, 2, 800.0, 0.2);
+    const Result r = analyse(m);
+    ASSERT_EQ(r.outcome, Outcome::solved);
+
+    auto q = [](double l, double d, double dh) {
+        return (dh < 0 ? -1 : 1) * 0.2784 * 130.0 * std::pow(d, 2.63) / std::pow(l, 0.54) *
+               std::pow(std::abs(dh), 0.54);
+    };
+    auto bisect = [](const std::function<double(double)>& f, double lo, double hi) {
+        // f increasing; returns its root in [lo, hi].
+        for (int i = 0; i < 200; ++i) {
+            const double mid = 0.5 * (lo + hi);
+            (f(mid) > 0 ? hi : lo) = mid;
+        }
+        return 0.5 * (lo + hi);
+    };
+    // For a head at A, the head at B that balances A: inflow by P1 = outflow by P2 + 0.03.
+    auto head_b = [&](double ha) {
+        return bisect(
+            [&](double hb) { return q(500, 0.25, 50 - ha) - q(400, 0.15, ha - hb) - 0.03; }, -1000,
+            1000);
+    };
+    // Then B's balance, as a function of A's head: inflows minus the draw of 0.05.
+    auto b_excess = [&](double ha) {
+        const double hb = head_b(ha);
+        return -(q(400, 0.15, ha - hb) + q(800, 0.2, 50 - hb) - 0.05);
+    };
+    const double ha = bisect(b_excess, -1000, 50);
+    const double hb = head_b(ha);
+    EXPECT_NEAR(r.heads[1], ha, 1e-6);
+    EXPECT_NEAR(r.heads[2], hb, 1e-6);
+    EXPECT_NEAR(r.flows[0], q(500, 0.25, 50 - ha), 1e-7);
+    EXPECT_LE(r.max_imbalance, 1e-6);
+    EXPECT_NEAR(r.nodal_discharge[0], 0.08, 1e-6);
+}
+
+// A chain of junctions: a far-off start must not diverge; a re-solve after a diameter change
+// starts from the last heads and needs fewer passes.
+Model chain(int junctions) {
+    Model m;
+    add_node(m, "R", 0.0, 100.0);
+    for (int i = 1; i <= junctions; ++i) add_node(m, "J" + std::to_string(i), -0.01);
+    for (int i = 1; i <= junctions; ++i)
+        add_link(m, "P" + std::to_string(i), i - 1, i, 200.0,
+                 0.1 + 0.02 * (junctions - i) / junctions);
+    return m;
+}
+
+TEST(Analyse, FarFirstGuessConvergesAndReSolveStartsFromTheLastHeads) {
+    Model m = chain(30);
+    Solver solver;
+    std::vector<double> far(m.nodes.size(), 1.0e5);
+    far[0] = 100.0;
+    const Result cold = solver.run(m, {}, far);
+    ASSERT_EQ(cold.outcome, Outcome::solved);
+    // Link 30 carries the last junction's draw.
+    EXPECT_NEAR(cold.flows[29], 0.01, 1e-7);
+    EXPECT_LE(cold.passes.size(), 30u);
+
+    const Result fresh = solver.run(m, {});
+    m.links[4].diameter.value *= 1.05;
+    const Result warm = solver.run(m, {}, fresh.heads);
+    const Result again = analyse(m);
+    ASSERT_EQ(warm.outcome, Outcome::solved);
+    EXPECT_LT(warm.passes.size(), again.passes.size());
+    for (std::size_t i = 0; i < m.nodes.size(); ++i)
+        EXPECT_NEAR(warm.heads[i], again.heads[i], 1e-4);
+}
+
+TEST(Analyse, IsolatedJunctionsAreLeftOutAndTheRestSolved) {
+    Model m;
+    add_node(m, "R", 0.0, 30.0);
+    add_node(m, "A", -0.01);
+    add_node(m, "island1", -0.02);
+    add_node(m, "island2", 0.0);
+    add_link(m, "P1", 0, 1, 100.0, 0.2);
+    add_link(m, "P2", 2, 3, 100.0, 0.2);
+    const Result r = analyse(m);
+    ASSERT_EQ(r.outcome, Outcome::solved);
+    EXPECT_TRUE(r.solved[1]);
+    EXPECT_FALSE(r.solved[2]);
+    EXPECT_FALSE(r.solved[3]);
+    EXPECT_TRUE(std::isnan(r.heads[2]));
+    EXPECT_TRUE(std::isnan(r.flows[1]));
+    ASSERT_EQ(r.findings.size(), 1u);
+    EXPECT_EQ(r.findings[0].code, model::Code::isolated_nodes);
+    EXPECT_NE(r.findings[0].text.find("2 junction(s)"), std::string::npos);
+    EXPECT_NE(r.findings[0].text.find("island1, island2"), std::string::npos);
+}
+
+TEST(Analyse, OutcomesOtherThanSolvedNameWhatFailed) {
+    struct Case {
+        const char* name;
+        std::function<void(Model&, Settings&)> change;
+        Outcome outcome;
+        model::Code code;
+        const char* names;
+    };
+    const Case cases[] = {
+        {"passes run out", [](Model&, Settings& s) { s.max_passes = 1; }, Outcome::not_converged,
+         model::Code::not_converged, "J"},
+        {"zero length", [](Model& m, Settings&) { m.links[3].length.value = 0.0; },
+         Outcome::refused, model::Code::bad_link, "link P4: its length is 0"},
+        {"no known head", [](Model& m, Settings&) { m.nodes[0].fixed_head.reset(); },
+         Outcome::singular, model::Code::no_known_head, "no node"},
+    };
+    for (const Case& c : cases) {
+        Model m = chain(8);
+        Settings s;
+        c.change(m, s);
+        const Result r = analyse(m, s);
+        EXPECT_EQ(r.outcome, c.outcome) << c.name;
+        ASSERT_FALSE(r.findings.empty()) << c.name;
+        EXPECT_EQ(r.findings.back().code, c.code) << c.name;
+        EXPECT_NE(r.findings.back().text.find(c.names), std::string::npos)
+            << c.name << ": " << r.findings.back().text;
+    }
+}
+
+TEST(ElementLaws, SlopeIsTheDerivativeAndTheTwoHazenWilliamsFormsAgree) {
+    model::Link link;
+    link.length.value = 350.0;
+    link.diameter.value = 0.3;
+    link.roughness.value = 120.0;
+    const LinkLaw programs = link_law(model::HeadLossLaw::hazen_williams_programs, link, 0);
+    const LinkLaw inp = link_law(model::HeadLossLaw::hazen_williams_inp, link, 0);
+    for (double dh : {-3.0, -1e-3, 1e-6, 0.5, 12.0}) {
+        const double step = std::abs(dh) * 1e-6;
+        const double numeric =
+            (link_flow(programs, dh + step).flow - link_flow(programs, dh - step).flow) /
+            (2 * step);
+        EXPECT_NEAR(link_flow(programs, dh).slope, numeric, 1e-6 * numeric) << dh;
+        // The two constants differ by well under 1 %.
+        EXPECT_NEAR(link_flow(inp, dh).flow, link_flow(programs, dh).flow,
+                    0.01 * std::abs(link_flow(programs, dh).flow))
+            << dh;
+    }
+    // dh = 10.667 C^-1.852 D^-4.871 L Q^1.852 for the .inp form, worked out for Q = 0.1.
+    const double dh =
+        10.667 * std::pow(120.0, -1.852) * std::pow(0.3, -4.871) * 350.0 * std::pow(0.1, 1.852);
+    EXPECT_NEAR(link_flow(inp, dh).flow, 0.1, 1e-12);
+}
+
+} // namespace
+} // namespace pipenet::analysis
