@@ -1029,20 +1029,6 @@ void check_input(Program program, SourceOpener& source, RecordObserver* observer
     checker->run();
 }
 
-std::optional<Program> program_from_header(std::string_view first_line) {
-    // lamnet's header ends at column 50 with a real; turbnet's goes on to column 75.
-    if (first_line.size() > 50 && first_line.find_first_not_of(" \t", 50) != std::string_view::npos)
-        return Program::turbnet;
-    std::string_view fifth = first_line.size() > 40 ? first_line.substr(40) : std::string_view{};
-    if (fifth.find_first_of(".eEdD") != std::string_view::npos) return Program::lamnet;
-    Shape shape = shape_of(first_line);
-    if (first_line.find(',') != std::string_view::npos) {
-        if (shape.count == 5) return Program::lamnet;
-        if (shape.count == 7) return Program::turbnet;
-    }
-    return std::nullopt;
-}
-
 std::string record_name(Group group, std::int32_t index) {
     std::string_view plural = group_plural(group);
     switch (group) {

@@ -9,6 +9,7 @@
 
 #include "check/check_input.hpp"
 #include "check/render.hpp"
+#include "network/program_header.hpp"
 #include "plot/band_pattern.hpp"
 #include "solve/input_file.hpp"
 
@@ -77,7 +78,7 @@ std::optional<Program> program_from_first_line(InputFile& file) {
     stream.attach(source);
     int error = 0;
     if (!stream.next_record(error)) return std::nullopt;
-    return check::program_from_header(stream.record());
+    return program_from_header(stream.record());
 }
 
 // The band of the file's network, or why it cannot be drawn.

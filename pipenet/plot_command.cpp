@@ -69,15 +69,14 @@ int run_plot(const PlotOptions& options, ByteSink& err) {
         say(err, reason);
         return 2;
     }
-    const std::optional<Program> program = solve::program_of_file(options.program, path);
-    if (!program) {
-        say(err, path + ": cannot tell which program's file this is: name it input-lin.dat or "
-                        "input-nonlin.dat, or give --program");
-        return 2;
-    }
     std::string text;
     if (!solve::read_input_file(path, text, reason)) {
         say(err, path + ": " + reason);
+        return 2;
+    }
+    const std::optional<Program> program = solve::program_of_file(options.program, path, text);
+    if (!program) {
+        say(err, path + ": " + std::string(solve::unknown_program_reason));
         return 2;
     }
     plot::PlotSettings settings;

@@ -1,6 +1,7 @@
 #include "pipenet/solve_command.hpp"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -32,6 +33,7 @@ void say(ByteSink& err, const std::string& text) {
 // One network's outputs, formatted by the worker that solved it.
 struct Solved {
     Verdict verdict = Verdict::unreadable;
+    bool turbulent = false; // read as turbnet's file
     std::string file;
     std::string first_message;
     std::string unnamed; // the first node or pipe the map has no ID for
@@ -40,21 +42,70 @@ struct Solved {
     std::string pipes_csv;
     std::string passes_csv;
     std::string report;
+    std::string table_row;
 };
+
+// A number for the table: six significant digits, the way a person reads them.
+std::string table_number(double value) {
+    std::array<char, 32> text{};
+    const int length = std::snprintf(text.data(), text.size(), "%.6g", value);
+    return {text.data(), static_cast<std::size_t>(std::max(length, 0))};
+}
+
+constexpr std::array<std::size_t, 5> table_widths{13, 7, 13, 13, 17};
+
+std::string table_line(const std::string& file, std::size_t file_width,
+                       const std::array<std::string, 5>& cells) {
+    std::string line = file + std::string(file_width - std::min(file_width, file.size()), ' ');
+    for (std::size_t i = 0; i < table_widths.size(); ++i) {
+        const std::string& cell = cells[i];
+        line += "  ";
+        // The outcome is a word, left-aligned; the rest are numbers.
+        if (i == 0)
+            line +=
+                cell + std::string(table_widths[i] - std::min(table_widths[i], cell.size()), ' ');
+        else
+            line +=
+                std::string(table_widths[i] - std::min(table_widths[i], cell.size()), ' ') + cell;
+    }
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    return line + '\n';
+}
+
+// The table's row for one result: outcome, passes, head range and largest imbalance.
+std::string table_row(const NetworkResult& result, std::size_t file_width) {
+    std::array<std::string, 5> cells{solve::verdict_name(result.verdict), "-", "-", "-", "-"};
+    if (result.program == Program::turbnet && !result.passes.empty())
+        cells[1] = std::to_string(result.passes.size());
+    if (!result.nodes.empty()) {
+        auto [low, high] = std::minmax_element(
+            result.nodes.begin(), result.nodes.end(),
+            [](const solve::NodeResult& a, const solve::NodeResult& b) { return a.head < b.head; });
+        cells[2] = table_number(low->head);
+        cells[3] = table_number(high->head);
+    }
+    if (result.max_balance_error) cells[4] = table_number(*result.max_balance_error);
+    return table_line(result.file, file_width, cells);
+}
+
+std::size_t table_file_width(const SolveOptions& options) {
+    std::size_t width = 4; // "file"
+    for (const std::string& file : options.files) width = std::max(width, file.size());
+    return width;
+}
 
 Solved solve_file(const SolveOptions& options, const solve::ResultIds* ids,
                   const std::string& path) {
     NetworkResult result;
-    const std::optional<Program> program = solve::program_of_file(options.program, path);
     std::string text;
     std::string reason;
-    if (!program) {
+    std::optional<Program> program;
+    if (!solve::read_input_file(path, text, reason)) {
         result = solve::unreadable_file(
-            path, Program::lamnet,
-            "cannot tell which program's file this is: name it input-lin.dat or "
-            "input-nonlin.dat, or give --program");
-    } else if (!solve::read_input_file(path, text, reason)) {
-        result = solve::unreadable_file(path, *program, reason);
+            path, solve::program_of_file(options.program, path).value_or(Program::lamnet), reason);
+    } else if (program = solve::program_of_file(options.program, path, text); !program) {
+        result = solve::unreadable_file(path, Program::lamnet,
+                                        std::string(solve::unknown_program_reason));
     } else {
         solve::SolveSettings settings;
         settings.report = !options.report.empty();
@@ -64,10 +115,13 @@ Solved solve_file(const SolveOptions& options, const solve::ResultIds* ids,
     }
     Solved out;
     out.verdict = result.verdict;
+    out.turbulent = program == Program::turbnet;
     out.file = path;
     if (!result.messages.empty()) out.first_message = result.messages.front();
     if (ids != nullptr && !solve::label_results(*ids, result, out.unnamed))
         result.messages.push_back("the map names no " + out.unnamed + ": its ID is null");
+    if (options.json.empty() && options.csv.empty() && options.report.empty())
+        out.table_row = table_row(result, table_file_width(options));
     if (!options.json.empty()) out.json = solve::json_document(result);
     if (!options.csv.empty()) {
         out.nodes_csv = solve::csv_nodes(result);
@@ -247,20 +301,25 @@ int run_solve(const SolveOptions& options, ByteSink& err) {
             say(err, "cannot make " + options.csv + ": " + std::strerror(errno));
             return 2;
         }
-        const bool any_turbulent =
-            std::any_of(options.files.begin(), options.files.end(), [&](const std::string& f) {
-                return solve::program_of_file(options.program, f) == Program::turbnet;
-            });
         if (!nodes.open(options.csv + "/nodes.csv", reason) ||
-            !pipes.open(options.csv + "/pipes.csv", reason) ||
-            (any_turbulent && !passes.open(options.csv + "/passes.csv", reason))) {
+            !pipes.open(options.csv + "/pipes.csv", reason)) {
             say(err, reason);
             return 2;
         }
         nodes.write(solve::csv_nodes_header(map != nullptr));
         pipes.write(solve::csv_pipes_header(map != nullptr));
-        passes.write(solve::csv_passes_header());
     }
+    // Without an output named, a table of the outcomes goes to standard output.
+    Output table;
+    if (options.json.empty() && options.csv.empty() && options.report.empty()) {
+        table.open("-", reason);
+        table.write(table_line(
+            "file", table_file_width(options),
+            {"outcome", "passes", "lowest head", "highest head", "largest imbalance"}));
+    }
+    // passes.csv is opened for the first turbulent file: which files are is told from their
+    // headers, known once they are read.
+    bool passes_failed = false;
 
     // Files are solved a batch at a time and written in the order given, so that the output is
     // the same for any number of threads and memory stays bounded however many files there are.
@@ -295,6 +354,15 @@ int run_solve(const SolveOptions& options, ByteSink& err) {
                 say(err, s.file + ": the map " + options.map + " names no " + s.unnamed +
                              ": is it the map of this network?");
             }
+            if (s.turbulent && !options.csv.empty() && !passes.is_open() && !passes_failed) {
+                if (passes.open(options.csv + "/passes.csv", reason)) {
+                    passes.write(solve::csv_passes_header());
+                } else {
+                    say(err, reason);
+                    passes_failed = true;
+                }
+            }
+            table.write(s.table_row);
             json.write(s.json);
             nodes.write(s.nodes_csv);
             pipes.write(s.pipes_csv);
@@ -305,8 +373,8 @@ int run_solve(const SolveOptions& options, ByteSink& err) {
         if (progress) draw_progress(err, first + count, total);
     }
 
-    bool written = true;
-    for (Output* output : {&json, &report, &nodes, &pipes, &passes}) {
+    bool written = !passes_failed;
+    for (Output* output : {&table, &json, &report, &nodes, &pipes, &passes}) {
         if (output->is_open() && !output->finish(reason)) {
             say(err, reason);
             written = false;

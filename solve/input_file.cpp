@@ -46,10 +46,17 @@ std::optional<Program> program_of_file(std::string_view program, std::string_vie
     return std::nullopt;
 }
 
+std::optional<Program> program_of_file(std::string_view program, std::string_view path,
+                                       std::string_view text) {
+    if (std::optional<Program> named = program_of_file(program, path)) return named;
+    return program_from_text(text);
+}
+
 bool read_input_file(const std::string& path, std::string& text, std::string& reason) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        reason = "cannot read the file: " + std::string(std::strerror(errno));
+        reason = errno == ENOENT ? std::string("cannot read the file: no such file")
+                                 : "cannot read the file: " + std::string(std::strerror(errno));
         return false;
     }
     struct stat status {};

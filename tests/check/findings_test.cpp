@@ -3,6 +3,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 
+#include "network/program_header.hpp"
 #include "tests/check/fixtures.hpp"
 
 namespace pipenet::testing {
@@ -296,12 +297,30 @@ TEST(Findings, ManyAreCountedButAFewHundredKept) {
 }
 
 TEST(Findings, ProgramFromTheHeaderShape) {
-    EXPECT_EQ(check::program_from_header(lamnet_loop()[0]), Program::lamnet);
-    EXPECT_EQ(check::program_from_header(turbnet_loop()[0]), Program::turbnet);
-    EXPECT_EQ(check::program_from_header("4,4,2,1,97900."), Program::lamnet);
-    EXPECT_EQ(check::program_from_header("4,5,3,1,20,0.000001,130."), Program::turbnet);
-    EXPECT_EQ(check::program_from_header(row({"4", "4", "2", "1", "9"})), std::nullopt);
-    EXPECT_EQ(check::program_from_header(""), std::nullopt);
+    EXPECT_EQ(program_from_header(lamnet_loop()[0]), Program::lamnet);
+    EXPECT_EQ(program_from_header(turbnet_loop()[0]), Program::turbnet);
+    EXPECT_EQ(program_from_header("4,4,2,1,97900."), Program::lamnet);
+    EXPECT_EQ(program_from_header("4,5,3,1,20,0.000001,130."), Program::turbnet);
+    EXPECT_EQ(program_from_header(row({"4", "4", "2", "1", "9"})), std::nullopt);
+    EXPECT_EQ(program_from_header(""), std::nullopt);
+}
+
+TEST(Findings, ProgramFromTheFirstLineOfAText) {
+    const std::string lamnet = lamnet_loop()[0];
+    const std::string turbnet = turbnet_loop()[0];
+    struct Case {
+        std::string text;
+        std::optional<Program> program;
+    };
+    for (const Case& c : std::vector<Case>{
+             {lamnet + "\n" + turbnet + "\n", Program::lamnet},
+             {turbnet + "\r\n" + lamnet + "\r\n", Program::turbnet},
+             {"\xEF\xBB\xBF" + lamnet + "\r\n", Program::lamnet},
+             {turbnet, Program::turbnet},
+             {"\n" + turbnet + "\n", std::nullopt},
+             {"not a network\n", std::nullopt},
+         })
+        EXPECT_EQ(program_from_text(c.text), c.program) << c.text;
 }
 
 } // namespace
