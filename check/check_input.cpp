@@ -304,6 +304,7 @@ private:
     void after_records();
     void unset_records();
     bool inspect_shape(Group group);
+    bool numbers_touch(int k, bool joined_too = false) const;
     bool record_valid() const;
     void network_checks();
     void fill_line_texts();
@@ -470,9 +471,43 @@ void Checker::read_record(const RecordSpec& record_spec, std::int32_t index) {
     observe(record_spec.group, index, field_count_);
 }
 
+// Field k is full to its last column and the next field's number starts in its first column,
+// and the text across the boundary reads as two numbers (the next begins with its sign), not one
+// cut in two: a value that fills its field exactly. joined_too: also when the two could read as
+// one number.
+bool Checker::numbers_touch(int k, bool joined_too) const {
+    const auto at = static_cast<std::size_t>(k);
+    if (k + 1 >= field_count_ || comma_cut_[at]) return false;
+    const FieldView& f = fields_[at];
+    const FieldView& next = fields_[at + 1];
+    if (f.text.size() != static_cast<std::size_t>(cuts_[at].width) || f.text.back() == ' ' ||
+        next.text.empty() || next.text.front() == ' ')
+        return false;
+    std::size_t left = f.text.find_last_of(' ');
+    left = left == std::string_view::npos ? 0 : left + 1;
+    const std::string_view before = f.text.substr(left);
+    const std::string_view after =
+        next.text.substr(0, std::min(next.text.find(' '), next.text.size()));
+    if (token_kind(before) == Token::other || token_kind(after) == Token::other) return false;
+    return joined_too || after.front() == '+' || after.front() == '-';
+}
+
 bool Checker::inspect_shape(Group group) {
-    // A count in the header that falls short turns the next records into the wrong kind.
-    Shape shape = shape_of(record_);
+    // A count in the header that falls short turns the next records into the wrong kind. Two
+    // numbers that touch at a field boundary are two words: a field boundary within one number
+    // is reported as an overrun.
+    std::string spaced;
+    std::size_t copied = 0;
+    for (int k = 0; k + 1 < field_count_; ++k) {
+        if (!numbers_touch(k, true)) continue;
+        const FlatField& cut = cuts_[static_cast<std::size_t>(k)];
+        const auto end = static_cast<std::size_t>(cut.offset) + static_cast<std::size_t>(cut.width);
+        spaced.append(record_.substr(copied, end - copied));
+        spaced += ' ';
+        copied = end;
+    }
+    spaced.append(record_.substr(copied));
+    Shape shape = shape_of(spaced);
     if (has_shape(shape, shape_pattern(group))) return false;
     std::optional<Group> like = looks_like(shape);
     if (!like || shape_pattern(*like) == shape_pattern(group)) return false;
@@ -606,7 +641,7 @@ void Checker::inspect_field(const RecordSpec& record_spec, int k) {
         add_field(k, Message::blank_in_number, {f.name, printable(trimmed), value});
 
     // A number typed across the boundary with the next field.
-    if (k + 1 < field_count_ && !comma_cut_[at] &&
+    if (k + 1 < field_count_ && !comma_cut_[at] && !numbers_touch(k) &&
         f.text.size() == static_cast<std::size_t>(cut.width) && f.text.back() != ' ') {
         const FieldView& next = fields_[at + 1];
         if (next.valid && !next.text.empty() && next.text.front() != ' ') {

@@ -1,6 +1,7 @@
 #include "network/network_records.hpp"
 
 #include <algorithm>
+#include <array>
 
 #include "report/exact_field.hpp"
 #include "report/layouts.hpp"
@@ -106,10 +107,16 @@ public:
         const FlatField& f = layout_.flat_field(field_++);
         fits_ = write_integer_field(line_.data() + f.offset, f.width, value) && fits_;
     }
+    // A real is written one column in from the left of its field where it fits there, so that a
+    // blank parts it from the field before.
     void put(float value) {
         const FlatField& f = layout_.flat_field(field_++);
-        fits_ =
-            write_real_field_exact(line_.data() + f.offset, f.width, f.decimals, value) && fits_;
+        char* field = line_.data() + f.offset;
+        if (f.width > 1 && write_real_field_exact(field + 1, f.width - 1, f.decimals, value)) {
+            field[0] = ' ';
+            return;
+        }
+        fits_ = write_real_field_exact(field, f.width, f.decimals, value) && fits_;
     }
     // Appends the line to text; false when a value did not fit its field.
     bool finish(std::string& text, std::string& error, std::size_t line_number) {
@@ -207,8 +214,15 @@ bool write_network_records(const NetworkRecords& records, std::string& text, std
 }
 
 float fit_to_field(RealField field, float value) {
+    // One column fewer where the value allows: a blank then stands between it and the field
+    // before, so that the line reads as separate numbers to a person and to the input check.
     auto fit = [value](const Layout& layout, int index) {
         const FlatField& f = layout.flat_field(index);
+        std::array<char, 80> text{};
+        const float narrow = fitting_value(value, f.width - 1, f.decimals);
+        if (f.width - 1 <= static_cast<int>(text.size()) &&
+            write_real_field_exact(text.data(), f.width - 1, f.decimals, narrow))
+            return narrow;
         return fitting_value(value, f.width, f.decimals);
     };
     switch (field) {

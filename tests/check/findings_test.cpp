@@ -2,6 +2,7 @@
 // finding must point (line, columns), how severe it is and its code.
 #include <functional>
 #include <gtest/gtest.h>
+#include <ostream>
 
 #include "network/program_header.hpp"
 #include "tests/check/fixtures.hpp"
@@ -21,6 +22,11 @@ struct FindingCase {
     Severity severity;
     const char* code;
 };
+
+// The case's name where a test lists its parameter, not the struct's bytes.
+void PrintTo(const FindingCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 Lines chain_too_wide() {
     // 23 nodes in a chain and a pipe from node 1 to node 23: half-bandwidth 23.
@@ -260,6 +266,32 @@ TEST(Findings, WorkedLoopsAreClean) {
         EXPECT_TRUE(result.findings.empty()) << result.findings.front().text;
         EXPECT_EQ(result.errors + result.warnings + result.notes, 0);
         EXPECT_EQ(result.node_count, 4);
+    }
+}
+
+// Values that fill their fields exactly, the next starting with its sign, are two numbers as
+// read: neither an overrun nor a record of another shape. A number whose text
+// across the boundary reads as one (the "number across a field boundary" case above) still is.
+TEST(Findings, ValuesThatFillTheirFieldsAreNotOverruns) {
+    struct Case {
+        const char* name;
+        std::size_t index;
+        std::string line;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"discharge after its node number", 9, pad("3", 10) + "-.0006359492"},
+             {"signed head after its node number", 11, pad("1", 10) + "+120.00000"},
+             {"y with a sign", 2, pad("2", 10) + "  80.00000" + "-0.0000001"},
+         }) {
+        Lines lines = lamnet_loop();
+        lines[c.index] = c.line;
+        check::CheckResult result = check_text(Program::lamnet, join(lines));
+        for (const check::Finding& f : result.findings) {
+            const std::string_view code = message_entry(f.message).code;
+            EXPECT_NE(code, "field-overrun") << c.name << ": " << f.text;
+            EXPECT_NE(code, "record-shape") << c.name << ": " << f.text;
+            EXPECT_NE(f.severity, Severity::error) << c.name << ": " << f.text;
+        }
     }
 }
 
