@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
+#include <cstdio>
 #include <memory>
 
 #include "fem/pipe_length.hpp"
@@ -154,6 +156,27 @@ std::optional<Decimal> typed_decimal(std::string_view text, int decimals) {
 bool same_value(const Decimal& a, const Decimal& b) {
     if (a.digits.empty() || b.digits.empty()) return a.digits.empty() && b.digits.empty();
     return a.digits == b.digits && a.exponent == b.exponent && a.negative == b.negative;
+}
+
+// ---- What single precision reaches ------------------------------------------------------------
+
+// The relative residual that the programs' single precision can be relied on to reach: each
+// free node's residual carries a rounding of a few units of 2^-24 of its head terms, and the
+// residuals add up in quadrature, so the floor grows with the square root of the node count
+// (a 5 x 5 grid stalls between 2e-7 and 1.2e-6, a 4-node loop goes below 1e-7).
+double reachable_residual(std::int32_t nodes) {
+    return 4.0 * std::ldexp(1.0, -24) * std::sqrt(static_cast<double>(std::max(nodes, 1)));
+}
+
+// The same, rounded up to one significant digit, as a tolerance to type: 0.000002.
+std::string reachable_tolerance(std::int32_t nodes) {
+    const double floor = reachable_residual(nodes);
+    const int exponent = static_cast<int>(std::floor(std::log10(floor)));
+    const double scale = std::pow(10.0, exponent);
+    std::array<char, 40> text{};
+    const int length = std::snprintf(text.data(), text.size(), "%.*f", std::max(-exponent, 0),
+                                     std::ceil(floor / scale * (1.0 - 1e-12)) * scale);
+    return {text.data(), static_cast<std::size_t>(std::max(length, 0))};
 }
 
 // ---- The shape of a line: its numbers, as a person reads them ---------------------------------
@@ -781,7 +804,14 @@ void Checker::header() {
         if (tolerance.real <= 0.0f)
             add_field(5, Message::tolerance_not_positive, {shortest_text(tolerance.real)});
         else if (tolerance.real > 1.0e-4f)
-            add_field(5, Message::loose_tolerance, {shortest_text(tolerance.real)});
+            add_field(5, Message::loose_tolerance,
+                      {shortest_text(tolerance.real), std::to_string(out_.node_count),
+                       reachable_tolerance(out_.node_count)});
+        else if (out_.node_count > 0 &&
+                 double{tolerance.real} < reachable_residual(out_.node_count))
+            add_field(5, Message::tight_tolerance,
+                      {shortest_text(tolerance.real), std::to_string(out_.node_count),
+                       reachable_tolerance(out_.node_count)});
     }
     if (roughness.valid) {
         const std::string value = shortest_text(roughness.real);

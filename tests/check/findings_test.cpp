@@ -189,6 +189,12 @@ const FindingCase finding_cases[] = {
          l[0] = row({"4", "5", "3", "1", "20", "0.01"}) + pad("130.", 15);
      },
      1, 51, 60, Severity::warning, "loose-tolerance"},
+    // 4 nodes: single precision reaches about 4 x 2^-24 x sqrt(4) = 4.8e-7, not 1e-7.
+    {"tolerance out of single precision's reach", Program::turbnet,
+     [](Lines& l) {
+         l[0] = row({"4", "5", "3", "1", "20", "0.0000001"}) + pad("130.", 15);
+     },
+     1, 51, 60, Severity::note, "tight-tolerance"},
     {"iteration limit below 1", Program::turbnet,
      [](Lines& l) {
          l[0] = row({"4", "5", "3", "1", "0", "0.000001"}) + pad("130.", 15);
@@ -293,6 +299,26 @@ TEST(Findings, ValuesThatFillTheirFieldsAreNotOverruns) {
             EXPECT_NE(f.severity, Severity::error) << c.name << ": " << f.text;
         }
     }
+}
+
+// The advice names what single precision reaches for the network's size: 4 nodes reach
+// 4.8e-7, typed as 0.0000005.
+TEST(Findings, ToleranceAdviceFollowsTheNetworkSize) {
+    Lines lines = turbnet_loop();
+    lines[0] = row({"4", "5", "3", "1", "20", "0.0000001"}) + pad("130.", 15);
+    check::CheckResult tight = check_text(Program::turbnet, join(lines));
+    ASSERT_FALSE(tight.findings.empty());
+    EXPECT_NE(tight.findings.front().text.find("for 4 nodes the rounding"), std::string::npos)
+        << tight.findings.front().text;
+    EXPECT_NE(tight.findings.front().text.find("about 0.0000005,"), std::string::npos)
+        << tight.findings.front().text;
+    lines[0] = row({"4", "5", "3", "1", "20", "0.01"}) + pad("130.", 15);
+    check::CheckResult loose = check_text(Program::turbnet, join(lines));
+    ASSERT_FALSE(loose.findings.empty());
+    EXPECT_NE(loose.findings.front().text.find("for 4 nodes 0.0000005 is within reach"),
+              std::string::npos)
+        << loose.findings.front().text;
+    EXPECT_EQ(loose.findings.front().text.find("sound choice"), std::string::npos);
 }
 
 TEST(Findings, RecordOfAnotherGroupIsReportedOnceNotFieldByField) {
