@@ -105,8 +105,10 @@ CLI::App& add_check_command(CLI::App& app, CheckOptions& options) {
     check->add_flag("--json", options.json, "Print the findings (and fields) as one JSON document");
     check
         ->add_option("--program", options.program,
-                     "The program the files are for, when their names do not tell")
-        ->check(CLI::IsMember({"lamnet", "turbnet"}));
+                     "Read every file as this program's (default: from the file's name, else its "
+                     "header)")
+        ->check(CLI::IsMember({"lamnet", "turbnet"}))
+        ->option_text("lamnet|turbnet");
     check->add_flag("--werror", options.werror, "Treat warnings as errors");
     check
         ->add_flag("--band", options.band,

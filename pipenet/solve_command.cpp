@@ -254,7 +254,8 @@ CLI::App& add_solve_command(CLI::App& app, SolveOptions& options) {
         ->option_text("N");
     solve
         ->add_option("--program", options.program,
-                     "Read every file as this program's (default: from the file's name)")
+                     "Read every file as this program's (default: from the file's name, else its "
+                     "header)")
         ->check(CLI::IsMember({"lamnet", "turbnet"}))
         ->option_text("lamnet|turbnet");
     solve
@@ -269,6 +270,10 @@ CLI::App& add_solve_command(CLI::App& app, SolveOptions& options) {
         ->option_text("MAP");
     solve->add_flag("--renumber", options.renumber,
                     "Renumber the nodes to narrow the band; results keep the file's numbers");
+    solve->footer("Without --json, --csv or --report, a table of each file's outcome goes to "
+                  "standard output.\nExit status: 0 every file was solved, 1 a file was not (or "
+                  "the map names no ID for one of its nodes or pipes), 2 a usage error, a map "
+                  "that cannot be read, or an output that cannot be written.\n");
     return *solve;
 }
 
@@ -313,9 +318,9 @@ int run_solve(const SolveOptions& options, ByteSink& err) {
     Output table;
     if (options.json.empty() && options.csv.empty() && options.report.empty()) {
         table.open("-", reason);
-        table.write(table_line(
-            "file", table_file_width(options),
-            {"outcome", "passes", "lowest head", "highest head", "largest imbalance"}));
+        table.write(
+            table_line("file", table_file_width(options),
+                       {"outcome", "passes", "lowest head", "highest head", "largest imbalance"}));
     }
     // passes.csv is opened for the first turbulent file: which files are is told from their
     // headers, known once they are read.
