@@ -64,6 +64,19 @@ std::string number(double value) {
     return text.data();
 }
 
+// A value for a label: three significant digits in plain notation (0.0000795, 0.0148, 1230),
+// which a reader takes in at a glance.
+std::string label_number(double value) {
+    if (!std::isfinite(value)) return number(value);
+    if (value == 0.0) return "0";
+    const int exponent = static_cast<int>(std::floor(std::log10(std::fabs(value))));
+    const double scale = std::pow(10.0, exponent - 2);
+    const double rounded = std::round(value / scale) * scale;
+    std::array<char, 64> text{};
+    std::snprintf(text.data(), text.size(), "%.*f", std::max(2 - exponent, 0), rounded);
+    return text.data();
+}
+
 void attribute(std::string& out, const char* name, double value) {
     out += ' ';
     out += name;
@@ -103,19 +116,18 @@ void write_header(std::string& out, const PlotNetwork& network, double height) {
     coordinate(out, height);
     out += "\" viewBox=\"0 0 960 ";
     coordinate(out, height);
-    out +=
-        "\">\n<style>"
-        ".pipe line{stroke:#4d4d4d;stroke-linecap:round}.pipe .arrow{fill:#1a1a1a}"
-        ".node circle,.node rect{stroke:#1a1a1a;stroke-width:1}"
-        ".label{font:11px sans-serif;fill:#1a1a1a}.title{font:bold 16px sans-serif}"
-        ".banner rect{fill:#c62828}.banner text{font:bold 14px sans-serif;fill:#fff}"
-        ".known-discharge line{stroke:#1565c0;stroke-width:2}"
-        ".known-discharge path{fill:#1565c0}.known-discharge text{fill:#1565c0}"
-        ".band .entry,.band .diagonal{fill:#1a1a1a}.band .widest{fill:#c62828}"
-        ".band .edge{stroke:#c62828;stroke-dasharray:4 3;fill:none}"
-        ".highlight circle,.highlight rect{stroke:#e91e63;stroke-width:4}"
-        ".highlight line{stroke:#e91e63}"
-        "</style>\n<rect class=\"background\" width=\"960\" height=\"";
+    out += "\">\n<style>"
+           ".pipe line{stroke:#4d4d4d;stroke-linecap:round}.pipe .arrow{fill:#1a1a1a}"
+           ".node circle,.node rect{stroke:#1a1a1a;stroke-width:1}"
+           ".label{font:11px sans-serif;fill:#1a1a1a}.title{font:bold 16px sans-serif}"
+           ".banner rect{fill:#c62828}.banner text{font:bold 14px sans-serif;fill:#fff}"
+           ".known-discharge line{stroke:#1565c0;stroke-width:2}"
+           ".known-discharge path{fill:#1565c0}.known-discharge text{fill:#1565c0}"
+           ".band .entry,.band .diagonal{fill:#1a1a1a}.band .widest{fill:#c62828}"
+           ".band .edge{stroke:#c62828;stroke-dasharray:4 3;fill:none}"
+           ".highlight circle,.highlight rect{stroke:#e91e63;stroke-width:4}"
+           ".highlight line{stroke:#e91e63}"
+           "</style>\n<rect class=\"background\" width=\"960\" height=\"";
     coordinate(out, height);
     out += "\" fill=\"#ffffff\"/>\n";
     out += "<text class=\"title\" x=\"40\" y=\"28\">" + escape_markup(network.file) +
@@ -235,7 +247,8 @@ void write_node(std::string& out, const PlotNode& node, Point at, double radius,
 }
 
 // An arrow into the node for a discharge supplied there, out of it for one drawn off.
-void write_known_discharge(std::string& out, const PlotNode& node, Point at, double radius) {
+void write_known_discharge(std::string& out, const PlotNode& node, Point at, double radius,
+                           bool label) {
     const double reach = radius + 26.0;
     const Point far{at.x + reach * 0.7071, at.y - reach * 0.7071};
     const Point near{at.x + (radius + 2.0) * 0.7071, at.y - (radius + 2.0) * 0.7071};
@@ -260,14 +273,18 @@ void write_known_discharge(std::string& out, const PlotNode& node, Point at, dou
     coordinate(out, tip.x - ux * 7.0 + uy * 4.0);
     out += ',';
     coordinate(out, tip.y - uy * 7.0 - ux * 4.0);
-    out += "Z\"/><text class=\"label\"";
-    attribute(out, "x", far.x + 3.0);
-    attribute(out, "y", far.y - 3.0);
-    out += ">" + std::string(supplied ? "in " : "out ") +
-           number(std::fabs(double{node.known_discharge})) + "</text></g>\n";
+    out += "Z\"/>";
+    if (label) {
+        out += "<text class=\"label\"";
+        attribute(out, "x", far.x + 3.0);
+        attribute(out, "y", far.y - 3.0);
+        out += ">" + std::string(supplied ? "in " : "out ") +
+               label_number(std::fabs(double{node.known_discharge})) + "</text>";
+    }
+    out += "</g>\n";
 }
 
-void write_legend(std::string& out, const Scales& scales) {
+void write_legend(std::string& out, const Scales& scales, Program program) {
     out += "<g class=\"legend\"><defs><linearGradient id=\"head-scale\" x1=\"0\" y1=\"1\" "
            "x2=\"0\" y2=\"0\">";
     for (int i = 0; i <= 10; ++i) {
@@ -280,11 +297,12 @@ void write_legend(std::string& out, const Scales& scales) {
            "stroke=\"#1a1a1a\"/>"
            "<text class=\"label\" x=\"898\" y=\"126\">" +
            number(scales.high_head) + "</text><text class=\"label\" x=\"898\" y=\"420\">" +
-           number(scales.low_head) +
-           "</text><text class=\"label\" x=\"870\" y=\"106\">(input's unit)</text></g>\n";
+           number(scales.low_head) + "</text><text class=\"label\" x=\"870\" y=\"106\">" +
+           std::string(program == Program::turbnet ? "(m)" : "(input's length unit)") +
+           "</text></g>\n";
 }
 
-void write_scale_bar(std::string& out, const ViewTransform& view) {
+void write_scale_bar(std::string& out, const ViewTransform& view, Program program) {
     const double longest = network_frame.width / 4.0 / view.scale();
     if (!(longest > 0.0) || !std::isfinite(longest)) return;
     const double length = round_scale_length(longest);
@@ -296,7 +314,8 @@ void write_scale_bar(std::string& out, const ViewTransform& view) {
     out += "\" stroke=\"#1a1a1a\" stroke-width=\"2\" fill=\"none\"/><text class=\"label\" "
            "x=\"40\" y=\"";
     coordinate(out, network_height - 26.0);
-    out += "\">" + number(length) + " (input's length unit)</text></g>\n";
+    out += "\">" + number(length) +
+           (program == Program::turbnet ? " m" : " (input's length unit)") + "</text></g>\n";
 }
 
 void write_band(std::string& out, const BandPattern& band) {
@@ -390,9 +409,10 @@ std::string render_svg(const PlotNetwork& network, const RenderSettings& setting
     out += "</g>\n";
     for (std::size_t k = 0; k < network.nodes.size(); ++k)
         if (network.nodes[k].known_discharge != 0.0f)
-            write_known_discharge(out, network.nodes[k], screen[k], radius);
-    if (network.has_results) write_legend(out, scales);
-    write_scale_bar(out, view);
+            write_known_discharge(out, network.nodes[k], screen[k], radius,
+                                  labels == Labels::nodes || labels == Labels::all);
+    if (network.has_results) write_legend(out, scales, network.program);
+    write_scale_bar(out, view, network.program);
     if (settings.band) write_band(out, *settings.band);
     out += "</svg>\n";
     return out;

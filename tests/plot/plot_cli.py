@@ -314,6 +314,34 @@ def case_floating_group_geometry_only(pipenet, tmp):
     check(not any("banner" in classes(g) for g in root.iter(SVG + "g")), "--no-results: banner")
 
 
+def three_digits(value):
+    """Three significant digits in plain notation."""
+    exponent = math.floor(math.log10(abs(value)))
+    return f"{round(value, 2 - exponent):.{max(2 - exponent, 0)}f}"
+
+
+def case_discharge_labels(pipenet, tmp):
+    """Known discharges labelled in three significant digits, plain; none with --labels none
+    or pipes; the units of a turbnet picture named."""
+    cases = {"-.0000794936": "out 0.0000795", "0.01482": "in 0.0148", "-123.456": "out 123"}
+    text = lamnet_file([(0.0, 0.0), (10.0, 0.0), (20.0, 0.0), (30.0, 0.0)],
+                       [(1, 2, "0.1"), (2, 3, "0.1"), (3, 4, "0.1")],
+                       discharges=[(k + 2, q) for k, q in enumerate(cases)], heads=[(1, "10.0")])
+    (tmp / "input-lin.dat").write_text(text)
+    for labels, shown in (("all", True), ("nodes", True), ("pipes", False), ("none", False)):
+        root = ET.parse(plot(pipenet, tmp, tmp / "input-lin.dat", f"{labels}.svg", "--labels",
+                             labels)).getroot()
+        texts = sorted(t.text for g in root.iter(SVG + "g") if "known-discharge" in classes(g)
+                       for t in g.iter(SVG + "text"))
+        check(texts == (sorted(cases.values()) if shown else []), f"--labels {labels}: {texts}")
+    check(three_digits(7.94936e-05) == "0.0000795", "the reference formatting")
+    shutil.copy(EXAMPLES / "input-nonlin.dat", tmp)
+    svg = plot(pipenet, tmp, tmp / "input-nonlin.dat", "t.svg").read_text()
+    check("(input's" not in svg and "(m)" in svg, "turbnet's unit is named")
+    for value in re.findall(r">(?:in|out) ([^<]*)<", svg):
+        check(value == three_digits(float(value)) and "e" not in value, f"label {value}")
+
+
 def case_labels(pipenet, tmp):
     shutil.copy(EXAMPLES / "input-lin.dat", tmp)
     expected = {"none": (0, 0), "nodes": (9, 0), "pipes": (0, 12), "all": (9, 12)}
