@@ -1,7 +1,6 @@
 #include "network/network_records.hpp"
 
 #include <algorithm>
-#include <array>
 
 #include "report/exact_field.hpp"
 #include "report/layouts.hpp"
@@ -214,15 +213,8 @@ bool write_network_records(const NetworkRecords& records, std::string& text, std
 }
 
 float fit_to_field(RealField field, float value) {
-    // One column fewer where the value allows: a blank then stands between it and the field
-    // before, so that the line reads as separate numbers to a person and to the input check.
     auto fit = [value](const Layout& layout, int index) {
         const FlatField& f = layout.flat_field(index);
-        std::array<char, 80> text{};
-        const float narrow = fitting_value(value, f.width - 1, f.decimals);
-        if (f.width - 1 <= static_cast<int>(text.size()) &&
-            write_real_field_exact(text.data(), f.width - 1, f.decimals, narrow))
-            return narrow;
         return fitting_value(value, f.width, f.decimals);
     };
     switch (field) {

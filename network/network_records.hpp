@@ -68,8 +68,7 @@ enum class RealField : std::uint8_t {
 };
 
 // The float nearest `value` that write_network_records writes in the field exactly (value
-// itself when it fits), in one column fewer than the field where that holds it, so that a blank
-// stands before it: for values computed rather than read, before they are stored.
+// itself when it fits): for values computed rather than read, before they are stored.
 float fit_to_field(RealField field, float value);
 
 // The nodes of every pipe, pipe after pipe, in the layout half_band_of takes.

@@ -130,8 +130,7 @@ TEST(NetworkRecords, RealsStandApartFromTheFieldBefore) {
     r.relative_roughness = 130.0f;
     r.nodes = {{1, -1234567.8f, 0.0f}, {2, 0.0f, 0.0f}};
     r.elements = {{1, 1, 2, 0.14328258f}};
-    // As the importer stores a computed value: the float its field holds with a blank before.
-    r.discharges = {{2, fit_to_field(RealField::discharge, -0.0013888889f)}};
+    r.discharges = {{2, -0.0013888889f}};
     r.heads = {{1, 95.0f}};
     std::string text;
     std::string error;
@@ -143,10 +142,11 @@ TEST(NetworkRecords, RealsStandApartFromTheFieldBefore) {
         at = end + 1;
     }
     ASSERT_EQ(lines.size(), 6u) << text;
-    // Only a value whose digits need every column touches the field before.
+    // Only a value whose digits need every column touches the field before: its sign parts
+    // them. Eight digits in a field of ten drop the leading zero to leave a blank.
     EXPECT_EQ(lines[1].substr(10, 10), "-1234567.8") << text;
     EXPECT_EQ(lines[3].substr(30, 10), " .14328258") << text;
-    EXPECT_EQ(lines[4].substr(10, 12), " -.001388889") << text;
+    EXPECT_EQ(lines[4].substr(10, 12), "-.0013888889") << text;
     EXPECT_EQ(lines[5].substr(10, 10), "   95.0000") << text;
     NetworkRecords back;
     ASSERT_TRUE(read_network_records(text, Program::turbnet, back, error)) << error;
