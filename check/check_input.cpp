@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
+#include <cstdio>
 #include <memory>
 
 #include "fem/pipe_length.hpp"
@@ -156,6 +158,27 @@ bool same_value(const Decimal& a, const Decimal& b) {
     return a.digits == b.digits && a.exponent == b.exponent && a.negative == b.negative;
 }
 
+// ---- What single precision reaches ------------------------------------------------------------
+
+// The relative residual that the programs' single precision can be relied on to reach: each
+// free node's residual carries a rounding of a few units of 2^-24 of its head terms, and the
+// residuals add up in quadrature, so the floor grows with the square root of the node count
+// (a 5 x 5 grid stalls between 2e-7 and 1.2e-6, a 4-node loop goes below 1e-7).
+double reachable_residual(std::int32_t nodes) {
+    return 4.0 * std::ldexp(1.0, -24) * std::sqrt(static_cast<double>(std::max(nodes, 1)));
+}
+
+// The same, rounded up to one significant digit, as a tolerance to type: 0.000002.
+std::string reachable_tolerance(std::int32_t nodes) {
+    const double floor = reachable_residual(nodes);
+    const int exponent = static_cast<int>(std::floor(std::log10(floor)));
+    const double scale = std::pow(10.0, exponent);
+    std::array<char, 40> text{};
+    const int length = std::snprintf(text.data(), text.size(), "%.*f", std::max(-exponent, 0),
+                                     std::ceil(floor / scale * (1.0 - 1e-12)) * scale);
+    return {text.data(), static_cast<std::size_t>(std::max(length, 0))};
+}
+
 // ---- The shape of a line: its numbers, as a person reads them ---------------------------------
 
 enum class Token : std::uint8_t { integer, real, other };
@@ -304,6 +327,7 @@ private:
     void after_records();
     void unset_records();
     bool inspect_shape(Group group);
+    bool numbers_touch(int k, bool joined_too = false) const;
     bool record_valid() const;
     void network_checks();
     void fill_line_texts();
@@ -472,9 +496,43 @@ void Checker::read_record(const RecordSpec& record_spec, std::int32_t index) {
     observe(record_spec.group, index, field_count_);
 }
 
+// Field k is full to its last column and the next field's number starts in its first column,
+// and the text across the boundary reads as two numbers (the next begins with its sign), not one
+// cut in two: a value that fills its field exactly. joined_too: also when the two could read as
+// one number.
+bool Checker::numbers_touch(int k, bool joined_too) const {
+    const auto at = static_cast<std::size_t>(k);
+    if (k + 1 >= field_count_ || comma_cut_[at]) return false;
+    const FieldView& f = fields_[at];
+    const FieldView& next = fields_[at + 1];
+    if (f.text.size() != static_cast<std::size_t>(cuts_[at].width) || f.text.back() == ' ' ||
+        next.text.empty() || next.text.front() == ' ')
+        return false;
+    std::size_t left = f.text.find_last_of(' ');
+    left = left == std::string_view::npos ? 0 : left + 1;
+    const std::string_view before = f.text.substr(left);
+    const std::string_view after =
+        next.text.substr(0, std::min(next.text.find(' '), next.text.size()));
+    if (token_kind(before) == Token::other || token_kind(after) == Token::other) return false;
+    return joined_too || after.front() == '+' || after.front() == '-';
+}
+
 bool Checker::inspect_shape(Group group) {
-    // A count in the header that falls short turns the next records into the wrong kind.
-    Shape shape = shape_of(record_);
+    // A count in the header that falls short turns the next records into the wrong kind. Two
+    // numbers that touch at a field boundary are two words: a field boundary within one number
+    // is reported as an overrun.
+    std::string spaced;
+    std::size_t copied = 0;
+    for (int k = 0; k + 1 < field_count_; ++k) {
+        if (!numbers_touch(k, true)) continue;
+        const FlatField& cut = cuts_[static_cast<std::size_t>(k)];
+        const auto end = static_cast<std::size_t>(cut.offset) + static_cast<std::size_t>(cut.width);
+        spaced.append(record_.substr(copied, end - copied));
+        spaced += ' ';
+        copied = end;
+    }
+    spaced.append(record_.substr(copied));
+    Shape shape = shape_of(spaced);
     if (has_shape(shape, shape_pattern(group))) return false;
     std::optional<Group> like = looks_like(shape);
     if (!like || shape_pattern(*like) == shape_pattern(group)) return false;
@@ -608,7 +666,7 @@ void Checker::inspect_field(const RecordSpec& record_spec, int k) {
         add_field(k, Message::blank_in_number, {f.name, printable(trimmed), value});
 
     // A number typed across the boundary with the next field.
-    if (k + 1 < field_count_ && !comma_cut_[at] &&
+    if (k + 1 < field_count_ && !comma_cut_[at] && !numbers_touch(k) &&
         f.text.size() == static_cast<std::size_t>(cut.width) && f.text.back() != ' ') {
         const FieldView& next = fields_[at + 1];
         if (next.valid && !next.text.empty() && next.text.front() != ' ') {
@@ -748,7 +806,14 @@ void Checker::header() {
         if (tolerance.real <= 0.0f)
             add_field(5, Message::tolerance_not_positive, {shortest_text(tolerance.real)});
         else if (tolerance.real > 1.0e-4f)
-            add_field(5, Message::loose_tolerance, {shortest_text(tolerance.real)});
+            add_field(5, Message::loose_tolerance,
+                      {shortest_text(tolerance.real), std::to_string(out_.node_count),
+                       reachable_tolerance(out_.node_count)});
+        else if (out_.node_count > 0 &&
+                 double{tolerance.real} < reachable_residual(out_.node_count))
+            add_field(5, Message::tight_tolerance,
+                      {shortest_text(tolerance.real), std::to_string(out_.node_count),
+                       reachable_tolerance(out_.node_count)});
     }
     if (roughness.valid) {
         const std::string value = shortest_text(roughness.real);
@@ -1063,20 +1128,6 @@ void check_input(Program program, SourceOpener& source, RecordObserver* observer
     result = CheckResult{};
     auto checker = std::make_unique<Checker>(program, source, observer, result);
     checker->run();
-}
-
-std::optional<Program> program_from_header(std::string_view first_line) {
-    // lamnet's header ends at column 50 with a real; turbnet's goes on to column 75.
-    if (first_line.size() > 50 && first_line.find_first_not_of(" \t", 50) != std::string_view::npos)
-        return Program::turbnet;
-    std::string_view fifth = first_line.size() > 40 ? first_line.substr(40) : std::string_view{};
-    if (fifth.find_first_of(".eEdD") != std::string_view::npos) return Program::lamnet;
-    Shape shape = shape_of(first_line);
-    if (first_line.find(',') != std::string_view::npos) {
-        if (shape.count == 5) return Program::lamnet;
-        if (shape.count == 7) return Program::turbnet;
-    }
-    return std::nullopt;
 }
 
 std::string record_name(Group group, std::int32_t index) {

@@ -89,9 +89,6 @@ inline constexpr std::size_t max_findings_kept = 200;
 void check_input(Program program, SourceOpener& source, RecordObserver* observer,
                  CheckResult& result);
 
-// The program a first line is the header of, from its shape; none when it cannot tell.
-std::optional<Program> program_from_header(std::string_view first_line);
-
 // The name of a record for a reader: "header", "node record 3", "pipe record 7", ...
 std::string record_name(Group group, std::int32_t index);
 

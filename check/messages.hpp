@@ -48,6 +48,7 @@ enum class Message : std::uint8_t {
     roughness_negative,
     roughness_range,
     loose_tolerance,
+    tight_tolerance,
     trailing_record,
     trailing_text,
     record_shape,

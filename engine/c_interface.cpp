@@ -6,13 +6,18 @@
 #include <cmath>
 #include <limits>
 #include <new>
+#include <optional>
 #include <span>
 
 #include "engine/network_analysis.hpp"
+#include "network/program_header.hpp"
 
 struct pipenet_network {
-    explicit pipenet_network(pipenet::Flow flow) : analysis(flow) {}
+    explicit pipenet_network(pipenet::Flow flow)
+        : analysis(flow),
+          flow(flow == pipenet::Flow::laminar ? PIPENET_LAMINAR : PIPENET_TURBULENT) {}
     pipenet::NetworkAnalysis analysis;
+    pipenet_flow flow;
     pipenet::Outcome last;
     bool analysed = false;
 };
@@ -87,13 +92,20 @@ pipenet_status pipenet_load(const char* text, size_t length, pipenet_flow flow,
                             pipenet_network** network) {
     if (network == nullptr) return PIPENET_BAD_ARGUMENT;
     *network = nullptr;
-    if ((text == nullptr && length != 0) || (flow != PIPENET_LAMINAR && flow != PIPENET_TURBULENT))
+    if ((text == nullptr && length != 0) ||
+        (flow != PIPENET_LAMINAR && flow != PIPENET_TURBULENT && flow != PIPENET_FLOW_FROM_HEADER))
         return PIPENET_BAD_ARGUMENT;
     if (text == nullptr || blank(text, length)) return PIPENET_UNREADABLE;
+    const std::string_view contents{text, length};
+    if (flow == PIPENET_FLOW_FROM_HEADER) {
+        const std::optional<pipenet::Program> program = pipenet::program_from_text(contents);
+        if (!program) return PIPENET_UNREADABLE;
+        flow = *program == pipenet::Program::lamnet ? PIPENET_LAMINAR : PIPENET_TURBULENT;
+    }
     try {
         auto* created = new pipenet_network(flow == PIPENET_LAMINAR ? pipenet::Flow::laminar
                                                                     : pipenet::Flow::turbulent);
-        if (created->analysis.read({text, length}) != 0) {
+        if (created->analysis.read(contents) != 0) {
             delete created;
             return PIPENET_UNREADABLE;
         }
@@ -108,6 +120,11 @@ pipenet_status pipenet_load(const char* text, size_t length, pipenet_flow flow,
 
 void pipenet_free(pipenet_network* network) {
     delete network;
+}
+
+pipenet_flow pipenet_flow_of(const pipenet_network* network) {
+    if (network == nullptr) return PIPENET_LAMINAR;
+    return network->flow;
 }
 
 pipenet_status pipenet_set_diameter(pipenet_network* network, int pipe, double diameter) {

@@ -106,10 +106,16 @@ public:
         const FlatField& f = layout_.flat_field(field_++);
         fits_ = write_integer_field(line_.data() + f.offset, f.width, value) && fits_;
     }
+    // A real is written one column in from the left of its field where it fits there, so that a
+    // blank parts it from the field before.
     void put(float value) {
         const FlatField& f = layout_.flat_field(field_++);
-        fits_ =
-            write_real_field_exact(line_.data() + f.offset, f.width, f.decimals, value) && fits_;
+        char* field = line_.data() + f.offset;
+        if (f.width > 1 && write_real_field_exact(field + 1, f.width - 1, f.decimals, value)) {
+            field[0] = ' ';
+            return;
+        }
+        fits_ = write_real_field_exact(field, f.width, f.decimals, value) && fits_;
     }
     // Appends the line to text; false when a value did not fit its field.
     bool finish(std::string& text, std::string& error, std::size_t line_number) {

@@ -10,6 +10,7 @@
 #include "check/check_input.hpp"
 #include "check/render.hpp"
 #include "files/input_file.hpp"
+#include "network/program_header.hpp"
 #include "plot/band_pattern.hpp"
 
 namespace pipenet::cli {
@@ -59,7 +60,7 @@ std::optional<Program> program_from_first_line(InputFile& file) {
     stream.attach(source);
     int error = 0;
     if (!stream.next_record(error)) return std::nullopt;
-    return check::program_from_header(stream.record());
+    return program_from_header(stream.record());
 }
 
 // The band of the file's network, or why it cannot be drawn.
@@ -84,8 +85,10 @@ CLI::App& add_check_command(CLI::App& app, CheckOptions& options) {
     check->add_flag("--json", options.json, "Print the findings (and fields) as one JSON document");
     check
         ->add_option("--program", options.program,
-                     "The program the files are for, when their names do not tell")
-        ->check(CLI::IsMember({"lamnet", "turbnet"}));
+                     "Read every file as this program's (default: from the file's name, else its "
+                     "header)")
+        ->check(CLI::IsMember({"lamnet", "turbnet"}))
+        ->option_text("lamnet|turbnet");
     check->add_flag("--werror", options.werror, "Treat warnings as errors");
     check
         ->add_flag("--band", options.band,

@@ -34,6 +34,10 @@ CLI::App& add_export_command(CLI::App& app, ExportOptions& options) {
                      "Read the file as this program's (default: from the file's name)")
         ->check(CLI::IsMember({"lamnet", "turbnet"}))
         ->option_text("lamnet|turbnet");
+    exporting->footer(
+        "Exit status: 0 the output was written (warnings and notes allowed), 1 the input "
+        "was refused and nothing was written, 2 a usage error, an unreadable input, an "
+        "output that cannot be written, or a file whose program cannot be told.\n");
     return *exporting;
 }
 

@@ -31,6 +31,10 @@ CLI::App& add_import_command(CLI::App& app, ImportOptions& options) {
         ->required();
     import_inp->add_option("--map", options.map, "Write the map of .inp IDs to numbers as CSV")
         ->option_text("MAP");
+    import_inp->footer(
+        "Exit status: 0 the output was written (warnings and notes allowed), 1 the input "
+        "was refused and nothing was written, 2 a usage error, an unreadable input, an "
+        "output that cannot be written, or a file whose program cannot be told.\n");
     return *import_inp;
 }
 

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <string>
 #include <string_view>
 #include <unistd.h>
 
@@ -56,6 +57,23 @@ int run(int argc, char** argv) {
     }
     try {
         app.parse(argc, argv);
+    } catch (const CLI::ExtrasError& e) {
+        // Name the option the command does not have, not the words CLI11 could not place.
+        std::string command = "pipenet";
+        for (const CLI::App* sub : app.get_subcommands()) command += " " + sub->get_name();
+        std::string unknown;
+        for (int i = 2; i < argc && unknown.empty(); ++i)
+            if (argv[i][0] == '-' && argv[i][1] != '\0' && std::string_view(argv[i]) != "--" &&
+                std::string_view(e.what()).find(argv[i]) != std::string_view::npos)
+                unknown = argv[i];
+        if (unknown.empty()) {
+            std::fprintf(stderr, "%s: %s\nRun '%s --help' for usage.\n", command.c_str(), e.what(),
+                         command.c_str());
+        } else {
+            std::fprintf(stderr, "%s: no option %s\nRun '%s --help' for its options.\n",
+                         command.c_str(), unknown.c_str(), command.c_str());
+        }
+        return 2;
     } catch (const CLI::ParseError& e) {
         // Help and version end the parse with a status of 0; any other parse error is a usage
         // error.
@@ -71,7 +89,8 @@ int run(int argc, char** argv) {
         }
         for (CLI::App* command : app.get_subcommands({})) {
             if (command->get_name() == topic && command != help) {
-                std::fputs(command->help().c_str(), stdout);
+                // The same text as 'pipenet COMMAND --help', usage line included.
+                std::fputs(command->help(app.get_name()).c_str(), stdout);
                 return 0;
             }
         }

@@ -45,8 +45,11 @@ CLI::App& add_plot_command(CLI::App& app, PlotOptions& options) {
                      "The input file (default: input-lin.dat or input-nonlin.dat here)");
     plot->add_option("-o,--output", options.output, "The picture: NAME.svg or NAME.html")
         ->required();
-    plot->add_option("--program", options.program, "Read every file as this program's input")
-        ->check(CLI::IsMember({"lamnet", "turbnet"}));
+    plot->add_option("--program", options.program,
+                     "Read the file as this program's (default: from the file's name, else its "
+                     "header)")
+        ->check(CLI::IsMember({"lamnet", "turbnet"}))
+        ->option_text("lamnet|turbnet");
     plot->add_option("--labels", options.labels,
                      "Number the nodes, the pipes, both or neither (auto: both up to 200 nodes)")
         ->check(CLI::IsMember({"auto", "none", "nodes", "pipes", "all"}))
@@ -56,6 +59,8 @@ CLI::App& add_plot_command(CLI::App& app, PlotOptions& options) {
                    "Add the coefficient matrix's nonzero pattern and its half-bandwidth");
     plot->add_flag("--renumber", options.renumber,
                    "Analyse with the nodes renumbered to narrow the band");
+    plot->footer("Exit status: 0 the picture was written, 1 it was written but the network did "
+                 "not solve, 2 it could not be written.\n");
     return *plot;
 }
 
@@ -71,12 +76,6 @@ int run_plot(const PlotOptions& options, ByteSink& err, files::TemporaryFiles& t
         say(err, reason);
         return 2;
     }
-    const std::optional<Program> program = solve::program_of_file(options.program, path);
-    if (!program) {
-        say(err, path + ": cannot tell which program's file this is: name it input-lin.dat or "
-                        "input-nonlin.dat, or give --program");
-        return 2;
-    }
     files::FileClaims claims;
     claims.add_input(path);
     if (!claims.claim_output(options.output, reason)) {
@@ -86,6 +85,11 @@ int run_plot(const PlotOptions& options, ByteSink& err, files::TemporaryFiles& t
     std::string text;
     if (!files::read_input_file(path, text, reason)) {
         say(err, path + ": cannot read the file: " + reason);
+        return 2;
+    }
+    const std::optional<Program> program = solve::program_of_file(options.program, path, text);
+    if (!program) {
+        say(err, path + ": " + std::string(solve::unknown_program_reason));
         return 2;
     }
     plot::PlotSettings settings;
@@ -114,6 +118,13 @@ int run_plot(const PlotOptions& options, ByteSink& err, files::TemporaryFiles& t
     if (!files::write_output_file(options.output, picture, reason, &temporaries)) {
         say(err, reason);
         return 2;
+    }
+    // The picture of a network that did not solve is written, with its reason in a banner; the
+    // status says so, as solve's does.
+    if (network.analysed && network.verdict != solve::Verdict::solved) {
+        say(err, path + ": " + solve::verdict_name(network.verdict) +
+                     (network.messages.empty() ? "" : ": " + network.messages.front()));
+        return 1;
     }
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "pipenet/solve_command.hpp"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -33,6 +34,7 @@ void say(ByteSink& err, const std::string& text) {
 // One network's outputs, formatted by the worker that solved it.
 struct Solved {
     Verdict verdict = Verdict::unreadable;
+    bool turbulent = false; // read as turbnet's file
     std::string file;
     std::string first_message;
     std::string warnings; // "FILE: warning: CODE: text" lines
@@ -44,21 +46,71 @@ struct Solved {
     std::string pipes_csv;
     std::string passes_csv;
     std::string report;
+    std::string table_row;
 };
+
+// A number for the table: six significant digits, the way a person reads them.
+std::string table_number(double value) {
+    std::array<char, 32> text{};
+    const int length = std::snprintf(text.data(), text.size(), "%.6g", value);
+    return {text.data(), static_cast<std::size_t>(std::max(length, 0))};
+}
+
+constexpr std::array<std::size_t, 5> table_widths{13, 7, 13, 13, 17};
+
+std::string table_line(const std::string& file, std::size_t file_width,
+                       const std::array<std::string, 5>& cells) {
+    std::string line = file + std::string(file_width - std::min(file_width, file.size()), ' ');
+    for (std::size_t i = 0; i < table_widths.size(); ++i) {
+        const std::string& cell = cells[i];
+        line += "  ";
+        // The outcome is a word, left-aligned; the rest are numbers.
+        if (i == 0)
+            line +=
+                cell + std::string(table_widths[i] - std::min(table_widths[i], cell.size()), ' ');
+        else
+            line +=
+                std::string(table_widths[i] - std::min(table_widths[i], cell.size()), ' ') + cell;
+    }
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    return line + '\n';
+}
+
+// The table's row for one result: outcome, passes, head range and largest imbalance.
+std::string table_row(const NetworkResult& result, std::size_t file_width) {
+    std::array<std::string, 5> cells{solve::verdict_name(result.verdict), "-", "-", "-", "-"};
+    if (result.program == Program::turbnet && !result.passes.empty())
+        cells[1] = std::to_string(result.passes.size());
+    if (!result.nodes.empty()) {
+        auto [low, high] = std::minmax_element(
+            result.nodes.begin(), result.nodes.end(),
+            [](const solve::NodeResult& a, const solve::NodeResult& b) { return a.head < b.head; });
+        cells[2] = table_number(low->head);
+        cells[3] = table_number(high->head);
+    }
+    if (result.max_balance_error) cells[4] = table_number(*result.max_balance_error);
+    return table_line(result.file, file_width, cells);
+}
+
+std::size_t table_file_width(const SolveOptions& options) {
+    std::size_t width = 4; // "file"
+    for (const std::string& file : options.files) width = std::max(width, file.size());
+    return width;
+}
 
 Solved solve_file(const SolveOptions& options, const solve::ResultIds* ids,
                   const std::string& path) {
     NetworkResult result;
-    const std::optional<Program> program = solve::program_of_file(options.program, path);
     std::string text;
     std::string reason;
-    if (!program) {
+    std::optional<Program> program;
+    if (!files::read_input_file(path, text, reason)) {
         result = solve::unreadable_file(
-            path, Program::lamnet,
-            "cannot tell which program's file this is: name it input-lin.dat or "
-            "input-nonlin.dat, or give --program");
-    } else if (!files::read_input_file(path, text, reason)) {
-        result = solve::unreadable_file(path, *program, "cannot read the file: " + reason);
+            path, solve::program_of_file(options.program, path).value_or(Program::lamnet),
+            "cannot read the file: " + reason);
+    } else if (program = solve::program_of_file(options.program, path, text); !program) {
+        result = solve::unreadable_file(path, Program::lamnet,
+                                        std::string(solve::unknown_program_reason));
     } else {
         solve::SolveSettings settings;
         settings.report = !options.report.empty();
@@ -74,6 +126,7 @@ Solved solve_file(const SolveOptions& options, const solve::ResultIds* ids,
     }
     Solved out;
     out.verdict = result.verdict;
+    out.turbulent = program == Program::turbnet;
     out.file = path;
     // The first error says why a file was not solved; warnings are listed on their own.
     for (const solve::Message& m : result.messages)
@@ -88,6 +141,8 @@ Solved solve_file(const SolveOptions& options, const solve::ResultIds* ids,
     if (ids != nullptr && !solve::label_results(*ids, result, out.unnamed))
         result.messages.push_back(
             {"warning", "unnamed-id", "the map names no " + out.unnamed + ": its ID is null"});
+    if (options.json.empty() && options.csv.empty() && options.report.empty())
+        out.table_row = table_row(result, table_file_width(options));
     if (!options.json.empty()) out.json = solve::json_document(result);
     if (!options.csv.empty()) {
         out.nodes_csv = solve::csv_nodes(result);
@@ -175,7 +230,8 @@ CLI::App& add_solve_command(CLI::App& app, SolveOptions& options) {
         ->option_text("N");
     solve
         ->add_option("--program", options.program,
-                     "Read every file as this program's (default: from the file's name)")
+                     "Read every file as this program's (default: from the file's name, else its "
+                     "header)")
         ->check(CLI::IsMember({"lamnet", "turbnet"}))
         ->option_text("lamnet|turbnet");
     solve
@@ -213,6 +269,11 @@ CLI::App& add_solve_command(CLI::App& app, SolveOptions& options) {
         ->check(CLI::Range(1, 100000))
         ->option_text("N");
     solve->add_flag("--strict", options.strict, "Exit with status 1 when a file has a warning");
+    solve->footer("Without --json, --csv or --report, a table of each file's outcome goes to "
+                  "standard output.\nExit status: 0 every file was solved (with --strict, and "
+                  "none has a warning), 1 a file was not (or the map names no ID for one of its "
+                  "nodes or pipes, or --strict and a warning), 2 a usage error, a map that cannot "
+                  "be read, an output that is an input, or an output that cannot be written.\n");
     return *solve;
 }
 
@@ -222,15 +283,12 @@ int run_solve(const SolveOptions& options, ByteSink& err, files::TemporaryFiles&
     files::FileClaims claims;
     for (const std::string& file : options.files) claims.add_input(file);
     if (!options.map.empty()) claims.add_input(options.map);
-    const bool any_turbulent =
-        std::any_of(options.files.begin(), options.files.end(), [&](const std::string& f) {
-            return solve::program_of_file(options.program, f) == Program::turbnet;
-        });
+    // passes.csv is claimed whether or not a file turns out turbulent.
     for (const std::string& output :
          {options.json, options.report,
           options.csv.empty() ? std::string() : options.csv + "/nodes.csv",
           options.csv.empty() ? std::string() : options.csv + "/pipes.csv",
-          options.csv.empty() || !any_turbulent ? std::string() : options.csv + "/passes.csv",
+          options.csv.empty() ? std::string() : options.csv + "/passes.csv",
           options.csv.empty() ? std::string() : options.csv + "/outcomes.csv"}) {
         if (!output.empty() && !claims.claim_output(output, reason)) {
             say(err, reason);
@@ -267,16 +325,25 @@ int run_solve(const SolveOptions& options, ByteSink& err, files::TemporaryFiles&
         }
         if (!nodes.open(options.csv + "/nodes.csv", reason) ||
             !pipes.open(options.csv + "/pipes.csv", reason) ||
-            (any_turbulent && !passes.open(options.csv + "/passes.csv", reason)) ||
             !outcomes.open(options.csv + "/outcomes.csv", reason)) {
             say(err, reason);
             return 2;
         }
         nodes.write(solve::csv_nodes_header(map != nullptr));
         pipes.write(solve::csv_pipes_header(map != nullptr));
-        passes.write(solve::csv_passes_header());
         outcomes.write(solve::csv_outcomes_header());
     }
+    // Without an output named, a table of the outcomes goes to standard output.
+    files::OutputFile table(&temporaries);
+    if (options.json.empty() && options.csv.empty() && options.report.empty()) {
+        table.open("-", reason);
+        table.write(
+            table_line("file", table_file_width(options),
+                       {"outcome", "passes", "lowest head", "highest head", "largest imbalance"}));
+    }
+    // passes.csv is opened for the first turbulent file: which files are is told from their
+    // headers, known once they are read.
+    bool passes_failed = false;
 
     // Files are solved a batch at a time and written in the order given, so that the output is
     // the same for any number of threads and memory stays bounded however many files there are.
@@ -316,6 +383,15 @@ int run_solve(const SolveOptions& options, ByteSink& err, files::TemporaryFiles&
                 say(err, s.file + ": the map " + options.map + " names no " + s.unnamed +
                              ": is it the map of this network?");
             }
+            if (s.turbulent && !options.csv.empty() && !passes.is_open() && !passes_failed) {
+                if (passes.open(options.csv + "/passes.csv", reason)) {
+                    passes.write(solve::csv_passes_header());
+                } else {
+                    say(err, reason);
+                    passes_failed = true;
+                }
+            }
+            table.write(s.table_row);
             json.write(s.json);
             nodes.write(s.nodes_csv);
             pipes.write(s.pipes_csv);
@@ -327,8 +403,9 @@ int run_solve(const SolveOptions& options, ByteSink& err, files::TemporaryFiles&
         if (progress) draw_progress(err, first + count, total);
     }
 
-    bool written = true;
-    for (files::OutputFile* output : {&json, &report, &nodes, &pipes, &passes, &outcomes}) {
+    bool written = !passes_failed;
+    for (files::OutputFile* output :
+         {&table, &json, &report, &nodes, &pipes, &passes, &outcomes}) {
         if (output->is_open() && !output->finish(reason)) {
             say(err, reason);
             written = false;

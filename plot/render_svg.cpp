@@ -44,7 +44,9 @@ std::string escape_markup(std::string_view text) {
 
 namespace {
 
-constexpr Frame network_frame{40.0, 80.0, 760.0, 560.0};
+// Narrower than the space left of the legend (x 870): a discharge label beside a node on the
+// right edge ends before the legend starts.
+constexpr Frame network_frame{40.0, 80.0, 700.0, 560.0};
 
 // A screen coordinate: one decimal is a tenth of a pixel.
 void coordinate(std::string& out, double value) {
@@ -61,6 +63,19 @@ std::string number(double value) {
     if (std::isnan(value)) return "NaN";
     std::array<char, 32> text{};
     std::snprintf(text.data(), text.size(), "%.6g", value);
+    return text.data();
+}
+
+// A value for a label: three significant digits in plain notation (0.0000795, 0.0148, 1230),
+// which a reader takes in at a glance.
+std::string label_number(double value) {
+    if (!std::isfinite(value)) return number(value);
+    if (value == 0.0) return "0";
+    const int exponent = static_cast<int>(std::floor(std::log10(std::fabs(value))));
+    const double scale = std::pow(10.0, exponent - 2);
+    const double rounded = std::round(value / scale) * scale;
+    std::array<char, 64> text{};
+    std::snprintf(text.data(), text.size(), "%.*f", std::max(2 - exponent, 0), rounded);
     return text.data();
 }
 
@@ -242,7 +257,8 @@ void write_node(std::string& out, const PlotNode& node, Point at, double radius,
 }
 
 // An arrow into the node for a discharge supplied there, out of it for one drawn off.
-void write_known_discharge(std::string& out, const PlotNode& node, Point at, double radius) {
+void write_known_discharge(std::string& out, const PlotNode& node, Point at, double radius,
+                           bool label) {
     const double reach = radius + 26.0;
     const Point far{at.x + reach * 0.7071, at.y - reach * 0.7071};
     const Point near{at.x + (radius + 2.0) * 0.7071, at.y - (radius + 2.0) * 0.7071};
@@ -267,14 +283,18 @@ void write_known_discharge(std::string& out, const PlotNode& node, Point at, dou
     coordinate(out, tip.x - ux * 7.0 + uy * 4.0);
     out += ',';
     coordinate(out, tip.y - uy * 7.0 - ux * 4.0);
-    out += "Z\"/><text class=\"label\"";
-    attribute(out, "x", far.x + 3.0);
-    attribute(out, "y", far.y - 3.0);
-    out += ">" + std::string(supplied ? "in " : "out ") +
-           number(std::fabs(double{node.known_discharge})) + "</text></g>\n";
+    out += "Z\"/>";
+    if (label) {
+        out += "<text class=\"label\"";
+        attribute(out, "x", far.x + 3.0);
+        attribute(out, "y", far.y - 3.0);
+        out += ">" + std::string(supplied ? "in " : "out ") +
+               label_number(std::fabs(double{node.known_discharge})) + "</text>";
+    }
+    out += "</g>\n";
 }
 
-void write_legend(std::string& out, const Scales& scales) {
+void write_legend(std::string& out, const Scales& scales, Program program) {
     out += "<g class=\"legend\"><defs><linearGradient id=\"head-scale\" x1=\"0\" y1=\"1\" "
            "x2=\"0\" y2=\"0\">";
     for (int i = 0; i <= 10; ++i) {
@@ -287,11 +307,12 @@ void write_legend(std::string& out, const Scales& scales) {
            "stroke=\"#1a1a1a\"/>"
            "<text class=\"label\" x=\"898\" y=\"126\">" +
            number(scales.high_head) + "</text><text class=\"label\" x=\"898\" y=\"420\">" +
-           number(scales.low_head) +
-           "</text><text class=\"label\" x=\"870\" y=\"106\">(input's unit)</text></g>\n";
+           number(scales.low_head) + "</text><text class=\"label\" x=\"870\" y=\"106\">" +
+           std::string(program == Program::turbnet ? "(m)" : "(input's length unit)") +
+           "</text></g>\n";
 }
 
-void write_scale_bar(std::string& out, const ViewTransform& view) {
+void write_scale_bar(std::string& out, const ViewTransform& view, Program program) {
     const double longest = network_frame.width / 4.0 / view.scale();
     if (!(longest > 0.0) || !std::isfinite(longest)) return;
     const double length = round_scale_length(longest);
@@ -303,7 +324,8 @@ void write_scale_bar(std::string& out, const ViewTransform& view) {
     out += "\" stroke=\"#1a1a1a\" stroke-width=\"2\" fill=\"none\"/><text class=\"label\" "
            "x=\"40\" y=\"";
     coordinate(out, network_height - 26.0);
-    out += "\">" + number(length) + " (input's length unit)</text></g>\n";
+    out += "\">" + number(length) +
+           (program == Program::turbnet ? " m" : " (input's length unit)") + "</text></g>\n";
 }
 
 void write_band(std::string& out, const BandPattern& band) {
@@ -397,9 +419,10 @@ std::string render_svg(const PlotNetwork& network, const RenderSettings& setting
     out += "</g>\n";
     for (std::size_t k = 0; k < network.nodes.size(); ++k)
         if (network.nodes[k].known_discharge != 0.0f)
-            write_known_discharge(out, network.nodes[k], screen[k], radius);
-    if (network.has_results) write_legend(out, scales);
-    write_scale_bar(out, view);
+            write_known_discharge(out, network.nodes[k], screen[k], radius,
+                                  labels == Labels::nodes || labels == Labels::all);
+    if (network.has_results) write_legend(out, scales, network.program);
+    write_scale_bar(out, view, network.program);
     if (settings.band) write_band(out, *settings.band);
     out += "</svg>\n";
     return out;

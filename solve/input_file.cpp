@@ -20,4 +20,10 @@ std::optional<Program> program_of_file(std::string_view program, std::string_vie
     return std::nullopt;
 }
 
+std::optional<Program> program_of_file(std::string_view program, std::string_view path,
+                                       std::string_view text) {
+    if (std::optional<Program> named = program_of_file(program, path)) return named;
+    return program_from_text(text);
+}
+
 } // namespace pipenet::solve

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "network/program_header.hpp"
 #include "network/read_input.hpp"
 
 namespace pipenet::solve {
@@ -12,5 +13,14 @@ namespace pipenet::solve {
 // The program named by `program` ("lamnet" or "turbnet"), or else the one whose input file
 // `path` is named after; none when neither tells.
 std::optional<Program> program_of_file(std::string_view program, std::string_view path);
+
+// As above, and else the program whose header begins `text`, the file's contents.
+std::optional<Program> program_of_file(std::string_view program, std::string_view path,
+                                       std::string_view text);
+
+// Why a file's program is unknown: neither its name nor its header tells.
+inline constexpr std::string_view unknown_program_reason =
+    "cannot tell which program's file this is: its first line is neither lamnet's header nor "
+    "turbnet's; give --program";
 
 } // namespace pipenet::solve

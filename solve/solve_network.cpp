@@ -8,6 +8,7 @@
 #include <numbers>
 
 #include "analysis/plausibility.hpp"
+#include "check/check_input.hpp"
 #include "engine/analysis.hpp"
 #include "engine/network_analysis.hpp"
 #include "fem/nodal_balance.hpp"
@@ -233,6 +234,39 @@ void write_report(NetworkResult& result, std::string_view text, std::int32_t pri
     }
 }
 
+// Where a text the engine could not read fails, in the words of the input check: "line 3,
+// columns 11-20: x: ..."; empty when the check finds no error.
+std::string where_unreadable(std::string_view text, Program program) {
+    class TextOpener final : public check::SourceOpener {
+    public:
+        explicit TextOpener(std::string_view text) : text_(text), source_(text) {}
+        ByteSource* open() override {
+            source_ = MemorySource(text_);
+            return &source_;
+        }
+
+    private:
+        std::string_view text_;
+        MemorySource source_;
+    };
+    TextOpener opener(text);
+    check::CheckResult found;
+    check::check_input(program, opener, nullptr, found);
+    for (const check::Finding& finding : found.findings) {
+        if (finding.severity != check::Severity::error) continue;
+        std::string place;
+        if (finding.line > 0) place = "line " + std::to_string(finding.line);
+        if (finding.line > 0 && finding.first_column > 0)
+            place += (finding.first_column == finding.last_column ? ", column " : ", columns ") +
+                     std::to_string(finding.first_column) +
+                     (finding.first_column == finding.last_column
+                          ? ""
+                          : "-" + std::to_string(finding.last_column));
+        return place.empty() ? finding.text : place + ": " + finding.text;
+    }
+    return {};
+}
+
 // Analyses `text` on the engine, whose storage is sized from the network: no capacity. Fills
 // the verdict, the messages and the results in the text's numbering. Returns the singular row, or
 // 0.
@@ -240,7 +274,10 @@ std::int32_t analyse_text(NetworkResult& result, std::string_view text) {
     NetworkAnalysis analysis(result.program == Program::lamnet ? Flow::laminar : Flow::turbulent);
     if (const int failure = analysis.read(text); failure != 0) {
         result.verdict = Verdict::unreadable;
-        result.messages.push_back(failure_message(failure));
+        const std::string where = where_unreadable(text, result.program);
+        Message unreadable = failure_message(failure);
+        if (!where.empty()) unreadable.text += ": " + where;
+        result.messages.push_back(std::move(unreadable));
         return 0;
     }
     Outcome outcome;

@@ -26,7 +26,13 @@ extern "C" {
 
 typedef struct pipenet_network pipenet_network;
 
-typedef enum pipenet_flow { PIPENET_LAMINAR = 0, PIPENET_TURBULENT = 1 } pipenet_flow;
+/* PIPENET_FLOW_FROM_HEADER: told from the text's first record, lamnet's header or turbnet's
+ * (PIPENET_UNREADABLE when it is neither); pipenet_flow_of says which it was. */
+typedef enum pipenet_flow {
+    PIPENET_LAMINAR = 0,
+    PIPENET_TURBULENT = 1,
+    PIPENET_FLOW_FROM_HEADER = 2
+} pipenet_flow;
 
 typedef enum pipenet_status {
     PIPENET_OK = 0,              /* analysed: results are available */
@@ -68,6 +74,10 @@ typedef enum pipenet_fault_code {
 PIPENET_API pipenet_status pipenet_load(const char* text, size_t length, pipenet_flow flow,
                                         pipenet_network** network);
 PIPENET_API void pipenet_free(pipenet_network* network);
+
+/* The flow a network was loaded as: PIPENET_LAMINAR or PIPENET_TURBULENT (PIPENET_LAMINAR for a
+ * null handle). */
+PIPENET_API pipenet_flow pipenet_flow_of(const pipenet_network* network);
 
 /* Change one input value (a diameter, the known discharge of a node, the known head of a node;
  * a node without a known head gets one). Results of earlier analyses are dropped. The value is

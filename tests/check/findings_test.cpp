@@ -2,8 +2,10 @@
 // finding must point (line, columns), how severe it is and its code.
 #include <functional>
 #include <gtest/gtest.h>
+#include <ostream>
 
 #include "model/findings.hpp"
+#include "network/program_header.hpp"
 #include "tests/check/fixtures.hpp"
 
 namespace pipenet::testing {
@@ -21,6 +23,11 @@ struct FindingCase {
     Severity severity;
     const char* code;
 };
+
+// The case's name where a test lists its parameter, not the struct's bytes.
+void PrintTo(const FindingCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 Lines chain_too_wide() {
     // 23 nodes in a chain and a pipe from node 1 to node 23: half-bandwidth 23.
@@ -183,6 +190,12 @@ const FindingCase finding_cases[] = {
          l[0] = row({"4", "5", "3", "1", "20", "0.01"}) + pad("130.", 15);
      },
      1, 51, 60, Severity::warning, "loose-tolerance"},
+    // 4 nodes: single precision reaches about 4 x 2^-24 x sqrt(4) = 4.8e-7, not 1e-7.
+    {"tolerance out of single precision's reach", Program::turbnet,
+     [](Lines& l) {
+         l[0] = row({"4", "5", "3", "1", "20", "0.0000001"}) + pad("130.", 15);
+     },
+     1, 51, 60, Severity::note, "tight-tolerance"},
     {"iteration limit below 1", Program::turbnet,
      [](Lines& l) {
          l[0] = row({"4", "5", "3", "1", "0", "0.000001"}) + pad("130.", 15);
@@ -272,6 +285,52 @@ TEST(Findings, WorkedLoopsAreClean) {
     }
 }
 
+// Values that fill their fields exactly, the next starting with its sign, are two numbers as
+// read: neither an overrun nor a record of another shape. A number whose text
+// across the boundary reads as one (the "number across a field boundary" case above) still is.
+TEST(Findings, ValuesThatFillTheirFieldsAreNotOverruns) {
+    struct Case {
+        const char* name;
+        std::size_t index;
+        std::string line;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"discharge after its node number", 9, pad("3", 10) + "-.0006359492"},
+             {"signed head after its node number", 11, pad("1", 10) + "+120.00000"},
+             {"y with a sign", 2, pad("2", 10) + "  80.00000" + "-0.0000001"},
+         }) {
+        Lines lines = lamnet_loop();
+        lines[c.index] = c.line;
+        check::CheckResult result = check_text(Program::lamnet, join(lines));
+        for (const check::Finding& f : result.findings) {
+            const std::string_view code = message_entry(f.message).code;
+            EXPECT_NE(code, "field-overrun") << c.name << ": " << f.text;
+            EXPECT_NE(code, "record-shape") << c.name << ": " << f.text;
+            EXPECT_NE(f.severity, Severity::error) << c.name << ": " << f.text;
+        }
+    }
+}
+
+// The advice names what single precision reaches for the network's size: 4 nodes reach
+// 4.8e-7, typed as 0.0000005.
+TEST(Findings, ToleranceAdviceFollowsTheNetworkSize) {
+    Lines lines = turbnet_loop();
+    lines[0] = row({"4", "5", "3", "1", "20", "0.0000001"}) + pad("130.", 15);
+    check::CheckResult tight = check_text(Program::turbnet, join(lines));
+    ASSERT_FALSE(tight.findings.empty());
+    EXPECT_NE(tight.findings.front().text.find("for 4 nodes the rounding"), std::string::npos)
+        << tight.findings.front().text;
+    EXPECT_NE(tight.findings.front().text.find("about 0.0000005,"), std::string::npos)
+        << tight.findings.front().text;
+    lines[0] = row({"4", "5", "3", "1", "20", "0.01"}) + pad("130.", 15);
+    check::CheckResult loose = check_text(Program::turbnet, join(lines));
+    ASSERT_FALSE(loose.findings.empty());
+    EXPECT_NE(loose.findings.front().text.find("for 4 nodes 0.0000005 is within reach"),
+              std::string::npos)
+        << loose.findings.front().text;
+    EXPECT_EQ(loose.findings.front().text.find("sound choice"), std::string::npos);
+}
+
 TEST(Findings, RecordOfAnotherGroupIsReportedOnceNotFieldByField) {
     // With one pipe too few announced, pipe record 4 is read as a known discharge: its
     // diameter then lies past the discharge field, and its end node is read as a discharge
@@ -306,12 +365,30 @@ TEST(Findings, ManyAreCountedButAFewHundredKept) {
 }
 
 TEST(Findings, ProgramFromTheHeaderShape) {
-    EXPECT_EQ(check::program_from_header(lamnet_loop()[0]), Program::lamnet);
-    EXPECT_EQ(check::program_from_header(turbnet_loop()[0]), Program::turbnet);
-    EXPECT_EQ(check::program_from_header("4,4,2,1,97900."), Program::lamnet);
-    EXPECT_EQ(check::program_from_header("4,5,3,1,20,0.000001,130."), Program::turbnet);
-    EXPECT_EQ(check::program_from_header(row({"4", "4", "2", "1", "9"})), std::nullopt);
-    EXPECT_EQ(check::program_from_header(""), std::nullopt);
+    EXPECT_EQ(program_from_header(lamnet_loop()[0]), Program::lamnet);
+    EXPECT_EQ(program_from_header(turbnet_loop()[0]), Program::turbnet);
+    EXPECT_EQ(program_from_header("4,4,2,1,97900."), Program::lamnet);
+    EXPECT_EQ(program_from_header("4,5,3,1,20,0.000001,130."), Program::turbnet);
+    EXPECT_EQ(program_from_header(row({"4", "4", "2", "1", "9"})), std::nullopt);
+    EXPECT_EQ(program_from_header(""), std::nullopt);
+}
+
+TEST(Findings, ProgramFromTheFirstLineOfAText) {
+    const std::string lamnet = lamnet_loop()[0];
+    const std::string turbnet = turbnet_loop()[0];
+    struct Case {
+        std::string text;
+        std::optional<Program> program;
+    };
+    for (const Case& c : std::vector<Case>{
+             {lamnet + "\n" + turbnet + "\n", Program::lamnet},
+             {turbnet + "\r\n" + lamnet + "\r\n", Program::turbnet},
+             {"\xEF\xBB\xBF" + lamnet + "\r\n", Program::lamnet},
+             {turbnet, Program::turbnet},
+             {"\n" + turbnet + "\n", std::nullopt},
+             {"not a network\n", std::nullopt},
+         })
+        EXPECT_EQ(program_from_text(c.text), c.program) << c.text;
 }
 
 // check flags before a solve what the analysis warns of after one: the same code for each.

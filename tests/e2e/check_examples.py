@@ -194,7 +194,11 @@ def printed_nodal_discharges(report):
 
 
 def balance_checked(name, net, report, errors):
-    """The balance warning on standard error, against the printed nodal discharges."""
+    """The balance warning on standard error, against the printed nodal discharges. The bundled
+    examples are what a newcomer runs first: they print no warning at all."""
+    if "/examples/" in name and errors:
+        print(f"{name}: a bundled example prints on standard error: {errors!r}")
+        return False
     printed = printed_nodal_discharges(report)
     free = [n for n in sorted(printed) if n not in net["h"]]
     off = {n: abs(printed[n] - net["q"].get(n, 0.0)) for n in free}

@@ -1,5 +1,6 @@
 // A whole run of either program on a full-capacity network allocates nothing.
 #include <algorithm>
+#include <ostream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -29,6 +30,11 @@ struct WholeRun {
     bool turbulent;           // which input file layout
     std::string_view console; // the print flag line
 };
+
+// The program's name where a test lists its parameter, not the struct's bytes.
+void PrintTo(const WholeRun& run, std::ostream* out) {
+    *out << run.name;
+}
 
 class NoAllocation : public ::testing::TestWithParam<WholeRun> {};
 

@@ -130,13 +130,52 @@ static void turbulent(void) {
     pipenet_free(net);
 }
 
+/* Each loop told from its header alone, and analysed as when its flow is named. */
+static void flow_from_header(void) {
+    const char* texts[2] = {laminar_loop, turbulent_loop};
+    const pipenet_flow flows[2] = {PIPENET_LAMINAR, PIPENET_TURBULENT};
+    int k;
+    for (k = 0; k < 2; ++k) {
+        pipenet_network* told = NULL;
+        pipenet_network* named = NULL;
+        double told_heads[4], named_heads[4];
+        int i;
+        expect(pipenet_load(texts[k], strlen(texts[k]), PIPENET_FLOW_FROM_HEADER, &told) ==
+                   PIPENET_OK,
+               "a network loads with its flow told from its header");
+        expect(pipenet_load(texts[k], strlen(texts[k]), flows[k], &named) == PIPENET_OK,
+               "the same network loads with its flow named");
+        if (told == NULL || named == NULL) {
+            pipenet_free(told);
+            pipenet_free(named);
+            continue;
+        }
+        expect(pipenet_flow_of(told) == flows[k], "the header tells the flow");
+        expect(pipenet_solve(told) == PIPENET_OK && pipenet_solve(named) == PIPENET_OK,
+               "both solve");
+        expect(pipenet_heads(told, told_heads, 4) == PIPENET_OK &&
+                   pipenet_heads(named, named_heads, 4) == PIPENET_OK,
+               "both give heads");
+        for (i = 0; i < 4; ++i)
+            expect(told_heads[i] == named_heads[i], "the same heads as with the flow named");
+        pipenet_free(told);
+        pipenet_free(named);
+    }
+}
+
 int main(void) {
     pipenet_network* net = (pipenet_network*)1;
     expect(pipenet_load("  not a network\n", 16, PIPENET_LAMINAR, &net) == PIPENET_UNREADABLE &&
                net == NULL,
            "text that is not a network is unreadable");
+    net = (pipenet_network*)1;
+    expect(pipenet_load("  not a network\n", 16, PIPENET_FLOW_FROM_HEADER, &net) ==
+                   PIPENET_UNREADABLE &&
+               net == NULL,
+           "a text with no header tells no flow");
     laminar();
     turbulent();
+    flow_from_header();
     printf("%s\n", failures == 0 ? "all results as expected" : "some results differ");
     return failures == 0 ? 0 : 1;
 }

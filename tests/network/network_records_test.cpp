@@ -120,6 +120,41 @@ TEST(NetworkRecords, RandomValuesSurviveAWriteAndARead) {
     EXPECT_EQ(back.heads[0].head, r.heads[0].head);
 }
 
+// Every real is written with a blank before it where its text leaves a column: values that need
+// their whole field are the only ones that touch the field before.
+TEST(NetworkRecords, RealsStandApartFromTheFieldBefore) {
+    NetworkRecords r;
+    r.program = Program::turbnet;
+    r.max_iterations = 20;
+    r.tolerance = 1.0e-6f;
+    r.relative_roughness = 130.0f;
+    r.nodes = {{1, -1234567.8f, 0.0f}, {2, 0.0f, 0.0f}};
+    r.elements = {{1, 1, 2, 0.14328258f}};
+    r.discharges = {{2, -0.0013888889f}};
+    r.heads = {{1, 95.0f}};
+    std::string text;
+    std::string error;
+    ASSERT_TRUE(write_network_records(r, text, error)) << error;
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = text.find('\n', at);
+        lines.push_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    ASSERT_EQ(lines.size(), 6u) << text;
+    // Only a value whose digits need every column touches the field before: its sign parts
+    // them. Eight digits in a field of ten drop the leading zero to leave a blank.
+    EXPECT_EQ(lines[1].substr(10, 10), "-1234567.8") << text;
+    EXPECT_EQ(lines[3].substr(30, 10), " .14328258") << text;
+    EXPECT_EQ(lines[4].substr(10, 12), "-.0013888889") << text;
+    EXPECT_EQ(lines[5].substr(10, 10), "   95.0000") << text;
+    NetworkRecords back;
+    ASSERT_TRUE(read_network_records(text, Program::turbnet, back, error)) << error;
+    EXPECT_EQ(back.nodes[0].x, r.nodes[0].x);
+    EXPECT_EQ(back.elements[0].diameter, r.elements[0].diameter);
+    EXPECT_EQ(back.discharges[0].discharge, r.discharges[0].discharge);
+}
+
 TEST(NetworkRecords, NamesTheLineThatCannotBeRead) {
     struct Case {
         std::string text;

@@ -589,10 +589,85 @@ def renumbered_singular(pipenet, folder):
         fail(f"messages {result['messages']}")
 
 
+def mixed_folder(folder):
+    """Files whose names tell nothing: the two examples, a letter in a number, no header, and
+    one that does not exist."""
+    (folder / "a.dat").write_bytes((SOURCE / "examples/input-lin.dat").read_bytes())
+    (folder / "b.dat").write_bytes((SOURCE / "examples/input-nonlin.dat").read_bytes())
+    (folder / "c.dat").write_text(row("2", "1", "1", "1", "97900.") + "\n" +
+                                  row("1", "0.00", "0.00") + "\n" + row("2", "8O.00", "0.00") +
+                                  "\n")
+    (folder / "notes.txt").write_text("not a network\n")
+    return ["a.dat", "b.dat", "c.dat", "notes.txt", "gone.dat"]
+
+
+def told_by_header(pipenet, folder):
+    """Each file's program is told from its header when its name does not tell; --program still
+    decides; a missing file and a bad field say what and where."""
+    files = mixed_folder(folder)
+    status, out, err = run(pipenet, ["--json", "-", "--csv", "tables", *files], folder)
+    if status != 1:
+        fail(f"status {status}: {err}")
+    documents = [json.loads(line) for line in out.splitlines()]
+    got = [(d["file"], d["program"], d["outcome"]) for d in documents[:3]]
+    if got != [("a.dat", "lamnet", "solved"), ("b.dat", "turbnet", "solved"),
+               ("c.dat", "lamnet", "unreadable")]:
+        fail(f"programs and outcomes {got}")
+    if not (folder / "tables" / "passes.csv").exists():
+        fail("no passes.csv for a turbulent file told by its header")
+    for expected in ("gone.dat: unreadable: cannot read the file: no such file",
+                     "c.dat: unreadable: a field holds something that is not a number: "
+                     "line 3, columns 11-20: x:",
+                     "notes.txt: unreadable: cannot tell which program's file this is"):
+        if expected not in err:
+            fail(f"no {expected!r} in:\n{err}")
+    if "gone.dat: unreadable: cannot tell" in err:
+        fail("a missing file is called of unknown program")
+    # --program decides over the header: the turbnet file read as lamnet's is not solved as it.
+    status, out, err = run(pipenet, ["--program", "lamnet", "--json", "-", "b.dat"], folder)
+    if json.loads(out)["program"] != "lamnet":
+        fail(f"--program not obeyed: {out}")
+
+
+def summary_table(pipenet, folder):
+    """With no output named, a table per file on standard output: outcome, passes, head range,
+    largest imbalance; the same values as the JSON, status as with outputs."""
+    files = mixed_folder(folder)
+    status, table, err = run(pipenet, files, folder)
+    if status != 1:
+        fail(f"status {status}: {err}")
+    lines = table.splitlines()
+    if lines[0].split() != ["file", "outcome", "passes", "lowest", "head", "highest", "head",
+                            "largest", "imbalance"]:
+        fail(f"header {lines[0]!r}")
+    _, out, _ = run(pipenet, ["--json", "-", *files], folder)
+    documents = [json.loads(line) for line in out.splitlines()]
+    if len(lines) != 1 + len(files):
+        fail(f"{len(lines)} lines:\n{table}")
+    for line, document in zip(lines[1:], documents):
+        cells = line.split()
+        want = [document["file"], document["outcome"],
+                str(len(document["passes"])) if document["passes"] else "-"]
+        heads = [n["head"] for n in document["nodes"]]
+        want += [f"{min(heads):.6g}", f"{max(heads):.6g}"] if heads else ["-", "-"]
+        worst = document["max_balance_error"]
+        want.append(f"{worst:.6g}" if worst is not None else "-")
+        if cells != want:
+            fail(f"row {cells} instead of {want}")
+    # The bundled examples: a known head is the highest head, and both solve with status 0.
+    status, table, _ = run(pipenet, ["a.dat", "b.dat"], folder)
+    rows = [line.split() for line in table.splitlines()[1:]]
+    if status != 0 or rows[0][:3] != ["a.dat", "solved", "-"] or rows[1][1] != "solved":
+        fail(f"status {status}:\n{table}")
+    if float(rows[0][4]) != 30.0 or float(rows[1][4]) != 95.0:
+        fail(f"highest heads are not the known heads:\n{table}")
+
+
 CASES = {f.__name__: f for f in (report_identity, json_schema, schema_rejects_faults, json_values,
                                   csv_tables, many_files, all_solved_status, output_not_writable,
                                   renumber, beyond_capacity, renumbered_singular,
-                                  plausibility_warnings, disconnected, grids_converge)}
+                                  plausibility_warnings, disconnected, grids_converge,
+                                  told_by_header, summary_table)}
 
 
 def main():

@@ -73,9 +73,19 @@ def check(condition, message):
         raise AssertionError(message)
 
 
-def plot(pipenet, tmp, input_path, out_name, *options):
+def plot(pipenet, tmp, input_path, out_name, *options, expect=0):
+    """expect=None: status 1 exactly when the picture carries a banner (the network did not
+    solve), else 0."""
     out = tmp / out_name
-    run([pipenet, "plot", str(input_path), "-o", str(out), *options], tmp)
+    args = [pipenet, "plot", str(input_path), "-o", str(out), *options]
+    if expect is not None:
+        run(args, tmp, expect)
+        return out
+    done = subprocess.run(args, cwd=tmp, capture_output=True, text=True, timeout=60)
+    banner = 'class="banner' in out.read_text() if out.exists() else False
+    if done.returncode != (1 if banner else 0):
+        raise AssertionError(f"{args}: status {done.returncode} with banner {banner}\n"
+                             f"{done.stderr}")
     return out
 
 
@@ -255,7 +265,8 @@ def case_degenerate_networks(pipenet, tmp):
         (tmp / "input-lin.dat").write_text(text)
         nodes, pipes, _, _ = read_records(text, "lamnet")
         for options in ((), ("--no-results",)):
-            out = plot(pipenet, tmp, tmp / "input-lin.dat", f"{name}.svg", *options)
+            out = plot(pipenet, tmp, tmp / "input-lin.dat", f"{name}.svg", *options,
+                       expect=None)
             xmllint(out)
             svg = out.read_text()
             for value in NUMBER_ATTRIBUTES.findall(svg):
@@ -281,7 +292,8 @@ def case_not_converged_banner(pipenet, tmp):
     result = solve_json(pipenet, tmp, tmp / "input-nonlin.dat")
     check(result["outcome"] == "not_converged", f"outcome {result['outcome']}")
     last = result["passes"][-1]["relative_residual"]
-    out = plot(pipenet, tmp, tmp / "input-nonlin.dat", "net.svg")
+    # Drawn all the same, and the status says the network did not solve, as solve's does.
+    out = plot(pipenet, tmp, tmp / "input-nonlin.dat", "net.svg", expect=1)
     xmllint(out)
     root = ET.parse(out).getroot()
     banner = [g for g in root.iter(SVG + "g") if "banner" in classes(g)]
@@ -298,7 +310,7 @@ def case_floating_group_geometry_only(pipenet, tmp):
                        [(1, 2, "0.1"), (3, 4, "0.1")], discharges=[(2, "-0.001")],
                        heads=[(1, "10.0")])
     (tmp / "input-lin.dat").write_text(text)
-    out = plot(pipenet, tmp, tmp / "input-lin.dat", "net.svg")
+    out = plot(pipenet, tmp, tmp / "input-lin.dat", "net.svg", expect=1)
     xmllint(out)
     root = ET.parse(out).getroot()
     banner = [g.find(SVG + "text").text for g in root.iter(SVG + "g") if "banner" in classes(g)]
@@ -309,6 +321,34 @@ def case_floating_group_geometry_only(pipenet, tmp):
     # Without results asked for, no banner either.
     root = ET.parse(plot(pipenet, tmp, tmp / "input-lin.dat", "bare.svg", "--no-results")).getroot()
     check(not any("banner" in classes(g) for g in root.iter(SVG + "g")), "--no-results: banner")
+
+
+def three_digits(value):
+    """Three significant digits in plain notation."""
+    exponent = math.floor(math.log10(abs(value)))
+    return f"{round(value, 2 - exponent):.{max(2 - exponent, 0)}f}"
+
+
+def case_discharge_labels(pipenet, tmp):
+    """Known discharges labelled in three significant digits, plain; none with --labels none
+    or pipes; the units of a turbnet picture named."""
+    cases = {"-.0000794936": "out 0.0000795", "0.01482": "in 0.0148", "-123.456": "out 123"}
+    text = lamnet_file([(0.0, 0.0), (10.0, 0.0), (20.0, 0.0), (30.0, 0.0)],
+                       [(1, 2, "0.1"), (2, 3, "0.1"), (3, 4, "0.1")],
+                       discharges=[(k + 2, q) for k, q in enumerate(cases)], heads=[(1, "10.0")])
+    (tmp / "input-lin.dat").write_text(text)
+    for labels, shown in (("all", True), ("nodes", True), ("pipes", False), ("none", False)):
+        root = ET.parse(plot(pipenet, tmp, tmp / "input-lin.dat", f"{labels}.svg", "--labels",
+                             labels)).getroot()
+        texts = sorted(t.text for g in root.iter(SVG + "g") if "known-discharge" in classes(g)
+                       for t in g.iter(SVG + "text"))
+        check(texts == (sorted(cases.values()) if shown else []), f"--labels {labels}: {texts}")
+    check(three_digits(7.94936e-05) == "0.0000795", "the reference formatting")
+    shutil.copy(EXAMPLES / "input-nonlin.dat", tmp)
+    svg = plot(pipenet, tmp, tmp / "input-nonlin.dat", "t.svg").read_text()
+    check("(input's" not in svg and "(m)" in svg, "turbnet's unit is named")
+    for value in re.findall(r">(?:in|out) ([^<]*)<", svg):
+        check(value == three_digits(float(value)) and "e" not in value, f"label {value}")
 
 
 def case_labels(pipenet, tmp):

@@ -1,4 +1,5 @@
 // Conversion of single Iw and Fw.d fields, on input and on output.
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -132,6 +133,17 @@ struct NearHalfway {
     float nearest;
 };
 
+// The field's text where a test lists its parameter, not the struct's bytes.
+void PrintTo(const NearHalfway& c, std::ostream* out) {
+    *out << '"' << c.field << "\" with " << c.decimals << " decimals";
+}
+
+std::string near_halfway_name(const ::testing::TestParamInfo<NearHalfway>& info) {
+    const std::array<const char*, 4> names{"just_above_an_odd_halfway", "implied_decimals",
+                                           "negative", "just_below_an_even_halfway"};
+    return names.at(info.index);
+}
+
 class NearHalfwayTest : public ::testing::TestWithParam<NearHalfway> {};
 
 TEST_P(NearHalfwayTest, RoundsOnceToTheNearestFloat) {
@@ -153,11 +165,12 @@ TEST_P(NearHalfwayTest, RoundsOnceToTheNearestFloat) {
 // 1 + 2^-22 (an even last bit).
 INSTANTIATE_TEST_SUITE_P(
     Fields, NearHalfwayTest,
-    ::testing::Values(
-        NearHalfway{"1.0000000596046447753906250001", 2, 1.00000011920928955078125f},
-        NearHalfway{"10000000596046447753906250001", 28, 1.00000011920928955078125f},
-        NearHalfway{"-1.0000000596046447753906250001", 2, -1.00000011920928955078125f},
-        NearHalfway{"1.0000001788139343261718749999", 2, 1.00000011920928955078125f}));
+    ::testing::Values(NearHalfway{"1.0000000596046447753906250001", 2, 1.00000011920928955078125f},
+                      NearHalfway{"10000000596046447753906250001", 28, 1.00000011920928955078125f},
+                      NearHalfway{"-1.0000000596046447753906250001", 2,
+                                  -1.00000011920928955078125f},
+                      NearHalfway{"1.0000001788139343261718749999", 2, 1.00000011920928955078125f}),
+    near_halfway_name);
 
 TEST(RealInputTies, ExactHalfwayTextsRoundToEven) {
     float value = 0.0f;
