@@ -10,6 +10,9 @@ namespace pipenet::exchange {
 
 namespace {
 
+// The roughness in mm written for a laminar pipe: a solver refuses 0, and 64/Re does not use it.
+constexpr std::string_view laminar_roughness = "0.001";
+
 // The shortest fixed-notation text that reads back to the same double.
 std::string exact(double value) {
     std::array<char, 400> buffer{};
@@ -127,7 +130,8 @@ bool export_network(const NetworkRecords& input, LengthUnit lamnet_length, std::
         double rho_g_over_mu_si =
             double{records.rho_g_over_mu} * (lamnet_length == LengthUnit::centimetre ? 100.0 : 1.0);
         double viscosity = standard_gravity / rho_g_over_mu_si;
-        text += "lamnet network as laminar Darcy-Weisbach pipes (f = 64/Re below Re 2000)\n";
+        text += "lamnet network as laminar Darcy-Weisbach pipes (f = 64/Re below Re 2000, "
+                "which does not use the roughness)\n";
         text += std::string("lamnet lengths taken in ") +
                 (lamnet_length == LengthUnit::centimetre ? "cm" : "m") +
                 " and time in s; kinematic viscosity g/(rho*g/mu) = " + exact(viscosity) +
@@ -153,7 +157,7 @@ bool export_network(const NetworkRecords& input, LengthUnit lamnet_length, std::
         text += " " + std::to_string(e.element) + "\t" + std::to_string(e.start_node) + "\t" +
                 std::to_string(e.end_node) + "\t" + pipe_length(length) + "\t" +
                 millimetres(e.diameter) + "\t" +
-                (laminar ? std::string("0") : scaled(records.relative_roughness, 0)) +
+                (laminar ? std::string(laminar_roughness) : scaled(records.relative_roughness, 0)) +
                 "\t0\tOpen\n";
     }
 
@@ -170,6 +174,8 @@ bool export_network(const NetworkRecords& input, LengthUnit lamnet_length, std::
     } else {
         text += " Headloss\tH-W\n";
     }
+    // Without it the field's solvers print no node or link results.
+    text += "\n[REPORT]\n Status\tNo\n Summary\tNo\n Nodes\tAll\n Links\tAll\n";
     text += "\n[END]\n";
     return true;
 }

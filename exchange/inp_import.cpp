@@ -15,6 +15,9 @@ namespace pipenet::exchange {
 
 namespace {
 
+// Refused elements of one kind listed one by one before the rest are summed up.
+constexpr std::size_t listed_refusals = 3;
+
 // A unit conversion as a product and a quotient, so that decimal unit sizes convert exactly
 // where they can (a value in L/s divided by 1000, not multiplied by a rounded 0.001).
 struct Conversion {
@@ -91,8 +94,9 @@ public:
           flow_(flow_conversion(network.options.units)) {}
 
     bool run() {
+        // Every reason for a refusal in one pass: the pipes are checked even when a pump or a
+        // valve has already decided it.
         refuse_what_cannot_be_represented();
-        if (failed_) return false;
         number_nodes();
         choose_pipes();
         if (failed_) return false;
@@ -126,11 +130,47 @@ private:
         return fitted;
     }
 
+    // One error for each of the first few elements of a kind, then one line for the rest: a
+    // network with thousands of valves gets a summary, not thousands of lines.
+    struct Refusals {
+        Refusals(Importer& importer, Message message, std::string_view kind)
+            : importer_(importer), message_(message), kind_(kind) {}
+        Refusals(const Refusals&) = delete;
+        Refusals& operator=(const Refusals&) = delete;
+        void add(const std::string& id, std::int32_t line) {
+            if (++count_ <= listed_refusals) {
+                importer_.note(Severity::error, line, format_message(message_, {id}));
+                return;
+            }
+            if (count_ == listed_refusals + 1) first_line_ = line;
+            first_line_ = std::min(first_line_, line);
+            last_line_ = std::max(last_line_, line);
+        }
+        ~Refusals() {
+            if (count_ <= listed_refusals) return;
+            importer_.note(Severity::error, first_line_,
+                           format_message(Message::more_refused,
+                                          {std::to_string(count_ - listed_refusals), kind_,
+                                           std::to_string(first_line_), std::to_string(last_line_),
+                                           std::to_string(count_)}));
+        }
+
+    private:
+        Importer& importer_;
+        Message message_;
+        std::string_view kind_;
+        std::size_t count_ = 0;
+        std::int32_t first_line_ = 0;
+        std::int32_t last_line_ = 0;
+    };
+
     void refuse_what_cannot_be_represented() {
-        for (const InpOtherLink& pump : net_.pumps)
-            note(Severity::error, pump.line, format_message(Message::pump_refused, {pump.id}));
-        for (const InpOtherLink& valve : net_.valves)
-            note(Severity::error, valve.line, format_message(Message::valve_refused, {valve.id}));
+        {
+            Refusals pumps(*this, Message::pump_refused, "pumps");
+            for (const InpOtherLink& pump : net_.pumps) pumps.add(pump.id, pump.line);
+            Refusals valves(*this, Message::valve_refused, "valves");
+            for (const InpOtherLink& valve : net_.valves) valves.add(valve.id, valve.line);
+        }
         std::unordered_map<std::string_view, std::size_t> pipe_index;
         for (std::size_t i = 0; i < net_.pipes.size(); ++i) pipe_index.emplace(net_.pipes[i].id, i);
         status_.assign(net_.pipes.size(), LinkStatus::open);
@@ -145,14 +185,15 @@ private:
             status_[it->second] = s.status;
             status_line_[it->second] = s.line;
         }
-        for (std::size_t i = 0; i < net_.pipes.size(); ++i)
-            if (status_[i] == LinkStatus::check_valve)
-                note(Severity::error, status_line_[i],
-                     format_message(Message::check_valve_refused, {net_.pipes[i].id}));
-        for (const InpEmitter& e : net_.emitters)
-            if (e.coefficient != 0.0)
-                note(Severity::error, e.line,
-                     format_message(Message::emitter_refused, {e.junction}));
+        {
+            Refusals check_valves(*this, Message::check_valve_refused, "check valves");
+            for (std::size_t i = 0; i < net_.pipes.size(); ++i)
+                if (status_[i] == LinkStatus::check_valve)
+                    check_valves.add(net_.pipes[i].id, status_line_[i]);
+            Refusals emitters(*this, Message::emitter_refused, "emitters");
+            for (const InpEmitter& e : net_.emitters)
+                if (e.coefficient != 0.0) emitters.add(e.junction, e.line);
+        }
         if (net_.options.headloss != HeadLoss::hazen_williams)
             note(Severity::error, net_.options.headloss_line,
                  format_message(
@@ -213,6 +254,8 @@ private:
             open_pipes_.push_back(i);
             ++roughness_count[p.roughness];
         }
+        // A network refused already gets its pipes' faults, not a header value.
+        if (failed_) return;
         if (open_pipes_.empty()) {
             note(Severity::warning, 0, format_message(Message::no_pipes, {}));
             return;
@@ -335,6 +378,7 @@ private:
         double changed_from = 0.0;
         double changed_to = 0.0;
         std::int32_t element = 0;
+        std::size_t equivalent_pipes = 0;
         for (std::size_t i : open_pipes_) {
             const InpPipe& p = net_.pipes[i];
             std::int32_t a = node_number_.at(p.start_node);
@@ -348,6 +392,8 @@ private:
             float stored =
                 store(RealField::diameter, equivalent, "equivalent diameter of pipe", p.id, p.line);
             double change = std::fabs(double{stored} / diameter - 1.0);
+            // Beyond the rounding to single precision, the pipe is not the file's pipe.
+            if (change > 1.0e-6) ++equivalent_pipes;
             if (change > largest_change) {
                 largest_change = change;
                 changed_pipe = p.id;
@@ -356,7 +402,13 @@ private:
             }
             out_.records.elements.push_back({++element, a, b, stored});
             out_.pipe_ids.push_back(p.id);
+            out_.pipe_lengths.push_back(length_(p.length));
+            out_.pipe_diameters.push_back(diameter);
         }
+        if (equivalent_pipes > 0)
+            note(Severity::note, 0,
+                 format_message(Message::equivalent_pipes, {std::to_string(equivalent_pipes),
+                                                            std::to_string(open_pipes_.size())}));
         if (largest_change >= 0.0)
             note(Severity::note, 0,
                  format_message(Message::largest_diameter_change,
@@ -457,6 +509,14 @@ private:
     float roughness_ = 0.0f;
 };
 
+// A change in per cent to three decimals, without a minus sign on a change that rounds to 0.
+std::string percent_text(double value) {
+    double rounded = std::round(value * 1000.0) / 1000.0;
+    std::array<char, 40> buffer{};
+    std::snprintf(buffer.data(), buffer.size(), "%.3f", rounded == 0.0 ? 0.0 : rounded);
+    return buffer.data();
+}
+
 std::string csv_field(std::string_view text) {
     if (text.find_first_of(",\"") == std::string_view::npos) return std::string(text);
     std::string out = "\"";
@@ -483,11 +543,17 @@ bool import_network(const InpNetwork& network, ImportedNetwork& imported,
 }
 
 std::string id_map_csv(const ImportedNetwork& imported) {
-    std::string out = "kind,id,number\n";
+    std::string out = std::string(id_map_header) + "\n";
     for (std::size_t n = 0; n < imported.node_ids.size(); ++n)
-        out += "node," + csv_field(imported.node_ids[n]) + "," + std::to_string(n + 1) + "\n";
-    for (std::size_t e = 0; e < imported.pipe_ids.size(); ++e)
-        out += "pipe," + csv_field(imported.pipe_ids[e]) + "," + std::to_string(e + 1) + "\n";
+        out += "node," + csv_field(imported.node_ids[n]) + "," + std::to_string(n + 1) + ",,,,\n";
+    for (std::size_t e = 0; e < imported.pipe_ids.size(); ++e) {
+        const double equivalent = imported.records.elements[e].diameter;
+        const double file_diameter = imported.pipe_diameters[e];
+        out += "pipe," + csv_field(imported.pipe_ids[e]) + "," + std::to_string(e + 1) + "," +
+               text_of(imported.pipe_lengths[e]) + "," + text_of(file_diameter) + "," +
+               text_of(equivalent) + "," +
+               percent_text(100.0 * (equivalent / file_diameter - 1.0)) + "\n";
+    }
     return out;
 }
 

@@ -22,6 +22,9 @@ struct ImportedNetwork {
     NetworkRecords records;
     std::vector<std::string> node_ids; // node_ids[n - 1]: the .inp ID of node n
     std::vector<std::string> pipe_ids; // pipe_ids[e - 1]: the .inp ID of pipe e
+    // The file's length and diameter of pipe e in m; the records hold the equivalent diameter.
+    std::vector<double> pipe_lengths;
+    std::vector<double> pipe_diameters;
     std::int32_t half_band_before = 0; // of the numbering in file order
     std::int32_t half_band_after = 0;
 };
@@ -39,7 +42,11 @@ bool import_network(const InpNetwork& network, ImportedNetwork& imported,
                     std::vector<Diagnostic>& diagnostics);
 
 // The map of IDs to numbers as CSV: a header line, then "node,ID,number" and "pipe,ID,number"
-// lines. IDs holding a comma or a double quote are quoted.
+// lines. A pipe's line goes on with the file's length and diameter, the equivalent diameter
+// written (all in m) and its change in per cent; a node's line leaves them empty. IDs holding a
+// comma or a double quote are quoted.
+inline constexpr std::string_view id_map_header =
+    "kind,id,number,length,diameter,equivalent_diameter,diameter_change_percent";
 std::string id_map_csv(const ImportedNetwork& imported);
 
 // A whole .inp file to a whole turbnet input: reads, converts and writes it. `input` receives the

@@ -93,6 +93,7 @@ struct InpOptions {
     HeadLoss headloss = HeadLoss::hazen_williams;
     std::int32_t headloss_line = 0;
     std::string default_pattern; // the Pattern option; empty when not given
+    std::int32_t default_pattern_line = 0;
     double demand_multiplier = 1.0;
     double viscosity = 1.0; // relative to water at 20 C
 };

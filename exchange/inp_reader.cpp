@@ -125,6 +125,41 @@ public:
 
     void check_references();
 
+    // A file without a single section header holds no network; the fixed-column files of the
+    // programs are the likely mix-up, and their header record is a line of numbers.
+    void check_sections(std::string_view text) {
+        if (any_section_) {
+            if (outside_line_ != 0)
+                note(Severity::warning, outside_line_,
+                     format_message(Message::text_outside_section, {}));
+            return;
+        }
+        std::string_view first = text.substr(0, text.find('\n'));
+        std::size_t numbers = 0;
+        bool only_numbers = true;
+        std::size_t i = 0;
+        while (i < first.size()) {
+            if (is_blank(first[i]) || first[i] == '\r') {
+                ++i;
+                continue;
+            }
+            std::size_t end = i;
+            while (end < first.size() && !is_blank(first[end]) && first[end] != '\r') ++end;
+            double value = 0.0;
+            std::string_view token = first.substr(i, end - i);
+            auto [ptr, ec] = std::from_chars(token.data(), token.data() + token.size(), value);
+            if (ec != std::errc{} || ptr != token.data() + token.size()) only_numbers = false;
+            ++numbers;
+            i = end;
+        }
+        bool fixed_columns = only_numbers && numbers >= 4;
+        note(Severity::error, 0,
+             format_message(Message::not_an_inp_file,
+                            {fixed_columns ? ": it looks like a lamnet or turbnet input file "
+                                             "(fixed columns), which pipenet solve reads as it is"
+                                           : ""}));
+    }
+
 private:
     void note(Severity severity, std::int32_t line, std::string text) {
         diagnostics_.push_back({severity, line, std::move(text)});
@@ -197,6 +232,7 @@ private:
     }
 
     void start_section(std::string_view line) {
+        any_section_ = true;
         std::size_t open = line.find('[');
         std::size_t close = line.find(']', open);
         if (close == std::string_view::npos) {
@@ -283,9 +319,7 @@ private:
     void dispatch() {
         switch (section_) {
         case Section::none:
-            if (!outside_noted_)
-                note(Severity::warning, line_, format_message(Message::text_outside_section, {}));
-            outside_noted_ = true;
+            if (outside_line_ == 0) outside_line_ = line_;
             return;
         case Section::junctions: {
             InpJunction j;
@@ -308,9 +342,12 @@ private:
         case Section::tanks: {
             InpTank t;
             t.line = line_;
-            if (!fields(3) || !id(0, t.id) || !number(1, t.bottom_elevation) ||
-                !number(2, t.initial_level))
+            if (!fields(2) || !id(0, t.id) || !number(1, t.bottom_elevation)) return;
+            if (tokens_.size() == 2) {
+                note(Severity::warning, line_, format_message(Message::tank_as_reservoir, {t.id}));
+            } else if (!number(2, t.initial_level)) {
                 return;
+            }
             net_.tanks.push_back(std::move(t));
             return;
         }
@@ -439,6 +476,11 @@ private:
                     return;
                 }
             }
+            if (value == "SI") {
+                net_.options.units = FlowUnits::lps;
+                note(Severity::warning, line_, format_message(Message::units_si_as_lps, {}));
+                return;
+            }
             error(format_message(Message::unknown_units, {token.substr(0, 40)}));
         } else if (key == "HEADLOSS") {
             if (value == "H-W") {
@@ -453,7 +495,8 @@ private:
             }
             net_.options.headloss_line = line_;
         } else if (key == "PATTERN") {
-            id(value_index, net_.options.default_pattern);
+            if (id(value_index, net_.options.default_pattern))
+                net_.options.default_pattern_line = line_;
         } else if (key == "VISCOSITY") {
             number(value_index, net_.options.viscosity);
         } else {
@@ -468,7 +511,8 @@ private:
     Section section_ = Section::none;
     std::int32_t line_ = 0;
     bool ended_ = false;
-    bool outside_noted_ = false;
+    std::int32_t outside_line_ = 0; // the first line of text before any section
+    bool any_section_ = false;
     std::unordered_map<std::string, std::size_t> pattern_index_;
 };
 
@@ -534,12 +578,16 @@ void Reader::check_references() {
     for (const InpJunction& j : net_.junctions) need_pattern("junction", j.id, j.pattern, j.line);
     for (const InpReservoir& r : net_.reservoirs)
         need_pattern("reservoir", r.id, r.pattern, r.line);
-    if (!net_.options.default_pattern.empty())
-        need_pattern("option", "Pattern", net_.options.default_pattern, 0);
+    if (!net_.options.default_pattern.empty() &&
+        patterns.find(net_.options.default_pattern) == patterns.end())
+        note(Severity::warning, net_.options.default_pattern_line,
+             format_message(Message::default_pattern_missing, {net_.options.default_pattern}));
     for (const InpEmitter& e : net_.emitters)
         need_node(junctions, "emitter at", e.junction, e.junction, e.line);
     for (const InpCoordinate& c : net_.coordinates)
-        need_node(nodes, "coordinates of", c.node, c.node, c.line);
+        if (nodes.find(c.node) == nodes.end())
+            note(Severity::warning, c.line,
+                 format_message(Message::coordinates_of_unknown_node, {c.node}));
     for (const InpStatus& s : net_.statuses)
         if (links.find(s.link) == links.end())
             note(Severity::error, s.line,
@@ -553,6 +601,7 @@ bool read_inp(std::string_view text, InpNetwork& network, std::vector<Diagnostic
     std::size_t first = diagnostics.size();
     Reader reader(network, diagnostics);
     reader.read(text);
+    reader.check_sections(text);
     reader.check_references();
     for (std::size_t i = first; i < diagnostics.size(); ++i)
         if (diagnostics[i].severity == Severity::error) return false;

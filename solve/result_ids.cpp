@@ -51,6 +51,7 @@ bool read_result_ids(std::string_view csv, ResultIds& ids, std::string& error) {
     ids = ResultIds{};
     enum class Form { unknown, ids, renumbering } form = Form::unknown;
     std::vector<std::string> fields;
+    std::size_t columns = 3;
     std::int32_t line_number = 0;
     while (!csv.empty()) {
         const std::size_t end = csv.find('\n');
@@ -60,8 +61,11 @@ bool read_result_ids(std::string_view csv, ResultIds& ids, std::string& error) {
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         const std::string where = "line " + std::to_string(line_number) + ": ";
         if (form == Form::unknown) {
-            if (line == "kind,id,number") {
+            // import-inp's map goes on with columns about each pipe, which are not needed here.
+            if (line == "kind,id,number" || line.starts_with("kind,id,number,")) {
                 form = Form::ids;
+                if (!split_fields(line, fields)) fields.assign(3, std::string());
+                columns = fields.size();
             } else if (line == "old,new") {
                 form = Form::renumbering;
             } else {
@@ -90,7 +94,7 @@ bool read_result_ids(std::string_view csv, ResultIds& ids, std::string& error) {
             }
             continue;
         }
-        if (fields.size() != 3 || (fields[0] != "node" && fields[0] != "pipe") ||
+        if (fields.size() != columns || (fields[0] != "node" && fields[0] != "pipe") ||
             !positive_number(fields[2], number)) {
             error = where + "expected \"node,ID,number\" or \"pipe,ID,number\"";
             return false;

@@ -1,6 +1,8 @@
 // Converting .inp networks to turbnet inputs, one feature a fixture.
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -150,6 +152,28 @@ TEST(ImportInp, RefusesEveryElementItCannotRepresent) {
               "Hazen-Williams only\n");
 }
 
+// Thousands of refused elements are a few lines, each kind counted; the pipes' own faults come
+// in the same pass.
+TEST(ImportInp, SumsUpManyRefusalsOfOneKind) {
+    std::string text = "[JUNCTIONS]\n";
+    for (int j = 1; j <= 12; ++j) text += " J" + std::to_string(j) + " 0\n"; // lines 2-13
+    text += "[RESERVOIRS]\n R 50\n[PIPES]\n P0 R J1 0 100 100\n[VALVES]\n";  // pipe: line 17
+    for (int v = 1; v <= 11; ++v)                                            // lines 19-29
+        text += " V" + std::to_string(v) + " J" + std::to_string(v) + " J" + std::to_string(v + 1) +
+                " 100 PRV 10 0\n";
+    Import r = import_text(text);
+    ASSERT_TRUE(r.read_ok) << r.messages();
+    EXPECT_FALSE(r.ok);
+    const std::string valve = "' cannot be represented: the programs have pipes only\n";
+    EXPECT_EQ(r.messages(), "net.inp:19: error: valve 'V1" + valve +
+                                "net.inp:20: error: valve 'V2" + valve +
+                                "net.inp:21: error: valve 'V3" + valve +
+                                "net.inp:22: error: ... and 8 more valves (lines 22 to 29): 11 in "
+                                "all\n"
+                                "net.inp:17: error: pipe 'P0' needs a positive length, diameter "
+                                "and roughness\n");
+}
+
 TEST(ImportInp, LaysOutNodesWithoutCoordinates) {
     Import r = import_text(fixture("missing-coordinates.inp"));
     ASSERT_TRUE(r.ok) << r.messages();
@@ -269,12 +293,36 @@ TEST(ImportInp, SaysByHowMuchTheBandExceedsTheLimit) {
 
 TEST(ImportInp, MapsIdsToNumbers) {
     Import r = import_text("[JUNCTIONS]\n \"a,b\" 0 1\n[RESERVOIRS]\n R 30\n[PIPES]\n"
-                           " p R \"a,b\" 100 300 130\n");
+                           " p R \"a,b\" 100 300 130\n[OPTIONS]\n Units LPS\n");
     ASSERT_TRUE(r.read_ok) << r.messages();
     ASSERT_TRUE(r.ok) << r.messages();
     std::string csv = id_map_csv(r.net);
-    EXPECT_EQ(csv, "kind,id,number\nnode,\"a,b\"," + std::to_string(r.number("a,b")) + "\nnode,R," +
-                       std::to_string(r.number("R")) + "\npipe,p,1\n");
+    // No coordinates: the nodes are laid out 100 m apart, as long as the pipe, which keeps its
+    // diameter.
+    EXPECT_EQ(csv, "kind,id,number,length,diameter,equivalent_diameter,diameter_change_percent\n"
+                   "node,\"a,b\"," +
+                       std::to_string(r.number("a,b")) + ",,,,\nnode,R," +
+                       std::to_string(r.number("R")) + ",,,,\npipe,p,1,100,0.3,0.3,0.000\n");
+}
+
+// A pipe whose file length differs from its coordinates' is written as an equivalent pipe: the
+// output says how many, the map by how much.
+TEST(ImportInp, SaysWhichPipesAreEquivalentAndByHowMuch) {
+    Import r = import_text("[JUNCTIONS]\n J 0 1\n K 0 1\n[RESERVOIRS]\n R 30\n[PIPES]\n"
+                           " long R J 200 300 130\n exact J K 100 250 130\n"
+                           "[COORDINATES]\n R 0 0\n J 100 0\n K 200 0\n[OPTIONS]\n Units LPS\n");
+    ASSERT_TRUE(r.ok) << r.messages();
+    EXPECT_TRUE(r.says("net.inp: note: 1 of 2 pipes are written as equivalent pipes"))
+        << r.messages();
+    // 200 m in the file, 100 m between its ends: D (100 / 200)^(0.54 / 2.63), 13.27 % smaller.
+    const double equivalent = 0.3 * std::pow(0.5, 0.54 / 2.63);
+    const std::string csv = id_map_csv(r.net);
+    std::array<char, 80> line{};
+    std::snprintf(line.data(), line.size(), "pipe,long,1,200,0.3,%.6g,%.3f\n",
+                  static_cast<double>(static_cast<float>(equivalent)),
+                  100 * (equivalent / 0.3 - 1));
+    EXPECT_NE(csv.find(line.data()), std::string::npos) << csv << line.data();
+    EXPECT_NE(csv.find("pipe,exact,2,100,0.25,0.25,0.000\n"), std::string::npos) << csv;
 }
 
 TEST(ImportInpText, WritesTheInputFileAndTheMap) {
@@ -290,7 +338,8 @@ TEST(ImportInpText, WritesTheInputFileAndTheMap) {
                      "         1         2         1   0.30000\n"
                      "         1-.0013888889\n"
                      "         2  105.0000\n");
-    EXPECT_EQ(map, "kind,id,number\nnode,J,1\nnode,T,2\npipe,P,1\n");
+    EXPECT_EQ(map, "kind,id,number,length,diameter,equivalent_diameter,diameter_change_percent\n"
+                   "node,J,1,,,,\nnode,T,2,,,,\npipe,P,1,500,0.3,0.3,0.000\n");
 
     // A refusal leaves both empty.
     diagnostics.clear();

@@ -92,7 +92,6 @@ TEST(ReadInp, TakesTheFormatsFreedoms) {
         {"skipped sections", two_nodes + "[TIMES]\n Duration 24:00\n[REPORT]\n Status Yes\n"
                                          "[VERTICES]\n P 1 2\n[CURVES]\n C1 0 10\n"},
         {"no sections but one", "[JUNCTIONS]\n J1 10\n"},
-        {"an empty file", ""},
         {"signs and exponents", "[JUNCTIONS]\n J1 +1e1 -2.5E-1\n"},
         {"text after [END]", two_nodes + "[END]\n garbage \x01 here\n"},
     };
@@ -102,10 +101,10 @@ TEST(ReadInp, TakesTheFormatsFreedoms) {
     }
     Read quoted = read(cases[4].text);
     EXPECT_EQ(quoted.net.junctions[0].id, "Main St 1");
-    Read signs = read(cases[9].text);
+    Read signs = read(cases[8].text);
     EXPECT_EQ(signs.net.junctions[0].elevation, 10.0);
     EXPECT_EQ(signs.net.junctions[0].base_demand, -0.25);
-    Read ended = read(cases[10].text);
+    Read ended = read(cases[9].text);
     EXPECT_EQ(ended.net.pipes.size(), 1u);
 }
 
@@ -152,8 +151,18 @@ TEST(ReadInp, NamesEveryFaultWithItsLine) {
          "net.inp:1: warning: unknown section [PUMPZ] skipped\n"},
         {"a section header without ]", "[JUNCTIONS\n J1 1\n",
          "net.inp:1: error: a section header needs a closing ]\n"},
-        {"text before any section", "J1 1\nJ2 2\n",
+        {"text before the first section", "J1 1\n" + two_nodes,
          "net.inp:1: warning: text before the first section is ignored\n"},
+        {"no section at all", "J1 1\nJ2 2\n",
+         "net.inp: error: this is not a .inp file: it has no [SECTION] line\n"},
+        {"an empty file", "",
+         "net.inp: error: this is not a .inp file: it has no [SECTION] line\n"},
+        {"a turbnet input file",
+         "         2         1         1         1        50 0.0000010    130.0000000\n"
+         "         1    300.00    400.00\n",
+         "net.inp: error: this is not a .inp file: it has no [SECTION] line: it looks like a "
+         "lamnet "
+         "or turbnet input file (fixed columns), which pipenet solve reads as it is\n"},
         {"a pattern without multipliers", "[PATTERNS]\n P\n",
          "net.inp:2: error: pattern 'P' has no multipliers\n"},
         {"a number out of range", "[JUNCTIONS]\n J1 1e999\n",
@@ -167,6 +176,38 @@ TEST(ReadInp, NamesEveryFaultWithItsLine) {
         bool has_error = c.expected.find(": error: ") != std::string::npos;
         EXPECT_EQ(r.ok, !has_error) << c.name;
     }
+}
+
+// What the field's solvers read without complaint is read the same way, with a warning that
+// names the line.
+TEST(ReadInp, ReadsLenientlyWhatTheFieldsSolversAccept) {
+    struct Case {
+        const char* name;
+        std::string text;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"units SI", two_nodes + "[OPTIONS]\n Units SI\n",
+         "net.inp:8: warning: flow units SI read as LPS (litres per second)\n"},
+        {"a default pattern that is not defined", two_nodes + "[OPTIONS]\n Pattern Daily\n",
+         "net.inp:8: warning: default pattern 'Daily' does not exist: its multiplier is taken as "
+         "1\n"},
+        {"coordinates of a node that does not exist", two_nodes + "[COORDINATES]\n J9 1 2\n",
+         "net.inp:8: warning: coordinates of node 'J9', which does not exist, are ignored\n"},
+        {"a tank of two fields", two_nodes + "[TANKS]\n T 120\n",
+         "net.inp:8: warning: tank 'T' gives only its elevation: held at that head, as a "
+         "reservoir\n"},
+    };
+    for (const Case& c : cases) {
+        Read r = read(c.text);
+        EXPECT_TRUE(r.ok) << c.name;
+        EXPECT_EQ(r.messages(), c.expected) << c.name;
+    }
+    EXPECT_EQ(read(cases[0].text).net.options.units, FlowUnits::lps);
+    Read tank = read(cases[3].text);
+    ASSERT_EQ(tank.net.tanks.size(), 1u);
+    EXPECT_EQ(tank.net.tanks[0].bottom_elevation, 120.0);
+    EXPECT_EQ(tank.net.tanks[0].initial_level, 0.0);
 }
 
 TEST(ReadInp, NotesControlsThatMayChangeAStatusLater) {
