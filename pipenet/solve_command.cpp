@@ -12,6 +12,8 @@
 #include <thread>
 #include <unistd.h>
 
+#include "exchange/inp_reader.hpp"
+#include "model/read_inp.hpp"
 #include "solve/input_file.hpp"
 #include "solve/render.hpp"
 #include "solve/result_ids.hpp"
@@ -45,18 +47,48 @@ struct Solved {
     std::string report;
 };
 
-Solved solve_file(const SolveOptions& options, const solve::ResultIds* ids,
-                  const std::string& path) {
+// True for a file named as a .inp file.
+bool inp_name(const std::string& path) {
+    if (path.size() < 4) return false;
+    std::string end = path.substr(path.size() - 4);
+    for (char& c : end) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return end == ".inp";
+}
+
+Solved solve_file(const SolveOptions& options, std::int64_t time, const solve::ResultIds* ids,
+                  bool csv_ids, const std::string& path) {
     NetworkResult result;
     const std::optional<Program> program = solve::program_of_file(options.program, path);
     std::string text;
     std::string reason;
-    if (!program) {
+    const bool readable = solve::read_input_file(path, text, reason);
+    if (readable && model::looks_like_inp(text)) {
+        solve::SolveSettings settings;
+        settings.arithmetic = options.arithmetic == "programs"
+                                  ? solve::Arithmetic::programs
+                                  : solve::Arithmetic::double_precision;
+        settings.tolerances.flow_tolerance = options.flow_tolerance;
+        settings.tolerances.head_tolerance = options.head_tolerance;
+        settings.tolerances.max_passes = options.max_passes;
+        settings.time = time;
+        result = solve::solve_inp(path, text, settings);
+        if (!options.report.empty())
+            result.messages.push_back({"note", "no-report",
+                                       "a .inp file has no report of the programs: --report "
+                                       "leaves it out"});
+    } else if (inp_name(path) && readable) {
+        result = solve::unreadable_file(
+            path, Program::turbnet,
+            "named as a .inp file, but it has no [SECTION] line" +
+                std::string(exchange::looks_like_fixed_columns(text)
+                                ? ": it looks like a lamnet or turbnet input file"
+                                : ""));
+    } else if (!program) {
         result = solve::unreadable_file(
             path, Program::lamnet,
             "cannot tell which program's file this is: name it input-lin.dat or "
             "input-nonlin.dat, or give --program");
-    } else if (!solve::read_input_file(path, text, reason)) {
+    } else if (!readable) {
         result = solve::unreadable_file(path, *program, reason);
     } else {
         solve::SolveSettings settings;
@@ -89,8 +121,8 @@ Solved solve_file(const SolveOptions& options, const solve::ResultIds* ids,
             {"warning", "unnamed-id", "the map names no " + out.unnamed + ": its ID is null"});
     if (!options.json.empty()) out.json = solve::json_document(result);
     if (!options.csv.empty()) {
-        out.nodes_csv = solve::csv_nodes(result);
-        out.pipes_csv = solve::csv_pipes(result);
+        out.nodes_csv = solve::csv_nodes(result, csv_ids);
+        out.pipes_csv = solve::csv_pipes(result, csv_ids);
         out.passes_csv = solve::csv_passes(result);
         out.outcome_csv = solve::csv_outcome(result);
     }
@@ -199,7 +231,8 @@ unsigned job_count(unsigned asked) {
 CLI::App& add_solve_command(CLI::App& app, SolveOptions& options) {
     CLI::App* solve =
         app.add_subcommand("solve", "Analyse networks and write their results at full precision");
-    solve->add_option("FILE", options.files, "Input files of lamnet or turbnet")->required();
+    solve->add_option("FILE", options.files, "Input files of lamnet or turbnet, or .inp files")
+        ->required();
     solve
         ->add_option("--json", options.json,
                      "Write one JSON document per network, a line each, to PATH ('-': "
@@ -258,6 +291,11 @@ CLI::App& add_solve_command(CLI::App& app, SolveOptions& options) {
         ->check(CLI::Range(1, 100000))
         ->option_text("N");
     solve->add_flag("--strict", options.strict, "Exit with status 1 when a file has a warning");
+    solve
+        ->add_option("--time", options.time,
+                     ".inp files: the period whose pattern multipliers apply, as H:MM after the "
+                     "start (default 0:00)")
+        ->option_text("H:MM");
     return *solve;
 }
 
@@ -276,6 +314,16 @@ int run_solve(const SolveOptions& options, ByteSink& err) {
         }
     }
     const solve::ResultIds* map = options.map.empty() ? nullptr : &ids;
+    // The CSV tables end in ID columns with a map, or when a file is a .inp file by its name.
+    const bool csv_ids =
+        map != nullptr || std::any_of(options.files.begin(), options.files.end(),
+                                      [](const std::string& f) { return inp_name(f); });
+    std::int64_t time = 0;
+    if (!exchange::parse_duration(options.time, "", time) ||
+        options.time.find(':') == std::string::npos) {
+        say(err, "--time " + options.time + ": give the time of day as H:MM");
+        return 2;
+    }
     Output json, report, nodes, pipes, passes, outcomes;
     if (!options.json.empty() && !json.open(options.json, reason)) {
         say(err, reason);
@@ -292,7 +340,8 @@ int run_solve(const SolveOptions& options, ByteSink& err) {
         }
         const bool any_turbulent =
             std::any_of(options.files.begin(), options.files.end(), [&](const std::string& f) {
-                return solve::program_of_file(options.program, f) == Program::turbnet;
+                return inp_name(f) ||
+                       solve::program_of_file(options.program, f) == Program::turbnet;
             });
         if (!nodes.open(options.csv + "/nodes.csv", reason) ||
             !pipes.open(options.csv + "/pipes.csv", reason) ||
@@ -301,8 +350,8 @@ int run_solve(const SolveOptions& options, ByteSink& err) {
             say(err, reason);
             return 2;
         }
-        nodes.write(solve::csv_nodes_header(map != nullptr));
-        pipes.write(solve::csv_pipes_header(map != nullptr));
+        nodes.write(solve::csv_nodes_header(csv_ids));
+        pipes.write(solve::csv_pipes_header(csv_ids));
         passes.write(solve::csv_passes_header());
         outcomes.write(solve::csv_outcomes_header());
     }
@@ -322,7 +371,7 @@ int run_solve(const SolveOptions& options, ByteSink& err) {
         std::atomic<std::size_t> next{0};
         auto work = [&] {
             for (std::size_t i = next++; i < count; i = next++)
-                solved[i] = solve_file(options, map, options.files[first + i]);
+                solved[i] = solve_file(options, time, map, csv_ids, options.files[first + i]);
         };
         {
             std::vector<std::jthread> threads;
