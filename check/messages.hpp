@@ -57,6 +57,9 @@ enum class Message : std::uint8_t {
     diameter_vs_length,
     diameter_outlier,
     findings_omitted,
+    inp_error,
+    inp_warning,
+    inp_note,
 };
 
 struct MessageEntry {

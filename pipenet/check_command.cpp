@@ -1,5 +1,6 @@
 #include "pipenet/check_command.hpp"
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -7,8 +8,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "check/check_inp.hpp"
 #include "check/check_input.hpp"
 #include "check/render.hpp"
+#include "model/read_inp.hpp"
 #include "plot/band_pattern.hpp"
 #include "solve/input_file.hpp"
 
@@ -80,6 +83,26 @@ std::optional<Program> program_from_first_line(InputFile& file) {
     return check::program_from_header(stream.record());
 }
 
+// True when the file is a .inp file: named so, or its first line that is not blank or a
+// comment is a [SECTION] header. Its whole text is then in `text`; otherwise the file is read
+// from its start again by the record walk.
+bool is_inp_file(const std::string& path, bool program_given, InputFile& file, std::string& text) {
+    const bool named = path.size() >= 4 && (path.ends_with(".inp") || path.ends_with(".INP"));
+    if (program_given && !named) return false;
+    ByteSource* source = file.open();
+    if (source == nullptr) return false;
+    std::array<char, 65536> buffer{};
+    for (;;) {
+        const std::ptrdiff_t count = source->read(buffer.data(), buffer.size());
+        if (count <= 0) break;
+        text.append(buffer.data(), static_cast<std::size_t>(count));
+        // The first line decides for a file not named .inp.
+        if (!named && text.find('\n') != std::string::npos && !model::looks_like_inp(text))
+            return false;
+    }
+    return named || model::looks_like_inp(text);
+}
+
 // The band of the file's network, or why it cannot be drawn.
 std::string band_text(const std::string& path, Program program) {
     std::string text;
@@ -144,6 +167,18 @@ int run_check(const CheckOptions& options, ByteSink& out, ByteSink& err) {
             continue;
         }
         InputFile file(fd);
+        if (std::string inp; is_inp_file(path, !options.program.empty(), file, inp)) {
+            check::CheckResult result;
+            check::check_inp(inp, result);
+            if (json) {
+                json->begin_file(path, "inp", false);
+                json->end_file(result, render);
+            } else {
+                check::write_findings_text(text, path, result, render);
+            }
+            errors = errors || check::error_count(result, render) > 0;
+            continue;
+        }
         std::optional<Program> program;
         if (options.program == "lamnet") program = Program::lamnet;
         if (options.program == "turbnet") program = Program::turbnet;

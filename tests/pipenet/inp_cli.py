@@ -250,8 +250,28 @@ def negative_pressure(pipenet, folder):
         fail(f"status {status}: {codes} {hill} {err}")
 
 
+def check_inp(pipenet, folder):
+    """pipenet check reads a .inp file through the same reader and model: by its name or by its
+    first section header, every message with its line, status 1 for an error."""
+    (folder / "net.txt").write_text(
+        "; a comment first\n[JUNCTIONS]\n J1 10 5\n[TANKS]\n T 60\n[PIPES]\n"
+        " P T J1 1000 300 120\n[OPTIONS]\n Units SI\n")
+    status, out, err = run(pipenet, ["check", "net.txt"], folder)
+    if status != 0 or "net.txt:5: warning: tank 'T' gives only its elevation" not in out or \
+            "net.txt:9: warning: flow units SI" not in out or \
+            "net.txt: 0 errors, 2 warnings, 0 notes" not in out:
+        fail(f"status {status}: {out} {err}")
+    (folder / "pump.inp").write_text(
+        "[JUNCTIONS]\n J1 10 5\n[RESERVOIRS]\n R 50\n[PUMPS]\n PU R J1 HEAD C\n")
+    status, out, err = run(pipenet, ["check", "--json", "pump.inp"], folder)
+    found = json.loads(out)["files"][0]
+    if status != 1 or found["program"] != "inp" or \
+            [f["line"] for f in found["findings"] if f["severity"] == "error"] != [6, 0]:
+        fail(f"status {status}: {out} {err}")
+
+
 CASES = {f.__name__: f for f in (looped_grid, lenient, time_and_tanks, refusals, not_inp,
-                                  negative_pressure)}
+                                  negative_pressure, check_inp)}
 
 
 def main():
