@@ -1,5 +1,7 @@
 #include "model/read_records.hpp"
 
+#include <array>
+#include <charconv>
 #include <cmath>
 
 namespace pipenet::model {
@@ -9,6 +11,16 @@ namespace {
 // Columns of the fields of each record, as the layouts in report/layouts.hpp read them.
 constexpr Place field(std::int32_t line, std::int32_t first, std::int32_t width) {
     return {line, first, first + width - 1};
+}
+
+// The record layer reads each real as the nearest float; the double of that float's shortest
+// decimal is the value as typed (0.3 rather than 0.30000001192092896), up to the float's digits.
+double decimal(float value) {
+    std::array<char, 32> text{};
+    const auto end = std::to_chars(text.data(), text.data() + text.size(), value).ptr;
+    double widened = value;
+    std::from_chars(text.data(), end, widened);
+    return widened;
 }
 
 } // namespace
@@ -23,7 +35,7 @@ bool model_from_records(const NetworkRecords& records, const std::string& file, 
         model.law = HeadLossLaw::laminar;
         // The programs' files leave the unit open; their documents use cm and s.
         model.units = {"length unit", "discharge unit", ""};
-        model.rho_g_over_mu = {records.rho_g_over_mu, field(1, 41, 10)};
+        model.rho_g_over_mu = {decimal(records.rho_g_over_mu), field(1, 41, 10)};
     } else {
         model.law = HeadLossLaw::hazen_williams_programs;
     }
@@ -36,12 +48,12 @@ bool model_from_records(const NetworkRecords& records, const std::string& file, 
         Node& node = model.nodes[static_cast<std::size_t>(r.node - 1)];
         node.id = std::to_string(r.node);
         node.record = field(line, 1, 30);
-        node.x = {r.x, field(line, 11, 10)};
-        node.y = {r.y, field(line, 21, 10)};
+        node.x = {decimal(r.x), field(line, 11, 10)};
+        node.y = {decimal(r.y), field(line, 21, 10)};
         ++line;
     }
     model.links.reserve(pipe_count);
-    const Read roughness = laminar ? Read{} : Read{records.relative_roughness, field(1, 61, 15)};
+    const Read roughness = laminar ? Read{} : Read{decimal(records.relative_roughness), field(1, 61, 15)};
     for (const ElementRecord& r : records.elements) {
         Link link;
         link.id = std::to_string(r.element);
@@ -54,20 +66,20 @@ bool model_from_records(const NetworkRecords& records, const std::string& file, 
         const double dy = b.y.value - a.y.value;
         // The length comes from the coordinates of the two ends the record names.
         link.length = {std::sqrt(dx * dx + dy * dy), field(line, 11, 20)};
-        link.diameter = {r.diameter, field(line, 31, 10)};
+        link.diameter = {decimal(r.diameter), field(line, 31, 10)};
         link.roughness = roughness;
         model.links.push_back(link);
         ++line;
     }
     // A later record for the same node replaces an earlier one, as the programs read them.
     for (const DischargeRecord& r : records.discharges) {
-        model.nodes[static_cast<std::size_t>(r.node - 1)].demand = {r.discharge,
+        model.nodes[static_cast<std::size_t>(r.node - 1)].demand = {decimal(r.discharge),
                                                                     field(line, 11, 12)};
         ++line;
     }
     for (const HeadRecord& r : records.heads) {
         model.nodes[static_cast<std::size_t>(r.node - 1)].fixed_head =
-            Read{r.head, field(line, 11, 10)};
+            Read{decimal(r.head), field(line, 11, 10)};
         ++line;
     }
     return true;

@@ -39,12 +39,12 @@ TEST(ReadModel, LaminarFileGivesValuesIdsAndPlaces) {
     EXPECT_EQ(model.links[3].start, 3);
     EXPECT_EQ(model.links[3].end, 2);
     EXPECT_DOUBLE_EQ(model.links[1].length.value, 60.0);
-    // 0.15 as the float the field reads, widened.
-    EXPECT_DOUBLE_EQ(model.links[1].diameter.value, double{0.15f});
+    // 0.15 as typed, not the float the field reads widened.
+    EXPECT_EQ(model.links[1].diameter.value, 0.15);
     EXPECT_EQ(model.links[1].diameter.place.line, 7);
     EXPECT_EQ(model.links[1].diameter.place.first_column, 31);
     EXPECT_EQ(model.links[1].diameter.place.last_column, 40);
-    EXPECT_DOUBLE_EQ(model.nodes[2].demand.value, double{-0.6f});
+    EXPECT_EQ(model.nodes[2].demand.value, -0.6);
     EXPECT_EQ(place_text("input-lin.dat", model.nodes[2].demand.place), "input-lin.dat:10:11-22");
     EXPECT_FALSE(model.nodes[0].demand.place.known());
     ASSERT_TRUE(model.nodes[0].fixed_head.has_value());

@@ -533,7 +533,7 @@ def map_labels(pipenet, folder):
     status, document, err = solve(pipenet, folder, "input-lin.dat", "--map", "short.csv")
     if status != 1 or "names no node 2" not in err or \
             [n["id"] for n in document["nodes"]] != ["3", None, "1"] or \
-            not any("names no node 2" in m for m in document["messages"]):
+            not any("names no node 2" in m["text"] for m in document["messages"]):
         fail(f"incomplete map: status {status}, {document['nodes']}, {err}")
 
 

@@ -117,11 +117,14 @@ def validate(value, schema, where="$"):
 
 def schema_rejects_faults(pipenet, folder):
     """The validator itself catches each kind of departure from the schema."""
-    good = {"file": "f", "program": "lamnet", "outcome": "solved", "nodes": [], "pipes": [],
-            "passes": [], "max_balance_error": None, "messages": []}
+    good = {"file": "f", "program": "lamnet", "arithmetic": "double", "outcome": "solved",
+            "nodes": [], "pipes": [], "passes": [], "max_balance_error": None,
+            "messages": [{"severity": "warning", "code": "all-inflows", "text": "t"}]}
     validate(good, SCHEMA)
     bad = [dict(good, program="other"), dict(good, nodes=[{"node": 1}]),
            dict(good, extra=1), dict(good, messages=[3]), dict(good, max_balance_error=-1.0),
+           dict(good, arithmetic="single"),
+           dict(good, messages=[{"severity": "fatal", "code": "c", "text": "t"}]),
            {k: v for k, v in good.items() if k != "passes"},
            dict(good, pipes=[{"pipe": 1.5, "start": 1, "end": 2, "diameter": 1, "length": 1,
                               "discharge": 1, "head_loss": 1, "velocity": 1}])]
@@ -201,36 +204,44 @@ def report_identity(pipenet, folder):
 
 
 def json_schema(pipenet, folder):
-    """Every document of every input validates against the schema; floats are shortest."""
+    """Every document of every input validates against the schema, in both arithmetics; the
+    programs' floats are shortest."""
     paths = every_input(folder)
-    status, out, err = run(pipenet, ["--json", "-", "--renumber", *paths], folder)
-    lines = out.splitlines()
-    if len(lines) != len(paths):
-        fail(f"{len(lines)} documents for {len(paths)} files")
-    outcomes = set()
-    for path, line in zip(paths, lines):
-        document = json.loads(line)
-        try:
-            validate(document, SCHEMA)
-        except SchemaError as error:
-            fail(f"{path}: {error}")
-        check_numbers(line)
-        if document["file"] != path:
-            fail(f"document of {document['file']} where {path} was expected")
-        outcomes.add(document["outcome"])
-        if document["outcome"] != "solved" and not document["messages"]:
-            fail(f"{path}: {document['outcome']} without a message")
-    for expected in ("solved", "refused", "singular", "unreadable"):
-        if expected not in outcomes:
-            fail(f"no input gave {expected}")
-    if status != 1:
-        fail(f"status {status} with failed files")
+    for arithmetic in ("programs", "double"):
+        status, out, err = run(pipenet, ["--json", "-", "--renumber", "--arithmetic", arithmetic,
+                                         *paths], folder)
+        lines = out.splitlines()
+        if len(lines) != len(paths):
+            fail(f"{len(lines)} documents for {len(paths)} files")
+        outcomes = set()
+        for path, line in zip(paths, lines):
+            document = json.loads(line)
+            try:
+                validate(document, SCHEMA)
+            except SchemaError as error:
+                fail(f"{arithmetic} {path}: {error}")
+            if document["arithmetic"] == "programs":
+                check_numbers(line)
+            elif arithmetic == "programs":
+                fail(f"{path}: analysed in double precision when the programs' was asked")
+            if document["file"] != path:
+                fail(f"document of {document['file']} where {path} was expected")
+            outcomes.add(document["outcome"])
+            if document["outcome"] != "solved" and \
+                    not any(m["severity"] == "error" for m in document["messages"]):
+                fail(f"{arithmetic} {path}: {document['outcome']} without an error message")
+        for expected in ("solved", "refused", "singular", "unreadable"):
+            if expected not in outcomes:
+                fail(f"{arithmetic}: no input gave {expected}")
+        if status != 1:
+            fail(f"status {status} with failed files")
 
 
 def json_values(pipenet, folder):
     """The laminar example's JSON against the report's four decimals and the network's own
     relations: balance at each node, head loss, velocity."""
-    status, out, _ = run(pipenet, ["--json", "-", str(SOURCE / "examples/input-lin.dat")], folder)
+    status, out, _ = run(pipenet, ["--json", "-", "--arithmetic", "programs",
+                                   str(SOURCE / "examples/input-lin.dat")], folder)
     document = json.loads(out)
     if status != 0 or document["outcome"] != "solved":
         fail(f"status {status}, outcome {document['outcome']}")
@@ -266,21 +277,28 @@ def csv_tables(pipenet, folder):
     odd.mkdir()
     (odd / "input-nonlin.dat").write_bytes((SOURCE / "examples/input-nonlin.dat").read_bytes())
     paths = [str(SOURCE / "examples/input-lin.dat"), str(odd / "input-nonlin.dat")]
-    status, out, _ = run(pipenet, ["--json", "-", "--csv", "tables", *paths], folder)
+    for arithmetic in ("programs", "double"):
+        csv_tables_of(pipenet, folder, paths, arithmetic)
+
+
+def csv_tables_of(pipenet, folder, paths, arithmetic):
+    status, out, _ = run(pipenet, ["--json", "-", "--csv", "tables", "--arithmetic", arithmetic,
+                                   *paths], folder)
     documents = [json.loads(line) for line in out.splitlines()]
     for table, key, names in (
             ("nodes", "nodes", ["node", "x", "y", "head", "discharge", "known_head",
                                 "known_discharge", "balance_error"]),
             ("pipes", "pipes", ["pipe", "start", "end", "diameter", "length", "discharge",
                                 "head_loss", "velocity"]),
-            ("passes", "passes", ["pass", "relative_residual"])):
+            ("passes", "passes", ["pass", "relative_residual", "max_imbalance",
+                                  "max_head_change"])):
         raw = (folder / "tables" / f"{table}.csv").read_bytes()
         if b"\n" in raw.replace(b"\r\n", b""):
             fail(f"{table}.csv has a line end other than CRLF")
         rows = list(csv.reader(io.StringIO(raw.decode(), newline="")))
         if rows[0] != ["file", *names]:
             fail(f"{table}.csv header {rows[0]}")
-        expected = [[d["file"], *[r[n] for n in names]] for d in documents for r in d[key]]
+        expected = [[d["file"], *[r.get(n) for n in names]] for d in documents for r in d[key]]
         if len(rows) - 1 != len(expected):
             fail(f"{table}.csv has {len(rows) - 1} rows, not {len(expected)}")
         for got, want in zip(rows[1:], expected):
@@ -288,7 +306,22 @@ def csv_tables(pipenet, folder):
                 same = (g == w) if isinstance(w, str) else \
                     (g == "" if w is None else float(g) == w)
                 if not same:
-                    fail(f"{table}.csv: {got} against {want}")
+                    fail(f"{arithmetic} {table}.csv: {got} against {want}")
+    outcomes = list(csv.reader(io.StringIO((folder / "tables" / "outcomes.csv").read_text(),
+                                           newline="")))
+    want = [["file", "outcome", "arithmetic", "passes", "max_imbalance", "warnings"]]
+    for d in documents:
+        warnings = sum(m["severity"] == "warning" for m in d["messages"])
+        want.append([d["file"], d["outcome"], d["arithmetic"], str(len(d["passes"])),
+                     repr(d["max_balance_error"]), str(warnings)])
+    if outcomes[0] != want[0]:
+        fail(f"outcomes.csv header {outcomes[0]}")
+    for got_row, want_row in zip(outcomes[1:], want[1:]):
+        if got_row[:4] != want_row[:4] or got_row[5] != want_row[5] or \
+                (got_row[4] != "" and float(got_row[4]) != float(want_row[4])):
+            fail(f"{arithmetic} outcomes.csv: {got_row} against {want_row}")
+    if len(outcomes) != len(want):
+        fail(f"outcomes.csv has {len(outcomes)} rows")
     if status != 0:
         fail(f"status {status}")
 
@@ -355,12 +388,14 @@ def renumber(pipenet, folder):
     (folder / "scattered" / "input-lin.dat").write_text(chain(scattered))
     (folder / "plain").mkdir()
     (folder / "plain" / "input-lin.dat").write_text(chain(list(range(1, n + 1))))
-    status, out, _ = run(pipenet, ["--json", "-", "scattered/input-lin.dat"], folder)
+    status, out, _ = run(pipenet, ["--json", "-", "--arithmetic", "programs",
+                                   "scattered/input-lin.dat"], folder)
     as_given = json.loads(out)
-    if as_given["outcome"] != "solved" or any("renumbered" in m for m in as_given["messages"]):
+    if as_given["outcome"] != "solved" or \
+            any("renumbered" in m["text"] for m in as_given["messages"]):
         fail(f"the scattered chain as given: {as_given['outcome']}, {as_given['messages']}")
-    status, out, _ = run(pipenet, ["--renumber", "--json", "-", "scattered/input-lin.dat",
-                                   "plain/input-lin.dat"], folder)
+    status, out, _ = run(pipenet, ["--renumber", "--json", "-", "--arithmetic", "programs",
+                                   "scattered/input-lin.dat", "plain/input-lin.dat"], folder)
     got, plain = (json.loads(line) for line in out.splitlines())
     for node, reference in zip(as_given["nodes"], got["nodes"]):
         if not math.isclose(node["head"], reference["head"], rel_tol=1e-5):
@@ -368,7 +403,7 @@ def renumber(pipenet, folder):
                  f"{reference['head']} renumbered")
     if status != 0 or got["outcome"] != "solved":
         fail(f"status {status}, outcome {got['outcome']}: {got['messages']}")
-    if not any("renumbered" in m for m in got["messages"]):
+    if not any("renumbered" in m["text"] for m in got["messages"]):
         fail("no message says the nodes were renumbered")
     by_position = {}
     for node in got["nodes"]:
@@ -392,21 +427,32 @@ def renumber(pipenet, folder):
 
 def beyond_capacity(pipenet, folder):
     """A chain of 150 nodes, beyond the programs' 100: the report is lamnet's refusal, the
-    analysis goes on and gives the heads of a tridiagonal solve done here in double precision."""
+    analysis goes on and gives the heads of a tridiagonal solve done here in double precision:
+    to float rounding in the programs' arithmetic (which takes pi as 3.1416), to double rounding
+    in pipenet's own."""
     n = 150
     (folder / "input-lin.dat").write_text(chain(list(range(1, n + 1))))
-    status, out, _ = run(pipenet, ["--json", "-", "--report", "report.txt", "input-lin.dat"],
-                         folder)
-    result = json.loads(out)
-    if status != 0 or result["outcome"] != "solved":
-        fail(f"status {status}, outcome {result['outcome']}: {result['messages']}")
-    if "too many nodes" not in (folder / "report.txt").read_text():
-        fail("the report is not lamnet's refusal")
+    for arithmetic, pi, tolerance in (("programs", 3.1416, 1e-5), ("double", math.pi, 1e-11)):
+        status, out, _ = run(pipenet, ["--json", "-", "--report", "report.txt", "--arithmetic",
+                                       arithmetic, "input-lin.dat"], folder)
+        result = json.loads(out)
+        if status != 0 or result["outcome"] != "solved":
+            fail(f"status {status}, outcome {result['outcome']}: {result['messages']}")
+        if "too many nodes" not in (folder / "report.txt").read_text():
+            fail("the report is not lamnet's refusal")
+        heads = chain_heads(n, pi)
+        for node in result["nodes"]:
+            if not math.isclose(node["head"], heads[node["node"]], rel_tol=tolerance):
+                fail(f"{arithmetic}: head of node {node['node']}: {node['head']} against "
+                     f"{heads[node['node']]}")
+
+
+def chain_heads(n, pi):
     # Unit spacing 10, diameter 0.1: every pipe has the same conductance, so node i balances
     # c (2 h_i - h_(i-1) - h_(i+1)) = supply_i. Thomas algorithm over nodes 2 ... n-1.
     supply = [0.0] * (n + 1)
     supply[n // 2 + 1] = -0.01
-    c = 97900.0 * 3.1416 / 128.0 * 0.1 ** 4 / 10.0
+    c = 97900.0 * pi / 128.0 * 0.1 ** 4 / 10.0
     heads = [0.0] * (n + 1)
     heads[1], heads[n] = 50.0, 40.0
     diagonal, right = [0.0] * (n + 1), [0.0] * (n + 1)
@@ -420,9 +466,75 @@ def beyond_capacity(pipenet, folder):
         diagonal[i], right[i] = d, r
     for i in range(n - 1, 1, -1):
         heads[i] = (right[i] + (c * heads[i + 1] if i < n - 1 else 0.0)) / diagonal[i]
-    for node in result["nodes"]:
-        if not math.isclose(node["head"], heads[node["node"]], rel_tol=1e-5):
-            fail(f"head of node {node['node']}: {node['head']} against {heads[node['node']]}")
+    return heads
+
+
+def scaled_discharges(text, factor):
+    """The input file with every known discharge multiplied by `factor` (F12.4 fields)."""
+    lines = text.splitlines()
+    nodes, pipes, discharges = (int(lines[0][k * 10:(k + 1) * 10]) for k in range(3))
+    first = 1 + nodes + pipes
+    for i in range(first, first + discharges):
+        node, value = lines[i][:10], float(lines[i][10:22])
+        lines[i] = node + f"{value * factor:12.4f}"
+    return "\n".join(lines) + "\n"
+
+
+def plausibility_warnings(pipenet, folder):
+    """Demands typed in L/s and demands with their signs flipped: solved, and warned about on
+    standard error as FILE: warning: CODE: text and in the JSON; --strict makes it status 1."""
+    example = (SOURCE / "examples/input-nonlin.dat").read_text()
+    cases = (("litres", scaled_discharges(example, 1000.0), {"velocity-high"}),
+             ("flipped", scaled_discharges(example, -1.0), {"all-inflows"}))
+    for name, text, codes in cases:
+        (folder / name).mkdir()
+        (folder / name / "input-nonlin.dat").write_text(text)
+        path = f"{name}/input-nonlin.dat"
+        status, out, err = run(pipenet, ["--json", "-", path], folder)
+        document = json.loads(out)
+        found = {m["code"] for m in document["messages"] if m["severity"] == "warning"}
+        if not codes <= found:
+            fail(f"{name}: warnings {found}, not {codes}: {document['messages']}")
+        for code in codes:
+            if not re.search(rf"^{re.escape(path)}: warning: {code}: ", err, re.M):
+                fail(f"{name}: no {code} line on standard error:\n{err}")
+        if status != 0:
+            fail(f"{name}: status {status} without --strict")
+        status, _, _ = run(pipenet, ["--strict", path], folder)
+        if status != 1:
+            fail(f"{name}: status {status} with --strict")
+    status, out, err = run(pipenet, ["--strict", "--json", "-",
+                                     str(SOURCE / "examples/input-nonlin.dat")], folder)
+    if status != 0 or ": warning: " in err:
+        fail(f"the example warned: {err}")
+
+
+def disconnected(pipenet, folder):
+    """A chain with a pair of nodes joined to no known head: the chain is solved, the pair left
+    out with one warning and null results."""
+    lines = [row("7", "5", "1", "2", "97900.")]
+    x = {1: 0, 2: 10, 3: 20, 4: 100, 5: 110, 6: 30, 7: 40}
+    lines += [row(str(node), f"{x[node]:.2f}", "0.00") for node in range(1, 8)]
+    pipes = [(1, 2), (2, 3), (3, 6), (6, 7), (4, 5)]
+    lines += [row(str(k + 1), str(a), str(b), "0.10000") for k, (a, b) in enumerate(pipes)]
+    lines += ["2".rjust(10) + "-0.0100".rjust(12), row("1", "50.0"), row("7", "40.0")]
+    (folder / "input-lin.dat").write_text("\n".join(lines) + "\n")
+    status, out, err = run(pipenet, ["--json", "-", "input-lin.dat"], folder)
+    result = json.loads(out)
+    if status != 0 or result["outcome"] != "solved":
+        fail(f"status {status}, outcome {result['outcome']}: {result['messages']}")
+    if "input-lin.dat: warning: isolated-nodes: 2 junction(s)" not in err or ": 4, 5" not in err:
+        fail(f"no warning naming the pair:\n{err}")
+    heads = {n["node"]: n["head"] for n in result["nodes"]}
+    if heads[4] is not None or heads[5] is not None or result["pipes"][4]["discharge"] is not None:
+        fail(f"the pair has results: {result['nodes']}")
+    # The chain 1-2-3-6-7, equal pipes of 10: heads by hand from the supply at node 2.
+    c = 97900.0 * math.pi / 128.0 * 0.1 ** 4 / 10.0
+    # Node 2 takes 0.01 from both sides: h2 from c (h1 - h2) + c (h3 - h2) = 0.01 and the
+    # straight line from node 3 to node 7 (no draw), h3 = h2 - (h2 - 40) / 3.
+    h2 = (50.0 * c + c * 40.0 / 3.0 - 0.01) / (c + c / 3.0)
+    if not math.isclose(heads[2], h2, rel_tol=1e-12):
+        fail(f"head of node 2: {heads[2]} against {h2}")
 
 
 def renumbered_singular(pipenet, folder):
@@ -435,20 +547,23 @@ def renumbered_singular(pipenet, folder):
     lines += [row(str(k + 1), str(a), str(b), "0.10000") for k, (a, b) in enumerate(pipes)]
     lines += ["2".rjust(10) + "-0.0100".rjust(12), row("1", "50.0"), row("3", "40.0")]
     (folder / "input-lin.dat").write_text("\n".join(lines) + "\n")
-    status, out, err = run(pipenet, ["--renumber", "--json", "-", "input-lin.dat"], folder)
+    status, out, err = run(pipenet, ["--renumber", "--json", "-", "--arithmetic", "programs",
+                                     "input-lin.dat"], folder)
     result = json.loads(out)
     if status != 1 or result["outcome"] != "singular":
         fail(f"status {status}, outcome {result['outcome']}: {result['messages']} {err}")
-    if not any("renumbered:" in m for m in result["messages"]):
+    if not any("renumbered:" in m["text"] for m in result["messages"]):
         fail(f"not renumbered: {result['messages']}")
-    named = [m for m in result["messages"] if "of the renumbered system is node" in m]
+    named = [m["text"] for m in result["messages"]
+             if "of the renumbered system is node" in m["text"]]
     if len(named) != 1 or named[0].split()[-4] not in ("4", "5"):
         fail(f"messages {result['messages']}")
 
 
 CASES = {f.__name__: f for f in (report_identity, json_schema, schema_rejects_faults, json_values,
                                   csv_tables, many_files, all_solved_status, output_not_writable,
-                                  renumber, beyond_capacity, renumbered_singular)}
+                                  renumber, beyond_capacity, renumbered_singular,
+                                  plausibility_warnings, disconnected)}
 
 
 def main():

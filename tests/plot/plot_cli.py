@@ -139,8 +139,10 @@ def check_positions(nodes, drawn):
 
 
 def solve_json(pipenet, tmp, input_path):
-    # A network that did not solve ends with status 1 and its JSON all the same.
-    done = subprocess.run([pipenet, "solve", str(input_path), "--json", "-"], cwd=tmp,
+    # A network that did not solve ends with status 1 and its JSON all the same. The pictures
+    # show the programs' arithmetic.
+    done = subprocess.run([pipenet, "solve", str(input_path), "--json", "-", "--arithmetic",
+                           "programs"], cwd=tmp,
                           capture_output=True, text=True, timeout=120)
     document = json.loads(done.stdout)
     return document["networks"][0] if "networks" in document else document
