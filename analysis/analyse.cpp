@@ -134,9 +134,14 @@ public:
 
     std::vector<double> heads;
 
+    // The discharges the passes linearize the laws about (see link_flow_about).
+    std::vector<double> about;
+
     // Evaluates the discharges and the residual (outflow minus the given discharge) at `h`; with
-    // `assemble`, also the Newton matrix. `linear` takes every law as Q = k * dh.
-    double evaluate(const std::vector<double>& h, bool assemble, bool linear) {
+    // `assemble`, also the Newton matrix. Each law as itself, as Q = k * dh, or linearized about
+    // the discharges `about`.
+    enum class Form : std::uint8_t { law, linear, about };
+    double evaluate(const std::vector<double>& h, bool assemble, Form form) {
         std::fill(residual_.begin(), residual_.end(), 0.0);
         double* values = t_.matrix.valuePtr();
         if (assemble) std::fill(values, values + t_.matrix.nonZeros(), 0.0);
@@ -150,8 +155,10 @@ public:
                 flows_[e] = 0.0;
                 continue;
             }
-            const LawValue v = linear ? LawValue{laws_[e].k * (h[a] - h[b]), laws_[e].k}
-                                      : link_flow(laws_[e], h[a] - h[b]);
+            const double dh = h[a] - h[b];
+            const LawValue v = form == Form::linear ? LawValue{laws_[e].k * dh, laws_[e].k}
+                               : form == Form::law  ? link_flow(laws_[e], dh)
+                                                    : link_flow_about(laws_[e], about[e], dh);
             flows_[e] = v.flow;
             const std::int32_t ra = t_.equation[a];
             const std::int32_t rb = t_.equation[b];
@@ -187,6 +194,12 @@ public:
                                                   static_cast<Eigen::Index>(residual_.size()));
         step = -t_.cholesky.solve(r);
         return step.allFinite();
+    }
+
+    // The discharges of the laws at `h`.
+    std::vector<double> evaluate_flows(const std::vector<double>& h) {
+        evaluate(h, false, Form::law);
+        return flows_;
     }
 
     double largest() const { return largest_; }
@@ -308,38 +321,55 @@ Result Solver::run(const model::Model& model, const Settings& settings,
     std::vector<double> trial;
     if (!converged && !warm) {
         // The start: every link taken as linear, Q = k * dh, one exact solve.
-        passes.evaluate(h, true, true);
+        passes.evaluate(h, true, Passes::Form::linear);
         if (!passes.newton_step(step)) {
             singular_at(0);
             return result;
         }
         const double change = move(1.0, trial);
         h.swap(trial);
-        passes.evaluate(h, false, false);
+        passes.evaluate(h, false, Passes::Form::law);
         result.passes.push_back({0, passes.largest(), change, 1.0});
     }
+    // Each pass linearizes every law about the discharge it carries (a tangent in the discharge,
+    // whose slope stays finite near zero flow where the head form's does not) and solves for the
+    // heads that balance those tangents; the step is then halved until the residual of the laws
+    // themselves falls (Armijo's rule), the discharges moving with the heads.
+    passes.about = passes.evaluate_flows(h);
+    std::vector<double> tangent_flows;
     for (std::int32_t pass = 1; !converged && pass <= settings.max_passes; ++pass) {
-        const double norm = passes.evaluate(h, true, false);
+        const double norm = passes.evaluate(h, false, Passes::Form::law);
+        passes.evaluate(h, true, Passes::Form::about);
         if (!passes.newton_step(step)) {
             singular_at(pass);
             return result;
         }
-        // Halve the step until the residual's squared norm falls enough (Armijo's rule).
+        move(1.0, trial);
+        passes.evaluate(trial, false, Passes::Form::about);
+        tangent_flows = passes.flows();
         double fraction = 1.0;
         double change = 0.0;
-        double trial_norm = 0.0;
         for (;;) {
             change = move(fraction, trial);
-            trial_norm = passes.evaluate(trial, false, false);
-            if (trial_norm <= (1.0 - 1.0e-4 * fraction) * norm || fraction < 1.0 / 1024.0) break;
+            const double trial_norm = passes.evaluate(trial, false, Passes::Form::law);
+            if (trial_norm <= (1.0 - 1.0e-4 * fraction) * norm || fraction <= 1.0 / 16.0) break;
             fraction /= 2.0;
         }
+        // Where no fraction lowered the residual the full step is kept: the tangents' own
+        // solution, which is where the discharges converge from.
+        if (fraction <= 1.0 / 16.0 && passes.evaluate(trial, false, Passes::Form::law) > norm) {
+            fraction = 1.0;
+            change = move(1.0, trial);
+            passes.evaluate(trial, false, Passes::Form::law);
+        }
+        for (std::size_t e = 0; e < passes.about.size(); ++e)
+            passes.about[e] += fraction * (tangent_flows[e] - passes.about[e]);
         h.swap(trial);
         result.passes.push_back({pass, passes.largest(), change, fraction});
         converged =
             passes.largest() <= settings.flow_tolerance && change <= settings.head_tolerance;
     }
-    passes.evaluate(h, false, false);
+    passes.evaluate(h, false, Passes::Form::law);
 
     for (std::size_t i = 0; i < n; ++i) {
         result.solved[i] = t.reached[i];

@@ -1,5 +1,6 @@
 #include "analysis/element_laws.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -31,6 +32,19 @@ LawValue link_flow(const LinkLaw& law, double dh) {
     }
     const double flow = law.k * std::pow(magnitude, law.exponent);
     return {std::copysign(flow, dh), law.exponent * flow / magnitude};
+}
+
+LawValue link_flow_about(const LinkLaw& law, double q, double dh) {
+    if (law.exponent == 1.0) return {law.k * dh, law.k};
+    // dh'(Q) = |Q|^(1/e - 1) / (e k^(1/e)); its inverse is the slope. On the tangent,
+    // Q(dh) = q + slope * (dh - dh(q)) = (1 - e) q + slope * dh.
+    const double cap = law.k * std::pow(linear_below, law.exponent - 1.0);
+    const double magnitude = std::abs(q);
+    double slope = cap;
+    if (magnitude > 0.0)
+        slope = std::min(cap, law.exponent * law.k *
+                                  std::pow(magnitude / law.k, (law.exponent - 1.0) / law.exponent));
+    return {(1.0 - law.exponent) * q + slope * dh, slope};
 }
 
 } // namespace pipenet::analysis

@@ -30,4 +30,10 @@ LinkLaw link_law(model::HeadLossLaw law, const model::Link& link, double rho_g_o
 // The discharge and slope of a link with law `law` at head difference `dh`.
 LawValue link_flow(const LinkLaw& law, double dh);
 
+// The law linearized about a discharge `q` rather than a head difference: the tangent of
+// dh(Q) = sign(Q) (|Q|/k)^(1/exponent) at q, solved for Q and evaluated at `dh`. Its slope is
+// finite where the discharge is nonzero; near zero it is capped at the head form's slope at
+// linear_below.
+LawValue link_flow_about(const LinkLaw& law, double q, double dh);
+
 } // namespace pipenet::analysis

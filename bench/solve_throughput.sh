@@ -109,4 +109,4 @@ open(sys.argv[1], "w").write("\n".join(lines) + "\n")
 PY
 read -r grid_s grid_kib < <(measure "$pipenet" solve --jobs 1 --renumber --program turbnet --json "$scratch/grid.json" "$scratch/grid.dat")
 echo "grid: $grid_s s, peak $grid_kib KiB (target: under 1 s)"
-python3 -c "import json; d = json.load(open('$scratch/grid.json')); print('grid outcome:', d['outcome'], '|', '; '.join(d['messages']))"
+python3 -c "import json; d = json.load(open('$scratch/grid.json')); print('grid outcome:', d['outcome'], '|', '; '.join(m['text'] for m in d['messages']))"

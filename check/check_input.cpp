@@ -310,6 +310,7 @@ private:
 
     void add(Message message, std::int32_t first_column, std::int32_t last_column,
              std::initializer_list<std::string_view> values);
+    void discharge_checks(const Network& net);
     void add_at(const Place& place, Message message,
                 std::initializer_list<std::string_view> values);
     void add_field(int k, Message message, std::initializer_list<std::string_view> values) {
@@ -350,6 +351,7 @@ private:
     std::array<Place, max_elements + 1> pipe_places_{};
     std::array<Place, max_elements + 1> diameter_places_{};
     std::array<Place, max_nodes + 1> discharge_places_{};
+    std::array<Place, max_nodes + 1> discharge_value_places_{};
     std::array<Place, max_nodes + 1> head_places_{};
 };
 
@@ -818,6 +820,7 @@ void Checker::known_discharges() {
             add_field(0, Message::duplicate_record,
                       {"known discharge for node", std::to_string(n), std::to_string(seen.line)});
         seen = field_place(0);
+        discharge_value_places_[static_cast<std::size_t>(n)] = field_place(1);
     }
 }
 
@@ -877,6 +880,38 @@ void Checker::unset_records() {
             add_at(header_fields_[1], Message::unset_pipe, {std::to_string(e)});
 }
 
+// The given discharges at the nodes without a known head: all inflows, or one far above the
+// rest (the analysis's plausibility findings, seen before a solve).
+void Checker::discharge_checks(const Network& net) {
+    std::vector<float> magnitudes;
+    std::int32_t inflows = 0;
+    std::int32_t outflows = 0;
+    std::vector<bool> known_head(static_cast<std::size_t>(net.node_count) + 1, false);
+    for (std::int32_t b = 1; b <= net.stored_boundary_count(); ++b)
+        known_head[static_cast<std::size_t>(net.boundary_nodes.node(b))] = true;
+    for (std::int32_t n = 1; n <= net.node_count; ++n) {
+        if (known_head[static_cast<std::size_t>(n)]) continue;
+        const float q = net.known_discharge(n);
+        if (q > 0.0f) ++inflows;
+        if (q < 0.0f) ++outflows;
+        if (q != 0.0f) magnitudes.push_back(std::abs(q));
+    }
+    if (inflows > 0 && outflows == 0)
+        add_at(header_fields_[2], Message::all_inflows, {std::to_string(inflows)});
+    if (magnitudes.size() < 3) return;
+    std::sort(magnitudes.begin(), magnitudes.end());
+    const float median = magnitudes[(magnitudes.size() - 1) / 2];
+    for (std::int32_t n = 1; n <= net.node_count; ++n) {
+        const float q = net.known_discharge(n);
+        if (known_head[static_cast<std::size_t>(n)] ||
+            !(double{std::abs(q)} > 100.0 * double{median}))
+            continue;
+        const Place& place = discharge_value_places_[static_cast<std::size_t>(n)];
+        add_at(place.line != 0 ? place : header_fields_[2], Message::discharge_outlier,
+               {std::to_string(n), shortest_text(q), shortest_text(median)});
+    }
+}
+
 void Checker::network_checks() {
     ByteSource* again = opener_.open();
     if (again == nullptr) return;
@@ -934,6 +969,7 @@ void Checker::network_checks() {
                 add_at(diameter_places_[static_cast<std::size_t>(e)], Message::diameter_outlier,
                        {std::to_string(e), shortest_text(net.diameter(e)), shortest_text(median)});
     }
+    discharge_checks(net);
     for (std::int32_t n = 1; n <= net.node_count; ++n)
         if (!touched[static_cast<std::size_t>(n)])
             add_at(node_places_[static_cast<std::size_t>(n)].line != 0

@@ -127,6 +127,13 @@ constexpr std::array message_table{
     MessageEntry{diameter_outlier, "diameter-outlier", warning,
                  "pipe {1} has a diameter of {2}, more than a hundred times the median diameter "
                  "{3}: millimetres typed for metres?"},
+    // The same codes and wording as the analysis's plausibility findings (model/findings.cpp).
+    MessageEntry{all_inflows, "all-inflows", warning,
+                 "every given discharge is an inflow ({1} nodes); demands are negative in this "
+                 "format: are the signs flipped?"},
+    MessageEntry{discharge_outlier, "discharge-outlier", warning,
+                 "the discharge at node {1} is {2}, more than a hundred times the median of the "
+                 "others ({3}): a unit typed wrong?"},
     MessageEntry{findings_omitted, "findings-omitted", note,
                  "{1} more findings in this file are not shown"},
     // What the .inp reader and the network model say of a .inp file, as they word it.

@@ -56,6 +56,8 @@ enum class Message : std::uint8_t {
     free_form_record,
     diameter_vs_length,
     diameter_outlier,
+    all_inflows,
+    discharge_outlier,
     findings_omitted,
     inp_error,
     inp_warning,

@@ -37,7 +37,10 @@ PlotNetwork plot_network_of(std::string_view file, const NetworkRecords& records
 
     network.analysed = true;
     network.verdict = result->verdict;
-    for (const solve::Message& m : result->messages) network.messages.push_back(m.text);
+    for (const solve::Message& m : result->messages) {
+        network.messages.push_back(m.text);
+        if (m.severity == "warning") network.warnings.push_back(m.code + ": " + m.text);
+    }
     if (!result->passes.empty() && result->passes.back().relative_residual)
         network.last_residual = static_cast<float>(*result->passes.back().relative_residual);
     // The results hold the stored network: as many nodes and pipes as the records when the

@@ -42,6 +42,7 @@ struct PlotNetwork {
     solve::Verdict verdict = solve::Verdict::unreadable; // unreadable also when not analysed
     std::optional<float> last_residual;                  // turbnet's last pass
     std::vector<std::string> messages;                   // the analysis's, for a banner
+    std::vector<std::string> warnings;                   // "code: text", for a banner
 };
 
 struct PlotSettings {

@@ -103,19 +103,18 @@ void write_header(std::string& out, const PlotNetwork& network, double height) {
     coordinate(out, height);
     out += "\" viewBox=\"0 0 960 ";
     coordinate(out, height);
-    out +=
-        "\">\n<style>"
-        ".pipe line{stroke:#4d4d4d;stroke-linecap:round}.pipe .arrow{fill:#1a1a1a}"
-        ".node circle,.node rect{stroke:#1a1a1a;stroke-width:1}"
-        ".label{font:11px sans-serif;fill:#1a1a1a}.title{font:bold 16px sans-serif}"
-        ".banner rect{fill:#c62828}.banner text{font:bold 14px sans-serif;fill:#fff}"
-        ".known-discharge line{stroke:#1565c0;stroke-width:2}"
-        ".known-discharge path{fill:#1565c0}.known-discharge text{fill:#1565c0}"
-        ".band .entry,.band .diagonal{fill:#1a1a1a}.band .widest{fill:#c62828}"
-        ".band .edge{stroke:#c62828;stroke-dasharray:4 3;fill:none}"
-        ".highlight circle,.highlight rect{stroke:#e91e63;stroke-width:4}"
-        ".highlight line{stroke:#e91e63}"
-        "</style>\n<rect class=\"background\" width=\"960\" height=\"";
+    out += "\">\n<style>"
+           ".pipe line{stroke:#4d4d4d;stroke-linecap:round}.pipe .arrow{fill:#1a1a1a}"
+           ".node circle,.node rect{stroke:#1a1a1a;stroke-width:1}"
+           ".label{font:11px sans-serif;fill:#1a1a1a}.title{font:bold 16px sans-serif}"
+           ".banner rect{fill:#c62828}.banner text{font:bold 14px sans-serif;fill:#fff}"
+           ".known-discharge line{stroke:#1565c0;stroke-width:2}"
+           ".known-discharge path{fill:#1565c0}.known-discharge text{fill:#1565c0}"
+           ".band .entry,.band .diagonal{fill:#1a1a1a}.band .widest{fill:#c62828}"
+           ".band .edge{stroke:#c62828;stroke-dasharray:4 3;fill:none}"
+           ".highlight circle,.highlight rect{stroke:#e91e63;stroke-width:4}"
+           ".highlight line{stroke:#e91e63}"
+           "</style>\n<rect class=\"background\" width=\"960\" height=\"";
     coordinate(out, height);
     out += "\" fill=\"#ffffff\"/>\n";
     out += "<text class=\"title\" x=\"40\" y=\"28\">" + escape_markup(network.file) +
@@ -135,6 +134,14 @@ void write_banner(std::string& out, const PlotNetwork& network, bool results_ask
         text =
             std::string("NOT SOLVED (") + solve::verdict_name(network.verdict) + "): geometry only";
         if (!network.messages.empty()) text += " \xe2\x80\x94 " + network.messages.front();
+    } else if (!network.warnings.empty()) {
+        // The banner holds some 90 characters: the code and the start of the text.
+        std::string more;
+        if (network.warnings.size() > 1)
+            more = " (and " + std::to_string(network.warnings.size() - 1) + " more)";
+        text = "WARNING " + network.warnings.front();
+        if (text.size() + more.size() > 90) text = text.substr(0, 87 - more.size()) + "...";
+        text += more;
     }
     if (text.empty()) return;
     out += "<g class=\"banner\"><rect x=\"40\" y=\"38\" width=\"760\" height=\"26\"/>"

@@ -3,6 +3,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 
+#include "model/findings.hpp"
 #include "tests/check/fixtures.hpp"
 
 namespace pipenet::testing {
@@ -220,6 +221,15 @@ const FindingCase finding_cases[] = {
          l[8] = row({"4", "4", "3", "20."});
      },
      9, 31, 40, Severity::warning, "diameter-outlier"},
+    {"all inflows", Program::lamnet,
+     [](Lines& l) {
+         l[9] = pad("3", 10) + pad("0.6000", 12);
+         l[10] = pad("4", 10) + pad("0.2000", 12);
+     },
+     1, 21, 30, Severity::warning, "all-inflows"},
+    {"discharge outlier", Program::turbnet,
+     [](Lines& l) { l[11] = pad("3", 10) + pad("-30.0000", 12); }, 12, 11, 22, Severity::warning,
+     "discharge-outlier"},
 };
 
 class Findings : public ::testing::TestWithParam<FindingCase> {};
@@ -302,6 +312,14 @@ TEST(Findings, ProgramFromTheHeaderShape) {
     EXPECT_EQ(check::program_from_header("4,5,3,1,20,0.000001,130."), Program::turbnet);
     EXPECT_EQ(check::program_from_header(row({"4", "4", "2", "1", "9"})), std::nullopt);
     EXPECT_EQ(check::program_from_header(""), std::nullopt);
+}
+
+// check flags before a solve what the analysis warns of after one: the same code for each.
+TEST(FindingCodes, PlausibilityCodesAreTheAnalysisOwn) {
+    EXPECT_EQ(check::message_entry(check::Message::all_inflows).code,
+              model::finding_entry(model::Code::all_inflows).code);
+    EXPECT_EQ(check::message_entry(check::Message::discharge_outlier).code,
+              model::finding_entry(model::Code::discharge_outlier).code);
 }
 
 } // namespace
