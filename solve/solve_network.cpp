@@ -397,6 +397,7 @@ void analyse_model(NetworkResult& result, const model::Model& m, const SolveSett
         }
         if (ids) out.id = node.id;
     }
+    if (r.worst_node >= 0) result.max_balance_error = r.max_imbalance;
     add_pressure_findings(result, m);
     result.pipes.resize(m.links.size());
     for (std::size_t e = 0; e < m.links.size(); ++e) {
