@@ -70,9 +70,9 @@ void solve_file_on(const std::uint8_t* data, std::size_t size) {
         const nlohmann::json& written = document["nodes"][i];
         if (node.node != static_cast<std::int32_t>(i + 1) || written["node"] != node.node)
             broken("nodes in the order of the file's numbers", std::to_string(node.node));
-        check_float(written["head"], node.head, "head");
-        check_float(written["discharge"], node.discharge, "discharge");
-        check_float(written["x"], node.x, "x");
+        check_float(written["head"], static_cast<float>(node.head), "head");
+        check_float(written["discharge"], static_cast<float>(node.discharge), "discharge");
+        check_float(written["x"], static_cast<float>(node.x), "x");
     }
     for (std::size_t i = 0; i < result.pipes.size(); ++i) {
         const solve::PipeResult& pipe = result.pipes[i];
@@ -81,8 +81,8 @@ void solve_file_on(const std::uint8_t* data, std::size_t size) {
             pipe.start > static_cast<std::int32_t>(result.nodes.size()) ||
             pipe.end > static_cast<std::int32_t>(result.nodes.size()))
             broken("pipe ends are nodes", std::to_string(pipe.pipe));
-        check_float(written["discharge"], pipe.discharge, "pipe discharge");
-        check_float(written["velocity"], pipe.velocity, "velocity");
+        check_float(written["discharge"], static_cast<float>(pipe.discharge), "pipe discharge");
+        check_float(written["velocity"], static_cast<float>(pipe.velocity), "velocity");
     }
     if (rows(solve::csv_nodes(result, result.labelled)) != result.nodes.size() ||
         rows(solve::csv_pipes(result, result.labelled)) != result.pipes.size() ||
