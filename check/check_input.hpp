@@ -68,6 +68,7 @@ struct Finding {
 
 struct CheckResult {
     Program program = Program::lamnet;
+    bool inp = false;       // a .inp file: `program` does not apply
     bool file_read = false; // false: the source could not be read from its start
     bool header_read = false;
     std::int32_t node_count = 0;

@@ -143,6 +143,10 @@ constexpr std::array message_table{
                  "others ({3}): a unit typed wrong?"},
     MessageEntry{findings_omitted, "findings-omitted", note,
                  "{1} more findings in this file are not shown"},
+    // What the .inp reader and the network model say of a .inp file, as they word it.
+    MessageEntry{inp_error, "inp", error, "{1}"},
+    MessageEntry{inp_warning, "inp", warning, "{1}"},
+    MessageEntry{inp_note, "inp", note, "{1}"},
 };
 
 constexpr bool table_in_order() {

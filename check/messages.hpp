@@ -60,6 +60,9 @@ enum class Message : std::uint8_t {
     all_inflows,
     discharge_outlier,
     findings_omitted,
+    inp_error,
+    inp_warning,
+    inp_note,
 };
 
 struct MessageEntry {

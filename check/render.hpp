@@ -67,6 +67,8 @@ public:
     explicit JsonReport(TextOutput& out);
     // One file: begin_file, the records (through the observer, when explained), end_file.
     void begin_file(std::string_view file, Program program, bool explain);
+    // A file of another kind than the programs' ("inp").
+    void begin_file(std::string_view file, std::string_view kind, bool explain);
     void end_file(const CheckResult& result, const RenderOptions& options);
     // A file that could not be checked.
     void unreadable_file(std::string_view file, std::string_view reason);

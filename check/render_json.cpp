@@ -49,12 +49,16 @@ void JsonReport::begin_entry() {
 }
 
 void JsonReport::begin_file(std::string_view file, Program program, bool explain) {
+    begin_file(file, program == Program::lamnet ? "lamnet" : "turbnet", explain);
+}
+
+void JsonReport::begin_file(std::string_view file, std::string_view kind, bool explain) {
     begin_entry();
     explain_ = explain;
     first_record_ = true;
     file_ = file;
     out_.put("{\"file\":" + dump(json(std::string(file))) +
-             ",\"program\":" + dump(json(program == Program::lamnet ? "lamnet" : "turbnet")));
+             ",\"program\":" + dump(json(std::string(kind))));
     if (explain_) out_.put(",\"records\":[");
 }
 

@@ -128,9 +128,11 @@ void write_findings_text(TextOutput& out, std::string_view file, const CheckResu
     std::string summary(file);
     if (errors == 0 && warnings == 0 && result.notes == 0) {
         summary += ": no problems found: " +
-                   std::string(result.program == Program::lamnet ? "lamnet" : "turbnet") +
-                   " input, " + counted(result.node_count, "node") + ", " +
-                   counted(result.pipe_count, "pipe") + ", " +
+                   std::string(result.inp                          ? ".inp"
+                               : result.program == Program::lamnet ? "lamnet"
+                                                                   : "turbnet") +
+                   (result.inp ? " file, " : " input, ") + counted(result.node_count, "node") +
+                   ", " + counted(result.pipe_count, "pipe") + ", " +
                    counted(result.known_discharge_count, "known discharge") + ", " +
                    counted(result.known_head_count, "known head") + '\n';
     } else {

@@ -8,61 +8,14 @@
 
 #include "exchange/capacities.hpp"
 #include "exchange/inp_reader.hpp"
+#include "exchange/inp_refusals.hpp"
+#include "exchange/inp_units.hpp"
 #include "network/model.hpp"
 #include "network/renumber.hpp"
 
 namespace pipenet::exchange {
 
 namespace {
-
-// Refused elements of one kind listed one by one before the rest are summed up.
-constexpr std::size_t listed_refusals = 3;
-
-// A unit conversion as a product and a quotient, so that decimal unit sizes convert exactly
-// where they can (a value in L/s divided by 1000, not multiplied by a rounded 0.001).
-struct Conversion {
-    double multiply = 1.0;
-    double divide = 1.0;
-    double operator()(double value) const { return value * multiply / divide; }
-};
-
-Conversion flow_conversion(FlowUnits units) {
-    constexpr double cubic_foot = 0.028316846592;
-    constexpr double us_gallon = 0.003785411784;
-    constexpr double imperial_gallon = 0.00454609;
-    constexpr double acre_foot = 1233.48183754752;
-    constexpr double day = 86400.0;
-    switch (units) {
-    case FlowUnits::cfs:
-        return {cubic_foot, 1.0};
-    case FlowUnits::gpm:
-        return {us_gallon, 60.0};
-    case FlowUnits::mgd:
-        return {us_gallon * 1.0e6, day};
-    case FlowUnits::imgd:
-        return {imperial_gallon * 1.0e6, day};
-    case FlowUnits::afd:
-        return {acre_foot, day};
-    case FlowUnits::lps:
-        return {1.0, 1000.0};
-    case FlowUnits::lpm:
-        return {1.0, 60000.0};
-    case FlowUnits::mld:
-        return {1000.0, day};
-    case FlowUnits::cmh:
-        return {1.0, 3600.0};
-    case FlowUnits::cmd:
-        return {1.0, day};
-    case FlowUnits::cms:
-        return {1.0, 1.0};
-    }
-    return {};
-}
-
-bool us_units(FlowUnits units) {
-    return units == FlowUnits::cfs || units == FlowUnits::gpm || units == FlowUnits::mgd ||
-           units == FlowUnits::imgd || units == FlowUnits::afd;
-}
 
 std::string text_of(double value) {
     std::array<char, 32> buffer{};
@@ -88,9 +41,8 @@ public:
     Importer(const InpNetwork& network, ImportedNetwork& imported,
              std::vector<Diagnostic>& diagnostics)
         : net_(network), out_(imported), diagnostics_(diagnostics),
-          length_(us_units(network.options.units) ? Conversion{0.3048, 1.0} : Conversion{}),
-          diameter_(us_units(network.options.units) ? Conversion{0.0254, 1.0}
-                                                    : Conversion{1.0, 1000.0}),
+          length_(length_conversion(network.options.units)),
+          diameter_(diameter_conversion(network.options.units)),
           flow_(flow_conversion(network.options.units)) {}
 
     bool run() {
@@ -137,78 +89,9 @@ private:
         return fitted;
     }
 
-    // One error for each of the first few elements of a kind, then one line for the rest: a
-    // network with thousands of valves gets a summary, not thousands of lines.
-    struct Refusals {
-        Refusals(Importer& importer, Message message, std::string_view kind)
-            : importer_(importer), message_(message), kind_(kind) {}
-        Refusals(const Refusals&) = delete;
-        Refusals& operator=(const Refusals&) = delete;
-        void add(const std::string& id, std::int32_t line) {
-            if (++count_ <= listed_refusals) {
-                importer_.note(Severity::error, line, format_message(message_, {id}));
-                return;
-            }
-            if (count_ == listed_refusals + 1) first_line_ = line;
-            first_line_ = std::min(first_line_, line);
-            last_line_ = std::max(last_line_, line);
-        }
-        ~Refusals() {
-            if (count_ <= listed_refusals) return;
-            importer_.note(Severity::error, first_line_,
-                           format_message(Message::more_refused,
-                                          {std::to_string(count_ - listed_refusals), kind_,
-                                           std::to_string(first_line_), std::to_string(last_line_),
-                                           std::to_string(count_)}));
-        }
-
-    private:
-        Importer& importer_;
-        Message message_;
-        std::string_view kind_;
-        std::size_t count_ = 0;
-        std::int32_t first_line_ = 0;
-        std::int32_t last_line_ = 0;
-    };
-
     void refuse_what_cannot_be_represented() {
-        {
-            Refusals pumps(*this, Message::pump_refused, "pumps");
-            for (const InpOtherLink& pump : net_.pumps) pumps.add(pump.id, pump.line);
-            Refusals valves(*this, Message::valve_refused, "valves");
-            for (const InpOtherLink& valve : net_.valves) valves.add(valve.id, valve.line);
-        }
-        std::unordered_map<std::string_view, std::size_t> pipe_index;
-        for (std::size_t i = 0; i < net_.pipes.size(); ++i) pipe_index.emplace(net_.pipes[i].id, i);
-        status_.assign(net_.pipes.size(), LinkStatus::open);
-        status_line_.assign(net_.pipes.size(), 0);
-        for (std::size_t i = 0; i < net_.pipes.size(); ++i) {
-            status_[i] = net_.pipes[i].status;
-            status_line_[i] = net_.pipes[i].line;
-        }
-        for (const InpStatus& s : net_.statuses) {
-            auto it = pipe_index.find(s.link);
-            if (it == pipe_index.end() || s.setting) continue;
-            status_[it->second] = s.status;
-            status_line_[it->second] = s.line;
-        }
-        {
-            Refusals check_valves(*this, Message::check_valve_refused, "check valves");
-            for (std::size_t i = 0; i < net_.pipes.size(); ++i)
-                if (status_[i] == LinkStatus::check_valve)
-                    check_valves.add(net_.pipes[i].id, status_line_[i]);
-            Refusals emitters(*this, Message::emitter_refused, "emitters");
-            for (const InpEmitter& e : net_.emitters)
-                if (e.coefficient != 0.0) emitters.add(e.junction, e.line);
-        }
-        if (net_.options.headloss != HeadLoss::hazen_williams)
-            note(Severity::error, net_.options.headloss_line,
-                 format_message(
-                     Message::headloss_refused,
-                     {net_.options.headloss == HeadLoss::darcy_weisbach ? "D-W" : "C-M"}));
-        if (net_.controls_line != 0)
-            note(Severity::note, net_.controls_line,
-                 format_message(Message::controls_ignored, {"CONTROLS] or [RULES"}));
+        statuses_ = pipe_statuses(net_);
+        if (refuse_unsupported(net_, statuses_, Refusal::programs, diagnostics_)) failed_ = true;
     }
 
     void number_nodes() {
@@ -232,8 +115,8 @@ private:
         std::map<double, std::size_t> roughness_count;
         for (std::size_t i = 0; i < net_.pipes.size(); ++i) {
             const InpPipe& p = net_.pipes[i];
-            if (status_[i] == LinkStatus::closed) {
-                note(Severity::note, status_line_[i],
+            if (statuses_.status[i] == LinkStatus::closed) {
+                note(Severity::note, statuses_.line[i],
                      format_message(Message::closed_pipe_left_out, {p.id}));
                 continue;
             }
@@ -423,16 +306,9 @@ private:
                                  text_of(100.0 * (changed_to / changed_from - 1.0))}));
     }
 
-    // The first multiplier of a pattern; an empty ID means the default pattern.
-    double first_multiplier(const std::string& pattern_id) {
-        std::string_view id = pattern_id;
-        if (id.empty())
-            id = net_.options.default_pattern.empty()
-                     ? std::string_view("1")
-                     : std::string_view(net_.options.default_pattern);
-        for (const InpPattern& p : net_.patterns)
-            if (p.id == id && !p.multipliers.empty()) return p.multipliers.front();
-        return 1.0;
+    // The multiplier of a pattern at the start time; an empty ID means the default pattern.
+    double first_multiplier(const std::string& pattern_id) const {
+        return multiplier_at(net_, pattern_id, 0);
     }
 
     void write_demands() {
@@ -506,8 +382,7 @@ private:
     Conversion diameter_;
     Conversion flow_;
     bool failed_ = false;
-    std::vector<LinkStatus> status_;
-    std::vector<std::int32_t> status_line_;
+    PipeStatuses statuses_;
     std::unordered_map<std::string_view, std::int32_t> node_number_;
     std::vector<Point> points_;
     std::vector<float> x_;

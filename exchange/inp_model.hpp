@@ -96,6 +96,9 @@ struct InpOptions {
     std::int32_t default_pattern_line = 0;
     double demand_multiplier = 1.0;
     double viscosity = 1.0; // relative to water at 20 C
+    // [TIMES]: the period of a pattern's multipliers and the time of day of the first, in s.
+    std::int64_t pattern_step = 3600;
+    std::int64_t pattern_start = 0;
 };
 
 struct InpNetwork {

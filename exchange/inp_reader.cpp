@@ -1,5 +1,6 @@
 #include "exchange/inp_reader.hpp"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -37,6 +38,7 @@ enum class Section : std::uint8_t {
     coordinates,
     options,
     controls,
+    times,
     skipped,
     unknown,
     end
@@ -73,7 +75,7 @@ constexpr std::array<SectionName, 30> section_names{{
     {"SOURCES", Section::skipped},
     {"REACTIONS", Section::skipped},
     {"MIXING", Section::skipped},
-    {"TIMES", Section::skipped},
+    {"TIMES", Section::times},
     {"REPORT", Section::skipped},
     {"LEAKAGE", Section::skipped},
     {"END", Section::end},
@@ -126,7 +128,7 @@ public:
     void check_references();
 
     // A file without a single section header holds no network; the fixed-column files of the
-    // programs are the likely mix-up, and their header record is a line of numbers.
+    // programs are the likely mix-up.
     void check_sections(std::string_view text) {
         if (any_section_) {
             if (outside_line_ != 0)
@@ -134,25 +136,7 @@ public:
                      format_message(Message::text_outside_section, {}));
             return;
         }
-        std::string_view first = text.substr(0, text.find('\n'));
-        std::size_t numbers = 0;
-        bool only_numbers = true;
-        std::size_t i = 0;
-        while (i < first.size()) {
-            if (is_blank(first[i]) || first[i] == '\r') {
-                ++i;
-                continue;
-            }
-            std::size_t end = i;
-            while (end < first.size() && !is_blank(first[end]) && first[end] != '\r') ++end;
-            double value = 0.0;
-            std::string_view token = first.substr(i, end - i);
-            auto [ptr, ec] = std::from_chars(token.data(), token.data() + token.size(), value);
-            if (ec != std::errc{} || ptr != token.data() + token.size()) only_numbers = false;
-            ++numbers;
-            i = end;
-        }
-        bool fixed_columns = only_numbers && numbers >= 4;
+        const bool fixed_columns = looks_like_fixed_columns(text);
         note(Severity::error, 0,
              format_message(Message::not_an_inp_file,
                             {fixed_columns ? ": it looks like a lamnet or turbnet input file "
@@ -435,6 +419,9 @@ private:
         case Section::options:
             read_option();
             return;
+        case Section::times:
+            read_time();
+            return;
         case Section::controls:
             if (net_.controls_line == 0) net_.controls_line = line_;
             return;
@@ -444,6 +431,21 @@ private:
         case Section::end:
             return;
         }
+    }
+
+    // The two times that decide which multiplier of a pattern applies at a given time.
+    void read_time() {
+        if (tokens_.size() < 2 || upper(tokens_[0]) != "PATTERN") return;
+        std::string key = upper(tokens_[1]);
+        if (key != "TIMESTEP" && key != "START") return;
+        if (!fields(3)) return;
+        std::int64_t seconds = 0;
+        std::string_view unit = tokens_.size() > 3 ? tokens_[3] : std::string_view();
+        if (!parse_duration(tokens_[2], unit, seconds) || (key == "TIMESTEP" && seconds <= 0)) {
+            error(format_message(Message::bad_time, {tokens_[2].substr(0, 40)}));
+            return;
+        }
+        (key == "TIMESTEP" ? net_.options.pattern_step : net_.options.pattern_start) = seconds;
     }
 
     void read_option() {
@@ -595,6 +597,84 @@ void Reader::check_references() {
 }
 
 } // namespace
+
+bool looks_like_fixed_columns(std::string_view text) {
+    const std::string_view first = text.substr(0, text.find('\n'));
+    std::size_t numbers = 0;
+    std::size_t i = 0;
+    while (i < first.size()) {
+        if (is_blank(first[i]) || first[i] == '\r') {
+            ++i;
+            continue;
+        }
+        std::size_t end = i;
+        while (end < first.size() && !is_blank(first[end]) && first[end] != '\r') ++end;
+        double value = 0.0;
+        const std::string_view token = first.substr(i, end - i);
+        auto [ptr, ec] = std::from_chars(token.data(), token.data() + token.size(), value);
+        if (ec != std::errc{} || ptr != token.data() + token.size()) return false;
+        ++numbers;
+        i = end;
+    }
+    return numbers >= 4;
+}
+
+bool parse_duration(std::string_view text, std::string_view unit, std::int64_t& seconds) {
+    // H:MM or H:MM:SS, whatever the unit word.
+    if (text.find(':') != std::string_view::npos) {
+        std::int64_t parts[3] = {0, 0, 0};
+        int count = 0;
+        std::size_t begin = 0;
+        while (begin <= text.size() && count < 3) {
+            std::size_t end = text.find(':', begin);
+            if (end == std::string_view::npos) end = text.size();
+            std::string_view part = text.substr(begin, end - begin);
+            auto [ptr, ec] = std::from_chars(part.data(), part.data() + part.size(), parts[count]);
+            if (part.empty() || ec != std::errc{} || ptr != part.data() + part.size() ||
+                parts[count] < 0 || parts[count] > 1000000)
+                return false;
+            ++count;
+            begin = end + 1;
+            if (end == text.size()) break;
+        }
+        if (begin <= text.size() || count < 2 || parts[1] >= 60 || parts[2] >= 60) return false;
+        seconds = parts[0] * 3600 + parts[1] * 60 + parts[2];
+        return true;
+    }
+    double value = 0.0;
+    auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc{} || ptr != text.data() + text.size() || !(value >= 0.0) ||
+        value > 1.0e9)
+        return false;
+    std::string word = upper(unit);
+    double scale = 3600.0; // a bare number is hours
+    if (word.starts_with("SEC")) {
+        scale = 1.0;
+    } else if (word.starts_with("MIN")) {
+        scale = 60.0;
+    } else if (word.starts_with("DAY")) {
+        scale = 86400.0;
+    } else if (!word.empty() && !word.starts_with("HOUR")) {
+        return false;
+    }
+    seconds = static_cast<std::int64_t>(std::llround(value * scale));
+    return true;
+}
+
+double multiplier_at(const InpNetwork& network, std::string_view pattern, std::int64_t seconds) {
+    if (pattern.empty())
+        pattern = network.options.default_pattern.empty()
+                      ? std::string_view("1")
+                      : std::string_view(network.options.default_pattern);
+    for (const InpPattern& p : network.patterns) {
+        if (p.id != pattern || p.multipliers.empty()) continue;
+        const std::int64_t step = std::max<std::int64_t>(network.options.pattern_step, 1);
+        const auto period = (seconds + network.options.pattern_start) / step;
+        return p.multipliers[static_cast<std::size_t>(
+            period % static_cast<std::int64_t>(p.multipliers.size()))];
+    }
+    return 1.0;
+}
 
 bool read_inp(std::string_view text, InpNetwork& network, std::vector<Diagnostic>& diagnostics) {
     network = InpNetwork{};

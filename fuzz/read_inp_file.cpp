@@ -1,13 +1,16 @@
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "analysis/analyse.hpp"
 #include "exchange/inp_export.hpp"
 #include "exchange/inp_import.hpp"
 #include "exchange/inp_reader.hpp"
 #include "fuzz/checks.hpp"
 #include "fuzz/harness.hpp"
+#include "model/read_inp.hpp"
 
 namespace pipenet::fuzz {
 
@@ -39,6 +42,33 @@ bool same_records(const NetworkRecords& a, const NetworkRecords& b) {
 
 } // namespace
 
+namespace {
+
+// The network model read from the file, and its analysis when the model takes it: every node
+// and link has its result, and a node left out has no head.
+void analyse_model_of(const exchange::InpNetwork& network) {
+    model::Model m;
+    std::vector<exchange::Diagnostic> diagnostics;
+    if (!model::model_from_inp(network, "fuzz.inp", 3600, m, diagnostics)) return;
+    for (const model::Link& link : m.links)
+        if (link.start < 0 || link.end < 0 ||
+            static_cast<std::size_t>(std::max(link.start, link.end)) >= m.nodes.size())
+            broken("a link's ends are nodes of the model", link.id);
+    analysis::Settings settings;
+    settings.max_passes = 20;
+    const analysis::Result r = analysis::analyse(m, settings);
+    if (r.outcome != analysis::Outcome::solved && r.outcome != analysis::Outcome::not_converged)
+        return;
+    if (r.heads.size() != m.nodes.size() || r.flows.size() != m.links.size() ||
+        r.solved.size() != m.nodes.size())
+        broken("a result for every node and link", "");
+    for (std::size_t i = 0; i < m.nodes.size(); ++i)
+        if (r.solved[i] && !std::isfinite(r.heads[i]) && r.outcome == analysis::Outcome::solved)
+            broken("a solved node has a finite head", m.nodes[i].id);
+}
+
+} // namespace
+
 void read_inp_file(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     exchange::InpNetwork network;
@@ -48,6 +78,7 @@ void read_inp_file(const std::uint8_t* data, std::size_t size) {
         if (d.text.empty()) broken("every message has a text", "");
         if (d.line < 0) broken("a message's line is not negative", d.text);
     }
+    analyse_model_of(network);
     if (!read) return;
 
     exchange::ImportedNetwork imported;

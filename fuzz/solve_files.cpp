@@ -84,8 +84,8 @@ void solve_file_on(const std::uint8_t* data, std::size_t size) {
         check_float(written["discharge"], static_cast<float>(pipe.discharge), "pipe discharge");
         check_float(written["velocity"], static_cast<float>(pipe.velocity), "velocity");
     }
-    if (rows(solve::csv_nodes(result)) != result.nodes.size() ||
-        rows(solve::csv_pipes(result)) != result.pipes.size() ||
+    if (rows(solve::csv_nodes(result, result.labelled)) != result.nodes.size() ||
+        rows(solve::csv_pipes(result, result.labelled)) != result.pipes.size() ||
         rows(solve::csv_passes(result)) != result.passes.size())
         broken("one CSV row per result", "");
 }

@@ -6,7 +6,7 @@ namespace pipenet::model {
 
 namespace {
 
-constexpr std::array<FindingEntry, 11> table{{
+constexpr std::array<FindingEntry, 14> table{{
     {Code::isolated_nodes, "isolated-nodes", Severity::warning,
      "{} junction(s) joined by open links to no known head are left out, their results null: {}"},
     {Code::no_known_head, "no-known-head", Severity::error,
@@ -34,6 +34,14 @@ constexpr std::array<FindingEntry, 11> table{{
     {Code::discharge_outlier, "discharge-outlier", Severity::warning,
      "the discharge at node {} is {}, more than a hundred times the median of the others ({}): "
      "a unit typed wrong?"},
+    {Code::negative_pressure, "negative-pressure", Severity::warning,
+     "{} node(s) have a negative pressure ({}), the lowest {} m at node {}: the network cannot "
+     "deliver the demands there"},
+    {Code::tanks_fixed, "tanks-fixed", Severity::note,
+     "{} tank(s) are held at their initial level: a fixed head in this snapshot"},
+    {Code::inp_double_only, "inp-double-only", Severity::note,
+     "a .inp file is analysed in double precision only: the programs' arithmetic is for their "
+     "own files"},
 }};
 
 } // namespace

@@ -25,6 +25,9 @@ enum class Code : std::uint8_t {
     head_far_below,
     reynolds_not_laminar,
     discharge_outlier,
+    negative_pressure,
+    tanks_fixed,
+    inp_double_only,
 };
 
 struct FindingEntry {

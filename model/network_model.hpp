@@ -64,6 +64,9 @@ enum class HeadLossLaw : std::uint8_t {
 struct Units {
     std::string length = "m";
     std::string discharge = "m3/s";
+    // The units the file gave its values in, converted to the above when read ("" when the
+    // file's values are taken as they are).
+    std::string file;
 };
 
 struct Model {
@@ -73,6 +76,10 @@ struct Model {
     Read rho_g_over_mu; // laminar law: density * gravity / viscosity, in 1/(length * time)
     std::vector<Node> nodes;
     std::vector<Link> links;
+    // The file gives elevations (pressures can be worked out); the programs' files do not.
+    bool elevations = false;
+    std::int32_t tanks = 0; // nodes whose fixed head is a tank's level at `time`
+    std::int64_t time = 0;  // s after the start: the period whose multipliers apply
 };
 
 // The text "file:line:first-last" of a place ("file" alone when the place is not known).

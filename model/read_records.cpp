@@ -34,7 +34,7 @@ bool model_from_records(const NetworkRecords& records, const std::string& file, 
     if (laminar) {
         model.law = HeadLossLaw::laminar;
         // The programs' files leave the unit open; their documents use cm and s.
-        model.units = {"length unit", "discharge unit"};
+        model.units = {"length unit", "discharge unit", ""};
         model.rho_g_over_mu = {decimal(records.rho_g_over_mu), field(1, 41, 10)};
     } else {
         model.law = HeadLossLaw::hazen_williams_programs;

@@ -1,5 +1,6 @@
 #include "pipenet/check_command.hpp"
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -7,10 +8,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "check/check_inp.hpp"
 #include "check/check_input.hpp"
 #include "check/render.hpp"
 #include "files/input_file.hpp"
 #include "network/program_header.hpp"
+#include "model/read_inp.hpp"
 #include "plot/band_pattern.hpp"
 
 namespace pipenet::cli {
@@ -61,6 +64,14 @@ std::optional<Program> program_from_first_line(InputFile& file) {
     int error = 0;
     if (!stream.next_record(error)) return std::nullopt;
     return program_from_header(stream.record());
+}
+
+// True when the file is a .inp file: named so, or its first line that is not blank or a
+// comment is a [SECTION] header.
+bool is_inp_file(const std::string& path, bool program_given, const std::string& text) {
+    const bool named = path.size() >= 4 && (path.ends_with(".inp") || path.ends_with(".INP"));
+    if (named) return true;
+    return !program_given && model::looks_like_inp(text);
 }
 
 // The band of the file's network, or why it cannot be drawn.
@@ -126,6 +137,18 @@ int run_check(const CheckOptions& options, ByteSink& out, ByteSink& err) {
             say(err, "cannot read " + path + ": " + reason);
             if (json) json->unreadable_file(path, reason);
             could_not_run = true;
+            continue;
+        }
+        if (is_inp_file(path, !options.program.empty(), contents)) {
+            check::CheckResult result;
+            check::check_inp(contents, result);
+            if (json) {
+                json->begin_file(path, "inp", false);
+                json->end_file(result, render);
+            } else {
+                check::write_findings_text(text, path, result, render);
+            }
+            errors = errors || check::error_count(result, render) > 0;
             continue;
         }
         InputFile file(std::move(contents));

@@ -14,6 +14,8 @@
 
 #include "files/input_file.hpp"
 #include "files/output_file.hpp"
+#include "exchange/inp_reader.hpp"
+#include "model/read_inp.hpp"
 #include "solve/input_file.hpp"
 #include "solve/render.hpp"
 #include "solve/result_ids.hpp"
@@ -79,7 +81,7 @@ std::string table_line(const std::string& file, std::size_t file_width,
 // The table's row for one result: outcome, passes, head range and largest imbalance.
 std::string table_row(const NetworkResult& result, std::size_t file_width) {
     std::array<std::string, 5> cells{solve::verdict_name(result.verdict), "-", "-", "-", "-"};
-    if (result.program == Program::turbnet && !result.passes.empty())
+    if ((result.program == Program::turbnet || result.inp) && !result.passes.empty())
         cells[1] = std::to_string(result.passes.size());
     if (!result.nodes.empty()) {
         auto [low, high] = std::minmax_element(
@@ -98,13 +100,43 @@ std::size_t table_file_width(const SolveOptions& options) {
     return width;
 }
 
-Solved solve_file(const SolveOptions& options, const solve::ResultIds* ids,
-                  const std::string& path) {
+// True for a file named as a .inp file.
+bool inp_name(const std::string& path) {
+    if (path.size() < 4) return false;
+    std::string end = path.substr(path.size() - 4);
+    for (char& c : end) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return end == ".inp";
+}
+
+Solved solve_file(const SolveOptions& options, std::int64_t time, const solve::ResultIds* ids,
+                  bool csv_ids, const std::string& path) {
     NetworkResult result;
     std::string text;
     std::string reason;
     std::optional<Program> program;
-    if (!files::read_input_file(path, text, reason)) {
+    const bool readable = files::read_input_file(path, text, reason);
+    if (readable && model::looks_like_inp(text)) {
+        solve::SolveSettings settings;
+        settings.arithmetic = options.arithmetic == "programs"
+                                  ? solve::Arithmetic::programs
+                                  : solve::Arithmetic::double_precision;
+        settings.tolerances.flow_tolerance = options.flow_tolerance;
+        settings.tolerances.head_tolerance = options.head_tolerance;
+        settings.tolerances.max_passes = options.max_passes;
+        settings.time = time;
+        result = solve::solve_inp(path, text, settings);
+        if (!options.report.empty())
+            result.messages.push_back({"note", "no-report",
+                                       "a .inp file has no report of the programs: --report "
+                                       "leaves it out"});
+    } else if (inp_name(path) && readable) {
+        result = solve::unreadable_file(
+            path, Program::turbnet,
+            "named as a .inp file, but it has no [SECTION] line" +
+                std::string(exchange::looks_like_fixed_columns(text)
+                                ? ": it looks like a lamnet or turbnet input file"
+                                : ""));
+    } else if (!readable) {
         result = solve::unreadable_file(
             path, solve::program_of_file(options.program, path).value_or(Program::lamnet),
             "cannot read the file: " + reason);
@@ -126,7 +158,7 @@ Solved solve_file(const SolveOptions& options, const solve::ResultIds* ids,
     }
     Solved out;
     out.verdict = result.verdict;
-    out.turbulent = program == Program::turbnet;
+    out.turbulent = program == Program::turbnet || result.inp;
     out.file = path;
     // The first error says why a file was not solved; warnings are listed on their own.
     for (const solve::Message& m : result.messages)
@@ -145,8 +177,8 @@ Solved solve_file(const SolveOptions& options, const solve::ResultIds* ids,
         out.table_row = table_row(result, table_file_width(options));
     if (!options.json.empty()) out.json = solve::json_document(result);
     if (!options.csv.empty()) {
-        out.nodes_csv = solve::csv_nodes(result);
-        out.pipes_csv = solve::csv_pipes(result);
+        out.nodes_csv = solve::csv_nodes(result, csv_ids);
+        out.pipes_csv = solve::csv_pipes(result, csv_ids);
         out.passes_csv = solve::csv_passes(result);
         out.outcome_csv = solve::csv_outcome(result);
     }
@@ -209,7 +241,8 @@ unsigned job_count(unsigned asked) {
 CLI::App& add_solve_command(CLI::App& app, SolveOptions& options) {
     CLI::App* solve =
         app.add_subcommand("solve", "Analyse networks and write their results at full precision");
-    solve->add_option("FILE", options.files, "Input files of lamnet or turbnet")->required();
+    solve->add_option("FILE", options.files, "Input files of lamnet or turbnet, or .inp files")
+        ->required();
     solve
         ->add_option("--json", options.json,
                      "Write one JSON document per network, a line each, to PATH ('-': "
@@ -269,6 +302,11 @@ CLI::App& add_solve_command(CLI::App& app, SolveOptions& options) {
         ->check(CLI::Range(1, 100000))
         ->option_text("N");
     solve->add_flag("--strict", options.strict, "Exit with status 1 when a file has a warning");
+    solve
+        ->add_option("--time", options.time,
+                     ".inp files: the period whose pattern multipliers apply, as H:MM after the "
+                     "start (default 0:00)")
+        ->option_text("H:MM");
     solve->footer("Without --json, --csv or --report, a table of each file's outcome goes to "
                   "standard output.\nExit status: 0 every file was solved (with --strict, and "
                   "none has a warning), 1 a file was not (or the map names no ID for one of its "
@@ -308,6 +346,16 @@ int run_solve(const SolveOptions& options, ByteSink& err, files::TemporaryFiles&
         }
     }
     const solve::ResultIds* map = options.map.empty() ? nullptr : &ids;
+    // The CSV tables end in ID columns with a map, or when a file is a .inp file by its name.
+    const bool csv_ids =
+        map != nullptr || std::any_of(options.files.begin(), options.files.end(),
+                                      [](const std::string& f) { return inp_name(f); });
+    std::int64_t time = 0;
+    if (!exchange::parse_duration(options.time, "", time) ||
+        options.time.find(':') == std::string::npos) {
+        say(err, "--time " + options.time + ": give the time of day as H:MM");
+        return 2;
+    }
     files::OutputFile json(&temporaries), report(&temporaries), nodes(&temporaries),
         pipes(&temporaries), passes(&temporaries), outcomes(&temporaries);
     if (!options.json.empty() && !json.open(options.json, reason)) {
@@ -329,8 +377,8 @@ int run_solve(const SolveOptions& options, ByteSink& err, files::TemporaryFiles&
             say(err, reason);
             return 2;
         }
-        nodes.write(solve::csv_nodes_header(map != nullptr));
-        pipes.write(solve::csv_pipes_header(map != nullptr));
+        nodes.write(solve::csv_nodes_header(csv_ids));
+        pipes.write(solve::csv_pipes_header(csv_ids));
         outcomes.write(solve::csv_outcomes_header());
     }
     // Without an output named, a table of the outcomes goes to standard output.
@@ -360,7 +408,7 @@ int run_solve(const SolveOptions& options, ByteSink& err, files::TemporaryFiles&
         std::atomic<std::size_t> next{0};
         auto work = [&] {
             for (std::size_t i = next++; i < count; i = next++)
-                solved[i] = solve_file(options, map, options.files[first + i]);
+                solved[i] = solve_file(options, time, map, csv_ids, options.files[first + i]);
         };
         {
             std::vector<std::jthread> threads;

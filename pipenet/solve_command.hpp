@@ -26,8 +26,9 @@ struct SolveOptions {
     double flow_tolerance = 1.0e-6;    // double precision: discharge unit
     double head_tolerance = 1.0e-4;    // double precision: length unit
     int max_passes = 50;
-    bool strict = false;   // a warning makes the exit status 1
-    bool progress = false; // set by the caller: standard error is a terminal
+    bool strict = false;       // a warning makes the exit status 1
+    std::string time = "0:00"; // .inp files: the period analysed, H:MM after the start
+    bool progress = false;     // set by the caller: standard error is a terminal
 };
 
 // Registers the subcommand and its options on the program's command line.

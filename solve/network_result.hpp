@@ -36,7 +36,11 @@ struct NodeResult {
     std::optional<double> known_head;
     double known_discharge = 0.0;        // as given; 0 where the file gives none
     std::optional<double> balance_error; // computed minus given; none at a known head
-    std::optional<std::string> id;       // from a map; none where it has none
+    // Files with elevations (.inp): the elevation, and the pressure head - elevation in the
+    // length unit (metres of water), none at a node left out of the analysis.
+    std::optional<double> elevation;
+    std::optional<double> pressure;
+    std::optional<std::string> id; // from a map or the file; none where it has none
 };
 
 struct PipeResult {
@@ -76,7 +80,9 @@ struct NetworkResult {
     std::optional<double> max_balance_error;
     std::vector<Message> messages;
     std::string report;    // the program's report, when asked for
-    bool labelled = false; // nodes and pipes carry IDs from a map
+    bool labelled = false; // nodes and pipes carry IDs (from a map, or the file's own)
+    bool inp = false;      // a .inp file: `program` does not apply
+    std::int64_t time = 0; // .inp files: the period analysed, in s after the start
 };
 
 // The name of a verdict as written in the JSON and the summary.

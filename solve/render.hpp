@@ -14,12 +14,13 @@ std::string json_document(const NetworkResult& result);
 
 // The CSV tables (RFC 4180: comma-separated, CRLF line ends, fields quoted where they hold a
 // comma, a quote or a line end). Each starts with its header row; each row begins with the
-// network's file. With `ids`, node and pipe rows end in the IDs of a labelled result.
+// network's file. With `ids`, node and pipe rows end in their IDs (empty where a result has
+// none); the header and the rows of one table must be given the same `ids`.
 std::string csv_nodes_header(bool ids);
 std::string csv_pipes_header(bool ids);
 std::string csv_passes_header();
-std::string csv_nodes(const NetworkResult& result);
-std::string csv_pipes(const NetworkResult& result);
+std::string csv_nodes(const NetworkResult& result, bool ids);
+std::string csv_pipes(const NetworkResult& result, bool ids);
 std::string csv_passes(const NetworkResult& result);
 // One row per network: its outcome, passes, largest imbalance and number of warnings.
 std::string csv_outcomes_header();

@@ -76,7 +76,8 @@ void end_row(std::string& table, std::string& row) {
 } // namespace
 
 std::string csv_nodes_header(bool ids) {
-    return std::string("file,node,x,y,head,discharge,known_head,known_discharge,balance_error") +
+    return std::string("file,node,x,y,head,discharge,known_head,known_discharge,balance_error,"
+                       "elevation,pressure") +
            (ids ? ",id\r\n" : "\r\n");
 }
 
@@ -106,7 +107,7 @@ std::string csv_outcome(const NetworkResult& result) {
     return table;
 }
 
-std::string csv_nodes(const NetworkResult& result) {
+std::string csv_nodes(const NetworkResult& result, bool ids) {
     std::string table;
     std::string row;
     Numbers number{row, result.arithmetic == Arithmetic::programs};
@@ -120,13 +121,15 @@ std::string csv_nodes(const NetworkResult& result) {
         number(n.known_head);
         number(n.known_discharge);
         field(row, n.balance_error);
-        if (result.labelled) field(row, n.id.value_or(""));
+        field(row, n.elevation);
+        field(row, n.pressure);
+        if (ids) field(row, n.id.value_or(""));
         end_row(table, row);
     }
     return table;
 }
 
-std::string csv_pipes(const NetworkResult& result) {
+std::string csv_pipes(const NetworkResult& result, bool ids) {
     std::string table;
     std::string row;
     Numbers number{row, result.arithmetic == Arithmetic::programs};
@@ -140,7 +143,7 @@ std::string csv_pipes(const NetworkResult& result) {
         number(p.discharge);
         number(p.head_loss);
         number(p.velocity);
-        if (result.labelled) {
+        if (ids) {
             field(row, p.id.value_or(""));
             field(row, p.start_id.value_or(""));
             field(row, p.end_id.value_or(""));

@@ -114,6 +114,16 @@ struct Numbers {
     }
 };
 
+// A time as H:MM, or H:MM:SS when it has seconds.
+std::string clock_time(std::int64_t seconds) {
+    std::string text = std::to_string(seconds / 3600) + ":";
+    const std::int64_t minutes = seconds / 60 % 60;
+    text += (minutes < 10 ? "0" : "") + std::to_string(minutes);
+    if (const std::int64_t rest = seconds % 60; rest != 0)
+        text += (rest < 10 ? ":0" : ":") + std::to_string(rest);
+    return text;
+}
+
 } // namespace
 
 std::string json_document(const NetworkResult& result) {
@@ -121,7 +131,10 @@ std::string json_document(const NetworkResult& result) {
     Numbers number{w, result.arithmetic == Arithmetic::programs};
     w.open('{');
     w.member("file", std::string_view(result.file));
-    w.member("program", std::string_view(result.program == Program::lamnet ? "lamnet" : "turbnet"));
+    w.member("program", std::string_view(result.inp                          ? "inp"
+                                         : result.program == Program::lamnet ? "lamnet"
+                                                                             : "turbnet"));
+    if (result.inp) w.member("time", std::string_view(clock_time(result.time)));
     w.member("arithmetic",
              std::string_view(result.arithmetic == Arithmetic::programs ? "programs" : "double"));
     w.member("outcome", std::string_view(verdict_name(result.verdict)));
@@ -137,6 +150,8 @@ std::string json_document(const NetworkResult& result) {
         number.member("known_head", n.known_head);
         number.member("known_discharge", n.known_discharge);
         w.member("balance_error", n.balance_error);
+        w.member("elevation", n.elevation);
+        w.member("pressure", n.pressure);
         if (result.labelled) w.member("id", n.id);
         w.close('}');
     }

@@ -11,10 +11,12 @@
 #include "check/check_input.hpp"
 #include "engine/analysis.hpp"
 #include "engine/network_analysis.hpp"
+#include "exchange/inp_reader.hpp"
 #include "fem/nodal_balance.hpp"
 #include "fem/pipe_length.hpp"
 #include "frontend/messages.hpp"
 #include "frontend/program_reports.hpp"
+#include "model/read_inp.hpp"
 #include "model/read_records.hpp"
 #include "network/network_records.hpp"
 #include "network/renumber.hpp"
@@ -377,14 +379,29 @@ void add_findings(NetworkResult& result, const std::vector<model::Finding>& find
     }
 }
 
-// Analyses the network in double precision on the model. Returns false, having done nothing,
-// when the model cannot hold the file's network (a record that cannot be read, numbers outside
-// the counts, no nodes): the programs' engine then gives its own verdict and wording.
-bool analyse_model(NetworkResult& result, std::string_view text, const SolveSettings& settings) {
-    model::Model m;
-    std::string error;
-    if (!model::read_model(text, result.program, result.file, m, error) || m.nodes.empty())
-        return false;
+// A negative pressure: the first few nodes by ID and the lowest, in one warning.
+void add_pressure_findings(NetworkResult& result, const model::Model& m) {
+    std::size_t count = 0;
+    std::string first;
+    std::size_t lowest = 0;
+    for (std::size_t i = 0; i < result.nodes.size(); ++i) {
+        const std::optional<double>& p = result.nodes[i].pressure;
+        if (!p || *p >= 0.0) continue;
+        if (count < 3) first += (count == 0 ? "" : ", ") + m.nodes[i].id;
+        if (count == 0 || *p < *result.nodes[lowest].pressure) lowest = i;
+        ++count;
+    }
+    if (count == 0) return;
+    add_findings(result, {model::make_finding(
+                             model::Code::negative_pressure,
+                             {std::to_string(count), first + (count > 3 ? ", ..." : ""),
+                              shortest(*result.nodes[lowest].pressure), m.nodes[lowest].id})});
+}
+
+// Analyses a model in double precision and gathers its results: under the model's IDs when
+// `ids` is set (a .inp file), else under the node and pipe numbers the IDs hold.
+void analyse_model(NetworkResult& result, const model::Model& m, const SolveSettings& settings,
+                   bool ids) {
     add_findings(result, analysis::input_findings(m));
     const analysis::Result r = analysis::analyse(m, settings.tolerances);
     result.verdict = verdict_of(r.outcome);
@@ -392,8 +409,9 @@ bool analyse_model(NetworkResult& result, std::string_view text, const SolveSett
         result.passes.push_back({p.pass, std::nullopt, p.max_imbalance, p.max_head_change});
     add_findings(result, r.findings);
     if (r.outcome != analysis::Outcome::solved && r.outcome != analysis::Outcome::not_converged)
-        return true;
+        return;
     add_findings(result, analysis::result_findings(m, r));
+    result.labelled = ids;
 
     result.nodes.resize(m.nodes.size());
     for (std::size_t i = 0; i < m.nodes.size(); ++i) {
@@ -410,13 +428,20 @@ bool analyse_model(NetworkResult& result, std::string_view text, const SolveSett
         } else if (r.solved[i]) {
             out.balance_error = out.discharge - out.known_discharge;
         }
+        if (m.elevations) {
+            out.elevation = node.elevation.value;
+            if (r.solved[i]) out.pressure = r.heads[i] - node.elevation.value;
+        }
+        if (ids) out.id = node.id;
     }
     if (r.worst_node >= 0) result.max_balance_error = r.max_imbalance;
+    add_pressure_findings(result, m);
     result.pipes.resize(m.links.size());
     for (std::size_t e = 0; e < m.links.size(); ++e) {
         const model::Link& link = m.links[e];
         PipeResult& out = result.pipes[e];
-        out.pipe = static_cast<std::int32_t>(std::stol(link.id));
+        out.pipe =
+            ids ? static_cast<std::int32_t>(e + 1) : static_cast<std::int32_t>(std::stol(link.id));
         out.start = link.start + 1;
         out.end = link.end + 1;
         out.diameter = link.diameter.value;
@@ -426,7 +451,23 @@ bool analyse_model(NetworkResult& result, std::string_view text, const SolveSett
                         r.heads[static_cast<std::size_t>(link.end)];
         const double d = link.diameter.value;
         out.velocity = out.discharge / (std::numbers::pi / 4.0 * d * d);
+        if (ids) {
+            out.id = link.id;
+            out.start_id = m.nodes[static_cast<std::size_t>(link.start)].id;
+            out.end_id = m.nodes[static_cast<std::size_t>(link.end)].id;
+        }
     }
+}
+
+// The programs' file in double precision on the model. Returns false, having done nothing,
+// when the model cannot hold the file's network (a record that cannot be read, numbers outside
+// the counts, no nodes): the programs' engine then gives its own verdict and wording.
+bool analyse_records(NetworkResult& result, std::string_view text, const SolveSettings& settings) {
+    model::Model m;
+    std::string error;
+    if (!model::read_model(text, result.program, result.file, m, error) || m.nodes.empty())
+        return false;
+    analyse_model(result, m, settings, false);
     return true;
 }
 
@@ -449,12 +490,48 @@ NetworkResult solve_network(std::string_view file, std::string_view text, Progra
     result.program = program;
     result.arithmetic = settings.arithmetic;
     if (settings.arithmetic == Arithmetic::double_precision &&
-        analyse_model(result, text, settings))
+        analyse_records(result, text, settings))
         return finish(result, text, settings);
     result.arithmetic = Arithmetic::programs;
     if (!settings.renumber || !analyse_renumbered(result, text)) analyse_text(result, text);
     check_balance(result);
     return finish(result, text, settings);
+}
+
+NetworkResult solve_inp(std::string_view file, std::string_view text,
+                        const SolveSettings& settings) {
+    NetworkResult result;
+    result.file = file;
+    result.inp = true;
+    result.time = settings.time;
+    result.arithmetic = Arithmetic::double_precision;
+    model::Model m;
+    std::vector<exchange::Diagnostic> diagnostics;
+    exchange::InpNetwork network;
+    const bool read = exchange::read_inp(text, network, diagnostics);
+    const std::size_t read_messages = diagnostics.size();
+    const bool filled = model::model_from_inp(network, result.file, settings.time, m, diagnostics);
+    for (std::size_t i = 0; i < diagnostics.size(); ++i) {
+        const exchange::Diagnostic& d = diagnostics[i];
+        std::string text_with_line =
+            d.line > 0 ? "line " + std::to_string(d.line) + ": " + d.text : d.text;
+        result.messages.push_back({d.severity == exchange::Severity::error     ? "error"
+                                   : d.severity == exchange::Severity::warning ? "warning"
+                                                                               : "note",
+                                   i < read_messages ? "inp-read" : "inp-model",
+                                   std::move(text_with_line)});
+    }
+    if (!read || !filled) {
+        result.verdict = read ? Verdict::refused : Verdict::unreadable;
+        return result;
+    }
+    if (settings.arithmetic == Arithmetic::programs)
+        add_findings(result, {model::make_finding(model::Code::inp_double_only, {})});
+    if (m.tanks > 0)
+        add_findings(result,
+                     {model::make_finding(model::Code::tanks_fixed, {std::to_string(m.tanks)})});
+    analyse_model(result, m, settings, true);
+    return result;
 }
 
 NetworkResult unreadable_file(std::string_view file, Program program, std::string reason) {

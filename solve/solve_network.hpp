@@ -2,6 +2,7 @@
 // everything pipenet writes about it.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 #include "analysis/analyse.hpp"
@@ -16,12 +17,18 @@ struct SolveSettings {
     bool renumber = false;       // programs: analyse with the nodes renumbered to narrow the band
     Arithmetic arithmetic = Arithmetic::double_precision;
     analysis::Settings tolerances; // double precision: when the passes stop
+    std::int64_t time = 0;         // .inp files: seconds after the start, the period analysed
 };
 
 // Never throws for anything in `text`: a network the programs would stop on gives its verdict
 // and its messages.
 NetworkResult solve_network(std::string_view file, std::string_view text, Program program,
                             const SolveSettings& settings);
+
+// A .inp file, in double precision on the model at the period of settings.time: results under
+// the file's IDs, with elevations and pressures. Never throws for anything in `text`.
+NetworkResult solve_inp(std::string_view file, std::string_view text,
+                        const SolveSettings& settings);
 
 // The verdict for a file that could not be read at all, with the reason.
 NetworkResult unreadable_file(std::string_view file, Program program, std::string reason);

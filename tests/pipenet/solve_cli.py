@@ -287,7 +287,7 @@ def csv_tables_of(pipenet, folder, paths, arithmetic):
     documents = [json.loads(line) for line in out.splitlines()]
     for table, key, names in (
             ("nodes", "nodes", ["node", "x", "y", "head", "discharge", "known_head",
-                                "known_discharge", "balance_error"]),
+                                "known_discharge", "balance_error", "elevation", "pressure"]),
             ("pipes", "pipes", ["pipe", "start", "end", "diameter", "length", "discharge",
                                 "head_loss", "velocity"]),
             ("passes", "passes", ["pass", "relative_residual", "max_imbalance",

@@ -1,0 +1,111 @@
+#include "exchange/inp_refusals.hpp"
+
+#include <algorithm>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace pipenet::exchange {
+
+namespace {
+
+// Refused elements of one kind listed one by one before the rest are summed up.
+constexpr std::size_t listed_refusals = 3;
+
+// The errors for the elements of one kind: the first few by name, then one line for the rest, so
+// that a network with thousands of valves gets a summary, not thousands of lines.
+class Refusals {
+public:
+    Refusals(std::vector<Diagnostic>& diagnostics, Message message, std::string_view kind)
+        : diagnostics_(diagnostics), message_(message), kind_(kind) {}
+    Refusals(const Refusals&) = delete;
+    Refusals& operator=(const Refusals&) = delete;
+    ~Refusals() {
+        if (count_ <= listed_refusals) return;
+        diagnostics_.push_back(
+            {Severity::error, first_line_,
+             format_message(Message::more_refused,
+                            {std::to_string(count_ - listed_refusals), kind_,
+                             std::to_string(first_line_), std::to_string(last_line_),
+                             std::to_string(count_)})});
+    }
+
+    void add(const std::string& id, std::int32_t line) {
+        if (++count_ <= listed_refusals) {
+            diagnostics_.push_back({Severity::error, line, format_message(message_, {id})});
+            return;
+        }
+        if (count_ == listed_refusals + 1) first_line_ = line;
+        first_line_ = std::min(first_line_, line);
+        last_line_ = std::max(last_line_, line);
+    }
+    bool any() const { return count_ > 0; }
+
+private:
+    std::vector<Diagnostic>& diagnostics_;
+    Message message_;
+    std::string_view kind_;
+    std::size_t count_ = 0;
+    std::int32_t first_line_ = 0;
+    std::int32_t last_line_ = 0;
+};
+
+} // namespace
+
+PipeStatuses pipe_statuses(const InpNetwork& network) {
+    PipeStatuses statuses;
+    std::unordered_map<std::string_view, std::size_t> pipe_index;
+    for (std::size_t i = 0; i < network.pipes.size(); ++i) {
+        pipe_index.emplace(network.pipes[i].id, i);
+        statuses.status.push_back(network.pipes[i].status);
+        statuses.line.push_back(network.pipes[i].line);
+    }
+    for (const InpStatus& s : network.statuses) {
+        auto it = pipe_index.find(s.link);
+        if (it == pipe_index.end() || s.setting) continue;
+        statuses.status[it->second] = s.status;
+        statuses.line[it->second] = s.line;
+    }
+    return statuses;
+}
+
+bool refuse_unsupported(const InpNetwork& network, const PipeStatuses& statuses, Refusal wording,
+                        std::vector<Diagnostic>& diagnostics) {
+    const bool programs = wording == Refusal::programs;
+    bool refused = false;
+    {
+        Refusals pumps(diagnostics, programs ? Message::pump_refused : Message::pump_not_analysed,
+                       "pumps");
+        for (const InpOtherLink& pump : network.pumps) pumps.add(pump.id, pump.line);
+        Refusals valves(diagnostics,
+                        programs ? Message::valve_refused : Message::valve_not_analysed, "valves");
+        for (const InpOtherLink& valve : network.valves) valves.add(valve.id, valve.line);
+        Refusals check_valves(diagnostics,
+                              programs ? Message::check_valve_refused
+                                       : Message::check_valve_not_analysed,
+                              "check valves");
+        for (std::size_t i = 0; i < network.pipes.size(); ++i)
+            if (statuses.status[i] == LinkStatus::check_valve)
+                check_valves.add(network.pipes[i].id, statuses.line[i]);
+        Refusals emitters(diagnostics,
+                          programs ? Message::emitter_refused : Message::emitter_not_analysed,
+                          "emitters");
+        for (const InpEmitter& e : network.emitters)
+            if (e.coefficient != 0.0) emitters.add(e.junction, e.line);
+        refused = pumps.any() || valves.any() || check_valves.any() || emitters.any();
+    }
+    if (network.options.headloss != HeadLoss::hazen_williams) {
+        diagnostics.push_back(
+            {Severity::error, network.options.headloss_line,
+             format_message(
+                 programs ? Message::headloss_refused : Message::headloss_not_analysed,
+                 {network.options.headloss == HeadLoss::darcy_weisbach ? "D-W" : "C-M"})});
+        refused = true;
+    }
+    if (network.controls_line != 0)
+        diagnostics.push_back({Severity::note, network.controls_line,
+                               format_message(Message::controls_ignored, {"CONTROLS] or [RULES"})});
+    return refused;
+}
+
+} // namespace pipenet::exchange
