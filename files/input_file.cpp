@@ -36,7 +36,7 @@ bool fail(std::string& reason, std::string_view why) {
 bool read_input_file(const std::string& path, std::string& text, std::string& reason) {
     // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
     const Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (file.get() < 0) return fail(reason, errno == ENOENT ? "no such file" : std::strerror(errno));
+    if (file.get() < 0) return fail(reason, std::strerror(errno));
     struct stat status {};
     if (::fstat(file.get(), &status) != 0) return fail(reason, std::strerror(errno));
     if (S_ISDIR(status.st_mode)) return fail(reason, std::strerror(EISDIR));

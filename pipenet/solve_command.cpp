@@ -81,8 +81,7 @@ std::string table_line(const std::string& file, std::size_t file_width,
 // The table's row for one result: outcome, passes, head range and largest imbalance.
 std::string table_row(const NetworkResult& result, std::size_t file_width) {
     std::array<std::string, 5> cells{solve::verdict_name(result.verdict), "-", "-", "-", "-"};
-    if ((result.program == Program::turbnet || result.inp) && !result.passes.empty())
-        cells[1] = std::to_string(result.passes.size());
+    if (!result.passes.empty()) cells[1] = std::to_string(result.passes.size());
     if (!result.nodes.empty()) {
         auto [low, high] = std::minmax_element(
             result.nodes.begin(), result.nodes.end(),
@@ -389,8 +388,8 @@ int run_solve(const SolveOptions& options, ByteSink& err, files::TemporaryFiles&
             table_line("file", table_file_width(options),
                        {"outcome", "passes", "lowest head", "highest head", "largest imbalance"}));
     }
-    // passes.csv is opened for the first turbulent file: which files are is told from their
-    // headers, known once they are read.
+    // passes.csv is opened for the first file with passes (a turbulent file, or any file in
+    // double precision): which files are turbulent is told from their headers, once read.
     bool passes_failed = false;
 
     // Files are solved a batch at a time and written in the order given, so that the output is
@@ -431,7 +430,8 @@ int run_solve(const SolveOptions& options, ByteSink& err, files::TemporaryFiles&
                 say(err, s.file + ": the map " + options.map + " names no " + s.unnamed +
                              ": is it the map of this network?");
             }
-            if (s.turbulent && !options.csv.empty() && !passes.is_open() && !passes_failed) {
+            if ((s.turbulent || !s.passes_csv.empty()) && !options.csv.empty() &&
+                !passes.is_open() && !passes_failed) {
                 if (passes.open(options.csv + "/passes.csv", reason)) {
                     passes.write(solve::csv_passes_header());
                 } else {
