@@ -352,3 +352,21 @@ def test_answers_equal_the_c_library_on_the_e2e_networks(source, c_library):
                                       err_msg=str(path))
         compared += 1
     assert compared >= 10
+
+
+def test_the_stubs_name_every_public_member():
+    import ast
+    import pathlib
+
+    stubs = ast.parse((pathlib.Path(pipenet.__file__).parent / "_core.pyi").read_text())
+    declared = {}
+    for node in stubs.body:
+        if isinstance(node, ast.ClassDef):
+            names = set()
+            for item in node.body:
+                if isinstance(item, (ast.FunctionDef, ast.AnnAssign)):
+                    names.add(item.name if isinstance(item, ast.FunctionDef) else item.target.id)
+            declared[node.name] = names
+    for cls in (pipenet.Network, pipenet.Result, pipenet.Message):
+        public = {name for name in dir(cls) if not name.startswith("_")}
+        assert public <= declared[cls.__name__], public - declared[cls.__name__]
