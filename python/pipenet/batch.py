@@ -25,7 +25,7 @@ import numpy
 
 from . import AnalysisError, Network, read
 
-__all__ = ["QUANTITIES", "CHANGES", "apply_changes", "run"]
+__all__ = ["QUANTITIES", "CHANGES", "apply_changes", "close_client", "local_client", "run"]
 
 # What a result gives per case: per node, then per link.
 NODE_QUANTITIES = ("heads", "pressures", "nodal_discharges", "balance_errors")
@@ -92,13 +92,21 @@ def _cases(networks, changes):
 
 def local_client(workers=None):
     """A LocalCluster of `workers` processes (default: one per core), one thread each, on the
-    loopback address, and its Client. Close both when done (the Client closes the cluster)."""
+    loopback address, and its Client. close_client(client) closes both."""
     import distributed
 
     cluster = distributed.LocalCluster(n_workers=workers or os.cpu_count() or 1,
                                        threads_per_worker=1, processes=True, host="127.0.0.1",
                                        dashboard_address=None)
     return distributed.Client(cluster)
+
+
+def close_client(client):
+    """Closes a Client and the cluster it started (local_client's), waiting for the workers."""
+    cluster = client.cluster
+    client.close()
+    if cluster is not None:
+        cluster.close()
 
 
 def run(networks_or_paths, changes=None, client=None, quantities=QUANTITIES, chunks_per_worker=4):
@@ -136,9 +144,7 @@ def run(networks_or_paths, changes=None, client=None, quantities=QUANTITIES, chu
         rows = [row for chunk in client.gather(futures) for row in chunk]
     finally:
         if own_client:
-            cluster = client.cluster
-            client.close()
-            cluster.close()
+            close_client(client)
     rows.sort(key=lambda row: row[0])
     index = pandas.Index([row[0] for row in rows], name="case")
     frames = {"outcomes": pandas.DataFrame({"outcome": [r[1] for r in rows],

@@ -21,6 +21,9 @@ def apply_changes(net: Network, changes: Mapping[str, Any]) -> None:
 def local_client(workers: Optional[int] = None) -> distributed.Client:
     """A LocalCluster of worker processes (default one per core) on the loopback address."""
 
+def close_client(client: distributed.Client) -> None:
+    """Closes a Client and the cluster it started, waiting for the workers."""
+
 def run(networks_or_paths: Union[_Source, Sequence[_Source]],
         changes: Optional[Iterable[Mapping[str, Any]]] = None,
         client: Optional[distributed.Client] = None,

@@ -14,9 +14,9 @@ from test_module import CHAIN_INP, hazen_williams_loss  # noqa: E402
 
 @pytest.fixture(scope="module")
 def client():
-    with batch.local_client(workers=2) as c:
-        yield c
-        c.cluster.close()
+    c = batch.local_client(workers=2)
+    yield c
+    batch.close_client(c)
     # No worker process outlives the cluster.
     assert multiprocessing.active_children() == []
 
