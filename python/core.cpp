@@ -104,10 +104,16 @@ public:
         : model_(std::move(model)), read_messages_(std::move(read_messages)) {
         index();
     }
-    Network(const Network& other)
-        : model_(other.model_), settings_(other.settings_), read_messages_(other.read_messages_),
-          node_index_(other.node_index_), link_index_(other.link_index_),
-          last_heads_(other.last_heads_) {}
+    Network(const Network& other) {
+        std::lock_guard lock(other.mutex_);
+        model_ = other.model_;
+        settings_ = other.settings_;
+        read_messages_ = other.read_messages_;
+        node_index_ = other.node_index_;
+        link_index_ = other.link_index_;
+        last_heads_ = other.last_heads_;
+    }
+    Network& operator=(const Network&) = delete;
 
     const model::Model& model() const { return model_; }
     analysis::Settings& settings() { return settings_; }
@@ -206,7 +212,7 @@ private:
     std::unordered_map<std::string, std::size_t> node_index_, link_index_;
     std::vector<double> last_heads_;
     std::unique_ptr<analysis::Solver> solver_; // a copy makes its own on its first solve
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
 };
 
 Network parse(const std::string& text, const std::string& kind, std::int64_t time,
