@@ -7,13 +7,16 @@
 #
 #   programs  what building lamnet, turbnet, pipenet and the C library needs
 #   tests     and what the test suite runs: GoogleTest, Google Benchmark (its smoke test),
-#             Python, pkg-config and xmllint, chromium (the plot's page in a browser)
+#             Python, pkg-config and xmllint, chromium (the plot's page in a browser), and
+#             the Python package's pybind11, numpy, pandas, Dask and pytest
 #   all       and the developers' tools: clang++ (CI's second compiler and the fuzz targets)
 #             and valgrind (bench/run.sh, fuzz/memcheck.sh)
 set -euo pipefail
 
 programs=(g++ cmake ninja-build libcli11-dev nlohmann-json3-dev libeigen3-dev)
-tests=(googletest libgtest-dev libbenchmark-dev python3 pkgconf libxml2-utils chromium)
+tests=(googletest libgtest-dev libbenchmark-dev python3 pkgconf libxml2-utils chromium
+       pybind11-dev python3-dev python3-numpy python3-pandas python3-dask python3-distributed
+       python3-pytest)
 all=(clang valgrind)
 
 case ${1:-} in

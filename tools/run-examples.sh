@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 
 tools/prerequisites.sh programs
 # Tests and benchmarks off: their libraries need not be there, and nothing of theirs is built.
-cmake --preset release -DPIPENET_TESTS=OFF -DPIPENET_BENCHMARKS=OFF
+cmake --preset release -DPIPENET_TESTS=OFF -DPIPENET_BENCHMARKS=OFF -DPIPENET_PYTHON=OFF
 cmake --build --preset release --target lamnet turbnet pipenet_cli
 
 bin=$PWD/build/release

@@ -10,6 +10,6 @@ preset=${1:-release}
 
 tools/prerequisites.sh tests
 # On explicitly: tools/run-examples.sh leaves them off in the same build folder.
-cmake --preset "$preset" -DPIPENET_TESTS=ON -DPIPENET_BENCHMARKS=ON
+cmake --preset "$preset" -DPIPENET_TESTS=ON -DPIPENET_BENCHMARKS=ON -DPIPENET_PYTHON=ON
 cmake --build --preset "$preset"
 ctest --preset "$preset"

@@ -130,6 +130,67 @@ PIPENET_API int pipenet_singular_row(const pipenet_network* network);
 /* A short English description of a status. */
 PIPENET_API const char* pipenet_status_text(pipenet_status status);
 
+/* The library's version, "MAJOR.MINOR". */
+PIPENET_API const char* pipenet_version(void);
+
+/* A network on the double-precision analysis, read from a .inp file or from either program's
+ * input file: nodes and links by ID, each link with its own roughness (Hazen-Williams
+ * coefficient), the tolerances and the iteration limit settable. Nodes and links are indexed
+ * from 0 in the order of the file. A re-solve reuses the factorization's pattern and starts
+ * from the last solved heads. One handle by one thread at a time. */
+typedef struct pipenet_model pipenet_model;
+
+typedef enum pipenet_file_kind {
+    PIPENET_FILE_INP = 0,    /* a .inp file, at its start time */
+    PIPENET_FILE_LAMNET = 1, /* lamnet's input-lin.dat */
+    PIPENET_FILE_TURBNET = 2 /* turbnet's input-nonlin.dat */
+} pipenet_file_kind;
+
+/* On PIPENET_OK *model is a new handle, to be released with pipenet_model_free; otherwise
+ * NULL (PIPENET_UNREADABLE: the text holds no network the analysis can take). */
+PIPENET_API pipenet_status pipenet_model_read(const char* text, size_t length,
+                                              pipenet_file_kind kind, pipenet_model** model);
+PIPENET_API void pipenet_model_free(pipenet_model* model);
+
+PIPENET_API size_t pipenet_model_node_count(const pipenet_model* model);
+PIPENET_API size_t pipenet_model_link_count(const pipenet_model* model);
+/* The ID of a node or link (NULL when there is none), valid while the handle lives. */
+PIPENET_API const char* pipenet_model_node_id(const pipenet_model* model, size_t node);
+PIPENET_API const char* pipenet_model_link_id(const pipenet_model* model, size_t link);
+/* The index of an ID; PIPENET_BAD_ARGUMENT when no node or link has it. */
+PIPENET_API pipenet_status pipenet_model_find_node(const pipenet_model* model, const char* id,
+                                                   size_t* node);
+PIPENET_API pipenet_status pipenet_model_find_link(const pipenet_model* model, const char* id,
+                                                   size_t* link);
+
+/* Change one value; PIPENET_BAD_ARGUMENT, changing nothing, for an index out of range or a
+ * value that is not finite (diameter and roughness: not positive). The demand is drawn off
+ * (negative: supplied); a known head of NaN releases the node. */
+PIPENET_API pipenet_status pipenet_model_set_diameter(pipenet_model* model, size_t link,
+                                                      double diameter);
+PIPENET_API pipenet_status pipenet_model_set_roughness(pipenet_model* model, size_t link,
+                                                       double roughness);
+PIPENET_API pipenet_status pipenet_model_set_demand(pipenet_model* model, size_t node,
+                                                    double demand);
+PIPENET_API pipenet_status pipenet_model_set_known_head(pipenet_model* model, size_t node,
+                                                        double head);
+/* Passes stop when every free node's imbalance is within `flow` (discharge unit) and the last
+ * pass moved no head by more than `head` (length unit); at most `passes` passes. */
+PIPENET_API pipenet_status pipenet_model_set_tolerance(pipenet_model* model, double flow,
+                                                       double head);
+PIPENET_API pipenet_status pipenet_model_set_iteration_limit(pipenet_model* model, int passes);
+
+/* PIPENET_OK, PIPENET_ITERATION_LIMIT (results are available), PIPENET_SINGULAR (no head is
+ * determined) or PIPENET_REFUSED (a link's values make its law meaningless). */
+PIPENET_API pipenet_status pipenet_model_solve(pipenet_model* model);
+/* Heads (one per node; NaN at a node joined to no known head) and flows (one per link, from
+ * its start node to its end node) of the last solve that produced results. */
+PIPENET_API pipenet_status pipenet_model_heads(const pipenet_model* model, double* values,
+                                               size_t count);
+PIPENET_API pipenet_status pipenet_model_flows(const pipenet_model* model, double* values,
+                                               size_t count);
+PIPENET_API size_t pipenet_model_pass_count(const pipenet_model* model);
+
 #ifdef __cplusplus
 }
 #endif
