@@ -2,8 +2,10 @@
 
 #include <unistd.h>
 
+#include "exchange/inp_reader.hpp"
 #include "files/input_file.hpp"
 #include "files/output_file.hpp"
+#include "model/read_inp.hpp"
 #include "plot/render.hpp"
 #include "solve/input_file.hpp"
 
@@ -54,6 +56,14 @@ CLI::App& add_plot_command(CLI::App& app, PlotOptions& options) {
                      "Number the nodes, the pipes, both or neither (auto: both up to 200 nodes)")
         ->check(CLI::IsMember({"auto", "none", "nodes", "pipes", "all"}))
         ->capture_default_str();
+    plot->add_option("--colour", options.colour,
+                     "Colour the nodes by their head or, for a .inp file, their pressure")
+        ->check(CLI::IsMember({"head", "pressure"}))
+        ->capture_default_str();
+    plot->add_option("--time", options.time,
+                     ".inp files: the period whose pattern multipliers apply, as H:MM after the "
+                     "start (default 0:00)")
+        ->option_text("H:MM");
     plot->add_flag("--no-results", options.no_results, "Draw the geometry alone, not analysed");
     plot->add_flag("--band", options.band,
                    "Add the coefficient matrix's nonzero pattern and its half-bandwidth");
@@ -87,17 +97,36 @@ int run_plot(const PlotOptions& options, ByteSink& err, files::TemporaryFiles& t
         say(err, path + ": cannot read the file: " + reason);
         return 2;
     }
-    const std::optional<Program> program = solve::program_of_file(options.program, path, text);
-    if (!program) {
-        say(err, path + ": " + std::string(solve::unknown_program_reason));
-        return 2;
-    }
     plot::PlotSettings settings;
     settings.results = !options.no_results;
     settings.renumber = options.renumber;
     plot::PlotNetwork network;
-    if (!plot::load_plot_network(path, text, *program, settings, network, reason)) {
-        say(err, path + ": nothing to draw: " + reason);
+    const bool inp = model::looks_like_inp(text);
+    std::optional<Program> program;
+    if (inp) {
+        std::int64_t time = 0;
+        if (!exchange::parse_duration(options.time, "", time) ||
+            options.time.find(':') == std::string::npos) {
+            say(err, "--time " + options.time + ": give the time of day as H:MM");
+            return 2;
+        }
+        if (!plot::load_plot_inp(path, text, time, settings, network, reason)) {
+            say(err, path + ": nothing to draw: " + reason);
+            return 2;
+        }
+    } else {
+        program = solve::program_of_file(options.program, path, text);
+        if (!program) {
+            say(err, path + ": " + std::string(solve::unknown_program_reason));
+            return 2;
+        }
+        if (!plot::load_plot_network(path, text, *program, settings, network, reason)) {
+            say(err, path + ": nothing to draw: " + reason);
+            return 2;
+        }
+    }
+    if (options.colour == "pressure" && !inp) {
+        say(err, path + ": --colour pressure needs elevations, which only .inp files give");
         return 2;
     }
     plot::RenderSettings render;
@@ -106,7 +135,8 @@ int run_plot(const PlotOptions& options, ByteSink& err, files::TemporaryFiles& t
                     : options.labels == "pipes" ? plot::Labels::pipes
                     : options.labels == "all"   ? plot::Labels::all
                                                 : plot::Labels::automatic;
-    if (options.band) {
+    render.colour = options.colour == "pressure" ? plot::Colour::pressure : plot::Colour::head;
+    if (options.band && program) {
         NetworkRecords records;
         std::string error;
         // load_plot_network has read these records already, so this cannot fail.

@@ -15,6 +15,8 @@ struct PlotOptions {
     std::string output;  // ends in .svg or .html
     std::string program; // "lamnet", "turbnet" or empty: from the file's name
     std::string labels = "auto";
+    std::string colour = "head"; // or "pressure" (.inp files)
+    std::string time = "0:00";   // .inp files: the period analysed
     bool no_results = false;
     bool band = false;
     bool renumber = false;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "model/read_inp.hpp"
 #include "solve/solve_network.hpp"
 
 namespace pipenet::plot {
@@ -74,6 +75,73 @@ bool load_plot_network(std::string_view file, std::string_view text, Program pro
     solve_settings.arithmetic = solve::Arithmetic::programs;
     const solve::NetworkResult result = solve::solve_network(file, text, program, solve_settings);
     network = plot_network_of(file, records, &result);
+    return true;
+}
+
+bool load_plot_inp(std::string_view file, std::string_view text, std::int64_t time,
+                   const PlotSettings& settings, PlotNetwork& network, std::string& error) {
+    model::Model m;
+    std::vector<exchange::Diagnostic> diagnostics;
+    if (!model::read_inp_model(text, std::string(file), time, m, diagnostics) &&
+        (m.nodes.empty() || !settings.results)) {
+        for (const exchange::Diagnostic& d : diagnostics)
+            if (d.severity == exchange::Severity::error) {
+                error = (d.line > 0 ? "line " + std::to_string(d.line) + ": " : "") + d.text;
+                break;
+            }
+        if (error.empty()) error = "the file holds no network to draw";
+        return false;
+    }
+    network = PlotNetwork{};
+    network.file = file;
+    network.program = Program::turbnet;
+    network.inp = true;
+    for (std::size_t i = 0; i < m.nodes.size(); ++i) {
+        const model::Node& n = m.nodes[i];
+        PlotNode node;
+        node.node = static_cast<std::int32_t>(i + 1);
+        node.x = n.x.value;
+        node.y = n.y.value;
+        node.id = n.id;
+        if (n.fixed_head) node.known_head = static_cast<float>(n.fixed_head->value);
+        node.known_discharge = static_cast<float>(n.demand.value);
+        network.nodes.push_back(node);
+    }
+    for (std::size_t e = 0; e < m.links.size(); ++e) {
+        const model::Link& l = m.links[e];
+        PlotPipe pipe;
+        pipe.pipe = static_cast<std::int32_t>(e + 1);
+        pipe.start = l.start + 1;
+        pipe.end = l.end + 1;
+        pipe.diameter = static_cast<float>(l.diameter.value);
+        pipe.length = static_cast<float>(l.length.value);
+        pipe.id = l.id;
+        network.pipes.push_back(pipe);
+    }
+    if (!settings.results) return true;
+
+    solve::SolveSettings solve_settings;
+    solve_settings.time = time;
+    const solve::NetworkResult result = solve::solve_inp(file, text, solve_settings);
+    network.analysed = true;
+    network.verdict = result.verdict;
+    for (const solve::Message& message : result.messages) {
+        network.messages.push_back(message.text);
+        if (message.severity == "warning")
+            network.warnings.push_back(message.code + ": " + message.text);
+    }
+    if (result.nodes.size() != network.nodes.size() || result.pipes.size() != network.pipes.size())
+        return true;
+    network.has_results = true;
+    for (std::size_t i = 0; i < result.nodes.size(); ++i) {
+        network.nodes[i].head = static_cast<float>(result.nodes[i].head);
+        if (result.nodes[i].pressure)
+            network.nodes[i].pressure = static_cast<float>(*result.nodes[i].pressure);
+    }
+    for (std::size_t e = 0; e < result.pipes.size(); ++e) {
+        network.pipes[e].discharge = static_cast<float>(result.pipes[e].discharge);
+        network.pipes[e].velocity = static_cast<float>(result.pipes[e].velocity);
+    }
     return true;
 }
 

@@ -18,8 +18,10 @@ struct PlotNode {
     double x = 0.0;
     double y = 0.0;
     std::optional<float> known_head;
-    float known_discharge = 0.0f; // positive: supplied at the node
-    std::optional<float> head;    // computed
+    float known_discharge = 0.0f;  // positive: supplied at the node
+    std::optional<float> head;     // computed
+    std::optional<float> pressure; // computed, where the file gives elevations
+    std::optional<std::string> id; // the file's own ID (.inp files)
 };
 
 struct PlotPipe {
@@ -30,6 +32,7 @@ struct PlotPipe {
     float length = 0.0f;
     std::optional<float> discharge; // computed; positive from start to end
     std::optional<float> velocity;
+    std::optional<std::string> id; // the file's own ID (.inp files)
 };
 
 struct PlotNetwork {
@@ -43,6 +46,7 @@ struct PlotNetwork {
     std::optional<float> last_residual;                  // turbnet's last pass
     std::vector<std::string> messages;                   // the analysis's, for a banner
     std::vector<std::string> warnings;                   // "code: text", for a banner
+    bool inp = false;                                    // a .inp file: SI units, IDs, pressures
 };
 
 struct PlotSettings {
@@ -55,6 +59,12 @@ struct PlotSettings {
 // their nodes 1 ... n: there is nothing to draw.
 bool load_plot_network(std::string_view file, std::string_view text, Program program,
                        const PlotSettings& settings, PlotNetwork& network, std::string& error);
+
+// A .inp file, analysed as pipenet solve analyses it at `time` (s after the start) unless
+// settings.results is false. Returns false with `error` set when the file cannot be read into
+// the network model: there is nothing to draw.
+bool load_plot_inp(std::string_view file, std::string_view text, std::int64_t time,
+                   const PlotSettings& settings, PlotNetwork& network, std::string& error);
 
 // The network of records already read, with the results of an analysis when given.
 PlotNetwork plot_network_of(std::string_view file, const NetworkRecords& records,

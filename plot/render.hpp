@@ -15,8 +15,13 @@ namespace pipenet::plot {
 // cover the drawing.
 enum class Labels : std::uint8_t { automatic, none, nodes, pipes, all };
 
+// What the nodes' colours show: the head, or the pressure (head - elevation) where the file
+// gives elevations.
+enum class Colour : std::uint8_t { head, pressure };
+
 struct RenderSettings {
     Labels labels = Labels::automatic;
+    Colour colour = Colour::head;
     std::optional<BandPattern> band; // drawn below the network when present
 };
 

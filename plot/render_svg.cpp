@@ -88,18 +88,26 @@ void attribute(std::string& out, const char* name, double value) {
 }
 
 struct Scales {
-    double low_head = 0.0;
+    Colour colour = Colour::head;
+    double low_head = 0.0; // of the value the colours show
     double high_head = 0.0;
     double largest_discharge = 0.0;
 };
 
-Scales scales_of(const PlotNetwork& network) {
+// The value a node's colour shows.
+std::optional<float> coloured_value(const PlotNode& node, Colour colour) {
+    return colour == Colour::pressure ? node.pressure : node.head;
+}
+
+Scales scales_of(const PlotNetwork& network, Colour colour) {
     Scales scales;
+    scales.colour = colour;
     bool any = false;
     for (const PlotNode& node : network.nodes) {
-        if (!node.head || !std::isfinite(*node.head)) continue;
-        scales.low_head = any ? std::min(scales.low_head, double{*node.head}) : *node.head;
-        scales.high_head = any ? std::max(scales.high_head, double{*node.head}) : *node.head;
+        const std::optional<float> value = coloured_value(node, colour);
+        if (!value || !std::isfinite(*value)) continue;
+        scales.low_head = any ? std::min(scales.low_head, double{*value}) : *value;
+        scales.high_head = any ? std::max(scales.high_head, double{*value}) : *value;
         any = true;
     }
     for (const PlotPipe& pipe : network.pipes)
@@ -133,8 +141,8 @@ void write_header(std::string& out, const PlotNetwork& network, double height) {
     coordinate(out, height);
     out += "\" fill=\"#ffffff\"/>\n";
     out += "<text class=\"title\" x=\"40\" y=\"28\">" + escape_markup(network.file) +
-           " \xe2\x80\x94 " + program_name(network.program) + " \xe2\x80\x94 " +
-           std::to_string(network.nodes.size()) + " nodes, " +
+           " \xe2\x80\x94 " + (network.inp ? ".inp" : program_name(network.program)) +
+           " \xe2\x80\x94 " + std::to_string(network.nodes.size()) + " nodes, " +
            std::to_string(network.pipes.size()) + " pipes</text>\n";
 }
 
@@ -166,9 +174,11 @@ void write_banner(std::string& out, const PlotNetwork& network, bool results_ask
 
 void write_pipe(std::string& out, const PlotPipe& pipe, Point a, Point b, const Scales& scales,
                 Labels labels) {
-    out += "<g class=\"pipe\" data-pipe=\"" + std::to_string(pipe.pipe) + "\"><title>pipe " +
-           std::to_string(pipe.pipe) + " (" + std::to_string(pipe.start) + " to " +
-           std::to_string(pipe.end) + ")";
+    const std::string name = pipe.id ? escape_markup(*pipe.id) : std::to_string(pipe.pipe);
+    out += "<g class=\"pipe\" data-pipe=\"" + std::to_string(pipe.pipe) + "\"><title>pipe " + name;
+    // The ends by number, where the nodes are known by their numbers.
+    if (!pipe.id)
+        out += " (" + std::to_string(pipe.start) + " to " + std::to_string(pipe.end) + ")";
     if (pipe.discharge) out += "\ndischarge " + number(*pipe.discharge);
     out += "\nlength " + number(pipe.length) + "\ndiameter " + number(pipe.diameter) + "</title>";
     std::optional<double> width;
@@ -214,7 +224,7 @@ void write_pipe(std::string& out, const PlotPipe& pipe, Point a, Point b, const 
         out += "<text class=\"label\"";
         attribute(out, "x", middle.x + 4.0);
         attribute(out, "y", middle.y - 4.0);
-        out += ">" + std::to_string(pipe.pipe) + "</text>";
+        out += ">" + name + "</text>";
     }
     out += "</g>\n";
 }
@@ -222,15 +232,17 @@ void write_pipe(std::string& out, const PlotPipe& pipe, Point a, Point b, const 
 void write_node(std::string& out, const PlotNode& node, Point at, double radius,
                 const Scales& scales, Labels labels) {
     std::string fill = "#ffffff";
-    if (node.head) {
-        fill = std::isfinite(*node.head)
-                   ? hex(scale_colour(*node.head, scales.low_head, scales.high_head))
+    if (const std::optional<float> value = coloured_value(node, scales.colour); node.head) {
+        fill = value && std::isfinite(*value)
+                   ? hex(scale_colour(*value, scales.low_head, scales.high_head))
                    : "#9e9e9e";
     }
     const bool reservoir = node.known_head.has_value();
+    const std::string name = node.id ? escape_markup(*node.id) : std::to_string(node.node);
     out += std::string("<g class=\"node") + (reservoir ? " reservoir" : "") + "\" data-node=\"" +
-           std::to_string(node.node) + "\"><title>node " + std::to_string(node.node);
+           std::to_string(node.node) + "\"><title>node " + name;
     if (node.head) out += "\nhead " + number(*node.head);
+    if (node.pressure) out += "\npressure " + number(*node.pressure);
     if (node.known_head) out += "\nknown head " + number(*node.known_head);
     if (node.known_discharge != 0.0f) out += "\nknown discharge " + number(node.known_discharge);
     out += "</title>";
@@ -251,7 +263,7 @@ void write_node(std::string& out, const PlotNode& node, Point at, double radius,
         out += "<text class=\"label\"";
         attribute(out, "x", at.x + radius + 2.0);
         attribute(out, "y", at.y + radius + 10.0);
-        out += ">" + std::to_string(node.node) + "</text>";
+        out += ">" + name + "</text>";
     }
     out += "</g>\n";
 }
@@ -294,7 +306,7 @@ void write_known_discharge(std::string& out, const PlotNode& node, Point at, dou
     out += "</g>\n";
 }
 
-void write_legend(std::string& out, const Scales& scales, Program program) {
+void write_legend(std::string& out, const Scales& scales, Program program, bool inp) {
     out += "<g class=\"legend\"><defs><linearGradient id=\"head-scale\" x1=\"0\" y1=\"1\" "
            "x2=\"0\" y2=\"0\">";
     for (int i = 0; i <= 10; ++i) {
@@ -302,13 +314,15 @@ void write_legend(std::string& out, const Scales& scales, Program program) {
                "\"/>";
     }
     out += "</linearGradient></defs>"
-           "<text class=\"label\" x=\"870\" y=\"92\">head</text>"
+           "<text class=\"label\" x=\"870\" y=\"92\">" +
+           std::string(scales.colour == Colour::pressure ? "pressure" : "head") +
+           "</text>"
            "<rect x=\"870\" y=\"120\" width=\"22\" height=\"300\" fill=\"url(#head-scale)\" "
            "stroke=\"#1a1a1a\"/>"
            "<text class=\"label\" x=\"898\" y=\"126\">" +
            number(scales.high_head) + "</text><text class=\"label\" x=\"898\" y=\"420\">" +
            number(scales.low_head) + "</text><text class=\"label\" x=\"870\" y=\"106\">" +
-           std::string(program == Program::turbnet ? "(m)" : "(input's length unit)") +
+           std::string(program == Program::turbnet || inp ? "(m)" : "(input's length unit)") +
            "</text></g>\n";
 }
 
@@ -402,7 +416,7 @@ std::string render_svg(const PlotNetwork& network, const RenderSettings& setting
         std::sqrt(network_frame.width * network_frame.height /
                   static_cast<double>(std::max<std::size_t>(1, network.nodes.size())));
     const double radius = std::clamp(0.2 * per_node, 2.0, 7.0);
-    const Scales scales = scales_of(network);
+    const Scales scales = scales_of(network, settings.colour);
     Labels labels = settings.labels;
     if (labels == Labels::automatic)
         labels = network.nodes.size() <= 200 ? Labels::all : Labels::none;
@@ -421,7 +435,7 @@ std::string render_svg(const PlotNetwork& network, const RenderSettings& setting
         if (network.nodes[k].known_discharge != 0.0f)
             write_known_discharge(out, network.nodes[k], screen[k], radius,
                                   labels == Labels::nodes || labels == Labels::all);
-    if (network.has_results) write_legend(out, scales, network.program);
+    if (network.has_results) write_legend(out, scales, network.program, network.inp);
     write_scale_bar(out, view, network.program);
     if (settings.band) write_band(out, *settings.band);
     out += "</svg>\n";

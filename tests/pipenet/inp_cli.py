@@ -13,6 +13,7 @@ import io
 import json
 import os
 import pathlib
+import re
 import subprocess
 import sys
 import tempfile
@@ -270,8 +271,37 @@ def check_inp(pipenet, folder):
         fail(f"status {status}: {out} {err}")
 
 
+def plot_pressure(pipenet, folder):
+    """pipenet plot draws a .inp file under its IDs and, with --colour pressure, colours each
+    node by head - elevation: the reservoir (pressure 0) at the low end of the scale, the junction
+    of the highest pressure at the high end; a programs' file has no pressures to draw."""
+    text, nodes, pipes, elev, drawn = grid30()
+    (folder / "grid.inp").write_text(text)
+    status, _, err = run(pipenet, ["plot", "grid.inp", "--colour", "pressure", "-o", "p.svg"],
+                         folder)
+    svg = (folder / "p.svg").read_text()
+    heads = reference_heads(nodes, [(a, b, length, d / 1000, c) for _, a, b, length, d, c in pipes],
+                            {"SRC": 80.0}, drawn)
+    pressure = {j: heads[j] - elev.get(j, 80.0) for j in nodes}
+    fills = dict(re.findall(r'<title>node ([^\n<]+)\n.*?fill="(#[0-9a-f]{6})"', svg, re.S))
+    highest = max(pressure, key=pressure.get)
+    if status != 0 or sorted(fills) != sorted(nodes) or ">pressure</text>" not in svg:
+        fail(f"status {status}: {err}: {sorted(fills)}")
+    low_colour, high_colour = re.findall(r'stop-color="(#[0-9a-f]{6})"', svg)[::10][:2]
+    if fills["SRC"] != low_colour or fills[highest] != high_colour:
+        fail(f"SRC {fills['SRC']}, {highest} {fills[highest]}: scale {low_colour} .. {high_colour}")
+    (folder / "input-nonlin.dat").write_text(
+        "         2         1         0         1        25   0.00001           120.\n"
+        "         1      0.00      0.00\n         2    100.00      0.00\n"
+        "         1         1         2   0.20000\n         1   50.0000\n")
+    status, _, err = run(pipenet, ["plot", "input-nonlin.dat", "--colour", "pressure", "-o",
+                                   "q.svg"], folder)
+    if status != 2 or "needs elevations" not in err or (folder / "q.svg").exists():
+        fail(f"programs' file: status {status}: {err}")
+
+
 CASES = {f.__name__: f for f in (looped_grid, lenient, time_and_tanks, refusals, not_inp,
-                                  negative_pressure, check_inp)}
+                                  negative_pressure, check_inp, plot_pressure)}
 
 
 def main():
