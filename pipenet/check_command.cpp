@@ -13,8 +13,8 @@
 #include "check/render.hpp"
 #include "files/input_file.hpp"
 #include "network/program_header.hpp"
-#include "model/read_inp.hpp"
 #include "plot/band_pattern.hpp"
+#include "solve/input_file.hpp"
 
 namespace pipenet::cli {
 
@@ -64,14 +64,6 @@ std::optional<Program> program_from_first_line(InputFile& file) {
     int error = 0;
     if (!stream.next_record(error)) return std::nullopt;
     return program_from_header(stream.record());
-}
-
-// True when the file is a .inp file: named so, or its first line that is not blank or a
-// comment is a [SECTION] header.
-bool is_inp_file(const std::string& path, bool program_given, const std::string& text) {
-    const bool named = path.size() >= 4 && (path.ends_with(".inp") || path.ends_with(".INP"));
-    if (named) return true;
-    return !program_given && model::looks_like_inp(text);
 }
 
 // The band of the file's network, or why it cannot be drawn.
@@ -139,7 +131,8 @@ int run_check(const CheckOptions& options, ByteSink& out, ByteSink& err) {
             could_not_run = true;
             continue;
         }
-        if (is_inp_file(path, !options.program.empty(), contents)) {
+        // A .inp file by its name, or by its text when no program is named.
+        if (solve::is_inp(path) || (options.program.empty() && solve::is_inp("", contents))) {
             check::CheckResult result;
             check::check_inp(contents, result);
             if (json) {

@@ -44,9 +44,12 @@ CLI::App& add_renumber_command(CLI::App& app, RenumberOptions& options) {
 int run_renumber(const RenumberOptions& options, ByteSink& out, ByteSink& err,
                  files::TemporaryFiles& temporaries) {
     const std::optional<Program> program = solve::program_of_file(options.program, options.file);
-    if (!program) {
-        say(err, options.file + ": cannot tell which program's file this is: name it "
-                                "input-lin.dat or input-nonlin.dat, or give --program");
+    if (!program || solve::is_inp(options.file)) {
+        say(err, options.file + ": " +
+                     (solve::is_inp(options.file)
+                          ? std::string(solve::inp_for_records_reason)
+                          : "cannot tell which program's file this is: name it input-lin.dat or "
+                            "input-nonlin.dat, or give --program"));
         return 2;
     }
     std::string text;
@@ -60,6 +63,10 @@ int run_renumber(const RenumberOptions& options, ByteSink& out, ByteSink& err,
     }
     if (!files::read_input_file(options.file, text, reason)) {
         say(err, options.file + ": cannot read the file: " + reason);
+        return 2;
+    }
+    if (solve::is_inp("", text)) {
+        say(err, options.file + ": " + std::string(solve::inp_for_records_reason));
         return 2;
     }
     RenumberedInput renumbered;

@@ -12,9 +12,9 @@
 #include <thread>
 #include <unistd.h>
 
+#include "exchange/inp_reader.hpp"
 #include "files/input_file.hpp"
 #include "files/output_file.hpp"
-#include "exchange/inp_reader.hpp"
 #include "model/read_inp.hpp"
 #include "solve/input_file.hpp"
 #include "solve/render.hpp"
@@ -99,14 +99,6 @@ std::size_t table_file_width(const SolveOptions& options) {
     return width;
 }
 
-// True for a file named as a .inp file.
-bool inp_name(const std::string& path) {
-    if (path.size() < 4) return false;
-    std::string end = path.substr(path.size() - 4);
-    for (char& c : end) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return end == ".inp";
-}
-
 Solved solve_file(const SolveOptions& options, std::int64_t time, const solve::ResultIds* ids,
                   bool csv_ids, const std::string& path) {
     NetworkResult result;
@@ -128,7 +120,7 @@ Solved solve_file(const SolveOptions& options, std::int64_t time, const solve::R
             result.messages.push_back({"note", "no-report",
                                        "a .inp file has no report of the programs: --report "
                                        "leaves it out"});
-    } else if (inp_name(path) && readable) {
+    } else if (solve::is_inp(path) && readable) {
         result = solve::unreadable_file(
             path, Program::turbnet,
             "named as a .inp file, but it has no [SECTION] line" +
@@ -348,7 +340,7 @@ int run_solve(const SolveOptions& options, ByteSink& err, files::TemporaryFiles&
     // The CSV tables end in ID columns with a map, or when a file is a .inp file by its name.
     const bool csv_ids =
         map != nullptr || std::any_of(options.files.begin(), options.files.end(),
-                                      [](const std::string& f) { return inp_name(f); });
+                                      [](const std::string& f) { return solve::is_inp(f); });
     std::int64_t time = 0;
     if (!exchange::parse_duration(options.time, "", time) ||
         options.time.find(':') == std::string::npos) {
@@ -452,8 +444,7 @@ int run_solve(const SolveOptions& options, ByteSink& err, files::TemporaryFiles&
     }
 
     bool written = !passes_failed;
-    for (files::OutputFile* output :
-         {&table, &json, &report, &nodes, &pipes, &passes, &outcomes}) {
+    for (files::OutputFile* output : {&table, &json, &report, &nodes, &pipes, &passes, &outcomes}) {
         if (output->is_open() && !output->finish(reason)) {
             say(err, reason);
             written = false;

@@ -1,5 +1,7 @@
 #include "solve/input_file.hpp"
 
+#include "model/read_inp.hpp"
+
 namespace pipenet::solve {
 
 namespace {
@@ -24,6 +26,15 @@ std::optional<Program> program_of_file(std::string_view program, std::string_vie
                                        std::string_view text) {
     if (std::optional<Program> named = program_of_file(program, path)) return named;
     return program_from_text(text);
+}
+
+bool is_inp(std::string_view path, std::string_view text) {
+    if (path.size() >= 4) {
+        std::string end(path.substr(path.size() - 4));
+        for (char& c : end) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        if (end == ".inp") return true;
+    }
+    return model::looks_like_inp(text);
 }
 
 } // namespace pipenet::solve

@@ -18,6 +18,14 @@ std::optional<Program> program_of_file(std::string_view program, std::string_vie
 std::optional<Program> program_of_file(std::string_view program, std::string_view path,
                                        std::string_view text);
 
+// Why a .inp file is refused by a command that reads the programs' fixed-column files.
+inline constexpr std::string_view inp_for_records_reason =
+    "this is a .inp file, not a lamnet or turbnet input file: pipenet solve, check and plot read "
+    ".inp files as they are, and import-inp converts one";
+
+// True when the file is named as a .inp file or its text reads as one.
+bool is_inp(std::string_view path, std::string_view text = {});
+
 // Why a file's program is unknown: neither its name nor its header tells.
 inline constexpr std::string_view unknown_program_reason =
     "cannot tell which program's file this is: its first line is neither lamnet's header nor "

@@ -235,6 +235,17 @@ def not_inp(pipenet, folder):
     if status == 0 or "looks like a lamnet or turbnet input file" not in err or \
             (folder / "x.dat").exists():
         fail(f"import-inp: status {status}: {err}")
+    # The reverse: a .inp file, by its name or by its text, where a programs' file is read.
+    (folder / "grid.inp").write_text(grid30()[0])
+    (folder / "grid.txt").write_text(grid30()[0])
+    for args in (["export-inp", "grid.inp", "-o", "out.inp"],
+                 ["export-inp", "grid.txt", "--program", "turbnet", "-o", "out.inp"],
+                 ["renumber", "grid.inp", "-o", "out.dat"],
+                 ["renumber", "grid.txt", "--program", "turbnet", "-o", "out.dat"]):
+        status, out, err = run(pipenet, args, folder)
+        if status != 2 or "this is a .inp file" not in err or \
+                (folder / args[-1]).exists():
+            fail(f"{args}: status {status}: {err}")
 
 
 def negative_pressure(pipenet, folder):
