@@ -12,7 +12,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${PIPENET_MEMCHECK_BUILD:-$root/build/memcheck}
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
-  -DPIPENET_STATIC_RUNTIME=OFF -DPIPENET_TESTS=OFF -DPIPENET_BENCHMARKS=OFF >/dev/null
+  -DPIPENET_STATIC_RUNTIME=OFF -DPIPENET_TESTS=OFF -DPIPENET_BENCHMARKS=OFF -DPIPENET_PYTHON=OFF >/dev/null
 cmake --build "$build" -j2 --target lamnet turbnet
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/pipenet-memcheck.XXXXXX")

@@ -19,7 +19,7 @@ build=${PIPENET_FUZZ_BUILD:-$root/build/fuzz-run}
 
 cmake -S "$root" -B "$build" -G Ninja \
   -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
-  -DPIPENET_FUZZ=ON -DPIPENET_TESTS=OFF -DPIPENET_BENCHMARKS=OFF -DPIPENET_STATIC_RUNTIME=OFF \
+  -DPIPENET_FUZZ=ON -DPIPENET_TESTS=OFF -DPIPENET_BENCHMARKS=OFF -DPIPENET_PYTHON=OFF -DPIPENET_STATIC_RUNTIME=OFF \
   -DPIPENET_WERROR=ON >/dev/null
 cmake --build "$build" -j2 --target fuzz_record_reader fuzz_lamnet fuzz_turbnet fuzz_check \
   fuzz_engine fuzz_c_interface fuzz_solve fuzz_inp_reader
