@@ -106,15 +106,17 @@ Solved solve_file(const SolveOptions& options, std::int64_t time, const solve::R
     std::string reason;
     std::optional<Program> program;
     const bool readable = files::read_input_file(path, text, reason);
+    solve::SolveSettings settings;
+    settings.report = !options.report.empty();
+    settings.print_flag = options.print_flag;
+    settings.renumber = options.renumber;
+    settings.arithmetic = options.arithmetic == "programs" ? solve::Arithmetic::programs
+                                                           : solve::Arithmetic::double_precision;
+    settings.tolerances.flow_tolerance = options.flow_tolerance;
+    settings.tolerances.head_tolerance = options.head_tolerance;
+    settings.tolerances.max_passes = options.max_passes;
+    settings.time = time;
     if (readable && model::looks_like_inp(text)) {
-        solve::SolveSettings settings;
-        settings.arithmetic = options.arithmetic == "programs"
-                                  ? solve::Arithmetic::programs
-                                  : solve::Arithmetic::double_precision;
-        settings.tolerances.flow_tolerance = options.flow_tolerance;
-        settings.tolerances.head_tolerance = options.head_tolerance;
-        settings.tolerances.max_passes = options.max_passes;
-        settings.time = time;
         result = solve::solve_inp(path, text, settings);
         if (!options.report.empty())
             result.messages.push_back({"note", "no-report",
@@ -135,16 +137,6 @@ Solved solve_file(const SolveOptions& options, std::int64_t time, const solve::R
         result = solve::unreadable_file(path, Program::lamnet,
                                         std::string(solve::unknown_program_reason));
     } else {
-        solve::SolveSettings settings;
-        settings.report = !options.report.empty();
-        settings.print_flag = options.print_flag;
-        settings.renumber = options.renumber;
-        settings.arithmetic = options.arithmetic == "programs"
-                                  ? solve::Arithmetic::programs
-                                  : solve::Arithmetic::double_precision;
-        settings.tolerances.flow_tolerance = options.flow_tolerance;
-        settings.tolerances.head_tolerance = options.head_tolerance;
-        settings.tolerances.max_passes = options.max_passes;
         result = solve::solve_network(path, text, *program, settings);
     }
     Solved out;
