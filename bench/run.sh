@@ -28,7 +28,8 @@ for tool in cmake ninja valgrind callgrind_annotate objdump python3 /usr/bin/tim
 done
 
 cmake -S "$source_dir" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_CXX_FLAGS_RELEASE="-O3 -DNDEBUG" -DPIPENET_TESTS=OFF -DPIPENET_PYTHON=OFF > "$build.configure.log" 2>    -DCMAKE_CXX_FLAGS_RELEASE="-O3 -DNDEBUG" -DPIPENET_TESTS=OFF > "$build.configure.log" 2>&1 ||1 ||
+    -DCMAKE_CXX_FLAGS_RELEASE="-O3 -DNDEBUG" -DPIPENET_TESTS=OFF -DPIPENET_PYTHON=OFF \
+    > "$build.configure.log" 2>&1 ||
     { cat "$build.configure.log"; exit 2; }
 cmake --build "$build" -j2 --target lamnet turbnet empty_program solve_once > "$build.build.log" 2>&1 ||
     { cat "$build.build.log"; exit 2; }
