@@ -53,22 +53,35 @@ def apply_changes(net, changes):
 
 def _solve_cases(net, cases, quantities):
     """Solves each case (number, changes) on one working copy of `net`, putting back the values
-    each changed, so that the solver's factorization and last heads carry over."""
+    each changed, so that the solver's factorization and last heads carry over. Returns the
+    chunk as a few arrays (case numbers, outcomes, passes, messages, and per quantity one row per
+    case, NaN where a case did not solve): one block to send back, not a dict per case."""
     work = net.copy()
-    rows = []
-    for case, changes in cases:
+    count = len(cases)
+    widths = {q: len(net.node_ids) if q in NODE_QUANTITIES else len(net.link_ids)
+              for q in quantities}
+    blocks = {q: numpy.full((count, widths[q]), numpy.nan) for q in quantities}
+    numbers = numpy.empty(count, dtype=numpy.int64)
+    passes = numpy.zeros(count, dtype=numpy.int64)
+    outcomes, messages = [], []
+    for row, (case, changes) in enumerate(cases):
+        numbers[row] = case
         saved = {name: getattr(work, name) for name in changes}
         try:
             apply_changes(work, changes)
             result = work.solve()
-            rows.append((case, "solved", len(result.passes), "",
-                         {q: getattr(result, q) for q in quantities}))
+            for q in quantities:
+                blocks[q][row] = getattr(result, q)
+            passes[row] = len(result.passes)
+            outcomes.append("solved")
+            messages.append("")
         except AnalysisError as error:
-            rows.append((case, error.outcome, 0, str(error), None))
+            outcomes.append(error.outcome)
+            messages.append(str(error))
         finally:
             for name, values in saved.items():
                 setattr(work, name, values)
-    return rows
+    return numbers, outcomes, passes, messages, blocks
 
 
 def _networks(networks_or_paths):
@@ -141,32 +154,35 @@ def run(networks_or_paths, changes=None, client=None, quantities=QUANTITIES, chu
             for start in range(0, len(mine), size):
                 futures.append(client.submit(_solve_cases, future, mine[start:start + size],
                                              tuple(quantities), pure=False))
-        rows = [row for chunk in client.gather(futures) for row in chunk]
+        chunks = client.gather(futures)
     finally:
         if own_client:
             close_client(client)
-    rows.sort(key=lambda row: row[0])
-    index = pandas.Index([row[0] for row in rows], name="case")
-    frames = {"outcomes": pandas.DataFrame({"outcome": [r[1] for r in rows],
-                                            "passes": [r[2] for r in rows],
-                                            "message": [r[3] for r in rows]}, index=index)}
+    numbers = numpy.concatenate([c[0] for c in chunks]) if chunks else numpy.empty(0, numpy.int64)
+    order = numpy.argsort(numbers, kind="stable")
+    index = pandas.Index(numbers[order], name="case")
+    outcomes = numpy.array([o for c in chunks for o in c[1]], dtype=object)
+    messages = numpy.array([m for c in chunks for m in c[3]], dtype=object)
+    passes = numpy.concatenate([c[2] for c in chunks]) if chunks else numpy.empty(0, numpy.int64)
+    frames = {"outcomes": pandas.DataFrame({"outcome": outcomes[order], "passes": passes[order],
+                                            "message": messages[order]}, index=index)}
     case_network = {case: n for n, case, _ in cases}
     for q in quantities:
         per_node = q in NODE_QUANTITIES
         if len(networks) == 1:
             ids = networks[0].node_ids if per_node else networks[0].link_ids
-            blank = numpy.full(len(ids), numpy.nan)
-            data = numpy.vstack([r[4][q] if r[4] is not None else blank for r in rows]) \
-                if rows else numpy.empty((0, len(ids)))
-            frames[q] = pandas.DataFrame(data, index=index, columns=ids)
+            data = numpy.vstack([c[4][q] for c in chunks]) if chunks \
+                else numpy.empty((0, len(ids)))
+            frames[q] = pandas.DataFrame(data[order], index=index, columns=ids)
             continue
         per_case = []
-        for case, _, _, _, values in rows:
-            net = networks[case_network[case]]
-            ids = net.node_ids if per_node else net.link_ids
-            data = values[q] if values is not None else numpy.full(len(ids), numpy.nan)
-            per_case.append(pandas.Series(data, index=ids))
-        frame = pandas.DataFrame(per_case)
+        for chunk in chunks:
+            for row, case in enumerate(chunk[0]):
+                net = networks[case_network[int(case)]]
+                ids = net.node_ids if per_node else net.link_ids
+                per_case.append((int(case), pandas.Series(chunk[4][q][row], index=ids)))
+        per_case.sort(key=lambda item: item[0])
+        frame = pandas.DataFrame([series for _, series in per_case])
         frame.index = index
         frames[q] = frame
     return frames
