@@ -69,8 +69,14 @@ pipenet_status pipenet_model_read(const char* text, size_t length, pipenet_file_
                                   pipenet_model** out) {
     if (out == nullptr) return PIPENET_BAD_ARGUMENT;
     *out = nullptr;
+    // A C caller may pass any int; in C++ even loading an enum outside its enumerators' range
+    // is undefined, so the value is checked as the int it is.
+    int kind_value = 0;
+    static_assert(sizeof kind_value == sizeof kind);
+    std::memcpy(&kind_value, &kind, sizeof kind_value);
     if ((text == nullptr && length != 0) ||
-        (kind != PIPENET_FILE_INP && kind != PIPENET_FILE_LAMNET && kind != PIPENET_FILE_TURBNET))
+        (kind_value != PIPENET_FILE_INP && kind_value != PIPENET_FILE_LAMNET &&
+         kind_value != PIPENET_FILE_TURBNET))
         return PIPENET_BAD_ARGUMENT;
     try {
         auto created = std::make_unique<pipenet_model>();

@@ -17,7 +17,7 @@ if [[ $# -ne 1 || ! $1 =~ ^[0-9]+$ ]]; then
 fi
 seconds=$1
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${PIPENET_FUZZ_BUILD:-$root/build/fuzz-run}
+build=$(realpath -m "${PIPENET_FUZZ_BUILD:-$root/build/fuzz-run}")
 targets=(record_reader lamnet turbnet check engine c_interface solve inp_reader)
 
 if ! grep -qs '^PIPENET_FUZZ:BOOL=ON$' "$build/CMakeCache.txt"; then
