@@ -28,12 +28,14 @@ std::string significant_digits(double value, int significant) {
     if (std::isnan(value)) return "NaN";
     if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
     if (value == 0.0) return "0";
-    // Rounding may carry into a new digit (99.96 to 100.0): count the digits of the rounded value.
-    int decimals = decimals_for(value, significant);
-    const double rounded = std::round(value * std::pow(10.0, decimals)) / std::pow(10.0, decimals);
-    if (rounded != 0.0 && std::isfinite(rounded))
-        decimals = std::min(decimals, decimals_for(rounded, significant));
-    return fixed(value, decimals);
+    // Rounded first, so that large values lose their lower digits too (1234.5 to 1230), and
+    // counted again where rounding carries into a new digit (99.96 to 100).
+    const double unit =
+        std::pow(10.0, std::floor(std::log10(std::fabs(value))) - (significant - 1));
+    const double rounded = std::round(value / unit) * unit;
+    if (!std::isfinite(rounded) || rounded == 0.0)
+        return fixed(value, decimals_for(value, significant));
+    return fixed(rounded, decimals_for(rounded, significant));
 }
 
 } // namespace

@@ -410,6 +410,46 @@ def case_band(pipenet, tmp):
     check("set by pipe 2" in band[0].find(SVG + "text").text, "the band names its pipe")
 
 
+def case_colour_pipes(pipenet, tmp):
+    """--colour velocity and --colour flow colour each pipe by that quantity's magnitude, worked
+    out by hand for a branch: pipe 1 (D 0.2 m) carries both draws, 0.03 m3/s, at
+    0.03 / (pi 0.2^2 / 4) = 0.954930 m/s; pipe 2 (D 0.1 m) carries 0.02 m3/s at
+    0.02 / (pi 0.1^2 / 4) = 2.546479 m/s: the wider pipe has the larger discharge and the smaller
+    velocity, so the two colourings are opposite."""
+    text = ("         3         2         2         1        25 0.0000010           120.\n"
+            + row(1, "0.00", "0.00") + "\n" + row(2, "100.00", "0.00") + "\n"
+            + row(3, "200.00", "0.00") + "\n"
+            + row(1, 1, 2, "0.20000") + "\n" + row(2, 2, 3, "0.10000") + "\n"
+            + "         2      -0.010\n         3      -0.020\n" + row(1, "50.0000") + "\n")
+    (tmp / "input-nonlin.dat").write_text(text)
+    velocity = {1: 0.03 / (math.pi * 0.2 ** 2 / 4), 2: 0.02 / (math.pi * 0.1 ** 2 / 4)}
+    check(abs(velocity[1] - 0.954930) < 1e-6 and abs(velocity[2] - 2.546479) < 1e-6, "by hand")
+    low, high = "#" + VIRIDIS[0], "#" + VIRIDIS[-1]
+    for colour, title, unit, expected, ends in (
+            ("velocity", "|velocity|", "(m/s)", {1: low, 2: high}, (velocity[1], velocity[2])),
+            ("flow", "|discharge|", "(m\u00b3/s)", {1: high, 2: low}, (0.02, 0.03))):
+        root = ET.parse(plot(pipenet, tmp, tmp / "input-nonlin.dat", f"{colour}.svg",
+                             "--colour", colour)).getroot()
+        for e, group in shapes(root, "pipe").items():
+            lines = [l for l in group.iter(SVG + "line") if "casing" not in classes(l)]
+            check(lines[0].get("stroke") == expected[e],
+                  f"--colour {colour}: pipe {e} {lines[0].get('stroke')}, {expected[e]} expected")
+            if colour == "velocity":
+                shown = float(re.search(r"^velocity (\S+)$", group.find(SVG + "title").text,
+                                        re.M).group(1))
+                check(math.isclose(abs(shown), velocity[e], rel_tol=1e-3),
+                      f"pipe {e}: velocity {shown}, {velocity[e]} by hand")
+        check(all(node_fill(g) == "#ffffff" for g in shapes(root, "node").values()),
+              f"--colour {colour}: the nodes are left white")
+        bar = next(g for g in root.iter(SVG + "g") if "colour-bar" in classes(g))
+        texts = [t.text for t in bar.iter(SVG + "text")]
+        check(texts[:2] == [title, unit], f"--colour {colour}: legend {texts[:2]}")
+        numbers = [float(t) for t in texts[2:]]
+        check(math.isclose(numbers[0], ends[1], rel_tol=1e-3) and
+              math.isclose(numbers[1], ends[0], rel_tol=1e-3),
+              f"--colour {colour}: the bar runs from {numbers[1]} to {numbers[0]}, {ends} by hand")
+
+
 def grid_file(side):
     nodes = [(float(10 * (k % side)), float(10 * (k // side))) for k in range(side * side)]
     pipes = []
