@@ -182,6 +182,35 @@ void write_banner(std::string& out, const PlotNetwork& network, bool results_ask
            escape_markup(text) + "</text></g>\n";
 }
 
+// Where a pipe's name starts: beside its middle, on the upper side (the right of a vertical
+// pipe), clear of the line and of the arrowhead there.
+Point pipe_label_start(const PlotPipe& pipe, Point a, Point b, const Scales& scales,
+                       const std::string& text) {
+    const Point middle{(a.x + b.x) / 2.0, (a.y + b.y) / 2.0};
+    const double length = std::hypot(b.x - a.x, b.y - a.y);
+    Point normal{0.0, -1.0};
+    if (length > 0.0 && std::isfinite(length)) {
+        normal = {-(b.y - a.y) / length, (b.x - a.x) / length};
+        if (normal.y > 0.0 || (normal.y == 0.0 && normal.x < 0.0)) normal = {-normal.x, -normal.y};
+    }
+    // Half the breadth of what is drawn at the middle: the line, or the arrowhead.
+    double half = 1.0; // the default width of 2 without results
+    if (pipe.discharge) {
+        const double width = pipe_width(*pipe.discharge, scales.largest_discharge);
+        half = width / 2.0;
+        if (std::isfinite(*pipe.discharge) && *pipe.discharge != 0.0f && length >= 24.0)
+            half = std::max(half, 0.7 * (4.0 + width));
+    }
+    const double clearance = half + 3.0;
+    const Box box = label_box({0.0, 0.0}, text);
+    const double width = box.right - box.left;
+    const double height = box.bottom - box.top;
+    // The box's centre, so that its side or corner nearest the pipe lies at the clearance.
+    const Point centre{middle.x + normal.x * (clearance + width / 2.0),
+                       middle.y + normal.y * (clearance + height / 2.0)};
+    return {centre.x - width / 2.0, centre.y - (box.top + box.bottom) / 2.0};
+}
+
 void write_pipe(std::string& out, const PlotPipe& pipe, Point a, Point b, const Scales& scales,
                 std::optional<Point> label) {
     const std::string name = pipe.id ? escape_markup(*pipe.id) : std::to_string(pipe.pipe);
@@ -583,8 +612,8 @@ std::string render_svg(const PlotNetwork& network, const RenderSettings& setting
                 const PlotPipe& pipe = network.pipes[e];
                 const Point a = screen[static_cast<std::size_t>(pipe.start - 1)];
                 const Point b = screen[static_cast<std::size_t>(pipe.end - 1)];
-                offer(pipe_label[e], {(a.x + b.x) / 2.0 + 4.0, (a.y + b.y) / 2.0 - 4.0},
-                      pipe.id ? *pipe.id : std::to_string(pipe.pipe));
+                const std::string name = pipe.id ? *pipe.id : std::to_string(pipe.pipe);
+                offer(pipe_label[e], pipe_label_start(pipe, a, b, scales, name), name);
             }
         }
         const std::vector<bool> kept = place_labels(boxes, obstacles);

@@ -296,7 +296,7 @@ TEST(LabelPlacement, EachLabelIsKeptOnlyClearOfTheKeptOnesAndTheObstacles) {
 TEST(RenderSvg, CrowdedLabelsGiveWayInOrderOfImportance) {
     PlotNetwork network;
     network.file = "crowded";
-    const std::vector<Point> at{{0.0, 0.0}, {8.0, 8.0}, {100.0, 78.0}, {1.5, -2.0}};
+    const std::vector<Point> at{{0.0, 0.0}, {16.0, 6.0}, {100.0, 78.0}, {1.5, -2.0}};
     for (std::size_t k = 0; k < at.size(); ++k) {
         PlotNode node;
         node.node = static_cast<std::int32_t>(k + 1);
@@ -332,8 +332,9 @@ TEST(RenderSvg, CrowdedLabelsGiveWayInOrderOfImportance) {
     EXPECT_EQ(labelled("node", 2), "2");
     EXPECT_EQ(labelled("node", 3), "3");
     EXPECT_EQ(labelled("node", 4), "4");
-    // Node 1's discharge (from 26 right, 35 up to 23 up) wins over the name of pipe 1, whose
-    // middle is 28 right and 28 up of node 1.
+    // Node 1's discharge, its box from 26 to 95 right and 35 to 23 up of node 1, wins over the
+    // name of pipe 1, whose box is 4 pixels clear of the pipe's middle (56 right, 21 up) on
+    // its upper side: from 50 to 57 right and 36 to 24 up.
     EXPECT_EQ(labelled("known-discharge", 1), "out 0.00100");
     EXPECT_EQ(labelled("pipe", 1), "");
     EXPECT_EQ(labelled("pipe", 2), "2");
