@@ -60,9 +60,10 @@ bool overlap(const Box& a, const Box& b) {
 }
 
 Box label_box(Point baseline_start, std::string_view text) {
-    const double width = 6.2 * static_cast<double>(text.size());
-    return {baseline_start.x, baseline_start.y - 9.0, baseline_start.x + width,
-            baseline_start.y + 3.0};
+    const double width = 6.6 * static_cast<double>(text.size());
+    // A margin keeps neighbouring labels from reading as one ("V31out 0.005").
+    return {baseline_start.x - 2.0, baseline_start.y - 9.5, baseline_start.x + width + 2.0,
+            baseline_start.y + 3.5};
 }
 
 std::vector<bool> place_labels(std::span<const Box> labels, std::span<const Box> obstacles) {

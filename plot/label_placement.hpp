@@ -20,8 +20,9 @@ struct Box {
 // Boxes that share only an edge or a corner do not overlap.
 bool overlap(const Box& a, const Box& b);
 
-// The box an 11-pixel sans-serif label takes with its text starting at `baseline_start`: an
-// upper bound of the widths of digits and most letters, so that kept labels stay apart.
+// The box an 11-pixel sans-serif label takes with its text starting at `baseline_start`, from
+// an upper bound of the widths of digits and most letters, with a margin of 2 pixels left and
+// right and half a pixel above and below, so that kept labels stay apart.
 Box label_box(Point baseline_start, std::string_view text);
 
 // For each of `labels` in the order given (the most important first): whether it is kept,

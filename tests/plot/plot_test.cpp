@@ -291,8 +291,9 @@ TEST(LabelPlacement, EachLabelIsKeptOnlyClearOfTheKeptOnesAndTheObstacles) {
 }
 
 // The labels of the picture of a crowded corner, worked out by hand: 7 pixels per unit (100 x 80
-// units into a frame of 700 x 560), nodes of radius 7, a label 6.2 pixels a character wide and
-// 12 high, its text starting 9 right of and 17 below its node's centre.
+// units into a frame of 700 x 560), nodes of radius 7, a label's box 6.6 pixels a character
+// wide and 12 high with a margin of 2 left and right and 0.5 above and below, a node's name
+// starting 9 right of and 17 below its node's centre.
 TEST(RenderSvg, CrowdedLabelsGiveWayInOrderOfImportance) {
     PlotNetwork network;
     network.file = "crowded";
@@ -332,9 +333,9 @@ TEST(RenderSvg, CrowdedLabelsGiveWayInOrderOfImportance) {
     EXPECT_EQ(labelled("node", 2), "2");
     EXPECT_EQ(labelled("node", 3), "3");
     EXPECT_EQ(labelled("node", 4), "4");
-    // Node 1's discharge, its box from 26 to 95 right and 35 to 23 up of node 1, wins over the
+    // Node 1's discharge, its box from 24 to 99 right and 36 to 23 up of node 1, wins over the
     // name of pipe 1, whose box is 4 pixels clear of the pipe's middle (56 right, 21 up) on
-    // its upper side: from 50 to 57 right and 36 to 24 up.
+    // its upper side: from 47 to 58 right and 37 to 24 up.
     EXPECT_EQ(labelled("known-discharge", 1), "out 0.00100");
     EXPECT_EQ(labelled("pipe", 1), "");
     EXPECT_EQ(labelled("pipe", 2), "2");
