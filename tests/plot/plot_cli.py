@@ -382,6 +382,26 @@ def case_html_self_contained(pipenet, tmp):
     check(len(re.findall(r'<g class="node[ "]', page)) == len(nodes), "a shape per node")
 
 
+def case_html_ids_kept_inside_their_script(pipenet, tmp):
+    """IDs that look like markup stay text: the card data's script element ends only where the
+    page ends it, and reads back as the IDs the file gives."""
+    ids = {"node": "</script><i>J", "other": "A&B'", "pipe": "P</script>"}
+    (tmp / "net.inp").write_text(
+        "[JUNCTIONS]\n {node}\t10\t2\n {other}\t12\t1\n[RESERVOIRS]\n R1\t50\n"
+        "[PIPES]\n {pipe}\tR1\t{node}\t100\t200\t130\n P2\t{node}\t{other}\t100\t150\t130\n"
+        "[COORDINATES]\n {node}\t0\t0\n {other}\t100\t0\n R1\t-100\t0\n"
+        "[OPTIONS]\n Units\tLPS\n[END]\n".format(**ids))
+    page = plot(pipenet, tmp, tmp / "net.inp", "net.html").read_text()
+    scripts = re.findall(r"<script[^>]*>(.*?)</script>", page, re.S)
+    check(len(scripts) == 2 and page.count("</script>") == 2,
+          f"{page.count('</script>')} ends of a script element, 2 expected")
+    data = json.loads(scripts[0])
+    shown = {row[1] for rows in data["nodes"].values() for row in rows if row[0] == "ID"}
+    shown |= {row[1] for rows in data["pipes"].values() for row in rows if row[0] == "ID"}
+    check({ids["node"], ids["other"], ids["pipe"]} <= shown, f"IDs in the card data: {shown}")
+    check("<i>" not in page.replace("&lt;i>", ""), "an ID written as markup")
+
+
 def case_band(pipenet, tmp):
     # Pipe 2 joins nodes 1 and 4: half-bandwidth 4 (three columns off the diagonal, and it).
     text = lamnet_file([(0.0, 0.0), (10.0, 0.0), (20.0, 0.0), (30.0, 0.0)],
