@@ -57,8 +57,9 @@ CLI::App& add_plot_command(CLI::App& app, PlotOptions& options) {
         ->check(CLI::IsMember({"auto", "none", "nodes", "pipes", "all"}))
         ->capture_default_str();
     plot->add_option("--colour", options.colour,
-                     "Colour the nodes by their head or, for a .inp file, their pressure")
-        ->check(CLI::IsMember({"head", "pressure"}))
+                     "Colour the nodes by their head or, for a .inp file, their pressure; or the "
+                     "pipes by their |velocity| or |discharge|")
+        ->check(CLI::IsMember({"head", "pressure", "velocity", "flow"}))
         ->capture_default_str();
     plot->add_option("--time", options.time,
                      ".inp files: the period whose pattern multipliers apply, as H:MM after the "
@@ -135,7 +136,10 @@ int run_plot(const PlotOptions& options, ByteSink& err, files::TemporaryFiles& t
                     : options.labels == "pipes" ? plot::Labels::pipes
                     : options.labels == "all"   ? plot::Labels::all
                                                 : plot::Labels::automatic;
-    render.colour = options.colour == "pressure" ? plot::Colour::pressure : plot::Colour::head;
+    render.colour = options.colour == "pressure"   ? plot::Colour::pressure
+                    : options.colour == "velocity" ? plot::Colour::velocity
+                    : options.colour == "flow"     ? plot::Colour::flow
+                                                   : plot::Colour::head;
     if (options.band && program) {
         NetworkRecords records;
         std::string error;

@@ -29,6 +29,7 @@ PlotNetwork plot_network_of(std::string_view file, const NetworkRecords& records
         pipe.start = record.start_node;
         pipe.end = record.end_node;
         pipe.diameter = record.diameter;
+        if (records.program == Program::turbnet) pipe.roughness = records.relative_roughness;
         const PlotNode& start = network.nodes[static_cast<std::size_t>(record.start_node - 1)];
         const PlotNode& end = network.nodes[static_cast<std::size_t>(record.end_node - 1)];
         pipe.length = static_cast<float>(std::hypot(end.x - start.x, end.y - start.y));
@@ -55,6 +56,7 @@ PlotNetwork plot_network_of(std::string_view file, const NetworkRecords& records
     for (std::size_t e = 0; e < network.pipes.size(); ++e) {
         network.pipes[e].discharge = static_cast<float>(result->pipes[e].discharge);
         network.pipes[e].velocity = static_cast<float>(result->pipes[e].velocity);
+        network.pipes[e].head_loss = static_cast<float>(result->pipes[e].head_loss);
         network.pipes[e].length = static_cast<float>(result->pipes[e].length);
     }
     return network;
@@ -105,6 +107,7 @@ bool load_plot_inp(std::string_view file, std::string_view text, std::int64_t ti
         node.id = n.id;
         if (n.fixed_head) node.known_head = static_cast<float>(n.fixed_head->value);
         node.known_discharge = static_cast<float>(n.demand.value);
+        if (!n.fixed_head) node.elevation = static_cast<float>(n.elevation.value);
         network.nodes.push_back(node);
     }
     for (std::size_t e = 0; e < m.links.size(); ++e) {
@@ -115,6 +118,7 @@ bool load_plot_inp(std::string_view file, std::string_view text, std::int64_t ti
         pipe.end = l.end + 1;
         pipe.diameter = static_cast<float>(l.diameter.value);
         pipe.length = static_cast<float>(l.length.value);
+        pipe.roughness = static_cast<float>(l.roughness.value);
         pipe.id = l.id;
         network.pipes.push_back(pipe);
     }
@@ -141,6 +145,7 @@ bool load_plot_inp(std::string_view file, std::string_view text, std::int64_t ti
     for (std::size_t e = 0; e < result.pipes.size(); ++e) {
         network.pipes[e].discharge = static_cast<float>(result.pipes[e].discharge);
         network.pipes[e].velocity = static_cast<float>(result.pipes[e].velocity);
+        network.pipes[e].head_loss = static_cast<float>(result.pipes[e].head_loss);
     }
     return true;
 }

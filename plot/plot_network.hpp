@@ -18,10 +18,11 @@ struct PlotNode {
     double x = 0.0;
     double y = 0.0;
     std::optional<float> known_head;
-    float known_discharge = 0.0f;  // positive: supplied at the node
-    std::optional<float> head;     // computed
-    std::optional<float> pressure; // computed, where the file gives elevations
-    std::optional<std::string> id; // the file's own ID (.inp files)
+    float known_discharge = 0.0f;   // positive: supplied at the node
+    std::optional<float> head;      // computed
+    std::optional<float> pressure;  // computed, where the file gives elevations
+    std::optional<float> elevation; // .inp files
+    std::optional<std::string> id;  // the file's own ID (.inp files)
 };
 
 struct PlotPipe {
@@ -32,7 +33,9 @@ struct PlotPipe {
     float length = 0.0f;
     std::optional<float> discharge; // computed; positive from start to end
     std::optional<float> velocity;
-    std::optional<std::string> id; // the file's own ID (.inp files)
+    std::optional<float> head_loss; // computed: head at the start minus head at the end
+    std::optional<float> roughness; // Hazen-Williams C: turbnet's header, a .inp file's pipe
+    std::optional<std::string> id;  // the file's own ID (.inp files)
 };
 
 struct PlotNetwork {

@@ -15,9 +15,10 @@ namespace pipenet::plot {
 // cover the drawing.
 enum class Labels : std::uint8_t { automatic, none, nodes, pipes, all };
 
-// What the nodes' colours show: the head, or the pressure (head - elevation) where the file
-// gives elevations.
-enum class Colour : std::uint8_t { head, pressure };
+// What the colours show: the nodes' head, or their pressure (head - elevation) where the file
+// gives elevations; or the pipes' |velocity| or |discharge|, the nodes then left white so that
+// the picture has one colour scale.
+enum class Colour : std::uint8_t { head, pressure, velocity, flow };
 
 struct RenderSettings {
     Labels labels = Labels::automatic;

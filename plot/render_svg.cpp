@@ -5,6 +5,8 @@
 #include <string_view>
 
 #include "plot/colour_scale.hpp"
+#include "plot/label_placement.hpp"
+#include "plot/legend_values.hpp"
 #include "plot/render.hpp"
 #include "plot/view_transform.hpp"
 
@@ -66,19 +68,6 @@ std::string number(double value) {
     return text.data();
 }
 
-// A value for a label: three significant digits in plain notation (0.0000795, 0.0148, 1230),
-// which a reader takes in at a glance.
-std::string label_number(double value) {
-    if (!std::isfinite(value)) return number(value);
-    if (value == 0.0) return "0";
-    const int exponent = static_cast<int>(std::floor(std::log10(std::fabs(value))));
-    const double scale = std::pow(10.0, exponent - 2);
-    const double rounded = std::round(value / scale) * scale;
-    std::array<char, 64> text{};
-    std::snprintf(text.data(), text.size(), "%.*f", std::max(2 - exponent, 0), rounded);
-    return text.data();
-}
-
 void attribute(std::string& out, const char* name, double value) {
     out += ' ';
     out += name;
@@ -89,32 +78,53 @@ void attribute(std::string& out, const char* name, double value) {
 
 struct Scales {
     Colour colour = Colour::head;
-    double low_head = 0.0; // of the value the colours show
-    double high_head = 0.0;
+    double low = 0.0; // of the value the colours show
+    double high = 0.0;
     double largest_discharge = 0.0;
 };
 
-// The value a node's colour shows.
+bool colours_pipes(Colour colour) {
+    return colour == Colour::velocity || colour == Colour::flow;
+}
+
+// The value a node's colour shows: none where the colours show the pipes.
 std::optional<float> coloured_value(const PlotNode& node, Colour colour) {
+    if (colours_pipes(colour)) return std::nullopt;
     return colour == Colour::pressure ? node.pressure : node.head;
+}
+
+// The value a pipe's colour shows: the magnitude, the direction being the arrow's.
+std::optional<float> coloured_value(const PlotPipe& pipe, Colour colour) {
+    const std::optional<float> value = colour == Colour::velocity ? pipe.velocity
+                                       : colour == Colour::flow   ? pipe.discharge
+                                                                  : std::nullopt;
+    if (!value) return std::nullopt;
+    return std::fabs(*value);
 }
 
 Scales scales_of(const PlotNetwork& network, Colour colour) {
     Scales scales;
     scales.colour = colour;
     bool any = false;
-    for (const PlotNode& node : network.nodes) {
-        const std::optional<float> value = coloured_value(node, colour);
-        if (!value || !std::isfinite(*value)) continue;
-        scales.low_head = any ? std::min(scales.low_head, double{*value}) : *value;
-        scales.high_head = any ? std::max(scales.high_head, double{*value}) : *value;
+    const auto extend = [&](std::optional<float> value) {
+        if (!value || !std::isfinite(*value)) return;
+        scales.low = any ? std::min(scales.low, double{*value}) : *value;
+        scales.high = any ? std::max(scales.high, double{*value}) : *value;
         any = true;
-    }
+    };
+    for (const PlotNode& node : network.nodes) extend(coloured_value(node, colour));
+    for (const PlotPipe& pipe : network.pipes) extend(coloured_value(pipe, colour));
     for (const PlotPipe& pipe : network.pipes)
         if (pipe.discharge && std::isfinite(*pipe.discharge))
             scales.largest_discharge =
                 std::max(scales.largest_discharge, std::fabs(double{*pipe.discharge}));
     return scales;
+}
+
+// A pipe's width in pixels for a discharge: 1 for none, 8 for the largest.
+double pipe_width(double discharge, double largest) {
+    const double size = std::fabs(discharge);
+    return largest > 0.0 && std::isfinite(size) ? 1.0 + 7.0 * size / largest : 1.0;
 }
 
 const char* program_name(Program program) {
@@ -127,9 +137,9 @@ void write_header(std::string& out, const PlotNetwork& network, double height) {
     out += "\" viewBox=\"0 0 960 ";
     coordinate(out, height);
     out += "\">\n<style>"
-           ".pipe line{stroke:#4d4d4d;stroke-linecap:round}.pipe .arrow{fill:#1a1a1a}"
+           ".pipe line{stroke-linecap:round}.pipe .arrow{fill:#1a1a1a}"
            ".node circle,.node rect{stroke:#1a1a1a;stroke-width:1}"
-           ".label{font:11px sans-serif;fill:#1a1a1a}.title{font:bold 16px sans-serif}"
+           ".label{font:11px sans-serif;fill:#1a1a1a;stroke:none}.title{font:bold 16px sans-serif}"
            ".banner rect{fill:#c62828}.banner text{font:bold 14px sans-serif;fill:#fff}"
            ".known-discharge line{stroke:#1565c0;stroke-width:2}"
            ".known-discharge path{fill:#1565c0}.known-discharge text{fill:#1565c0}"
@@ -172,21 +182,61 @@ void write_banner(std::string& out, const PlotNetwork& network, bool results_ask
            escape_markup(text) + "</text></g>\n";
 }
 
+// Where a pipe's name starts: beside its middle, on the upper side (the right of a vertical
+// pipe), clear of the line and of the arrowhead there.
+Point pipe_label_start(const PlotPipe& pipe, Point a, Point b, const Scales& scales,
+                       const std::string& text) {
+    const Point middle{(a.x + b.x) / 2.0, (a.y + b.y) / 2.0};
+    const double length = std::hypot(b.x - a.x, b.y - a.y);
+    Point normal{0.0, -1.0};
+    if (length > 0.0 && std::isfinite(length)) {
+        normal = {-(b.y - a.y) / length, (b.x - a.x) / length};
+        if (normal.y > 0.0 || (normal.y == 0.0 && normal.x < 0.0)) normal = {-normal.x, -normal.y};
+    }
+    // Half the breadth of what is drawn at the middle: the line, or the arrowhead.
+    double half = 1.0; // the default width of 2 without results
+    if (pipe.discharge) {
+        const double width = pipe_width(*pipe.discharge, scales.largest_discharge);
+        half = width / 2.0;
+        if (std::isfinite(*pipe.discharge) && *pipe.discharge != 0.0f && length >= 24.0)
+            half = std::max(half, 0.7 * (4.0 + width));
+    }
+    const double clearance = half + 3.0;
+    const Box box = label_box({0.0, 0.0}, text);
+    const double width = box.right - box.left;
+    const double height = box.bottom - box.top;
+    // The box's centre, so that its side or corner nearest the pipe lies at the clearance.
+    const Point centre{middle.x + normal.x * (clearance + width / 2.0),
+                       middle.y + normal.y * (clearance + height / 2.0)};
+    return {centre.x - width / 2.0, centre.y - (box.top + box.bottom) / 2.0};
+}
+
 void write_pipe(std::string& out, const PlotPipe& pipe, Point a, Point b, const Scales& scales,
-                Labels labels) {
+                std::optional<Point> label) {
     const std::string name = pipe.id ? escape_markup(*pipe.id) : std::to_string(pipe.pipe);
     out += "<g class=\"pipe\" data-pipe=\"" + std::to_string(pipe.pipe) + "\"><title>pipe " + name;
     // The ends by number, where the nodes are known by their numbers.
     if (!pipe.id)
         out += " (" + std::to_string(pipe.start) + " to " + std::to_string(pipe.end) + ")";
     if (pipe.discharge) out += "\ndischarge " + number(*pipe.discharge);
+    if (pipe.velocity && colours_pipes(scales.colour))
+        out += "\nvelocity " + number(*pipe.velocity);
     out += "\nlength " + number(pipe.length) + "\ndiameter " + number(pipe.diameter) + "</title>";
     std::optional<double> width;
-    if (pipe.discharge) {
-        const double size = std::fabs(double{*pipe.discharge});
-        width = scales.largest_discharge > 0.0 && std::isfinite(size)
-                    ? 1.0 + 7.0 * size / scales.largest_discharge
-                    : 1.0;
+    if (pipe.discharge) width = pipe_width(*pipe.discharge, scales.largest_discharge);
+    std::string stroke;
+    if (colours_pipes(scales.colour) && width) {
+        const std::optional<float> value = coloured_value(pipe, scales.colour);
+        stroke = value && std::isfinite(*value) ? hex(scale_colour(*value, scales.low, scales.high))
+                                                : "#9e9e9e";
+        // A dark edge on either side keeps the light end of the scale visible on white.
+        out += "<line class=\"casing\" stroke=\"#1a1a1a\"";
+        attribute(out, "x1", a.x);
+        attribute(out, "y1", a.y);
+        attribute(out, "x2", b.x);
+        attribute(out, "y2", b.y);
+        attribute(out, "stroke-width", *width + 2.0);
+        out += "/>";
     }
     out += "<line";
     attribute(out, "x1", a.x);
@@ -194,6 +244,7 @@ void write_pipe(std::string& out, const PlotPipe& pipe, Point a, Point b, const 
     attribute(out, "x2", b.x);
     attribute(out, "y2", b.y);
     if (width) attribute(out, "stroke-width", *width);
+    if (!stroke.empty()) out += " stroke=\"" + stroke + "\"";
     out += "/>";
     const double dx = b.x - a.x;
     const double dy = b.y - a.y;
@@ -220,22 +271,22 @@ void write_pipe(std::string& out, const PlotPipe& pipe, Point a, Point b, const 
         coordinate(out, middle.y - uy * size - ux * size * 0.7);
         out += "Z\"/>";
     }
-    if (labels == Labels::pipes || labels == Labels::all) {
+    if (label) {
         out += "<text class=\"label\"";
-        attribute(out, "x", middle.x + 4.0);
-        attribute(out, "y", middle.y - 4.0);
+        attribute(out, "x", label->x);
+        attribute(out, "y", label->y);
         out += ">" + name + "</text>";
     }
     out += "</g>\n";
 }
 
 void write_node(std::string& out, const PlotNode& node, Point at, double radius,
-                const Scales& scales, Labels labels) {
+                const Scales& scales, std::optional<Point> label) {
     std::string fill = "#ffffff";
-    if (const std::optional<float> value = coloured_value(node, scales.colour); node.head) {
-        fill = value && std::isfinite(*value)
-                   ? hex(scale_colour(*value, scales.low_head, scales.high_head))
-                   : "#9e9e9e";
+    if (const std::optional<float> value = coloured_value(node, scales.colour);
+        node.head && !colours_pipes(scales.colour)) {
+        fill = value && std::isfinite(*value) ? hex(scale_colour(*value, scales.low, scales.high))
+                                              : "#9e9e9e";
     }
     const bool reservoir = node.known_head.has_value();
     const std::string name = node.id ? escape_markup(*node.id) : std::to_string(node.node);
@@ -259,18 +310,29 @@ void write_node(std::string& out, const PlotNode& node, Point at, double radius,
         attribute(out, "r", radius);
     }
     out += " fill=\"" + fill + "\"/>";
-    if (labels == Labels::nodes || labels == Labels::all) {
+    if (label) {
         out += "<text class=\"label\"";
-        attribute(out, "x", at.x + radius + 2.0);
-        attribute(out, "y", at.y + radius + 10.0);
+        attribute(out, "x", label->x);
+        attribute(out, "y", label->y);
         out += ">" + name + "</text>";
     }
     out += "</g>\n";
 }
 
+std::string known_discharge_text(const PlotNode& node) {
+    return std::string(node.known_discharge > 0.0f ? "in " : "out ") +
+           three_digits(std::fabs(double{node.known_discharge}));
+}
+
+// Where the arrow of a known discharge ends, away from the node.
+Point known_discharge_far(Point at, double radius) {
+    const double reach = radius + 26.0;
+    return {at.x + reach * 0.7071, at.y - reach * 0.7071};
+}
+
 // An arrow into the node for a discharge supplied there, out of it for one drawn off.
 void write_known_discharge(std::string& out, const PlotNode& node, Point at, double radius,
-                           bool label) {
+                           std::optional<Point> label) {
     const double reach = radius + 26.0;
     const Point far{at.x + reach * 0.7071, at.y - reach * 0.7071};
     const Point near{at.x + (radius + 2.0) * 0.7071, at.y - (radius + 2.0) * 0.7071};
@@ -298,32 +360,121 @@ void write_known_discharge(std::string& out, const PlotNode& node, Point at, dou
     out += "Z\"/>";
     if (label) {
         out += "<text class=\"label\"";
-        attribute(out, "x", far.x + 3.0);
-        attribute(out, "y", far.y - 3.0);
-        out += ">" + std::string(supplied ? "in " : "out ") +
-               label_number(std::fabs(double{node.known_discharge})) + "</text>";
+        attribute(out, "x", label->x);
+        attribute(out, "y", label->y);
+        out += ">" + known_discharge_text(node) + "</text>";
     }
     out += "</g>\n";
 }
 
-void write_legend(std::string& out, const Scales& scales, Program program, bool inp) {
-    out += "<g class=\"legend\"><defs><linearGradient id=\"head-scale\" x1=\"0\" y1=\"1\" "
+// The legend's column, right of the drawing.
+constexpr double legend_left = 870.0;
+
+enum class Quantity : std::uint8_t { length, velocity, discharge };
+
+// A unit in one or two lines of the legend's narrow column. turbnet's and .inp files' results
+// are in metres and seconds; lamnet takes any consistent units.
+std::vector<std::string> unit_lines(Quantity quantity, bool metres) {
+    switch (quantity) {
+    case Quantity::length:
+        return metres ? std::vector<std::string>{"(m)"}
+                      : std::vector<std::string>{"(input's", "length unit)"};
+    case Quantity::velocity:
+        return metres ? std::vector<std::string>{"(m/s)"}
+                      : std::vector<std::string>{"(length/time,", "input's units)"};
+    case Quantity::discharge:
+        break;
+    }
+    return metres ? std::vector<std::string>{"(m\xc2\xb3/s)"}
+                  : std::vector<std::string>{"(length\xc2\xb3/time,", "input's units)"};
+}
+
+void legend_text(std::string& out, double x, double y, const std::string& text) {
+    out += "<text class=\"label\"";
+    attribute(out, "x", x);
+    attribute(out, "y", y);
+    out += ">" + escape_markup(text) + "</text>";
+}
+
+// Returns the height taken.
+double write_colour_bar(std::string& out, const Scales& scales, bool metres, double top) {
+    out += "<g class=\"colour-bar\"><defs><linearGradient id=\"head-scale\" x1=\"0\" y1=\"1\" "
            "x2=\"0\" y2=\"0\">";
     for (int i = 0; i <= 10; ++i) {
         out += "<stop offset=\"" + number(i / 10.0) + "\" stop-color=\"" + hex(viridis(i / 10.0)) +
                "\"/>";
     }
-    out += "</linearGradient></defs>"
-           "<text class=\"label\" x=\"870\" y=\"92\">" +
-           std::string(scales.colour == Colour::pressure ? "pressure" : "head") +
-           "</text>"
-           "<rect x=\"870\" y=\"120\" width=\"22\" height=\"300\" fill=\"url(#head-scale)\" "
-           "stroke=\"#1a1a1a\"/>"
-           "<text class=\"label\" x=\"898\" y=\"126\">" +
-           number(scales.high_head) + "</text><text class=\"label\" x=\"898\" y=\"420\">" +
-           number(scales.low_head) + "</text><text class=\"label\" x=\"870\" y=\"106\">" +
-           std::string(program == Program::turbnet || inp ? "(m)" : "(input's length unit)") +
-           "</text></g>\n";
+    out += "</linearGradient></defs>";
+    const char* title = scales.colour == Colour::pressure   ? "pressure"
+                        : scales.colour == Colour::velocity ? "|velocity|"
+                        : scales.colour == Colour::flow     ? "|discharge|"
+                                                            : "head";
+    legend_text(out, legend_left, top + 12.0, title);
+    double y = top + 12.0;
+    const Quantity quantity = scales.colour == Colour::velocity ? Quantity::velocity
+                              : scales.colour == Colour::flow   ? Quantity::discharge
+                                                                : Quantity::length;
+    for (const std::string& line : unit_lines(quantity, metres))
+        legend_text(out, legend_left, y += 14.0, line);
+    const double bar_top = y + 14.0;
+    const double bar_height = 240.0;
+    const double bar_bottom = bar_top + bar_height;
+    out += "<rect";
+    attribute(out, "x", legend_left);
+    attribute(out, "y", bar_top);
+    out += " width=\"22\"";
+    attribute(out, "height", bar_height);
+    out += " fill=\"url(#head-scale)\" stroke=\"#1a1a1a\"/>";
+    // The ends give the exact range; the ticks between them round values.
+    legend_text(out, legend_left + 28.0, bar_top + 6.0, six_digits(scales.high));
+    legend_text(out, legend_left + 28.0, bar_bottom, six_digits(scales.low));
+    for (const Tick& tick : colour_bar_ticks(scales.low, scales.high)) {
+        const double at =
+            bar_bottom - bar_height * (tick.value - scales.low) / (scales.high - scales.low);
+        // Clear of the labels of the ends.
+        if (at < bar_top + 16.0 || at > bar_bottom - 16.0) continue;
+        out += "<path class=\"tick\" d=\"M";
+        coordinate(out, legend_left + 16.0);
+        out += ',';
+        coordinate(out, at);
+        out += "h10\" stroke=\"#1a1a1a\"/>";
+        legend_text(out, legend_left + 28.0, at + 4.0, tick.text);
+    }
+    out += "</g>\n";
+    return bar_bottom - top;
+}
+
+// What a pipe's width means: the largest discharge and two round ones below it.
+void write_width_legend(std::string& out, const Scales& scales, bool metres, double top) {
+    const double largest = scales.largest_discharge;
+    if (!(largest > 0.0) || !std::isfinite(largest)) return;
+    out += "<g class=\"width-legend\">";
+    double y = top;
+    legend_text(out, legend_left, y += 12.0, "pipe width:");
+    legend_text(out, legend_left, y += 14.0, "|discharge|");
+    for (const std::string& line : unit_lines(Quantity::discharge, metres))
+        legend_text(out, legend_left, y += 14.0, line);
+    y += 6.0;
+    for (const double value : {largest, round_down(largest / 2.0), round_down(largest / 8.0)}) {
+        y += 20.0;
+        out += "<path d=\"M";
+        coordinate(out, legend_left);
+        out += ',';
+        coordinate(out, y);
+        out += "h30\" stroke=\"#4d4d4d\"";
+        attribute(out, "stroke-width", pipe_width(value, largest));
+        out += "/>";
+        legend_text(out, legend_left + 36.0, y + 4.0, three_digits(value));
+    }
+    out += "</g>\n";
+}
+
+void write_legend(std::string& out, const Scales& scales, bool metres) {
+    out += "<g class=\"legend\">";
+    const double top = 80.0;
+    const double height = write_colour_bar(out, scales, metres, top);
+    write_width_legend(out, scales, metres, top + height + 30.0);
+    out += "</g>\n";
 }
 
 void write_scale_bar(std::string& out, const ViewTransform& view, Program program) {
@@ -402,7 +553,6 @@ std::string render_svg(const PlotNetwork& network, const RenderSettings& setting
     std::string out;
     out.reserve(300 * (network.nodes.size() + network.pipes.size()) + 4096);
     write_header(out, network, height);
-    write_banner(out, network, network.analysed);
 
     std::vector<Point> input(network.nodes.size());
     for (std::size_t k = 0; k < network.nodes.size(); ++k)
@@ -421,22 +571,83 @@ std::string render_svg(const PlotNetwork& network, const RenderSettings& setting
     if (labels == Labels::automatic)
         labels = network.nodes.size() <= 200 ? Labels::all : Labels::none;
 
-    // The width as an attribute, so that a pipe's own width overrides it; a style sheet rule
-    // would override every pipe's.
-    out += "<g class=\"pipes\" stroke-width=\"2\">\n";
-    for (const PlotPipe& pipe : network.pipes)
+    // Labels where they overlap nothing: nodes' names first, then the known discharges, then
+    // the pipes' names; none covers a node.
+    const bool node_labels = labels == Labels::nodes || labels == Labels::all;
+    const bool pipe_labels = labels == Labels::pipes || labels == Labels::all;
+    std::vector<std::optional<Point>> node_label(network.nodes.size());
+    std::vector<std::optional<Point>> discharge_label(network.nodes.size());
+    std::vector<std::optional<Point>> pipe_label(network.pipes.size());
+    if (node_labels || pipe_labels) {
+        // Half the side of a node's shape: reservoirs' squares are larger than the circles.
+        const auto half = [&](std::size_t k) {
+            return network.nodes[k].known_head ? 1.3 * radius : radius;
+        };
+        std::vector<Box> obstacles;
+        for (std::size_t k = 0; k < network.nodes.size(); ++k)
+            obstacles.push_back({screen[k].x - half(k), screen[k].y - half(k),
+                                 screen[k].x + half(k), screen[k].y + half(k)});
+        std::vector<Box> boxes;
+        std::vector<std::optional<Point>*> slots;
+        const auto offer = [&](std::optional<Point>& slot, Point at, const std::string& text) {
+            boxes.push_back(label_box(at, text));
+            slots.push_back(&slot);
+            slot = at;
+        };
+        if (node_labels) {
+            for (std::size_t k = 0; k < network.nodes.size(); ++k) {
+                const PlotNode& node = network.nodes[k];
+                offer(node_label[k], {screen[k].x + half(k) + 2.0, screen[k].y + half(k) + 10.0},
+                      node.id ? *node.id : std::to_string(node.node));
+            }
+            for (std::size_t k = 0; k < network.nodes.size(); ++k) {
+                if (network.nodes[k].known_discharge == 0.0f) continue;
+                const Point far = known_discharge_far(screen[k], radius);
+                offer(discharge_label[k], {far.x + 3.0, far.y - 3.0},
+                      known_discharge_text(network.nodes[k]));
+            }
+        }
+        if (pipe_labels) {
+            for (std::size_t e = 0; e < network.pipes.size(); ++e) {
+                const PlotPipe& pipe = network.pipes[e];
+                const Point a = screen[static_cast<std::size_t>(pipe.start - 1)];
+                const Point b = screen[static_cast<std::size_t>(pipe.end - 1)];
+                const std::string name = pipe.id ? *pipe.id : std::to_string(pipe.pipe);
+                offer(pipe_label[e], pipe_label_start(pipe, a, b, scales, name), name);
+            }
+        }
+        const std::vector<bool> kept = place_labels(boxes, obstacles);
+        for (std::size_t i = 0; i < kept.size(); ++i)
+            if (!kept[i]) slots[i]->reset();
+    }
+
+    // The drawing in one group, which the HTML page zooms and pans, clipped to its area so that
+    // a zoomed drawing stays off the legend.
+    out += "<clipPath id=\"drawing-area\"><rect x=\"0\" y=\"38\" width=\"850\" height=\"";
+    coordinate(out, network_height - 38.0);
+    out += "\"/></clipPath>\n<g clip-path=\"url(#drawing-area)\"><g class=\"drawing\">\n";
+    // The width and colour as attributes, so that a pipe's own override them; a style sheet
+    // rule would override every pipe's.
+    out += "<g class=\"pipes\" stroke-width=\"2\" stroke=\"#4d4d4d\">\n";
+    for (std::size_t e = 0; e < network.pipes.size(); ++e) {
+        const PlotPipe& pipe = network.pipes[e];
         write_pipe(out, pipe, screen[static_cast<std::size_t>(pipe.start - 1)],
-                   screen[static_cast<std::size_t>(pipe.end - 1)], scales, labels);
+                   screen[static_cast<std::size_t>(pipe.end - 1)], scales, pipe_label[e]);
+    }
     out += "</g>\n<g class=\"nodes\">\n";
     for (std::size_t k = 0; k < network.nodes.size(); ++k)
-        write_node(out, network.nodes[k], screen[k], radius, scales, labels);
+        write_node(out, network.nodes[k], screen[k], radius, scales, node_label[k]);
     out += "</g>\n";
     for (std::size_t k = 0; k < network.nodes.size(); ++k)
         if (network.nodes[k].known_discharge != 0.0f)
-            write_known_discharge(out, network.nodes[k], screen[k], radius,
-                                  labels == Labels::nodes || labels == Labels::all);
-    if (network.has_results) write_legend(out, scales, network.program, network.inp);
+            write_known_discharge(out, network.nodes[k], screen[k], radius, discharge_label[k]);
+    // The scale bar zooms with the drawing, so that it stays true.
     write_scale_bar(out, view, network.program);
+    out += "</g></g>\n";
+    // Over the drawing, which may reach up to it.
+    write_banner(out, network, network.analysed);
+    if (network.has_results)
+        write_legend(out, scales, network.program == Program::turbnet || network.inp);
     if (settings.band) write_band(out, *settings.band);
     out += "</svg>\n";
     return out;

@@ -1,12 +1,17 @@
 #!/usr/bin/env python3
 """The HTML page of `pipenet plot` opened in headless Chromium: the screenshot shows each node
-in the colour its SVG gives it, at the place its SVG puts it, and the page is not blank.
+in the colour its SVG gives it, at the place its SVG puts it, and the page is not blank; and a
+script added to a copy of the page drives the pointer (hover, wheel, drag, the zoom buttons) and
+records what the page did, which is checked against the page's own tables.
 
     browser_check.py PIPENET
 
 Without a chromium this prints why and exits 77 (ctest's skip), except under CI (CI=true),
 where a missing browser fails the test.
 """
+import html
+import json
+import math
 import os
 import pathlib
 import re
@@ -62,6 +67,121 @@ def read_png(path):
         rows.append([tuple(line[x * channels:x * channels + 3]) for x in range(width)])
         previous = line
     return width, height, rows
+
+
+# Appended to a copy of the page: runs after the page's own script, and leaves its findings as
+# JSON in an element that --dump-dom prints.
+PROBE = r"""<script>
+(function () {
+  var out = {};
+  function centre(element) {
+    var r = element.getBoundingClientRect();
+    return { x: r.left + r.width / 2, y: r.top + r.height / 2, width: r.width };
+  }
+  function mouse(target, kind, x, y) {
+    target.dispatchEvent(new MouseEvent(kind, { bubbles: true, cancelable: true, clientX: x,
+                                               clientY: y, button: 0 }));
+  }
+  function card() {
+    var rows = {};
+    document.querySelectorAll('#card tr').forEach(function (tr) {
+      rows[tr.children[0].textContent] = tr.children[1].textContent;
+    });
+    return { hidden: document.getElementById('card').hidden, rows: rows };
+  }
+  var node = document.querySelector('g.node[data-node="5"] circle');
+  var c = centre(node);
+  mouse(node, 'mouseover', c.x, c.y);
+  out.node = card();
+  var pipe = document.querySelector('g.pipe[data-pipe="4"] line');
+  var p = centre(pipe);
+  mouse(pipe, 'mouseover', p.x, p.y);
+  out.pipe = card();
+  mouse(document.querySelector('h2'), 'mouseover', 5, 5);
+  out.away = card();
+  // The wheel over node 5: it grows and stays under the pointer.
+  node.dispatchEvent(new WheelEvent('wheel', { bubbles: true, cancelable: true, clientX: c.x,
+                                                clientY: c.y, deltaY: -100 }));
+  out.wheel = { before: c, after: centre(node) };
+  // A drag across the drawing moves it with the pointer.
+  var svg = document.querySelector('svg.network');
+  var before = centre(node);
+  mouse(svg, 'mousedown', 300, 300);
+  mouse(svg, 'mousemove', 340, 270);
+  mouse(svg, 'mousemove', 380, 330);
+  mouse(svg, 'mouseup', 380, 330);
+  out.drag = { before: before, after: centre(node) };
+  document.querySelector('button[data-zoom="reset"]').click();
+  out.reset = centre(node);
+  document.querySelector('button[data-zoom="in"]').click();
+  out.zoom_in = centre(node);
+  var result = document.createElement('pre');
+  result.id = 'probe';
+  result.textContent = JSON.stringify(out);
+  document.body.appendChild(result);
+})();
+</script>
+"""
+
+
+def probe_page(browser, tmp, page):
+    """Hover, wheel, drag and the buttons on a copy of the page; returns a list of failures."""
+    text = page.read_text()
+    probed = tmp / "probed.html"
+    probed.write_text(text.replace("</body>", PROBE + "</body>"))
+    done = subprocess.run([browser, "--headless", "--no-sandbox", "--disable-gpu",
+                           "--disable-quic", "--no-first-run", "--disable-background-networking",
+                           "--disable-component-update", "--disable-sync",
+                           f"--user-data-dir={tmp / 'profile-probe'}",
+                           "--force-device-scale-factor=1", f"--window-size={WIDTH},{HEIGHT}",
+                           "--dump-dom", probed.as_uri()],
+                          capture_output=True, text=True, timeout=120)
+    found = re.search(r'<pre id="probe">(.*?)</pre>', done.stdout, re.S)
+    if not found:
+        return [f"the probe left no result (status {done.returncode}): {done.stderr[-1500:]}"]
+    out = json.loads(html.unescape(found.group(1)))
+    print("probe:", json.dumps(out))
+    failures = []
+
+    def expect(condition, message):
+        if not condition:
+            failures.append(message)
+
+    # The values the card should show, from the page's tables.
+    heads = {int(n): float(h) for n, h in
+             re.findall(r'<tr data-node="(\d+)"><td>\d+</td><td>[^<]*</td><td>[^<]*</td>'
+                        r'<td>([^<]*)</td>', text)}
+    pipes = {int(e): (int(a), int(b), float(q)) for e, a, b, q in
+             re.findall(r'<tr data-pipe="(\d+)"><td>\d+</td><td>(\d+)</td><td>(\d+)</td>'
+                        r'<td>[^<]*</td><td>[^<]*</td><td>([^<]*)</td>', text)}
+    node = out["node"]
+    expect(not node["hidden"] and node["rows"].get("node") == "5", f"node card {node}")
+    shown = node["rows"].get("head", "nan").split()[0]
+    expect(math.isclose(float(shown), heads[5], rel_tol=1e-5),
+           f"node 5: card head {shown}, table {heads[5]}")
+    card = out["pipe"]
+    start, end, discharge = pipes[4]
+    expect(not card["hidden"] and card["rows"].get("pipe") == "4" and
+           card["rows"].get("from") == str(start) and card["rows"].get("to") == str(end),
+           f"pipe card {card}")
+    # The head loss is the difference of its ends' heads in the node table.
+    loss = float(card["rows"].get("head loss", "nan").split()[0])
+    expect(abs(loss - (heads[start] - heads[end])) <= 1e-4 * max(1.0, abs(loss)),
+           f"pipe 4: card head loss {loss}, heads {heads[start]} - {heads[end]}")
+    expect(math.isclose(float(card["rows"].get("discharge", "nan").split()[0]), discharge,
+                        rel_tol=1e-5), f"pipe 4: card discharge, table {discharge}")
+    expect(out["away"]["hidden"], "the card stays after the pointer left")
+    before, after = out["wheel"]["before"], out["wheel"]["after"]
+    expect(abs(after["width"] / before["width"] - 1.25) < 0.02 and
+           math.dist((before["x"], before["y"]), (after["x"], after["y"])) < 0.75,
+           f"wheel: node 5 {before} became {after}, not 1.25 times larger in place")
+    before, after = out["drag"]["before"], out["drag"]["after"]
+    expect(abs(after["x"] - before["x"] - 80) < 0.75 and abs(after["y"] - before["y"] - 30) < 0.75,
+           f"drag by (80, 30): node 5 moved from {before} to {after}")
+    reset, zoomed = out["reset"], out["zoom_in"]
+    # The + button zooms about the drawing's middle (390, 360 in the picture's units).
+    expect(abs(zoomed["width"] / reset["width"] - 1.25) < 0.02, f"+: {reset} to {zoomed}")
+    return failures
 
 
 def chromium():
@@ -149,7 +269,11 @@ def main():
         inked = 1 - white / (width * height)
         print(f"{sampled} nodes sampled, {failures} wrong; {inked:.1%} of the page inked, "
               f"{colours} distinct colours")
-        if sampled < 9 or pipes_checked < 12 or failures or inked < 0.02 or colours < 20:
+        probe_failures = probe_page(browser, tmp, page)
+        for failure in probe_failures:
+            print("WRONG:", failure)
+        if sampled < 9 or pipes_checked < 12 or failures or inked < 0.02 or colours < 20 or \
+                probe_failures:
             print("FAIL")
             return 1
         print("PASS")

@@ -382,6 +382,26 @@ def case_html_self_contained(pipenet, tmp):
     check(len(re.findall(r'<g class="node[ "]', page)) == len(nodes), "a shape per node")
 
 
+def case_html_ids_kept_inside_their_script(pipenet, tmp):
+    """IDs that look like markup stay text: the card data's script element ends only where the
+    page ends it, and reads back as the IDs the file gives."""
+    ids = {"node": "</script><i>J", "other": "A&B'", "pipe": "P</script>"}
+    (tmp / "net.inp").write_text(
+        "[JUNCTIONS]\n {node}\t10\t2\n {other}\t12\t1\n[RESERVOIRS]\n R1\t50\n"
+        "[PIPES]\n {pipe}\tR1\t{node}\t100\t200\t130\n P2\t{node}\t{other}\t100\t150\t130\n"
+        "[COORDINATES]\n {node}\t0\t0\n {other}\t100\t0\n R1\t-100\t0\n"
+        "[OPTIONS]\n Units\tLPS\n[END]\n".format(**ids))
+    page = plot(pipenet, tmp, tmp / "net.inp", "net.html").read_text()
+    scripts = re.findall(r"<script[^>]*>(.*?)</script>", page, re.S)
+    check(len(scripts) == 2 and page.count("</script>") == 2,
+          f"{page.count('</script>')} ends of a script element, 2 expected")
+    data = json.loads(scripts[0])
+    shown = {row[1] for rows in data["nodes"].values() for row in rows if row[0] == "ID"}
+    shown |= {row[1] for rows in data["pipes"].values() for row in rows if row[0] == "ID"}
+    check({ids["node"], ids["other"], ids["pipe"]} <= shown, f"IDs in the card data: {shown}")
+    check("<i>" not in page.replace("&lt;i>", ""), "an ID written as markup")
+
+
 def case_band(pipenet, tmp):
     # Pipe 2 joins nodes 1 and 4: half-bandwidth 4 (three columns off the diagonal, and it).
     text = lamnet_file([(0.0, 0.0), (10.0, 0.0), (20.0, 0.0), (30.0, 0.0)],
@@ -408,6 +428,46 @@ def case_band(pipenet, tmp):
     positions = sorted((float(r.get("x")), float(r.get("y"))) for r in widest)
     check(positions == [(40.0, 1060.0), (340.0, 760.0)], f"widest entries at {positions}")
     check("set by pipe 2" in band[0].find(SVG + "text").text, "the band names its pipe")
+
+
+def case_colour_pipes(pipenet, tmp):
+    """--colour velocity and --colour flow colour each pipe by that quantity's magnitude, worked
+    out by hand for a branch: pipe 1 (D 0.2 m) carries both draws, 0.03 m3/s, at
+    0.03 / (pi 0.2^2 / 4) = 0.954930 m/s; pipe 2 (D 0.1 m) carries 0.02 m3/s at
+    0.02 / (pi 0.1^2 / 4) = 2.546479 m/s: the wider pipe has the larger discharge and the smaller
+    velocity, so the two colourings are opposite."""
+    text = ("         3         2         2         1        25 0.0000010           120.\n"
+            + row(1, "0.00", "0.00") + "\n" + row(2, "100.00", "0.00") + "\n"
+            + row(3, "200.00", "0.00") + "\n"
+            + row(1, 1, 2, "0.20000") + "\n" + row(2, 2, 3, "0.10000") + "\n"
+            + "         2      -0.010\n         3      -0.020\n" + row(1, "50.0000") + "\n")
+    (tmp / "input-nonlin.dat").write_text(text)
+    velocity = {1: 0.03 / (math.pi * 0.2 ** 2 / 4), 2: 0.02 / (math.pi * 0.1 ** 2 / 4)}
+    check(abs(velocity[1] - 0.954930) < 1e-6 and abs(velocity[2] - 2.546479) < 1e-6, "by hand")
+    low, high = "#" + VIRIDIS[0], "#" + VIRIDIS[-1]
+    for colour, title, unit, expected, ends in (
+            ("velocity", "|velocity|", "(m/s)", {1: low, 2: high}, (velocity[1], velocity[2])),
+            ("flow", "|discharge|", "(m\u00b3/s)", {1: high, 2: low}, (0.02, 0.03))):
+        root = ET.parse(plot(pipenet, tmp, tmp / "input-nonlin.dat", f"{colour}.svg",
+                             "--colour", colour)).getroot()
+        for e, group in shapes(root, "pipe").items():
+            lines = [l for l in group.iter(SVG + "line") if "casing" not in classes(l)]
+            check(lines[0].get("stroke") == expected[e],
+                  f"--colour {colour}: pipe {e} {lines[0].get('stroke')}, {expected[e]} expected")
+            if colour == "velocity":
+                shown = float(re.search(r"^velocity (\S+)$", group.find(SVG + "title").text,
+                                        re.M).group(1))
+                check(math.isclose(abs(shown), velocity[e], rel_tol=1e-3),
+                      f"pipe {e}: velocity {shown}, {velocity[e]} by hand")
+        check(all(node_fill(g) == "#ffffff" for g in shapes(root, "node").values()),
+              f"--colour {colour}: the nodes are left white")
+        bar = next(g for g in root.iter(SVG + "g") if "colour-bar" in classes(g))
+        texts = [t.text for t in bar.iter(SVG + "text")]
+        check(texts[:2] == [title, unit], f"--colour {colour}: legend {texts[:2]}")
+        numbers = [float(t) for t in texts[2:]]
+        check(math.isclose(numbers[0], ends[1], rel_tol=1e-3) and
+              math.isclose(numbers[1], ends[0], rel_tol=1e-3),
+              f"--colour {colour}: the bar runs from {numbers[1]} to {numbers[0]}, {ends} by hand")
 
 
 def grid_file(side):

@@ -8,6 +8,8 @@
 
 #include "plot/band_pattern.hpp"
 #include "plot/colour_scale.hpp"
+#include "plot/label_placement.hpp"
+#include "plot/legend_values.hpp"
 #include "plot/render.hpp"
 #include "plot/view_transform.hpp"
 
@@ -195,6 +197,195 @@ TEST(RenderSvg, WidthsFollowTheDischargesAndNotANumberIsGrey) {
     EXPECT_EQ(widths, (std::vector<std::string>{"1:8", "2:4.5", "3:1", "4:1"}));
     EXPECT_NE(svg.find("fill=\"#9e9e9e\""), std::string::npos);
     EXPECT_EQ(svg.find("\"nan"), std::string::npos);
+}
+
+TEST(LegendValues, PlainNotationAtThreeAndSixDigits) {
+    struct Case {
+        double value;
+        const char* three;
+        const char* six;
+    };
+    const std::vector<Case> cases{
+        {7.94936e-05, "0.0000795", "0.0000794936"},
+        {0.01482, "0.0148", "0.01482"},
+        {-123.456, "-123", "-123.456"},
+        {1234.5, "1230", "1234.5"}, // the lower digits of a large value go too
+        {99.96, "100", "99.96"},    // rounding carries into a new digit
+        {80.86843, "80.9", "80.8684"},
+        {95.0, "95.0", "95"},
+        {2.0e7, "20000000", "20000000"},
+        {-0.0, "0", "0"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(three_digits(c.value), c.three) << c.value;
+        EXPECT_EQ(six_digits(c.value), c.six) << c.value;
+    }
+}
+
+TEST(LegendValues, ColourBarTicksAreRoundAndInsideTheRange) {
+    struct Case {
+        double low;
+        double high;
+        std::vector<std::string> ticks;
+    };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    // Steps worked out by hand: the smallest of 1, 2, 5 times a power of ten that leaves at most
+    // six multiples in the range.
+    const std::vector<Case> cases{
+        {80.8684, 95.0, {"85.0", "90.0"}},                // step 5; 95 is an end
+        {0.0, 1.0, {"0.200", "0.400", "0.600", "0.800"}}, // step 0.2
+        {-0.003, 0.002, {"-0.00200", "-0.00100", "0", "0.00100"}},
+        // Three digits would write each tick as 1000: the step's decimals are kept.
+        {1000.0, 1000.5, {"1000.1", "1000.2", "1000.3", "1000.4"}},
+        {0.0844066, 2.81759, {"0.500", "1.00", "1.50", "2.00", "2.50"}},
+        {5.0, 5.0, {}},
+        {nan, 1.0, {}},
+        {2.0, 1.0, {}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> texts;
+        for (const Tick& tick : colour_bar_ticks(c.low, c.high)) {
+            texts.push_back(tick.text);
+            EXPECT_GT(tick.value, c.low);
+            EXPECT_LT(tick.value, c.high);
+        }
+        EXPECT_EQ(texts, c.ticks) << c.low << " .. " << c.high;
+    }
+}
+
+TEST(LabelPlacement, EachLabelIsKeptOnlyClearOfTheKeptOnesAndTheObstacles) {
+    struct Case {
+        const char* name;
+        std::vector<Box> labels;
+        std::vector<Box> obstacles;
+        std::vector<bool> kept;
+    };
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::vector<Case> cases{
+        {"the first of two overlapping wins", {{0, 0, 10, 10}, {5, 5, 15, 15}}, {}, {true, false}},
+        // The third overlaps only the dropped second: it is compared with kept labels alone.
+        {"a dropped label blocks nothing",
+         {{0, 0, 10, 10}, {8, 0, 18, 10}, {16, 0, 26, 10}},
+         {},
+         {true, false, true}},
+        {"edges may touch",
+         {{0, 0, 10, 10}, {10, 0, 20, 10}, {0, 10, 10, 20}},
+         {},
+         {true, true, true}},
+        {"a node covers a label",
+         {{0, 0, 10, 10}, {20, 0, 30, 10}},
+         {{25, 5, 27, 7}},
+         {true, false}},
+        {"far apart, across the cells of the index",
+         {{0, 0, 10, 10}, {500, 500, 510, 510}, {-300, 40, -200, 52}},
+         {},
+         {true, true, true}},
+        // A wide label overlapping one in a cell of the index it does not start in.
+        {"wide labels", {{0, 0, 300, 12}, {250, 5, 260, 20}}, {}, {true, false}},
+        {"a box that is not finite is not drawn",
+         {{0, 0, inf, 10}, {0, 0, 10, 10}},
+         {},
+         {false, true}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(place_labels(c.labels, c.obstacles), c.kept) << c.name;
+}
+
+// The labels of the picture of a crowded corner, worked out by hand: 7 pixels per unit (100 x 80
+// units into a frame of 700 x 560), nodes of radius 7, a label's box 6.6 pixels a character
+// wide and 12 high with a margin of 2 left and right and 0.5 above and below, a node's name
+// starting 9 right of and 17 below its node's centre.
+TEST(RenderSvg, CrowdedLabelsGiveWayInOrderOfImportance) {
+    PlotNetwork network;
+    network.file = "crowded";
+    const std::vector<Point> at{{0.0, 0.0}, {16.0, 6.0}, {100.0, 78.0}, {1.5, -2.0}};
+    for (std::size_t k = 0; k < at.size(); ++k) {
+        PlotNode node;
+        node.node = static_cast<std::int32_t>(k + 1);
+        node.x = at[k].x;
+        node.y = at[k].y;
+        network.nodes.push_back(node);
+    }
+    network.nodes[0].known_discharge = -0.001f; // "out 0.00100"
+    network.nodes[2].known_head = 10.0f;
+    for (const auto& [start, end] : {std::pair{1, 2}, std::pair{3, 4}}) {
+        PlotPipe pipe;
+        pipe.pipe = static_cast<std::int32_t>(network.pipes.size() + 1);
+        pipe.start = start;
+        pipe.end = end;
+        network.pipes.push_back(pipe);
+    }
+    RenderSettings settings;
+    settings.labels = Labels::all;
+    const std::string svg = render_svg(network, settings);
+    const auto labelled = [&](const std::string& kind, int number) {
+        const std::string data = kind == "pipe" ? "pipe" : "node";
+        const std::regex group("<g class=\"" + kind + "[^\"]*\" data-" + data + "=\"" +
+                               std::to_string(number) + "\">[\\s\\S]*?</g>");
+        std::smatch found;
+        if (!std::regex_search(svg, found, group)) return std::string("no group");
+        const std::regex text("<text class=\"label\"[^>]*>([^<]*)</text>");
+        std::smatch label;
+        const std::string body = found[0].str();
+        return std::regex_search(body, label, text) ? label[1].str() : std::string();
+    };
+    // Node 1's name would lie on node 4, 10.5 right and 14 below it: dropped.
+    EXPECT_EQ(labelled("node", 1), "");
+    EXPECT_EQ(labelled("node", 2), "2");
+    EXPECT_EQ(labelled("node", 3), "3");
+    EXPECT_EQ(labelled("node", 4), "4");
+    // Node 1's discharge, its box from 24 to 99 right and 36 to 23 up of node 1, wins over the
+    // name of pipe 1, whose box is 4 pixels clear of the pipe's middle (56 right, 21 up) on
+    // its upper side: from 47 to 58 right and 37 to 24 up.
+    EXPECT_EQ(labelled("known-discharge", 1), "out 0.00100");
+    EXPECT_EQ(labelled("pipe", 1), "");
+    EXPECT_EQ(labelled("pipe", 2), "2");
+}
+
+// Pipes coloured by |velocity| or |discharge|: the two quantities rank these pipes in different
+// orders, so a colour taken from the wrong one shows.
+TEST(RenderSvg, PipeColoursShowTheChosenQuantity) {
+    PlotNetwork network = grid(2); // pipes 1-2, 1-3, 2-4, 3-4
+    network.program = Program::turbnet;
+    const std::vector<std::pair<float, float>> flows{
+        {0.004f, 0.5f}, {-0.001f, -2.0f}, {0.002f, 1.0f}, {0.0025f, 1.5f}};
+    for (std::size_t e = 0; e < flows.size(); ++e) {
+        network.pipes[e].discharge = flows[e].first;
+        network.pipes[e].velocity = flows[e].second;
+    }
+    struct Case {
+        Colour colour;
+        const char* title;
+        std::vector<std::string> strokes;
+    };
+    // By hand from the viridis stops: |v| from 0.5 to 2 puts 1.0 at a third, a third of the way
+    // from stop 3 (35 5f 8d) to stop 4 (2a 78 8e), 31 67 8d; and 1.5 at two thirds, from stop 6
+    // (22 a8 84) to stop 7 (44 bf 70), 39 b7 77. |Q| from 0.001 to 0.004 puts 0.002 at a third
+    // and 0.0025 at the middle, stop 5 (21 91 8c).
+    const std::vector<Case> cases{
+        {Colour::velocity, ">|velocity|<", {"1:#440154", "2:#fde725", "3:#31678d", "4:#39b777"}},
+        {Colour::flow, ">|discharge|<", {"1:#fde725", "2:#440154", "3:#31678d", "4:#21918c"}},
+    };
+    const std::regex stroke("data-pipe=\"(\\d)\">[\\s\\S]*?<line [^>]*stroke=\"(#[0-9a-f]{6})\"/>");
+    const std::regex fill("<circle [^>]*fill=\"(#[0-9a-f]{6})\"");
+    for (const Case& c : cases) {
+        RenderSettings settings;
+        settings.colour = c.colour;
+        const std::string svg = render_svg(network, settings);
+        std::vector<std::string> strokes;
+        for (auto it = std::sregex_iterator(svg.begin(), svg.end(), stroke);
+             it != std::sregex_iterator(); ++it)
+            strokes.push_back((*it)[1].str() + ":" + (*it)[2].str());
+        EXPECT_EQ(strokes, c.strokes) << c.title;
+        // The nodes are left white: one colour scale in the picture.
+        std::size_t nodes = 0;
+        for (auto it = std::sregex_iterator(svg.begin(), svg.end(), fill);
+             it != std::sregex_iterator(); ++it, ++nodes)
+            EXPECT_EQ((*it)[1].str(), "#ffffff") << c.title;
+        EXPECT_EQ(nodes, 4u);
+        EXPECT_NE(svg.find(c.title), std::string::npos);
+        EXPECT_NE(svg.find(c.colour == Colour::velocity ? ">(m/s)<" : ">(m\xc2\xb3/s)<"),
+                  std::string::npos);
+    }
 }
 
 } // namespace
