@@ -1,6 +1,7 @@
 #include "analysis/analyse.hpp"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <ctime>
@@ -136,6 +137,37 @@ struct Solver::Topology {
             if (a >= 0) start_entry[e] = diagonal[static_cast<std::size_t>(a)];
             if (b >= 0) end_entry[e] = diagonal[static_cast<std::size_t>(b)];
             if (a >= 0 && b >= 0) off_entry[e] = position(std::max(a, b), std::min(a, b));
+        }
+    }
+};
+
+// A re-solve after a change of a few links' values works out only their laws again.
+struct Solver::Laws {
+    model::HeadLossLaw law = model::HeadLossLaw::laminar;
+    double rho_g_over_mu = 0.0;
+    std::vector<std::array<double, 3>> values; // per link: length, diameter, roughness
+    std::vector<LinkLaw> laws;
+
+    const LinkLaw& of(const model::Model& model, std::size_t e) {
+        const model::Link& link = model.links[e];
+        const std::array<double, 3> now{link.length.value, link.diameter.value,
+                                        link.roughness.value};
+        if (now != values[e]) {
+            values[e] = now;
+            laws[e] = link_law(model.law, link, model.rho_g_over_mu.value);
+        }
+        return laws[e];
+    }
+
+    void fit(const model::Model& model) {
+        // NaN never equals itself, so a fresh entry is always worked out.
+        const std::array<double, 3> none{std::nan(""), std::nan(""), std::nan("")};
+        if (law != model.law || !(rho_g_over_mu == model.rho_g_over_mu.value) ||
+            values.size() != model.links.size()) {
+            law = model.law;
+            rho_g_over_mu = model.rho_g_over_mu.value;
+            values.assign(model.links.size(), none);
+            laws.assign(model.links.size(), LinkLaw{});
         }
     }
 };
@@ -284,6 +316,8 @@ Result Solver::run(const model::Model& model, const Settings& settings,
     result.flows.assign(model.links.size(), std::nan(""));
 
     // Every open link's law must be a finite positive conductance.
+    if (!laws_) laws_ = std::make_unique<Laws>();
+    laws_->fit(model);
     std::vector<LinkLaw> laws(model.links.size());
     for (std::size_t e = 0; e < model.links.size(); ++e) {
         const model::Link& link = model.links[e];
@@ -297,7 +331,7 @@ Result Solver::run(const model::Model& model, const Settings& settings,
             why = "its roughness coefficient is " + number_text(link.roughness.value) +
                   ", not positive";
         } else {
-            laws[e] = link_law(model.law, link, model.rho_g_over_mu.value);
+            laws[e] = laws_->of(model, e);
             if (!(laws[e].k > 0.0) || !std::isfinite(laws[e].k))
                 why = "its law has no finite positive conductance (density * gravity / viscosity " +
                       number_text(model.rho_g_over_mu.value) + ")";

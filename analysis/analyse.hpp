@@ -78,9 +78,11 @@ public:
                std::span<const double> start = {});
 
     struct Topology; // what run() keeps between calls
+    struct Laws;     // each link's law and the values it was worked out from
 
 private:
     std::unique_ptr<Topology> topology_;
+    std::unique_ptr<Laws> laws_;
 };
 
 // One analysis, with nothing kept.
