@@ -144,7 +144,7 @@ def bench(pipenet, sides, stages_program, epanet_timeout):
             previous_wall = (nodes, seconds)
             if stages_program:
                 s = stages(stages_program, path)
-                line += (f" {s['analysis']:>8.2f} {s['factorize']:>7.2f} "
+                line += (f" {s['analysis']:>8.3f} {s['factorize']:>7.3f} "
                          f"{exponent(previous_cpu, nodes, s['analysis']):>7}")
                 previous_cpu = (nodes, s["analysis"])
             else:
