@@ -20,12 +20,15 @@ namespace {
 using Matrix = Eigen::SparseMatrix<double, Eigen::ColMajor, int>;
 using Cholesky = Eigen::SimplicialLLT<Matrix, Eigen::Lower, Eigen::AMDOrdering<int>>;
 
-// Adds the processor time of the calling thread during its life to a total: a measure that
-// other work on a shared machine does not inflate.
+// Adds the processor time of the calling thread during its life to a total, when given one: a
+// measure that other work on a shared machine does not inflate, but a system call per reading, so
+// taken only when asked for.
 class Stopwatch {
 public:
-    explicit Stopwatch(double& total) : total_(total), start_(now()) {}
-    ~Stopwatch() { total_ += now() - start_; }
+    explicit Stopwatch(double* total) : total_(total), start_(total ? now() : 0.0) {}
+    ~Stopwatch() {
+        if (total_ != nullptr) *total_ += now() - start_;
+    }
     Stopwatch(const Stopwatch&) = delete;
     Stopwatch& operator=(const Stopwatch&) = delete;
 
@@ -35,7 +38,7 @@ private:
         clock_gettime(CLOCK_THREAD_CPUTIME_ID, &time);
         return static_cast<double>(time.tv_sec) + 1.0e-9 * static_cast<double>(time.tv_nsec);
     }
-    double& total_;
+    double* total_;
     double start_;
 };
 
@@ -181,9 +184,10 @@ namespace {
 class Passes {
 public:
     Passes(const model::Model& model, Solver::Topology& topology, std::vector<LinkLaw> laws,
-           Timings& timings)
+           Timings& timings, bool timed)
         : model_(model), t_(topology), laws_(std::move(laws)), residual_(t_.node_of.size(), 0.0),
-          flows_(model.links.size(), 0.0), slopes_(model.links.size(), 0.0), timings_(timings) {}
+          flows_(model.links.size(), 0.0), slopes_(model.links.size(), 0.0), timings_(timings),
+          timed_(timed) {}
 
     std::vector<double> heads;
 
@@ -195,7 +199,7 @@ public:
     // the discharges `about`.
     enum class Form : std::uint8_t { law, linear, about };
     double evaluate(const std::vector<double>& h, bool assemble, Form form) {
-        const Stopwatch watch(timings_.evaluate);
+        const Stopwatch watch(timed_ ? &timings_.evaluate : nullptr);
         std::fill(residual_.begin(), residual_.end(), 0.0);
         double* values = t_.matrix.valuePtr();
         if (assemble) std::fill(values, values + t_.matrix.nonZeros(), 0.0);
@@ -239,7 +243,7 @@ public:
 
     // The discharges on the tangents of the last evaluation with `about` and `assemble`, at `h`.
     const std::vector<double>& tangent_flows(const std::vector<double>& h) {
-        const Stopwatch watch(timings_.evaluate);
+        const Stopwatch watch(timed_ ? &timings_.evaluate : nullptr);
         for (std::size_t e = 0; e < model_.links.size(); ++e) {
             const model::Link& link = model_.links[e];
             const auto a = static_cast<std::size_t>(link.start);
@@ -254,17 +258,17 @@ public:
     // Solves the assembled matrix for the Newton step; false when it is not positive definite.
     bool newton_step(Eigen::VectorXd& step) {
         if (!t_.analysed) {
-            const Stopwatch watch(timings_.ordering);
+            const Stopwatch watch(timed_ ? &timings_.ordering : nullptr);
             t_.cholesky.analyzePattern(t_.matrix);
             t_.analysed = true;
         }
         {
-            const Stopwatch watch(timings_.factorize);
+            const Stopwatch watch(timed_ ? &timings_.factorize : nullptr);
             t_.cholesky.factorize(t_.matrix);
             ++timings_.factorizations;
             if (t_.cholesky.info() != Eigen::Success) return false;
         }
-        const Stopwatch watch(timings_.solve);
+        const Stopwatch watch(timed_ ? &timings_.solve : nullptr);
         const Eigen::Map<const Eigen::VectorXd> r(residual_.data(),
                                                   static_cast<Eigen::Index>(residual_.size()));
         step = -t_.cholesky.solve(r);
@@ -284,6 +288,7 @@ private:
     std::vector<double> flows_;
     std::vector<double> slopes_;
     Timings& timings_;
+    bool timed_;
     double largest_ = 0.0;
     std::int32_t worst_ = -1;
 };
@@ -344,7 +349,7 @@ Result Solver::run(const model::Model& model, const Settings& settings,
 
     std::vector<std::int64_t> signature = signature_of(model);
     if (!topology_ || topology_->signature != signature) {
-        const Stopwatch watch(result.timings.topology);
+        const Stopwatch watch(settings.timed ? &result.timings.topology : nullptr);
         topology_.reset();
         topology_ = std::make_unique<Topology>(model, std::move(signature));
         start = {};
@@ -364,7 +369,7 @@ Result Solver::run(const model::Model& model, const Settings& settings,
         result.findings.push_back(model::make_finding(
             model::Code::isolated_nodes, {std::to_string(left_out), first_ids(model, t.reached)}));
 
-    Passes passes(model, t, std::move(laws), result.timings);
+    Passes passes(model, t, std::move(laws), result.timings, settings.timed);
     std::vector<double>& h = passes.heads;
     h.assign(n, 0.0);
     for (std::size_t i = 0; i < n; ++i)

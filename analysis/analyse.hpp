@@ -19,6 +19,9 @@ struct Settings {
     double flow_tolerance = 1.0e-6;
     double head_tolerance = 1.0e-4;
     std::int32_t max_passes = 50;
+    // Fill the seconds of Result::timings (a system call per stage and pass; the counts are
+    // always kept).
+    bool timed = false;
 };
 
 enum class Outcome : std::uint8_t {
@@ -35,8 +38,8 @@ struct Pass {
     double step = 1.0;            // the fraction of the Newton step the line search kept
 };
 
-// Where the time of one run went, in seconds of processor time of the calling thread, and how
-// often each step ran.
+// Where the time of one run went, in seconds of processor time of the calling thread (with
+// Settings::timed, else 0), and how often each step ran.
 struct Timings {
     double topology = 0.0;  // free nodes, matrix pattern (once per topology)
     double ordering = 0.0;  // fill-reducing ordering and symbolic factorization (once per topology)

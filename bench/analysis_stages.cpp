@@ -49,7 +49,11 @@ int main(int argc, char** argv) {
     }
     const double build = since(start);
     start = Clock::now();
-    const pipenet::analysis::Result r = pipenet::analysis::analyse(m);
+    const pipenet::analysis::Result r = pipenet::analysis::analyse(m, [] {
+        pipenet::analysis::Settings settings;
+        settings.timed = true;
+        return settings;
+    }());
     const double analysis = since(start);
     const pipenet::analysis::Timings& t = r.timings;
     std::printf("{\"nodes\": %zu, \"solved\": %s, \"passes\": %zu, \"max_imbalance\": %.3e, "
