@@ -1,8 +1,10 @@
 #include "analysis/analyse.hpp"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
+#include <ctime>
 
 #include <Eigen/OrderingMethods>
 #include <Eigen/SparseCholesky>
@@ -17,6 +19,28 @@ namespace {
 
 using Matrix = Eigen::SparseMatrix<double, Eigen::ColMajor, int>;
 using Cholesky = Eigen::SimplicialLLT<Matrix, Eigen::Lower, Eigen::AMDOrdering<int>>;
+
+// Adds the processor time of the calling thread during its life to a total, when given one: a
+// measure that other work on a shared machine does not inflate, but a system call per reading, so
+// taken only when asked for.
+class Stopwatch {
+public:
+    explicit Stopwatch(double* total) : total_(total), start_(total ? now() : 0.0) {}
+    ~Stopwatch() {
+        if (total_ != nullptr) *total_ += now() - start_;
+    }
+    Stopwatch(const Stopwatch&) = delete;
+    Stopwatch& operator=(const Stopwatch&) = delete;
+
+private:
+    static double now() {
+        timespec time{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &time);
+        return static_cast<double>(time.tv_sec) + 1.0e-9 * static_cast<double>(time.tv_nsec);
+    }
+    double* total_;
+    double start_;
+};
 
 std::string number_text(double value) {
     std::array<char, 32> text{};
@@ -120,6 +144,37 @@ struct Solver::Topology {
     }
 };
 
+// A re-solve after a change of a few links' values works out only their laws again.
+struct Solver::Laws {
+    model::HeadLossLaw law = model::HeadLossLaw::laminar;
+    double rho_g_over_mu = 0.0;
+    std::vector<std::array<double, 3>> values; // per link: length, diameter, roughness
+    std::vector<LinkLaw> laws;
+
+    const LinkLaw& of(const model::Model& model, std::size_t e) {
+        const model::Link& link = model.links[e];
+        const std::array<double, 3> now{link.length.value, link.diameter.value,
+                                        link.roughness.value};
+        if (now != values[e]) {
+            values[e] = now;
+            laws[e] = link_law(model.law, link, model.rho_g_over_mu.value);
+        }
+        return laws[e];
+    }
+
+    void fit(const model::Model& model) {
+        // NaN never equals itself, so a fresh entry is always worked out.
+        const std::array<double, 3> none{std::nan(""), std::nan(""), std::nan("")};
+        if (law != model.law || !(rho_g_over_mu == model.rho_g_over_mu.value) ||
+            values.size() != model.links.size()) {
+            law = model.law;
+            rho_g_over_mu = model.rho_g_over_mu.value;
+            values.assign(model.links.size(), none);
+            laws.assign(model.links.size(), LinkLaw{});
+        }
+    }
+};
+
 Solver::Solver() = default;
 Solver::~Solver() = default;
 
@@ -128,9 +183,11 @@ namespace {
 // The state of the passes on one model: the laws, the heads, and what each pass evaluates.
 class Passes {
 public:
-    Passes(const model::Model& model, Solver::Topology& topology, std::vector<LinkLaw> laws)
+    Passes(const model::Model& model, Solver::Topology& topology, std::vector<LinkLaw> laws,
+           Timings& timings, bool timed)
         : model_(model), t_(topology), laws_(std::move(laws)), residual_(t_.node_of.size(), 0.0),
-          flows_(model.links.size(), 0.0) {}
+          flows_(model.links.size(), 0.0), slopes_(model.links.size(), 0.0), timings_(timings),
+          timed_(timed) {}
 
     std::vector<double> heads;
 
@@ -142,6 +199,7 @@ public:
     // the discharges `about`.
     enum class Form : std::uint8_t { law, linear, about };
     double evaluate(const std::vector<double>& h, bool assemble, Form form) {
+        const Stopwatch watch(timed_ ? &timings_.evaluate : nullptr);
         std::fill(residual_.begin(), residual_.end(), 0.0);
         double* values = t_.matrix.valuePtr();
         if (assemble) std::fill(values, values + t_.matrix.nonZeros(), 0.0);
@@ -160,6 +218,7 @@ public:
                                : form == Form::law  ? link_flow(laws_[e], dh)
                                                     : link_flow_about(laws_[e], about[e], dh);
             flows_[e] = v.flow;
+            slopes_[e] = v.slope;
             const std::int32_t ra = t_.equation[a];
             const std::int32_t rb = t_.equation[b];
             if (ra >= 0) residual_[static_cast<std::size_t>(ra)] += v.flow;
@@ -182,24 +241,39 @@ public:
         return sum;
     }
 
+    // The discharges on the tangents of the last evaluation with `about` and `assemble`, at `h`.
+    const std::vector<double>& tangent_flows(const std::vector<double>& h) {
+        const Stopwatch watch(timed_ ? &timings_.evaluate : nullptr);
+        for (std::size_t e = 0; e < model_.links.size(); ++e) {
+            const model::Link& link = model_.links[e];
+            const auto a = static_cast<std::size_t>(link.start);
+            const auto b = static_cast<std::size_t>(link.end);
+            flows_[e] = link.status != model::LinkStatus::open || !t_.reached[a] || !t_.reached[b]
+                            ? 0.0
+                            : (1.0 - laws_[e].exponent) * about[e] + slopes_[e] * (h[a] - h[b]);
+        }
+        return flows_;
+    }
+
     // Solves the assembled matrix for the Newton step; false when it is not positive definite.
     bool newton_step(Eigen::VectorXd& step) {
         if (!t_.analysed) {
+            const Stopwatch watch(timed_ ? &timings_.ordering : nullptr);
             t_.cholesky.analyzePattern(t_.matrix);
             t_.analysed = true;
         }
-        t_.cholesky.factorize(t_.matrix);
-        if (t_.cholesky.info() != Eigen::Success) return false;
+        {
+            const Stopwatch watch(timed_ ? &timings_.factorize : nullptr);
+            t_.cholesky.factorize(t_.matrix);
+            ++timings_.factorizations;
+            if (t_.cholesky.info() != Eigen::Success) return false;
+        }
+        const Stopwatch watch(timed_ ? &timings_.solve : nullptr);
         const Eigen::Map<const Eigen::VectorXd> r(residual_.data(),
                                                   static_cast<Eigen::Index>(residual_.size()));
         step = -t_.cholesky.solve(r);
+        ++timings_.solves;
         return step.allFinite();
-    }
-
-    // The discharges of the laws at `h`.
-    std::vector<double> evaluate_flows(const std::vector<double>& h) {
-        evaluate(h, false, Form::law);
-        return flows_;
     }
 
     double largest() const { return largest_; }
@@ -212,6 +286,9 @@ private:
     std::vector<LinkLaw> laws_;
     std::vector<double> residual_;
     std::vector<double> flows_;
+    std::vector<double> slopes_;
+    Timings& timings_;
+    bool timed_;
     double largest_ = 0.0;
     std::int32_t worst_ = -1;
 };
@@ -244,6 +321,8 @@ Result Solver::run(const model::Model& model, const Settings& settings,
     result.flows.assign(model.links.size(), std::nan(""));
 
     // Every open link's law must be a finite positive conductance.
+    if (!laws_) laws_ = std::make_unique<Laws>();
+    laws_->fit(model);
     std::vector<LinkLaw> laws(model.links.size());
     for (std::size_t e = 0; e < model.links.size(); ++e) {
         const model::Link& link = model.links[e];
@@ -257,7 +336,7 @@ Result Solver::run(const model::Model& model, const Settings& settings,
             why = "its roughness coefficient is " + number_text(link.roughness.value) +
                   ", not positive";
         } else {
-            laws[e] = link_law(model.law, link, model.rho_g_over_mu.value);
+            laws[e] = laws_->of(model, e);
             if (!(laws[e].k > 0.0) || !std::isfinite(laws[e].k))
                 why = "its law has no finite positive conductance (density * gravity / viscosity " +
                       number_text(model.rho_g_over_mu.value) + ")";
@@ -270,6 +349,8 @@ Result Solver::run(const model::Model& model, const Settings& settings,
 
     std::vector<std::int64_t> signature = signature_of(model);
     if (!topology_ || topology_->signature != signature) {
+        const Stopwatch watch(settings.timed ? &result.timings.topology : nullptr);
+        topology_.reset();
         topology_ = std::make_unique<Topology>(model, std::move(signature));
         start = {};
     }
@@ -288,7 +369,7 @@ Result Solver::run(const model::Model& model, const Settings& settings,
         result.findings.push_back(model::make_finding(
             model::Code::isolated_nodes, {std::to_string(left_out), first_ids(model, t.reached)}));
 
-    Passes passes(model, t, std::move(laws));
+    Passes passes(model, t, std::move(laws), result.timings, settings.timed);
     std::vector<double>& h = passes.heads;
     h.assign(n, 0.0);
     for (std::size_t i = 0; i < n; ++i)
@@ -319,6 +400,7 @@ Result Solver::run(const model::Model& model, const Settings& settings,
 
     bool converged = t.node_of.empty();
     std::vector<double> trial;
+    double norm = -1.0; // the sum of squared imbalances of the laws at h, once evaluated
     if (!converged && !warm) {
         // The start: every link taken as linear, Q = k * dh, one exact solve.
         passes.evaluate(h, true, Passes::Form::linear);
@@ -328,40 +410,41 @@ Result Solver::run(const model::Model& model, const Settings& settings,
         }
         const double change = move(1.0, trial);
         h.swap(trial);
-        passes.evaluate(h, false, Passes::Form::law);
+        norm = passes.evaluate(h, false, Passes::Form::law);
         result.passes.push_back({0, passes.largest(), change, 1.0});
     }
     // Each pass linearizes every law about the discharge it carries (a tangent in the discharge,
     // whose slope stays finite near zero flow where the head form's does not) and solves for the
     // heads that balance those tangents; the step is then halved until the residual of the laws
     // themselves falls (Armijo's rule), the discharges moving with the heads.
-    passes.about = passes.evaluate_flows(h);
+    if (norm < 0.0) norm = passes.evaluate(h, false, Passes::Form::law);
+    passes.about = passes.flows();
     std::vector<double> tangent_flows;
     for (std::int32_t pass = 1; !converged && pass <= settings.max_passes; ++pass) {
-        const double norm = passes.evaluate(h, false, Passes::Form::law);
         passes.evaluate(h, true, Passes::Form::about);
         if (!passes.newton_step(step)) {
             singular_at(pass);
             return result;
         }
         move(1.0, trial);
-        passes.evaluate(trial, false, Passes::Form::about);
-        tangent_flows = passes.flows();
+        tangent_flows = passes.tangent_flows(trial);
         double fraction = 1.0;
         double change = 0.0;
+        double trial_norm = 0.0;
         for (;;) {
             change = move(fraction, trial);
-            const double trial_norm = passes.evaluate(trial, false, Passes::Form::law);
+            trial_norm = passes.evaluate(trial, false, Passes::Form::law);
             if (trial_norm <= (1.0 - 1.0e-4 * fraction) * norm || fraction <= 1.0 / 16.0) break;
             fraction /= 2.0;
         }
         // Where no fraction lowered the residual the full step is kept: the tangents' own
         // solution, which is where the discharges converge from.
-        if (fraction <= 1.0 / 16.0 && passes.evaluate(trial, false, Passes::Form::law) > norm) {
+        if (fraction <= 1.0 / 16.0 && trial_norm > norm) {
             fraction = 1.0;
             change = move(1.0, trial);
-            passes.evaluate(trial, false, Passes::Form::law);
+            trial_norm = passes.evaluate(trial, false, Passes::Form::law);
         }
+        norm = trial_norm; // the residual and discharges held are now those of the laws at h
         for (std::size_t e = 0; e < passes.about.size(); ++e)
             passes.about[e] += fraction * (tangent_flows[e] - passes.about[e]);
         h.swap(trial);
@@ -369,7 +452,6 @@ Result Solver::run(const model::Model& model, const Settings& settings,
         converged =
             passes.largest() <= settings.flow_tolerance && change <= settings.head_tolerance;
     }
-    passes.evaluate(h, false, Passes::Form::law);
 
     for (std::size_t i = 0; i < n; ++i) {
         result.solved[i] = t.reached[i];

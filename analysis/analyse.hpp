@@ -19,6 +19,9 @@ struct Settings {
     double flow_tolerance = 1.0e-6;
     double head_tolerance = 1.0e-4;
     std::int32_t max_passes = 50;
+    // Fill the seconds of Result::timings (a system call per stage and pass; the counts are
+    // always kept).
+    bool timed = false;
 };
 
 enum class Outcome : std::uint8_t {
@@ -35,6 +38,18 @@ struct Pass {
     double step = 1.0;            // the fraction of the Newton step the line search kept
 };
 
+// Where the time of one run went, in seconds of processor time of the calling thread (with
+// Settings::timed, else 0), and how often each step ran.
+struct Timings {
+    double topology = 0.0;  // free nodes, matrix pattern (once per topology)
+    double ordering = 0.0;  // fill-reducing ordering and symbolic factorization (once per topology)
+    double factorize = 0.0; // numeric factorizations
+    double solve = 0.0;     // triangular solves
+    double evaluate = 0.0;  // the laws, the residuals and the matrix values
+    std::int32_t factorizations = 0;
+    std::int32_t solves = 0; // pairs of triangular solves
+};
+
 struct Result {
     Outcome outcome = Outcome::refused;
     // Per node: whether it was solved (false: left out, joined to no known head), its head and
@@ -48,6 +63,7 @@ struct Result {
     std::vector<model::Finding> findings;
     double max_imbalance = 0.0;   // the final check's largest imbalance over the free nodes
     std::int32_t worst_node = -1; // its index, or -1
+    Timings timings;
 };
 
 // Keeps what depends on the topology alone (free nodes, matrix pattern, symbolic factorization)
@@ -65,9 +81,11 @@ public:
                std::span<const double> start = {});
 
     struct Topology; // what run() keeps between calls
+    struct Laws;     // each link's law and the values it was worked out from
 
 private:
     std::unique_ptr<Topology> topology_;
+    std::unique_ptr<Laws> laws_;
 };
 
 // One analysis, with nothing kept.

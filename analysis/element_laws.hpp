@@ -21,6 +21,7 @@ inline constexpr double linear_below = 1.0e-12;
 struct LinkLaw {
     double k = 0.0;
     double exponent = 1.0;
+    double cap = 0.0; // the slope at linear_below: k * linear_below^(exponent - 1)
 };
 
 // The law of one link; k is 0 or not finite when a value of the link makes it meaningless (the

@@ -2,7 +2,14 @@
 """Square looped grids for pipenet solve: the generator, and a benchmark over sizes.
 
     grids.py write SIDE FILE            writes a turbnet input of SIDE x SIDE nodes
-    grids.py bench PIPENET SIDE...      solves each size, prints time, memory, passes, imbalance
+    grids.py bench PIPENET SIDE... [--epanet SECONDS]
+                                        solves each size, prints time, memory, passes, imbalance
+
+With the bench/analysis_stages program built beside PIPENET (its build's bench/ folder), the
+analysis alone is also timed in processor seconds, its factorizations apart. With --epanet, each
+grid is also exported as a .inp file and solved by the reference solver of that format (npm
+package epanet-js, installed into bench/epanet/ on first use, which git ignores); a size that
+takes longer than SECONDS is cut off and shown as "> SECONDS".
 
 A grid: nodes 100 m apart, numbered in a shuffled order; distribution pipes of 0.15 m and trunk
 mains of 0.30 m along every 10th row and column; a reservoir (head 100 m) at every 50th row and
@@ -68,13 +75,59 @@ def solve(pipenet, path, arithmetic="double"):
     seconds = time.monotonic() - start
     with open(out) as f:
         document = json.load(f)
+    os.remove(out)
     return seconds, usage.ru_maxrss, document
 
 
-def bench(pipenet, sides):
-    print(f"{'nodes':>9} {'outcome':>14} {'passes':>6} {'max imbalance':>14} {'time s':>8} "
-          f"{'peak MiB':>9} {'time growth':>11}")
-    previous = None
+def stages(program, path):
+    """The analysis alone, stage by stage, in processor seconds (bench/analysis_stages.cpp)."""
+    done = subprocess.run([program, path, "turbnet"], capture_output=True, text=True)
+    return json.loads(done.stdout)
+
+
+EPANET_FOLDER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "epanet")
+
+
+def epanet(pipenet, path, timeout):
+    """The reference solver of .inp files on the grid exported by pipenet export-inp: a dict of
+    its figures, or None when it did not finish within `timeout` seconds."""
+    if not os.path.isdir(os.path.join(EPANET_FOLDER, "node_modules", "epanet-js")):
+        subprocess.run(["npm", "install", "--no-audit", "--no-fund", "epanet-js"],
+                       cwd=EPANET_FOLDER, check=True, stdout=subprocess.DEVNULL)
+    inp = path + ".inp"
+    subprocess.run([pipenet, "export-inp", "--program", "turbnet", "-o", inp, path], check=True,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        start = time.monotonic()
+        process = subprocess.Popen(["node", "solve_inp.mjs", inp], cwd=EPANET_FOLDER,
+                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        out, _ = process.communicate(timeout=timeout)
+        figures = json.loads(out)
+        figures["wall_s"] = time.monotonic() - start
+        return figures
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.communicate()
+        return None
+    finally:
+        os.remove(inp)
+
+
+def exponent(previous, nodes, value):
+    if not previous or previous[1] <= 0 or value <= 0:
+        return ""
+    return f"n^{math.log(value / previous[1]) / math.log(nodes / previous[0]):.2f}"
+
+
+def bench(pipenet, sides, stages_program, epanet_timeout):
+    print("pipenet solve --jobs 1 (wall time of the whole command, on a shared machine); the "
+          "analysis alone in processor seconds of its thread")
+    header = (f"{'nodes':>9} {'outcome':>8} {'passes':>6} {'imbalance':>9} {'wall s':>7} "
+              f"{'peak MiB':>8} {'growth':>7} {'analysis':>8} {'factor.':>7} {'growth':>7}")
+    if epanet_timeout:
+        header += f" | {'EPANET s':>8} {'passes':>6} {'imbalance':>9}"
+    print(header)
+    previous_wall = previous_cpu = None
     with tempfile.TemporaryDirectory() as folder:
         for side in sides:
             path = os.path.join(folder, f"grid-{side}.dat")
@@ -82,17 +135,30 @@ def bench(pipenet, sides):
                 f.write(grid_text(side))
             seconds, kib, document = solve(pipenet, path)
             nodes = side * side
-            growth = ""
-            if previous:
-                growth = f"n^{math.log(seconds / previous[1]) / math.log(nodes / previous[0]):.2f}"
-            previous = (nodes, seconds)
             passes = sum(1 for p in document["passes"] if p["pass"] > 0)
             imbalance = document["max_balance_error"]
-            print(f"{nodes:>9} {document['outcome']:>14} {passes:>6} "
-                  f"{imbalance if imbalance is not None else float('nan'):>14.3e} "
-                  f"{seconds:>8.2f} {kib / 1024:>9.1f} {growth:>11}", flush=True)
+            line = (f"{nodes:>9} {document['outcome'][:8]:>8} {passes:>6} "
+                    f"{imbalance if imbalance is not None else float('nan'):>9.1e} "
+                    f"{seconds:>7.2f} {kib / 1024:>8.0f} "
+                    f"{exponent(previous_wall, nodes, seconds):>7}")
+            previous_wall = (nodes, seconds)
+            if stages_program:
+                s = stages(stages_program, path)
+                line += (f" {s['analysis']:>8.3f} {s['factorize']:>7.3f} "
+                         f"{exponent(previous_cpu, nodes, s['analysis']):>7}")
+                previous_cpu = (nodes, s["analysis"])
+            else:
+                line += f" {'-':>8} {'-':>7} {'':>7}"
+            if epanet_timeout:
+                e = epanet(pipenet, path, epanet_timeout)
+                if e is None:
+                    line += f" | {'> ' + str(epanet_timeout):>8} {'-':>6} {'-':>9}"
+                else:
+                    # Its imbalance in m3/s, from L/s, beside ours.
+                    line += (f" | {e['open_s'] + e['solve_s']:>8.2f} {e['passes']:>6} "
+                             f"{e['max_imbalance_lps'] / 1000:>9.1e}")
+            print(line, flush=True)
             os.remove(path)
-            os.remove(path + ".json")
 
 
 def main():
@@ -101,7 +167,18 @@ def main():
             f.write(grid_text(int(sys.argv[2])))
         return 0
     if len(sys.argv) >= 4 and sys.argv[1] == "bench":
-        bench(os.path.abspath(sys.argv[2]), [int(s) for s in sys.argv[3:]])
+        arguments = sys.argv[2:]
+        epanet_timeout = 0
+        if "--epanet" in arguments:
+            at = arguments.index("--epanet")
+            epanet_timeout = int(arguments[at + 1])
+            del arguments[at:at + 2]
+        pipenet = os.path.abspath(arguments[0])
+        stages_program = os.path.join(os.path.dirname(os.path.dirname(pipenet)), "bench",
+                                      "analysis_stages")
+        if not os.access(stages_program, os.X_OK):
+            stages_program = None
+        bench(pipenet, [int(s) for s in arguments[1:]], stages_program, epanet_timeout)
         return 0
     print(__doc__)
     return 2

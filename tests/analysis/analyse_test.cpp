@@ -146,6 +146,58 @@ TEST(Analyse, FarFirstGuessConvergesAndReSolveStartsFromTheLastHeads) {
         EXPECT_NEAR(warm.heads[i], again.heads[i], 1e-4);
 }
 
+// The solver keeps each link's law between runs: a re-solve after a change of any value a law
+// depends on must give the fresh analysis's heads, not those of the old law.
+TEST(Analyse, ReSolveAfterAChangeOfALinksValuesUsesItsNewLaw) {
+    struct Case {
+        const char* name;
+        std::function<void(Model&)> change;
+    };
+    const Case cases[] = {
+        {"length", [](Model& m) { m.links[2].length.value = 450.0; }},
+        {"diameter", [](Model& m) { m.links[2].diameter.value = 0.08; }},
+        {"roughness", [](Model& m) { m.links[2].roughness.value = 90.0; }},
+        {"law", [](Model& m) { m.law = model::HeadLossLaw::hazen_williams_inp; }},
+    };
+    for (const Case& c : cases) {
+        Model m = chain(6);
+        Solver solver;
+        const Result before = solver.run(m, {});
+        ASSERT_EQ(before.outcome, Outcome::solved) << c.name;
+        c.change(m);
+        const Result warm = solver.run(m, {}, before.heads);
+        const Result fresh = analyse(m);
+        ASSERT_EQ(warm.outcome, Outcome::solved) << c.name;
+        ASSERT_EQ(fresh.outcome, Outcome::solved) << c.name;
+        // The change moves the last junction's head by far more than the tolerance.
+        EXPECT_GT(std::abs(fresh.heads[6] - before.heads[6]), 1e-2) << c.name;
+        for (std::size_t i = 0; i < m.nodes.size(); ++i)
+            EXPECT_NEAR(warm.heads[i], fresh.heads[i], 1e-6) << c.name << " node " << i;
+    }
+}
+
+// Junctions joined to the known head only through a link of vanishing conductance (1e-78 against
+// 1e-2): the factorization meets a zero pivot, and the message names a junction of that group
+// by its ID.
+TEST(Analyse, ANearlyFloatingGroupIsSingularAndNamedByID) {
+    Model m;
+    add_node(m, "R", 0.0, 50.0);
+    add_node(m, "J3", 0.0);
+    add_node(m, "J2", 0.0);
+    add_node(m, "J1", -0.001);
+    add_link(m, "P1", 0, 1, 100.0, 1e-30);
+    add_link(m, "P2", 1, 2, 100.0, 0.15);
+    add_link(m, "P3", 2, 3, 100.0, 0.15);
+    const Result r = analyse(m);
+    ASSERT_EQ(r.outcome, Outcome::singular);
+    ASSERT_FALSE(r.findings.empty());
+    EXPECT_EQ(r.findings.back().code, model::Code::not_positive_definite);
+    const std::string& text = r.findings.back().text;
+    EXPECT_TRUE(text.find("J1") != std::string::npos || text.find("J2") != std::string::npos ||
+                text.find("J3") != std::string::npos)
+        << text;
+}
+
 TEST(Analyse, IsolatedJunctionsAreLeftOutAndTheRestSolved) {
     Model m;
     add_node(m, "R", 0.0, 30.0);
