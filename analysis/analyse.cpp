@@ -256,11 +256,21 @@ Result Solver::run(const model::Model& model, const Settings& settings,
         } else if (model.law != model::HeadLossLaw::laminar && !(link.roughness.value > 0.0)) {
             why = "its roughness coefficient is " + number_text(link.roughness.value) +
                   ", not positive";
+        } else if (!(link.minor_loss.value >= 0.0)) {
+            why = "its minor loss coefficient is " + number_text(link.minor_loss.value) +
+                  ", negative";
         } else {
-            laws[e] = link_law(model.law, link, model.rho_g_over_mu.value);
-            if (!(laws[e].k > 0.0) || !std::isfinite(laws[e].k))
-                why = "its law has no finite positive conductance (density * gravity / viscosity " +
-                      number_text(model.rho_g_over_mu.value) + ")";
+            laws[e] = link_law(model, link);
+            const LinkLaw& law = laws[e];
+            if (!(law.k > 0.0) || !std::isfinite(law.k) || !(law.cap >= 0.0) ||
+                !std::isfinite(law.cap) || !std::isfinite(law.minor) ||
+                (law.darcy && !(law.reynolds > 0.0 && std::isfinite(law.reynolds))))
+                why = model.law == model::HeadLossLaw::laminar
+                          ? "its law has no finite positive conductance (density * gravity / "
+                            "viscosity " +
+                                number_text(model.rho_g_over_mu.value) + ")"
+                          : "its law has no finite positive conductance (viscosity " +
+                                number_text(model.viscosity) + " m2/s)";
         }
         if (!why.empty())
             result.findings.push_back(

@@ -94,11 +94,12 @@ bool refuse_unsupported(const InpNetwork& network, const PipeStatuses& statuses,
             if (e.coefficient != 0.0) emitters.add(e.junction, e.line);
         refused = pumps.any() || valves.any() || check_valves.any() || emitters.any();
     }
-    if (network.options.headloss != HeadLoss::hazen_williams) {
+    // The analysis has every head-loss law; the programs' files hold Hazen-Williams only.
+    if (programs && network.options.headloss != HeadLoss::hazen_williams) {
         diagnostics.push_back(
             {Severity::error, network.options.headloss_line,
              format_message(
-                 programs ? Message::headloss_refused : Message::headloss_not_analysed,
+                 Message::headloss_refused,
                  {network.options.headloss == HeadLoss::darcy_weisbach ? "D-W" : "C-M"})});
         refused = true;
     }

@@ -82,6 +82,8 @@ struct NetworkResult {
     std::string report;    // the program's report, when asked for
     bool labelled = false; // nodes and pipes carry IDs (from a map, or the file's own)
     bool inp = false;      // a .inp file: `program` does not apply
+    // The head-loss law analysed (model::law_name); empty when the file was not read.
+    std::string law;
     std::int64_t time = 0; // .inp files: the period analysed, in s after the start
 };
 

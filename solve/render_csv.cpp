@@ -91,7 +91,7 @@ std::string csv_passes_header() {
 }
 
 std::string csv_outcomes_header() {
-    return "file,outcome,arithmetic,passes,max_imbalance,warnings\r\n";
+    return "file,outcome,arithmetic,passes,max_imbalance,warnings,law\r\n";
 }
 
 std::string csv_outcome(const NetworkResult& result) {
@@ -103,6 +103,7 @@ std::string csv_outcome(const NetworkResult& result) {
     field(row, static_cast<std::int32_t>(result.passes.size()));
     field(row, result.max_balance_error);
     field(row, static_cast<std::int32_t>(count_messages(result, "warning")));
+    field(row, std::string_view(result.law));
     end_row(table, row);
     return table;
 }

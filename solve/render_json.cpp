@@ -138,6 +138,7 @@ std::string json_document(const NetworkResult& result) {
     w.member("arithmetic",
              std::string_view(result.arithmetic == Arithmetic::programs ? "programs" : "double"));
     w.member("outcome", std::string_view(verdict_name(result.verdict)));
+    if (!result.law.empty()) w.member("law", std::string_view(result.law));
     w.key("nodes");
     w.open('[');
     for (const NodeResult& n : result.nodes) {

@@ -402,6 +402,7 @@ void add_pressure_findings(NetworkResult& result, const model::Model& m) {
 // `ids` is set (a .inp file), else under the node and pipe numbers the IDs hold.
 void analyse_model(NetworkResult& result, const model::Model& m, const SolveSettings& settings,
                    bool ids) {
+    result.law = model::law_name(m.law);
     add_findings(result, analysis::input_findings(m));
     const analysis::Result r = analysis::analyse(m, settings.tolerances);
     result.verdict = verdict_of(r.outcome);
@@ -494,6 +495,10 @@ NetworkResult solve_network(std::string_view file, std::string_view text, Progra
         return finish(result, text, settings);
     result.arithmetic = Arithmetic::programs;
     if (!settings.renumber || !analyse_renumbered(result, text)) analyse_text(result, text);
+    if (result.verdict != Verdict::unreadable)
+        result.law = model::law_name(program == Program::lamnet
+                                         ? model::HeadLossLaw::laminar
+                                         : model::HeadLossLaw::hazen_williams_programs);
     check_balance(result);
     return finish(result, text, settings);
 }
