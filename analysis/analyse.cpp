@@ -205,6 +205,7 @@ public:
     double largest() const { return largest_; }
     std::int32_t worst() const { return worst_; }
     const std::vector<double>& flows() const { return flows_; }
+    const LinkLaw& law(std::size_t e) const { return laws_[e]; }
 
 private:
     const model::Model& model_;
@@ -215,6 +216,32 @@ private:
     double largest_ = 0.0;
     std::int32_t worst_ = -1;
 };
+
+// Nodes joined to a known head by open links when the closed links of `states` are left out.
+std::vector<bool> reached_through(const model::Model& model, const std::vector<LinkState>& states) {
+    const std::size_t n = model.nodes.size();
+    std::vector<std::vector<std::int32_t>> neighbours(n);
+    for (std::size_t e = 0; e < model.links.size(); ++e) {
+        const model::Link& link = model.links[e];
+        if (states[e] != LinkState::open) continue;
+        neighbours[static_cast<std::size_t>(link.start)].push_back(link.end);
+        neighbours[static_cast<std::size_t>(link.end)].push_back(link.start);
+    }
+    std::vector<bool> reached(n, false);
+    std::vector<std::int32_t> queue;
+    for (std::size_t i = 0; i < n; ++i)
+        if (model.nodes[i].fixed_head) {
+            reached[i] = true;
+            queue.push_back(static_cast<std::int32_t>(i));
+        }
+    for (std::size_t q = 0; q < queue.size(); ++q)
+        for (std::int32_t next : neighbours[static_cast<std::size_t>(queue[q])])
+            if (!reached[static_cast<std::size_t>(next)]) {
+                reached[static_cast<std::size_t>(next)] = true;
+                queue.push_back(next);
+            }
+    return reached;
+}
 
 std::string first_ids(const model::Model& model, const std::vector<bool>& reached) {
     std::string ids;
@@ -242,6 +269,9 @@ Result Solver::run(const model::Model& model, const Settings& settings,
     result.heads.assign(n, std::nan(""));
     result.nodal_discharge.assign(n, std::nan(""));
     result.flows.assign(model.links.size(), std::nan(""));
+    result.states.assign(model.links.size(), LinkState::open);
+    for (std::size_t e = 0; e < model.links.size(); ++e)
+        if (model.links[e].status != model::LinkStatus::open) result.states[e] = LinkState::closed;
 
     // Every open link's law must be a finite positive conductance.
     std::vector<LinkLaw> laws(model.links.size());
@@ -387,9 +417,28 @@ Result Solver::run(const model::Model& model, const Settings& settings,
     }
     for (std::size_t e = 0; e < model.links.size(); ++e) {
         const model::Link& link = model.links[e];
-        if (result.solved[static_cast<std::size_t>(link.start)] &&
-            result.solved[static_cast<std::size_t>(link.end)])
-            result.flows[e] = passes.flows()[e];
+        if (!result.solved[static_cast<std::size_t>(link.start)] ||
+            !result.solved[static_cast<std::size_t>(link.end)])
+            continue;
+        result.flows[e] = passes.flows()[e];
+        // A closed check valve's leak only keeps the matrix definite: it carries nothing.
+        if (closed_check_valve(passes.law(e), h[static_cast<std::size_t>(link.start)] -
+                                                  h[static_cast<std::size_t>(link.end)])) {
+            result.flows[e] = 0.0;
+            result.states[e] = LinkState::closed;
+        }
+    }
+    if (std::find(result.states.begin(), result.states.end(), LinkState::closed) !=
+        result.states.end()) {
+        std::vector<bool> supplied = reached_through(model, result.states);
+        // Only the nodes the closed check valves cut off, not those no open link reaches.
+        for (std::size_t i = 0; i < n; ++i) supplied[i] = supplied[i] || !t.reached[i];
+        const auto cut =
+            static_cast<std::size_t>(std::count(supplied.begin(), supplied.end(), false));
+        if (cut > 0)
+            result.findings.push_back(
+                model::make_finding(model::Code::cut_off_by_check_valves,
+                                    {std::to_string(cut), first_ids(model, supplied)}));
     }
     for (std::size_t i = 0; i < n; ++i)
         if (t.reached[i]) result.nodal_discharge[i] = 0.0;

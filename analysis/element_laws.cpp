@@ -96,6 +96,10 @@ LinkLaw link_law(const model::Model& model, const model::Link& link) {
     }
     if (link.minor_loss.value != 0.0) law.minor = link.minor_loss.value / g2a2;
     if (!law.power()) law.cap = flow_at(law, linear_below) / linear_below;
+    if (link.check_valve) {
+        law.leak = check_valve_leak * link_flow(law, 1.0).slope;
+        law.check_valve = true;
+    }
     return law;
 }
 
@@ -147,6 +151,7 @@ HeadLoss head_loss(const LinkLaw& law, double q) {
 }
 
 LawValue link_flow(const LinkLaw& law, double dh) {
+    if (closed_check_valve(law, dh)) return {law.leak * dh, law.leak};
     if (law.power() && law.exponent == 1.0) return {law.k * dh, law.k};
     const double magnitude = std::abs(dh);
     if (law.power()) {
@@ -164,6 +169,8 @@ LawValue link_flow(const LinkLaw& law, double dh) {
 }
 
 LawValue link_flow_about(const LinkLaw& law, double q, double dh) {
+    // A check valve closed at the flow linearized about stays closed for this pass.
+    if (law.check_valve && q <= 0.0) return {law.leak * dh, law.leak};
     if (law.power() && law.exponent == 1.0) return {law.k * dh, law.k};
     if (law.power()) {
         // dh'(Q) = |Q|^(1/e - 1) / (e k^(1/e)); its inverse is the slope. On the tangent,

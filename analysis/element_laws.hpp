@@ -34,6 +34,11 @@ struct LinkLaw {
     // Other than a pure power law: the slope of the straight line the law is continued as
     // below linear_below, which caps the slope of its tangents.
     double cap = 0.0;
+    // A check valve: against reverse flow (dh < 0) the link is closed, and passes only
+    // leak * dh, a conductance far below its open one that keeps the Newton matrix positive
+    // definite when the valve cuts a node off.
+    bool check_valve = false;
+    double leak = 0.0;
 
     bool power() const { return !darcy && minor == 0.0; }
 };
@@ -62,6 +67,15 @@ HeadLoss head_loss(const LinkLaw& law, double q);
 
 // The discharge and slope of a link with law `law` at head difference `dh`.
 LawValue link_flow(const LinkLaw& law, double dh);
+
+// The leak of a closed check valve relative to the link's slope at a head difference of 1.
+inline constexpr double check_valve_leak = 1.0e-9;
+
+// Whether a check valve is closed at head difference `dh` (reverse flow): its flow is then
+// reported as 0.
+inline bool closed_check_valve(const LinkLaw& law, double dh) {
+    return law.check_valve && dh < 0.0;
+}
 
 // The law linearized about a discharge `q` rather than a head difference: the tangent of
 // dh(Q) at q, solved for Q and evaluated at `dh`. Its slope is finite where the discharge is

@@ -111,7 +111,9 @@ FinalCheck check_final_state(const model::Model& model, const std::vector<bool>&
             }
             continue;
         }
-        const double q = law_discharge(model, link, heads[a] - heads[b]);
+        // A check valve carries nothing against reverse flow.
+        const double dh = heads[a] - heads[b];
+        const double q = link.check_valve && dh < 0.0 ? 0.0 : law_discharge(model, link, dh);
         if (!std::isfinite(q) || !std::isfinite(flows[e])) check.finite = false;
         const double error = std::abs(flows[e] - q);
         if (error > check.max_law_error) {

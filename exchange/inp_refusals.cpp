@@ -80,11 +80,9 @@ bool refuse_unsupported(const InpNetwork& network, const PipeStatuses& statuses,
         Refusals valves(diagnostics,
                         programs ? Message::valve_refused : Message::valve_not_analysed, "valves");
         for (const InpOtherLink& valve : network.valves) valves.add(valve.id, valve.line);
-        Refusals check_valves(diagnostics,
-                              programs ? Message::check_valve_refused
-                                       : Message::check_valve_not_analysed,
-                              "check valves");
-        for (std::size_t i = 0; i < network.pipes.size(); ++i)
+        // The analysis has check valves; the programs' files do not.
+        Refusals check_valves(diagnostics, Message::check_valve_refused, "check valves");
+        for (std::size_t i = 0; programs && i < network.pipes.size(); ++i)
             if (statuses.status[i] == LinkStatus::check_valve)
                 check_valves.add(network.pipes[i].id, statuses.line[i]);
         Refusals emitters(diagnostics,

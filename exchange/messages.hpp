@@ -49,7 +49,6 @@ enum class Message : std::uint8_t {
     more_refused,
     pump_not_analysed,
     valve_not_analysed,
-    check_valve_not_analysed,
     emitter_not_analysed,
     // Import checks and notes.
     nonpositive_pipe_value,
@@ -115,7 +114,6 @@ inline constexpr std::array<std::string_view, static_cast<std::size_t>(Message::
         "... and {} more {} (lines {} to {}): {} in all",
         "pump '{}' is not analysed: pipenet analyses pipes only, for now",
         "valve '{}' is not analysed: pipenet analyses pipes only, for now",
-        "pipe '{}' is a check valve, which pipenet does not analyse yet",
         "emitter at junction '{}' is not analysed: pipenet analyses fixed demands only, for now",
         "pipe '{}' needs a positive length, diameter and roughness",
         "pipe '{}' starts and ends at node '{}'",

@@ -47,6 +47,9 @@ struct Link {
     Read roughness;  // C (Hazen-Williams), height in the length unit (Darcy-Weisbach), n (Manning)
     Read minor_loss; // K of an added loss K * v^2/(2g); 0 for the programs' files
     LinkStatus status = LinkStatus::open;
+    // An open pipe that lets water through from start to end only, and closes against reverse
+    // flow.
+    bool check_valve = false;
     Place record;
 };
 

@@ -158,6 +158,8 @@ private:
                                          : p.roughness * 1.0e-3;
             link.roughness = {roughness, line_place(p.line)};
             link.minor_loss = {p.minor_loss, line_place(p.line)};
+            link.check_valve = p.status == exchange::LinkStatus::check_valve ||
+                               statuses.status[i] == exchange::LinkStatus::check_valve;
             if (statuses.status[i] == exchange::LinkStatus::closed) {
                 link.status = LinkStatus::closed;
                 diagnostics_.push_back({Severity::note, statuses.line[i],

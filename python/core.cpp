@@ -280,7 +280,7 @@ py::tuple state_of(const Network& net, analysis::Settings settings) {
     for (const model::Link& l : m.links)
         links.append(py::make_tuple(l.id, l.start, l.end, l.length.value, l.diameter.value,
                                     l.roughness.value, l.minor_loss.value,
-                                    l.status == model::LinkStatus::open));
+                                    l.status == model::LinkStatus::open, l.check_valve));
     return py::make_tuple(
         1, m.file, static_cast<int>(m.law),
         py::make_tuple(m.units.length, m.units.discharge, m.units.file), m.rho_g_over_mu.value,
@@ -331,6 +331,8 @@ Network network_of_state(const py::tuple& s) {
         l.roughness.value = t[5].cast<double>();
         l.minor_loss.value = t[6].cast<double>();
         l.status = t[7].cast<bool>() ? model::LinkStatus::open : model::LinkStatus::closed;
+        // Links of states pickled before check valves came have 8 entries.
+        if (t.size() > 8) l.check_valve = t[8].cast<bool>();
         m.links.push_back(std::move(l));
     }
     if (s.size() == 12) m.viscosity = s[11].cast<double>();

@@ -174,6 +174,8 @@ std::string json_document(const NetworkResult& result) {
             w.member("start_id", p.start_id);
             w.member("end_id", p.end_id);
         }
+        if (p.kind) w.member("kind", std::string_view(*p.kind));
+        if (p.state) w.member("state", std::string_view(*p.state));
         w.close('}');
     }
     w.close(']');

@@ -456,6 +456,8 @@ void analyse_model(NetworkResult& result, const model::Model& m, const SolveSett
             out.id = link.id;
             out.start_id = m.nodes[static_cast<std::size_t>(link.start)].id;
             out.end_id = m.nodes[static_cast<std::size_t>(link.end)].id;
+            out.kind = link.check_valve ? "check-valve" : "pipe";
+            out.state = r.states[e] == analysis::LinkState::open ? "open" : "closed";
         }
     }
 }

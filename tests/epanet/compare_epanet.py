@@ -12,7 +12,7 @@ status 77, which ctest reports as skipped, and says why.
 
 A case passes when every junction's head is within 0.5 % of the reference's range of heads and
 every link's flow within 1 % (of itself, or of 1e-4 of the largest flow for the small flows of
-a loop), with the same status of every link.
+a loop), with the same state (open, closed) of every link and the law the file names.
 """
 import json
 import os
@@ -53,9 +53,18 @@ def one_pipe(units, headloss, demand, diameter, roughness, minor=0.0, viscosity=
                 ("P2", "J1", "J2", 400, diameter, roughness, minor)], viscosity)
 
 
-def grid(units, headloss, side, seed, roughness, minor_share=0.0):
+def check_valves(reverse):
+    """Two reservoirs feeding a junction, one of them (R1, the lower when `reverse`) through a
+    check valve that lets water only from R1 to J1."""
+    return inp("LPS", "H-W", [("J1", 0, 10), ("J2", 0, 5)],
+               [("R1", 40 if reverse else 60), ("R2", 50)],
+               [("P1", "R1", "J1", 500, 150, 120, 0, "CV"), ("P2", "R2", "J1", 800, 150, 120, 0),
+                ("P3", "J1", "J2", 300, 100, 120, 0)])
+
+
+def grid(units, headloss, side, seed, roughness, minor_share=0.0, check_valve_share=0.0):
     """A side x side grid of junctions, fed by two reservoirs at opposite corners, with
-    diameters, demands and minor losses drawn from a seeded generator."""
+    diameters, demands, minor losses and check valves drawn from a seeded generator."""
     rng = random.Random(seed)
     us = units in US
     name = lambda r, c: f"N{r}_{c}"
@@ -70,9 +79,11 @@ def grid(units, headloss, side, seed, roughness, minor_share=0.0):
             for dr, dc in ((0, 1), (1, 0)):
                 if r + dr < side and c + dc < side:
                     minor = round(rng.uniform(0.5, 5.0), 2) if rng.random() < minor_share else 0
-                    pipes.append((f"P{r}_{c}_{dr}", name(r, c), name(r + dr, c + dc),
-                                  round(rng.uniform(100, 500)), rng.choice(diameters),
-                                  roughness, minor))
+                    pipe = (f"P{r}_{c}_{dr}", name(r, c), name(r + dr, c + dc),
+                            round(rng.uniform(100, 500)), rng.choice(diameters), roughness, minor)
+                    if rng.random() < check_valve_share:
+                        pipe = (*pipe, "CV")
+                    pipes.append(pipe)
     return inp(units, headloss, junctions, reservoirs, pipes)
 
 
@@ -90,10 +101,14 @@ CASES = {
     # Chezy-Manning in SI and US units.
     "cm_lps": one_pipe("LPS", "C-M", 15, 150, 0.011),
     "cm_gpm": one_pipe("GPM", "C-M", 250, 6, 0.012, minor=2.0),
+    # Check valves open with the flow and closed against it.
+    "cv_open": check_valves(reverse=False),
+    "cv_closed": check_valves(reverse=True),
     # Generated looped networks.
     "grid_dw_minor": grid("LPS", "D-W", 6, 23, 0.2, minor_share=0.3),
     "grid_hw_gpm": grid("GPM", "H-W", 7, 5, 100, minor_share=0.2),
     "grid_cm_cmh": grid("CMH", "C-M", 5, 11, 0.013),
+    "grid_check_valves": grid("LPS", "D-W", 6, 7, 0.1, minor_share=0.2, check_valve_share=0.3),
 }
 
 
@@ -152,7 +167,16 @@ def compare(name, text, mine, theirs):
     if head_diff > HEAD_SHARE * span:
         faults.append(f"heads differ by {head_diff:.3g} m, over {HEAD_SHARE:.1%} of the "
                       f"range {span:.4g} m")
+    law = {"H-W": "hazen-williams-inp", "D-W": "darcy-weisbach", "C-M": "chezy-manning"}
+    wanted = next(law[w.split()[1]] for w in text.splitlines() if w.startswith(" Headloss"))
+    if mine.get("law") != wanted:
+        faults.append(f"law {mine.get('law')}, not {wanted}")
     flows = {p["id"]: p["discharge"] for p in mine["pipes"]}
+    states = {p["id"]: p.get("state") for p in mine["pipes"]}
+    for i, link in theirs["links"].items():
+        state = "closed" if link["status"] == 0 else "open"
+        if states[i] != state:
+            faults.append(f"link {i}: {states[i]}, the reference {state}")
     ref_flows = {i: link["flow"] * to_flow for i, link in theirs["links"].items()}
     largest = max(abs(q) for q in ref_flows.values())
     flow_share = 0.0
