@@ -146,29 +146,33 @@ struct Solver::Topology {
 
 // A re-solve after a change of a few links' values works out only their laws again.
 struct Solver::Laws {
+    using Values = std::array<double, 5>; // length, diameter, roughness, minor loss, check valve
     model::HeadLossLaw law = model::HeadLossLaw::laminar;
     double rho_g_over_mu = 0.0;
-    std::vector<std::array<double, 3>> values; // per link: length, diameter, roughness
+    double viscosity = 0.0;
+    std::vector<Values> values;
     std::vector<LinkLaw> laws;
 
     const LinkLaw& of(const model::Model& model, std::size_t e) {
         const model::Link& link = model.links[e];
-        const std::array<double, 3> now{link.length.value, link.diameter.value,
-                                        link.roughness.value};
+        const Values now{link.length.value, link.diameter.value, link.roughness.value,
+                         link.minor_loss.value, link.check_valve ? 1.0 : 0.0};
         if (now != values[e]) {
             values[e] = now;
-            laws[e] = link_law(model.law, link, model.rho_g_over_mu.value);
+            laws[e] = link_law(model, link);
         }
         return laws[e];
     }
 
     void fit(const model::Model& model) {
         // NaN never equals itself, so a fresh entry is always worked out.
-        const std::array<double, 3> none{std::nan(""), std::nan(""), std::nan("")};
+        Values none;
+        none.fill(std::nan(""));
         if (law != model.law || !(rho_g_over_mu == model.rho_g_over_mu.value) ||
-            values.size() != model.links.size()) {
+            !(viscosity == model.viscosity) || values.size() != model.links.size()) {
             law = model.law;
             rho_g_over_mu = model.rho_g_over_mu.value;
+            viscosity = model.viscosity;
             values.assign(model.links.size(), none);
             laws.assign(model.links.size(), LinkLaw{});
         }
@@ -279,6 +283,7 @@ public:
     double largest() const { return largest_; }
     std::int32_t worst() const { return worst_; }
     const std::vector<double>& flows() const { return flows_; }
+    const LinkLaw& law(std::size_t e) const { return laws_[e]; }
 
 private:
     const model::Model& model_;
@@ -292,6 +297,32 @@ private:
     double largest_ = 0.0;
     std::int32_t worst_ = -1;
 };
+
+// Nodes joined to a known head by open links when the closed links of `states` are left out.
+std::vector<bool> reached_through(const model::Model& model, const std::vector<LinkState>& states) {
+    const std::size_t n = model.nodes.size();
+    std::vector<std::vector<std::int32_t>> neighbours(n);
+    for (std::size_t e = 0; e < model.links.size(); ++e) {
+        const model::Link& link = model.links[e];
+        if (states[e] != LinkState::open) continue;
+        neighbours[static_cast<std::size_t>(link.start)].push_back(link.end);
+        neighbours[static_cast<std::size_t>(link.end)].push_back(link.start);
+    }
+    std::vector<bool> reached(n, false);
+    std::vector<std::int32_t> queue;
+    for (std::size_t i = 0; i < n; ++i)
+        if (model.nodes[i].fixed_head) {
+            reached[i] = true;
+            queue.push_back(static_cast<std::int32_t>(i));
+        }
+    for (std::size_t q = 0; q < queue.size(); ++q)
+        for (std::int32_t next : neighbours[static_cast<std::size_t>(queue[q])])
+            if (!reached[static_cast<std::size_t>(next)]) {
+                reached[static_cast<std::size_t>(next)] = true;
+                queue.push_back(next);
+            }
+    return reached;
+}
 
 std::string first_ids(const model::Model& model, const std::vector<bool>& reached) {
     std::string ids;
@@ -319,6 +350,9 @@ Result Solver::run(const model::Model& model, const Settings& settings,
     result.heads.assign(n, std::nan(""));
     result.nodal_discharge.assign(n, std::nan(""));
     result.flows.assign(model.links.size(), std::nan(""));
+    result.states.assign(model.links.size(), LinkState::open);
+    for (std::size_t e = 0; e < model.links.size(); ++e)
+        if (model.links[e].status != model::LinkStatus::open) result.states[e] = LinkState::closed;
 
     // Every open link's law must be a finite positive conductance.
     if (!laws_) laws_ = std::make_unique<Laws>();
@@ -335,11 +369,21 @@ Result Solver::run(const model::Model& model, const Settings& settings,
         } else if (model.law != model::HeadLossLaw::laminar && !(link.roughness.value > 0.0)) {
             why = "its roughness coefficient is " + number_text(link.roughness.value) +
                   ", not positive";
+        } else if (!(link.minor_loss.value >= 0.0)) {
+            why = "its minor loss coefficient is " + number_text(link.minor_loss.value) +
+                  ", negative";
         } else {
             laws[e] = laws_->of(model, e);
-            if (!(laws[e].k > 0.0) || !std::isfinite(laws[e].k))
-                why = "its law has no finite positive conductance (density * gravity / viscosity " +
-                      number_text(model.rho_g_over_mu.value) + ")";
+            const LinkLaw& law = laws[e];
+            if (!(law.k > 0.0) || !std::isfinite(law.k) || !(law.cap >= 0.0) ||
+                !std::isfinite(law.cap) || !std::isfinite(law.minor) ||
+                (law.darcy && !(law.reynolds > 0.0 && std::isfinite(law.reynolds))))
+                why = model.law == model::HeadLossLaw::laminar
+                          ? "its law has no finite positive conductance (density * gravity / "
+                            "viscosity " +
+                                number_text(model.rho_g_over_mu.value) + ")"
+                          : "its law has no finite positive conductance (viscosity " +
+                                number_text(model.viscosity) + " m2/s)";
         }
         if (!why.empty())
             result.findings.push_back(
@@ -459,9 +503,28 @@ Result Solver::run(const model::Model& model, const Settings& settings,
     }
     for (std::size_t e = 0; e < model.links.size(); ++e) {
         const model::Link& link = model.links[e];
-        if (result.solved[static_cast<std::size_t>(link.start)] &&
-            result.solved[static_cast<std::size_t>(link.end)])
-            result.flows[e] = passes.flows()[e];
+        if (!result.solved[static_cast<std::size_t>(link.start)] ||
+            !result.solved[static_cast<std::size_t>(link.end)])
+            continue;
+        result.flows[e] = passes.flows()[e];
+        // A closed check valve's leak only keeps the matrix definite: it carries nothing.
+        if (closed_check_valve(passes.law(e), h[static_cast<std::size_t>(link.start)] -
+                                                  h[static_cast<std::size_t>(link.end)])) {
+            result.flows[e] = 0.0;
+            result.states[e] = LinkState::closed;
+        }
+    }
+    if (std::find(result.states.begin(), result.states.end(), LinkState::closed) !=
+        result.states.end()) {
+        std::vector<bool> supplied = reached_through(model, result.states);
+        // Only the nodes the closed check valves cut off, not those no open link reaches.
+        for (std::size_t i = 0; i < n; ++i) supplied[i] = supplied[i] || !t.reached[i];
+        const auto cut =
+            static_cast<std::size_t>(std::count(supplied.begin(), supplied.end(), false));
+        if (cut > 0)
+            result.findings.push_back(
+                model::make_finding(model::Code::cut_off_by_check_valves,
+                                    {std::to_string(cut), first_ids(model, supplied)}));
     }
     for (std::size_t i = 0; i < n; ++i)
         if (t.reached[i]) result.nodal_discharge[i] = 0.0;

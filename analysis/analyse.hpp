@@ -50,6 +50,10 @@ struct Timings {
     std::int32_t solves = 0; // pairs of triangular solves
 };
 
+// The state of a link in a result: a pipe open or closed (by its status, or a check valve
+// closed against reverse flow).
+enum class LinkState : std::uint8_t { open, closed };
+
 struct Result {
     Outcome outcome = Outcome::refused;
     // Per node: whether it was solved (false: left out, joined to no known head), its head and
@@ -59,6 +63,8 @@ struct Result {
     std::vector<double> nodal_discharge;
     // Per link, from the start node to the end node; 0 for a closed link.
     std::vector<double> flows;
+    std::vector<LinkState> states; // per link
+
     std::vector<Pass> passes;
     std::vector<model::Finding> findings;
     double max_imbalance = 0.0;   // the final check's largest imbalance over the free nodes

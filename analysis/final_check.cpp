@@ -6,26 +6,89 @@ namespace pipenet::analysis {
 
 namespace {
 
+// Head loss over a link at discharge q >= 0 for the laws given as head loss: v = Q/A, h =
+// f L/D v^2/2g (Darcy-Weisbach), (n Q / (k A R^(2/3)))^2 L (Manning), plus K v^2/2g.
+double written_head_loss(const model::Model& model, const model::Link& link, double q) {
+    const double pi = std::acos(-1.0);
+    const double d = link.diameter.value;
+    const double l = link.length.value;
+    const double area = pi * d * d / 4.0;
+    const double v = q / area;
+    const double velocity_head = v * v / (2.0 * model::inp_gravity);
+    double h = 0.0;
+    switch (model.law) {
+    case model::HeadLossLaw::darcy_weisbach: {
+        const double re = v * d / model.viscosity;
+        const double e = link.roughness.value / (3.7 * d);
+        auto sj = [&](double r) {
+            return 0.25 / std::pow(std::log10(e + 5.74 / std::pow(r, 0.9)), 2);
+        };
+        double f = 0.0;
+        if (re <= 2000.0) {
+            f = re > 0.0 ? 64.0 / re : 0.0;
+            h = re > 0.0 ? f * l / d * velocity_head : 0.0;
+            break;
+        }
+        if (re >= 4000.0) {
+            f = sj(re);
+        } else {
+            // The cubic through (2000, 64/2000) and (4000, Swamee-Jain) with both slopes, the
+            // one at 4000 taken by a central difference.
+            const double step = 1.0e-3;
+            const double a = 0.032, sa = -64.0 / (2000.0 * 2000.0);
+            const double b = sj(4000.0), sb = (sj(4000.0 + step) - sj(4000.0 - step)) / (2 * step);
+            const double x = re - 2000.0, w = 2000.0;
+            const double c2 = (3 * (b - a) / w - 2 * sa - sb) / w;
+            const double c3 = (sa + sb - 2 * (b - a) / w) / (w * w);
+            f = a + sa * x + c2 * x * x + c3 * x * x * x;
+        }
+        h = f * l / d * velocity_head;
+        break;
+    }
+    case model::HeadLossLaw::chezy_manning: {
+        const double per = link.roughness.value * q /
+                           (model::manning_factor * area * std::pow(d / 4.0, 2.0 / 3.0));
+        h = per * per * l;
+        break;
+    }
+    default: {
+        const double resistance =
+            10.667 * l / (std::pow(link.roughness.value, 1.852) * std::pow(d, 4.871));
+        h = resistance * std::pow(q, 1.852);
+    }
+    }
+    return h + link.minor_loss.value * velocity_head;
+}
+
 // Each law written out in the form it is usually given, head loss as a function of discharge
-// where that is its usual form, and turned round here.
+// where that is its usual form, and turned round here (by bisection where it has no closed
+// inverse).
 double law_discharge(const model::Model& model, const model::Link& link, double dh) {
     const double d = link.diameter.value;
     const double l = link.length.value;
     const double c = link.roughness.value;
-    switch (model.law) {
-    case model::HeadLossLaw::laminar: {
+    const double sign = dh < 0 ? -1.0 : 1.0;
+    if (model.law == model::HeadLossLaw::laminar) {
         // Hagen-Poiseuille: Q = (rho g / mu) * pi * D^4 * dh / (128 L).
         const double pi = std::acos(-1.0);
         return model.rho_g_over_mu.value * pi * std::pow(d, 4.0) * dh / (128.0 * l);
     }
-    case model::HeadLossLaw::hazen_williams_programs:
-        return (dh < 0 ? -1.0 : 1.0) * 0.2784 * c * std::pow(d, 2.63) *
-               std::pow(std::abs(dh), 0.54) / std::pow(l, 0.54);
-    case model::HeadLossLaw::hazen_williams_inp:
-        break;
+    if (model.law == model::HeadLossLaw::hazen_williams_programs)
+        return sign * 0.2784 * c * std::pow(d, 2.63) * std::pow(std::abs(dh), 0.54) /
+               std::pow(l, 0.54);
+    if (model.law == model::HeadLossLaw::hazen_williams_inp && link.minor_loss.value == 0.0) {
+        const double resistance = 10.667 * l / (std::pow(c, 1.852) * std::pow(d, 4.871));
+        return sign * std::pow(std::abs(dh) / resistance, 1.0 / 1.852);
     }
-    const double resistance = 10.667 * l / (std::pow(c, 1.852) * std::pow(d, 4.871));
-    return (dh < 0 ? -1.0 : 1.0) * std::pow(std::abs(dh) / resistance, 1.0 / 1.852);
+    const double target = std::abs(dh);
+    double lo = 0.0;
+    double hi = 1.0e-3;
+    while (written_head_loss(model, link, hi) < target && hi < 1.0e12) hi *= 2.0;
+    for (int i = 0; i < 200 && hi - lo > 1.0e-16 * hi; ++i) {
+        const double mid = 0.5 * (lo + hi);
+        (written_head_loss(model, link, mid) < target ? lo : hi) = mid;
+    }
+    return sign * 0.5 * (lo + hi);
 }
 
 } // namespace
@@ -48,7 +111,9 @@ FinalCheck check_final_state(const model::Model& model, const std::vector<bool>&
             }
             continue;
         }
-        const double q = law_discharge(model, link, heads[a] - heads[b]);
+        // A check valve carries nothing against reverse flow.
+        const double dh = heads[a] - heads[b];
+        const double q = link.check_valve && dh < 0.0 ? 0.0 : law_discharge(model, link, dh);
         if (!std::isfinite(q) || !std::isfinite(flows[e])) check.finite = false;
         const double error = std::abs(flows[e] - q);
         if (error > check.max_law_error) {

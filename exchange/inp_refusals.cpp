@@ -80,11 +80,9 @@ bool refuse_unsupported(const InpNetwork& network, const PipeStatuses& statuses,
         Refusals valves(diagnostics,
                         programs ? Message::valve_refused : Message::valve_not_analysed, "valves");
         for (const InpOtherLink& valve : network.valves) valves.add(valve.id, valve.line);
-        Refusals check_valves(diagnostics,
-                              programs ? Message::check_valve_refused
-                                       : Message::check_valve_not_analysed,
-                              "check valves");
-        for (std::size_t i = 0; i < network.pipes.size(); ++i)
+        // The analysis has check valves; the programs' files do not.
+        Refusals check_valves(diagnostics, Message::check_valve_refused, "check valves");
+        for (std::size_t i = 0; programs && i < network.pipes.size(); ++i)
             if (statuses.status[i] == LinkStatus::check_valve)
                 check_valves.add(network.pipes[i].id, statuses.line[i]);
         Refusals emitters(diagnostics,
@@ -94,11 +92,12 @@ bool refuse_unsupported(const InpNetwork& network, const PipeStatuses& statuses,
             if (e.coefficient != 0.0) emitters.add(e.junction, e.line);
         refused = pumps.any() || valves.any() || check_valves.any() || emitters.any();
     }
-    if (network.options.headloss != HeadLoss::hazen_williams) {
+    // The analysis has every head-loss law; the programs' files hold Hazen-Williams only.
+    if (programs && network.options.headloss != HeadLoss::hazen_williams) {
         diagnostics.push_back(
             {Severity::error, network.options.headloss_line,
              format_message(
-                 programs ? Message::headloss_refused : Message::headloss_not_analysed,
+                 Message::headloss_refused,
                  {network.options.headloss == HeadLoss::darcy_weisbach ? "D-W" : "C-M"})});
         refused = true;
     }

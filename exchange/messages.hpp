@@ -49,9 +49,7 @@ enum class Message : std::uint8_t {
     more_refused,
     pump_not_analysed,
     valve_not_analysed,
-    check_valve_not_analysed,
     emitter_not_analysed,
-    headloss_not_analysed,
     // Import checks and notes.
     nonpositive_pipe_value,
     self_loop,
@@ -69,7 +67,6 @@ enum class Message : std::uint8_t {
     roughness_chosen,
     largest_diameter_change,
     closed_link_no_flow,
-    minor_losses_not_applied,
     no_network,
     equivalent_pipes,
     not_an_inp_file,
@@ -117,9 +114,7 @@ inline constexpr std::array<std::string_view, static_cast<std::size_t>(Message::
         "... and {} more {} (lines {} to {}): {} in all",
         "pump '{}' is not analysed: pipenet analyses pipes only, for now",
         "valve '{}' is not analysed: pipenet analyses pipes only, for now",
-        "pipe '{}' is a check valve, which pipenet does not analyse yet",
         "emitter at junction '{}' is not analysed: pipenet analyses fixed demands only, for now",
-        "head-loss formula {} is not analysed: pipenet analyses Hazen-Williams pipes only, for now",
         "pipe '{}' needs a positive length, diameter and roughness",
         "pipe '{}' starts and ends at node '{}'",
         "pipe '{}' is closed and is left out",
@@ -136,8 +131,6 @@ inline constexpr std::array<std::string_view, static_cast<std::size_t>(Message::
         "single roughness (Hazen-Williams C) {}, the value of {} of {} pipes",
         "largest equivalent-diameter change: pipe '{}', {} m to {} m ({} %)",
         "pipe '{}' is closed: it carries no flow and is left out of the analysis",
-        "{} pipes have a minor-loss coefficient, which the analysis does not apply yet (first: "
-        "'{}')",
         "the file holds no {}",
         "{} of {} pipes are written as equivalent pipes (the coordinates' length and the single "
         "roughness, diameter changed to match): --map lists each with its change",

@@ -6,7 +6,7 @@ namespace pipenet::model {
 
 namespace {
 
-constexpr std::array<FindingEntry, 14> table{{
+constexpr std::array<FindingEntry, 15> table{{
     {Code::isolated_nodes, "isolated-nodes", Severity::warning,
      "{} junction(s) joined by open links to no known head are left out, their results null: {}"},
     {Code::no_known_head, "no-known-head", Severity::error,
@@ -42,6 +42,9 @@ constexpr std::array<FindingEntry, 14> table{{
     {Code::inp_double_only, "inp-double-only", Severity::note,
      "a .inp file is analysed in double precision only: the programs' arithmetic is for their "
      "own files"},
+    {Code::cut_off_by_check_valves, "cut-off-by-check-valves", Severity::warning,
+     "{} junction(s) are joined to a known head only through check valves closed against the "
+     "flow, so no water reaches them: {}"},
 }};
 
 } // namespace

@@ -28,6 +28,7 @@ enum class Code : std::uint8_t {
     negative_pressure,
     tanks_fixed,
     inp_double_only,
+    cut_off_by_check_valves,
 };
 
 struct FindingEntry {

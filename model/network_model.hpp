@@ -44,9 +44,12 @@ struct Link {
     std::int32_t end = 0;
     Read length;
     Read diameter;
-    Read roughness;
-    Read minor_loss; // coefficient of v^2/2g; 0 for the programs' files
+    Read roughness;  // C (Hazen-Williams), height in the length unit (Darcy-Weisbach), n (Manning)
+    Read minor_loss; // K of an added loss K * v^2/(2g); 0 for the programs' files
     LinkStatus status = LinkStatus::open;
+    // An open pipe that lets water through from start to end only, and closes against reverse
+    // flow.
+    bool check_valve = false;
     Place record;
 };
 
@@ -58,7 +61,19 @@ enum class HeadLossLaw : std::uint8_t {
     hazen_williams_programs,
     // dh = 10.667 * C^-1.852 * D^-4.871 * L * |Q|^1.852 * sign(Q): the .inp files' form.
     hazen_williams_inp,
+    // dh = f * L/D * v^2/(2g), f from the Reynolds number and the roughness height (in the
+    // length unit) relative to D: 64/Re below 2000, Swamee-Jain above 4000, a cubic between.
+    darcy_weisbach,
+    // dh = (n * Q / (k * A * R^(2/3)))^2 * L, n = the roughness (Manning's n), R = D/4,
+    // k = manning_factor.
+    chezy_manning,
 };
+
+// Gravitational acceleration, m/s^2, of the .inp files' velocity-head laws (32.2 ft/s^2).
+inline constexpr double inp_gravity = 32.2 * 0.3048;
+// k of Manning's law: 1.49 ft^(1/3)/s, in m^(1/3)/s. The reference solver applies it to files in
+// SI units too (k = 1 there would give 0.55 % more head loss than it does).
+inline constexpr double manning_factor = 1.0027467336135;
 
 // Units of the values, as text for messages; any consistent set works for the laminar law.
 struct Units {
@@ -74,6 +89,8 @@ struct Model {
     HeadLossLaw law = HeadLossLaw::hazen_williams_programs;
     Units units;
     Read rho_g_over_mu; // laminar law: density * gravity / viscosity, in 1/(length * time)
+    // Darcy-Weisbach: the kinematic viscosity, m^2/s.
+    double viscosity = 0.0;
     std::vector<Node> nodes;
     std::vector<Link> links;
     // The file gives elevations (pressures can be worked out); the programs' files do not.
@@ -81,6 +98,10 @@ struct Model {
     std::int32_t tanks = 0; // nodes whose fixed head is a tank's level at `time`
     std::int64_t time = 0;  // s after the start: the period whose multipliers apply
 };
+
+// The name of a law in results: "laminar", "hazen-williams-programs", "hazen-williams-inp",
+// "darcy-weisbach", "chezy-manning".
+const char* law_name(HeadLossLaw law);
 
 // The text "file:line:first-last" of a place ("file" alone when the place is not known).
 std::string place_text(const std::string& file, const Place& place);

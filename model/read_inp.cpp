@@ -2,6 +2,7 @@
 
 #include <unordered_map>
 
+#include "exchange/inp_export.hpp"
 #include "exchange/inp_reader.hpp"
 #include "exchange/inp_refusals.hpp"
 #include "exchange/inp_units.hpp"
@@ -32,7 +33,18 @@ public:
         const exchange::PipeStatuses statuses = exchange::pipe_statuses(net_);
         bool ok = !exchange::refuse_unsupported(net_, statuses, exchange::Refusal::analysis,
                                                 diagnostics_);
-        model_.law = HeadLossLaw::hazen_williams_inp;
+        switch (net_.options.headloss) {
+        case exchange::HeadLoss::hazen_williams:
+            model_.law = HeadLossLaw::hazen_williams_inp;
+            break;
+        case exchange::HeadLoss::darcy_weisbach:
+            model_.law = HeadLossLaw::darcy_weisbach;
+            break;
+        case exchange::HeadLoss::chezy_manning:
+            model_.law = HeadLossLaw::chezy_manning;
+            break;
+        }
+        model_.viscosity = exchange::reference_viscosity * net_.options.viscosity;
         model_.units.file =
             std::string(exchange::flow_units_name(net_.options.units)) +
             (exchange::us_units(net_.options.units) ? " (lengths in ft, diameters in in)"
@@ -121,8 +133,6 @@ private:
 
     bool add_links(const exchange::PipeStatuses& statuses) {
         bool ok = true;
-        std::size_t minor_losses = 0;
-        const exchange::InpPipe* first_minor_loss = nullptr;
         for (std::size_t i = 0; i < net_.pipes.size(); ++i) {
             const exchange::InpPipe& p = net_.pipes[i];
             auto a = index_.find(p.start_node);
@@ -141,25 +151,25 @@ private:
             link.end = b->second;
             link.length = {length_(p.length), line_place(p.line)};
             link.diameter = {diameter_(p.diameter), line_place(p.line)};
-            link.roughness = {p.roughness, line_place(p.line)};
+            // A Darcy-Weisbach roughness height is read in mm or in 10^-3 ft.
+            const double roughness = model_.law != HeadLossLaw::darcy_weisbach ? p.roughness
+                                     : exchange::us_units(net_.options.units)
+                                         ? p.roughness * 0.3048e-3
+                                         : p.roughness * 1.0e-3;
+            link.roughness = {roughness, line_place(p.line)};
             link.minor_loss = {p.minor_loss, line_place(p.line)};
+            link.check_valve = p.status == exchange::LinkStatus::check_valve ||
+                               statuses.status[i] == exchange::LinkStatus::check_valve;
             if (statuses.status[i] == exchange::LinkStatus::closed) {
                 link.status = LinkStatus::closed;
                 diagnostics_.push_back({Severity::note, statuses.line[i],
                                         format_message(Message::closed_link_no_flow, {p.id})});
-            } else if (p.minor_loss != 0.0) {
-                if (minor_losses++ == 0) first_minor_loss = &p;
             }
             if (p.start_node == p.end_node)
                 diagnostics_.push_back({Severity::warning, p.line,
                                         format_message(Message::self_loop, {p.id, p.start_node})});
             model_.links.push_back(std::move(link));
         }
-        if (first_minor_loss != nullptr)
-            diagnostics_.push_back(
-                {Severity::warning, first_minor_loss->line,
-                 format_message(Message::minor_losses_not_applied,
-                                {std::to_string(minor_losses), first_minor_loss->id})});
         return ok;
     }
 

@@ -280,21 +280,23 @@ py::tuple state_of(const Network& net, analysis::Settings settings) {
     for (const model::Link& l : m.links)
         links.append(py::make_tuple(l.id, l.start, l.end, l.length.value, l.diameter.value,
                                     l.roughness.value, l.minor_loss.value,
-                                    l.status == model::LinkStatus::open));
+                                    l.status == model::LinkStatus::open, l.check_valve));
     return py::make_tuple(
         1, m.file, static_cast<int>(m.law),
         py::make_tuple(m.units.length, m.units.discharge, m.units.file), m.rho_g_over_mu.value,
         m.elevations, m.tanks, m.time, nodes, links,
-        py::make_tuple(settings.flow_tolerance, settings.head_tolerance, settings.max_passes));
+        py::make_tuple(settings.flow_tolerance, settings.head_tolerance, settings.max_passes),
+        m.viscosity);
 }
 
 Network network_of_state(const py::tuple& s) {
-    if (s.size() != 11 || s[0].cast<int>() != 1)
+    // States pickled before the Darcy-Weisbach law came have no viscosity: 11 entries.
+    if ((s.size() != 11 && s.size() != 12) || s[0].cast<int>() != 1)
         throw py::value_error("not a pipenet network state");
     model::Model m;
     m.file = s[1].cast<std::string>();
     const int law = s[2].cast<int>();
-    if (law < 0 || law > static_cast<int>(model::HeadLossLaw::hazen_williams_inp))
+    if (law < 0 || law > static_cast<int>(model::HeadLossLaw::chezy_manning))
         throw py::value_error("unknown head-loss law in a network state");
     m.law = static_cast<model::HeadLossLaw>(law);
     const auto units = s[3].cast<py::tuple>();
@@ -329,8 +331,11 @@ Network network_of_state(const py::tuple& s) {
         l.roughness.value = t[5].cast<double>();
         l.minor_loss.value = t[6].cast<double>();
         l.status = t[7].cast<bool>() ? model::LinkStatus::open : model::LinkStatus::closed;
+        // Links of states pickled before check valves came have 8 entries.
+        if (t.size() > 8) l.check_valve = t[8].cast<bool>();
         m.links.push_back(std::move(l));
     }
+    if (s.size() == 12) m.viscosity = s[11].cast<double>();
     Network net(std::move(m), {});
     const auto settings = s[10].cast<py::tuple>();
     net.settings() = {settings[0].cast<double>(), settings[1].cast<double>(),
@@ -418,6 +423,8 @@ PYBIND11_MODULE(_core, m) {
                 case model::HeadLossLaw::hazen_williams_programs:
                     return "turbnet";
                 case model::HeadLossLaw::hazen_williams_inp:
+                case model::HeadLossLaw::darcy_weisbach:
+                case model::HeadLossLaw::chezy_manning:
                     break;
                 }
                 return "inp";

@@ -53,6 +53,8 @@ struct PipeResult {
     double head_loss = 0.0;                          // head at the start minus head at the end
     double velocity = 0.0;                           // discharge over the cross-section
     std::optional<std::string> id, start_id, end_id; // from a map
+    // .inp files: "pipe" or "check-valve", and "open" or "closed".
+    std::optional<std::string> kind, state;
 };
 
 struct PassResult {
@@ -82,6 +84,8 @@ struct NetworkResult {
     std::string report;    // the program's report, when asked for
     bool labelled = false; // nodes and pipes carry IDs (from a map, or the file's own)
     bool inp = false;      // a .inp file: `program` does not apply
+    // The head-loss law analysed (model::law_name); empty when the file was not read.
+    std::string law;
     std::int64_t time = 0; // .inp files: the period analysed, in s after the start
 };
 

@@ -83,7 +83,7 @@ std::string csv_nodes_header(bool ids) {
 
 std::string csv_pipes_header(bool ids) {
     return std::string("file,pipe,start,end,diameter,length,discharge,head_loss,velocity") +
-           (ids ? ",id,start_id,end_id\r\n" : "\r\n");
+           (ids ? ",id,start_id,end_id,kind,state\r\n" : "\r\n");
 }
 
 std::string csv_passes_header() {
@@ -91,7 +91,7 @@ std::string csv_passes_header() {
 }
 
 std::string csv_outcomes_header() {
-    return "file,outcome,arithmetic,passes,max_imbalance,warnings\r\n";
+    return "file,outcome,arithmetic,passes,max_imbalance,warnings,law\r\n";
 }
 
 std::string csv_outcome(const NetworkResult& result) {
@@ -103,6 +103,7 @@ std::string csv_outcome(const NetworkResult& result) {
     field(row, static_cast<std::int32_t>(result.passes.size()));
     field(row, result.max_balance_error);
     field(row, static_cast<std::int32_t>(count_messages(result, "warning")));
+    field(row, std::string_view(result.law));
     end_row(table, row);
     return table;
 }
@@ -147,6 +148,8 @@ std::string csv_pipes(const NetworkResult& result, bool ids) {
             field(row, p.id.value_or(""));
             field(row, p.start_id.value_or(""));
             field(row, p.end_id.value_or(""));
+            field(row, p.kind.value_or(""));
+            field(row, p.state.value_or(""));
         }
         end_row(table, row);
     }

@@ -138,6 +138,7 @@ std::string json_document(const NetworkResult& result) {
     w.member("arithmetic",
              std::string_view(result.arithmetic == Arithmetic::programs ? "programs" : "double"));
     w.member("outcome", std::string_view(verdict_name(result.verdict)));
+    if (!result.law.empty()) w.member("law", std::string_view(result.law));
     w.key("nodes");
     w.open('[');
     for (const NodeResult& n : result.nodes) {
@@ -173,6 +174,8 @@ std::string json_document(const NetworkResult& result) {
             w.member("start_id", p.start_id);
             w.member("end_id", p.end_id);
         }
+        if (p.kind) w.member("kind", std::string_view(*p.kind));
+        if (p.state) w.member("state", std::string_view(*p.state));
         w.close('}');
     }
     w.close(']');

@@ -402,6 +402,7 @@ void add_pressure_findings(NetworkResult& result, const model::Model& m) {
 // `ids` is set (a .inp file), else under the node and pipe numbers the IDs hold.
 void analyse_model(NetworkResult& result, const model::Model& m, const SolveSettings& settings,
                    bool ids) {
+    result.law = model::law_name(m.law);
     add_findings(result, analysis::input_findings(m));
     const analysis::Result r = analysis::analyse(m, settings.tolerances);
     result.verdict = verdict_of(r.outcome);
@@ -455,6 +456,8 @@ void analyse_model(NetworkResult& result, const model::Model& m, const SolveSett
             out.id = link.id;
             out.start_id = m.nodes[static_cast<std::size_t>(link.start)].id;
             out.end_id = m.nodes[static_cast<std::size_t>(link.end)].id;
+            out.kind = link.check_valve ? "check-valve" : "pipe";
+            out.state = r.states[e] == analysis::LinkState::open ? "open" : "closed";
         }
     }
 }
@@ -494,6 +497,10 @@ NetworkResult solve_network(std::string_view file, std::string_view text, Progra
         return finish(result, text, settings);
     result.arithmetic = Arithmetic::programs;
     if (!settings.renumber || !analyse_renumbered(result, text)) analyse_text(result, text);
+    if (result.verdict != Verdict::unreadable)
+        result.law = model::law_name(program == Program::lamnet
+                                         ? model::HeadLossLaw::laminar
+                                         : model::HeadLossLaw::hazen_williams_programs);
     check_balance(result);
     return finish(result, text, settings);
 }

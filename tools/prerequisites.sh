@@ -8,7 +8,8 @@
 #   programs  what building lamnet, turbnet, pipenet and the C library needs
 #   tests     and what the test suite runs: GoogleTest, Google Benchmark (its smoke test),
 #             Python, pkg-config and xmllint, chromium (the plot's page in a browser), and
-#             the Python package's pybind11, numpy, pandas, Dask and pytest
+#             the Python package's pybind11, numpy, pandas, Dask and pytest, node and npm
+#             (tests/epanet installs the reference solver of .inp files from npm)
 #   all       and the developers' tools: clang++ (CI's second compiler and the fuzz targets)
 #             and valgrind (bench/run.sh, fuzz/memcheck.sh)
 set -euo pipefail
@@ -16,7 +17,7 @@ set -euo pipefail
 programs=(g++ cmake ninja-build libcli11-dev nlohmann-json3-dev libeigen3-dev)
 tests=(googletest libgtest-dev libbenchmark-dev python3 pkgconf libxml2-utils chromium
        pybind11-dev python3-dev python3-numpy python3-pandas python3-dask python3-distributed
-       python3-pytest)
+       python3-pytest nodejs npm)
 all=(clang valgrind)
 
 case ${1:-} in
@@ -31,6 +32,8 @@ esac
 
 missing=()
 for package in "${wanted[@]}"; do
+  # A node from another source brings its own npm, and conflicts with Debian's package.
+  [[ $package == npm ]] && command -v npm >/dev/null && continue
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
     missing+=("$package")
 done

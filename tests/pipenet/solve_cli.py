@@ -309,15 +309,15 @@ def csv_tables_of(pipenet, folder, paths, arithmetic):
                     fail(f"{arithmetic} {table}.csv: {got} against {want}")
     outcomes = list(csv.reader(io.StringIO((folder / "tables" / "outcomes.csv").read_text(),
                                            newline="")))
-    want = [["file", "outcome", "arithmetic", "passes", "max_imbalance", "warnings"]]
+    want = [["file", "outcome", "arithmetic", "passes", "max_imbalance", "warnings", "law"]]
     for d in documents:
         warnings = sum(m["severity"] == "warning" for m in d["messages"])
         want.append([d["file"], d["outcome"], d["arithmetic"], str(len(d["passes"])),
-                     repr(d["max_balance_error"]), str(warnings)])
+                     repr(d["max_balance_error"]), str(warnings), d.get("law", "")])
     if outcomes[0] != want[0]:
         fail(f"outcomes.csv header {outcomes[0]}")
     for got_row, want_row in zip(outcomes[1:], want[1:]):
-        if got_row[:4] != want_row[:4] or got_row[5] != want_row[5] or \
+        if got_row[:4] != want_row[:4] or got_row[5:] != want_row[5:] or \
                 (got_row[4] != "" and float(got_row[4]) != float(want_row[4])):
             fail(f"{arithmetic} outcomes.csv: {got_row} against {want_row}")
     if len(outcomes) != len(want):
