@@ -67,14 +67,20 @@ bool load_plot_network(std::string_view file, std::string_view text, Program pro
     if (!check_node_numbers(records, error)) return false;
     if (!settings.results) {
         network = plot_network_of(file, records, nullptr);
-        return true;
+    } else {
+        solve::SolveSettings solve_settings;
+        solve_settings.renumber = settings.renumber;
+        // The pictures show the programs' results, as their reports print them.
+        solve_settings.arithmetic = solve::Arithmetic::programs;
+        // Records that do not stand for what the program reads (turbnet's node group without
+        // a node) are left to the engine's own reading of the text.
+        const solve::NetworkResult result =
+            read_alike_by_program(records)
+                ? solve::solve_records(file, records, solve_settings)
+                : solve::solve_network(file, text, program, solve_settings);
+        network = plot_network_of(file, records, &result);
     }
-    solve::SolveSettings solve_settings;
-    solve_settings.renumber = settings.renumber;
-    // The pictures show the programs' results, as their reports print them.
-    solve_settings.arithmetic = solve::Arithmetic::programs;
-    const solve::NetworkResult result = solve::solve_network(file, text, program, solve_settings);
-    network = plot_network_of(file, records, &result);
+    if (settings.band) network.band = band_pattern_of(records);
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "analysis/analyse.hpp"
+#include "network/network_records.hpp"
 
 #include "solve/network_result.hpp"
 
@@ -21,8 +22,14 @@ struct SolveSettings {
 };
 
 // Never throws for anything in `text`: a network the programs would stop on gives its verdict
-// and its messages.
+// and its messages. The text is read once into records; the engine reads the text itself only
+// when the records cannot stand for it (a negative count, a record that cannot be read), and
+// settings.report writes the programs' report from it.
 NetworkResult solve_network(std::string_view file, std::string_view text, Program program,
+                            const SolveSettings& settings);
+
+// The network of records already read from a file (read_alike_by_program), without a report.
+NetworkResult solve_records(std::string_view file, const NetworkRecords& records,
                             const SolveSettings& settings);
 
 // A .inp file, in double precision on the model at the period of settings.time: results under
