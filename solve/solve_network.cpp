@@ -84,7 +84,7 @@ std::string shortest(double value) {
 
 // A message that names a number the analysis found, as a value beside its text.
 Message refusal(Program program, const Fault& fault) {
-    Message m("error", "refused", fault_text(program, fault));
+    Message m = message(model::Code::refused, {fault_text(program, fault)});
     switch (fault.code) {
     case FaultCode::pipe_end_out_of_range:
         m.pipe = std::to_string(fault.element);
@@ -118,14 +118,14 @@ void add_outcome_messages(NetworkResult& result, const Outcome& outcome,
                 result.messages.push_back(refusal(result.program, fault));
         }
     } else if (outcome.kind == OutcomeKind::singular) {
-        Message m("error", "singular", singular_text(outcome.row));
+        Message m = message(model::Code::singular, {singular_text(outcome.row)});
         m.numbers.push_back(outcome.row);
         result.messages.push_back(std::move(m));
     }
     if (outcome.kind == OutcomeKind::iteration_limit)
-        result.messages.push_back(message(Text::not_converged));
+        result.messages.push_back(message(model::Code::iteration_limit_reached));
     if (outcome.kind == OutcomeKind::not_a_number)
-        result.messages.push_back(message(Text::head_not_a_number));
+        result.messages.push_back(message(model::Code::head_not_a_number));
 }
 
 Verdict verdict_of(OutcomeKind kind) {
@@ -145,10 +145,10 @@ Verdict verdict_of(OutcomeKind kind) {
 }
 
 Message failure_message(int failure) {
-    if (failure == static_cast<int>(Failure::end_of_file)) return message(Text::end_of_file);
+    if (failure == static_cast<int>(Failure::end_of_file)) return message(model::Code::end_of_file);
     if (failure == static_cast<int>(Failure::input_conversion))
-        return message(Text::not_a_number_field);
-    return message(Text::unreadable_records, {std::to_string(failure)});
+        return message(model::Code::not_a_number_field);
+    return message(model::Code::unreadable_records, {std::to_string(failure)});
 }
 
 // The results of an analysis that produced some, in the numbering of the analysed network.
@@ -209,9 +209,9 @@ void check_balance(NetworkResult& result) {
     result.max_balance_error = worst.difference;
     if (worst.off())
         result.messages.push_back(
-            message(Text::balance_off, {std::to_string(worst.node),
-                                        shortest(balance_error(worst.given, worst.computed)),
-                                        shortest(worst.allowed)}));
+            message(model::Code::balance_off, {std::to_string(worst.node),
+                                               shortest(balance_error(worst.given, worst.computed)),
+                                               shortest(worst.allowed)}));
 }
 
 void write_report(NetworkResult& result, std::string_view text, std::int32_t print_flag) {
@@ -282,7 +282,7 @@ std::int32_t analyse_read(NetworkResult& result, NetworkAnalysis& analysis) {
     } catch (const std::bad_alloc&) {
         const Network& net = analysis.network();
         result.verdict = Verdict::refused;
-        Message m = message(Text::band_too_large,
+        Message m = message(model::Code::band_too_large,
                             {std::to_string(net.equation_count), std::to_string(net.half_band)});
         m.numbers = {static_cast<double>(net.equation_count), static_cast<double>(net.half_band)};
         result.messages.push_back(std::move(m));
@@ -352,7 +352,7 @@ void restore_numbers(NetworkResult& result, const Renumbering& renumbering) {
 bool analyse_renumbered(NetworkResult& result, const NetworkRecords& read) {
     std::string error;
     if (!check_node_numbers(read, error)) {
-        result.messages.push_back(message(Text::renumber_skipped, {error}));
+        result.messages.push_back(message(model::Code::renumber_skipped, {error}));
         return false;
     }
     const Renumbering renumbering =
@@ -360,8 +360,9 @@ bool analyse_renumbered(NetworkResult& result, const NetworkRecords& read) {
     if (renumbering.half_band_after >= renumbering.half_band_before) return false;
     NetworkRecords records = read;
     apply_renumbering(records, renumbering);
-    Message renumbered = message(Text::renumbered, {std::to_string(renumbering.half_band_after),
-                                                    std::to_string(renumbering.half_band_before)});
+    Message renumbered =
+        message(model::Code::renumbered, {std::to_string(renumbering.half_band_after),
+                                          std::to_string(renumbering.half_band_before)});
     renumbered.numbers = {static_cast<double>(renumbering.half_band_after),
                           static_cast<double>(renumbering.half_band_before)};
     result.messages.push_back(std::move(renumbered));
@@ -370,8 +371,8 @@ bool analyse_renumbered(NetworkResult& result, const NetworkRecords& read) {
     // The program's message names a row of the renumbered system.
     for (std::size_t old = 1; old < renumbering.new_number.size(); ++old)
         if (singular_row != 0 && renumbering.new_number[old] == singular_row) {
-            Message m =
-                message(Text::renumbered_row, {std::to_string(singular_row), std::to_string(old)});
+            Message m = message(model::Code::renumbered_row,
+                                {std::to_string(singular_row), std::to_string(old)});
             m.node = std::to_string(old);
             m.numbers.push_back(singular_row);
             result.messages.push_back(std::move(m));
@@ -394,11 +395,7 @@ Verdict verdict_of(analysis::Outcome outcome) {
 }
 
 void add_findings(NetworkResult& result, const std::vector<model::Finding>& findings) {
-    for (const model::Finding& f : findings) {
-        const model::FindingEntry& entry = model::finding_entry(f.code);
-        result.messages.push_back(
-            {std::string(model::severity_name(entry.severity)), std::string(entry.code), f.text});
-    }
+    for (const model::Finding& f : findings) result.messages.push_back(message(f));
 }
 
 // A negative pressure: the first few nodes by ID and the lowest, in one warning.
@@ -547,14 +544,15 @@ NetworkResult solve_records(std::string_view file, const NetworkRecords& records
     return result;
 }
 
-NetworkResult solve_inp(std::string_view file, std::string_view text,
-                        const SolveSettings& settings) {
+NetworkResult solve_inp(std::string_view file, std::string_view text, const SolveSettings& settings,
+                        model::Model* read_model) {
     NetworkResult result;
     result.file = file;
     result.inp = true;
     result.time = settings.time;
     result.arithmetic = Arithmetic::double_precision;
-    model::Model m;
+    model::Model own;
+    model::Model& m = read_model != nullptr ? *read_model : own;
     std::vector<exchange::Diagnostic> diagnostics;
     exchange::InpNetwork network;
     const bool read = exchange::read_inp(text, network, diagnostics);
@@ -564,11 +562,12 @@ NetworkResult solve_inp(std::string_view file, std::string_view text,
         const exchange::Diagnostic& d = diagnostics[i];
         std::string text_with_line =
             d.line > 0 ? "line " + std::to_string(d.line) + ": " + d.text : d.text;
-        result.messages.push_back({d.severity == exchange::Severity::error     ? "error"
-                                   : d.severity == exchange::Severity::warning ? "warning"
-                                                                               : "note",
-                                   i < read_messages ? "inp-read" : "inp-model",
-                                   std::move(text_with_line)});
+        result.messages.push_back(
+            message(i < read_messages ? model::Code::inp_read : model::Code::inp_model,
+                    d.severity == exchange::Severity::error     ? model::Severity::error
+                    : d.severity == exchange::Severity::warning ? model::Severity::warning
+                                                                : model::Severity::note,
+                    std::move(text_with_line)));
     }
     if (!read || !filled) {
         result.verdict = read ? Verdict::refused : Verdict::unreadable;
@@ -588,7 +587,7 @@ NetworkResult unreadable_file(std::string_view file, Program program, std::strin
     result.file = file;
     result.program = program;
     result.verdict = Verdict::unreadable;
-    result.messages.push_back({"error", "unreadable", std::move(reason)});
+    result.messages.push_back(message(model::Code::unreadable, {std::move(reason)}));
     return result;
 }
 

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "analysis/analyse.hpp"
+#include "model/network_model.hpp"
 #include "network/network_records.hpp"
 
 #include "solve/network_result.hpp"
@@ -34,8 +35,10 @@ NetworkResult solve_records(std::string_view file, const NetworkRecords& records
 
 // A .inp file, in double precision on the model at the period of settings.time: results under
 // the file's IDs, with elevations and pressures. Never throws for anything in `text`.
-NetworkResult solve_inp(std::string_view file, std::string_view text,
-                        const SolveSettings& settings);
+// read_model, when given, receives the model as read (as far as it could be read), so that a
+// caller draws the network the analysis had without reading the text again.
+NetworkResult solve_inp(std::string_view file, std::string_view text, const SolveSettings& settings,
+                        model::Model* read_model = nullptr);
 
 // The verdict for a file that could not be read at all, with the reason.
 NetworkResult unreadable_file(std::string_view file, Program program, std::string reason);
