@@ -63,6 +63,9 @@ static void laminar(void) {
     if (net == NULL) return;
     expect(pipenet_node_count(net) == 4 && pipenet_pipe_count(net) == 4, "counts as read");
     expect(pipenet_heads(net, heads, 4) == PIPENET_NO_RESULTS, "no results before a solve");
+    /* The manual's figures are the programs' (pi taken as 3.1416): their arithmetic gives them. */
+    expect(pipenet_set_arithmetic(net, PIPENET_PROGRAMS_ARITHMETIC) == PIPENET_OK,
+           "the programs' arithmetic chosen");
     expect(pipenet_solve(net) == PIPENET_OK, "laminar network solves");
     expect(pipenet_heads(net, heads, 3) == PIPENET_BAD_ARGUMENT, "too small an array is refused");
     expect(pipenet_heads(net, heads, 4) == PIPENET_OK, "heads");
