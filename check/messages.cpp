@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "model/findings.hpp"
+
 namespace pipenet::check {
 
 namespace {
@@ -134,13 +136,10 @@ constexpr std::array message_table{
     MessageEntry{diameter_outlier, "diameter-outlier", warning,
                  "pipe {1} has a diameter of {2}, more than a hundred times the median diameter "
                  "{3}: millimetres typed for metres?"},
-    // The same codes and wording as the analysis's plausibility findings (model/findings.cpp).
-    MessageEntry{all_inflows, "all-inflows", warning,
-                 "every given discharge is an inflow ({1} nodes); demands are negative in this "
-                 "format: are the signs flipped?"},
+    // The analysis's own plausibility findings, from the records alone.
+    MessageEntry{all_inflows, "all-inflows", warning, model::shared_text::all_inflows},
     MessageEntry{discharge_outlier, "discharge-outlier", warning,
-                 "the discharge at node {1} is {2}, more than a hundred times the median of the "
-                 "others ({3}): a unit typed wrong?"},
+                 model::shared_text::discharge_outlier},
     MessageEntry{findings_omitted, "findings-omitted", note,
                  "{1} more findings in this file are not shown"},
     // What the .inp reader and the network model say of a .inp file, as they word it.
@@ -178,9 +177,14 @@ std::string format_message(Message id, std::initializer_list<std::string_view> v
     std::string_view text = message_entry(id).text;
     std::string out;
     out.reserve(text.size() + 32);
+    std::size_t next = 0; // "{}" takes the values in order
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '{' && i + 2 < text.size() && text[i + 1] >= '1' && text[i + 1] <= '9' &&
-            text[i + 2] == '}') {
+        if (text[i] == '{' && i + 1 < text.size() && text[i + 1] == '}') {
+            if (next < values.size()) out += *(values.begin() + next);
+            ++next;
+            ++i;
+        } else if (text[i] == '{' && i + 2 < text.size() && text[i + 1] >= '1' &&
+                   text[i + 1] <= '9' && text[i + 2] == '}') {
             auto k = static_cast<std::size_t>(text[i + 1] - '1');
             if (k < values.size()) out += *(values.begin() + k);
             i += 2;

@@ -1,5 +1,6 @@
 // Every finding the input check can report: its stable code, its severity and its text, in one
-// table. A text names its values {1} ... {9}; format_message fills them in.
+// table. A text names its values {1} ... {9}, or takes them in order with {}; format_message
+// fills them in. The findings the analysis makes too share its words (model/findings.hpp).
 #pragma once
 
 #include <cstdint>

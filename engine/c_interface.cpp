@@ -5,21 +5,35 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <new>
 #include <optional>
 #include <span>
+#include <string>
+#include <vector>
 
+#include "engine/c_model.hpp"
 #include "engine/network_analysis.hpp"
+#include "model/read_records.hpp"
+#include "network/network_records.hpp"
 #include "network/program_header.hpp"
 
 struct pipenet_network {
     explicit pipenet_network(pipenet::Flow flow)
         : analysis(flow),
           flow(flow == pipenet::Flow::laminar ? PIPENET_LAMINAR : PIPENET_TURBULENT) {}
+    // The programs' engine, for their arithmetic and for what the model cannot take.
     pipenet::NetworkAnalysis analysis;
     pipenet_flow flow;
     pipenet::Outcome last;
     bool analysed = false;
+    // The same network on the model, in double precision; null when the model cannot hold it
+    // (numbers outside their counts, no node, pipes not numbered 1 ... count).
+    std::unique_ptr<pipenet_model> model;
+    std::vector<std::size_t> link_of_pipe; // pipe number -> the model's link; entry 0 unused
+    pipenet_arithmetic arithmetic = PIPENET_DOUBLE_PRECISION;
+    pipenet_arithmetic analysed_in = PIPENET_DOUBLE_PRECISION;
+    std::vector<double> flows; // the model's flows in pipe order
 };
 
 namespace {
@@ -70,18 +84,83 @@ bool blank(const char* text, size_t length) {
 pipenet_status changed(pipenet_network* network, bool accepted) {
     if (!accepted) return PIPENET_BAD_ARGUMENT;
     network->analysed = false;
+    if (network->model) network->model->has_results = false;
     return PIPENET_OK;
+}
+
+// The model of the records, with each pipe number's link, when the model holds the network
+// as the programs number it.
+void attach_model(pipenet_network& network, const pipenet::NetworkRecords& records) {
+    auto m = std::make_unique<pipenet_model>();
+    std::string error;
+    if (!pipenet::model::model_from_records(records, "", m->model, error) || m->model.nodes.empty())
+        return;
+    std::vector<std::size_t> link_of_pipe(records.elements.size() + 1, records.elements.size());
+    for (std::size_t i = 0; i < records.elements.size(); ++i) {
+        const std::int32_t e = records.elements[i].element;
+        if (e < 1 || static_cast<std::size_t>(e) > records.elements.size() ||
+            link_of_pipe[static_cast<std::size_t>(e)] != records.elements.size())
+            return;
+        link_of_pipe[static_cast<std::size_t>(e)] = i;
+    }
+    network.model = std::move(m);
+    network.link_of_pipe = std::move(link_of_pipe);
+}
+
+// The model's analysis, when it took the network as given: every node with a determined head.
+bool solved_on_model(pipenet_network& network, pipenet_status& status) {
+    pipenet_model& m = *network.model;
+    status = pipenet::solve_model(m);
+    if (status != PIPENET_OK && status != PIPENET_ITERATION_LIMIT) return false;
+    if (std::find(m.result.solved.begin(), m.result.solved.end(), false) != m.result.solved.end()) {
+        m.has_results = false;
+        return false;
+    }
+    network.flows.assign(network.link_of_pipe.size() - 1, 0.0);
+    for (std::size_t e = 1; e < network.link_of_pipe.size(); ++e)
+        network.flows[e - 1] = m.result.flows[network.link_of_pipe[e]];
+    network.last = pipenet::Outcome{};
+    network.last.kind = status == PIPENET_OK ? OutcomeKind::solved : OutcomeKind::iteration_limit;
+    network.last.converged = status == PIPENET_OK;
+    return true;
+}
+
+bool on_model(const pipenet_network* network) {
+    return network->analysed_in == PIPENET_DOUBLE_PRECISION && network->model;
 }
 
 pipenet_status copy_results(const pipenet_network* network,
                             std::span<const float> (pipenet::NetworkAnalysis::*results)() const,
+                            const std::vector<double> pipenet::analysis::Result::*model_results,
                             double* values, size_t count) {
     if (network == nullptr || values == nullptr) return PIPENET_BAD_ARGUMENT;
     if (!network->analysed || !network->last.has_results()) return PIPENET_NO_RESULTS;
+    if (on_model(network)) {
+        const std::vector<double>& source =
+            model_results == nullptr ? network->flows : network->model->result.*model_results;
+        if (count < source.size()) return PIPENET_BAD_ARGUMENT;
+        std::copy(source.begin(), source.end(), values);
+        return PIPENET_OK;
+    }
     const std::span<const float> source = (network->analysis.*results)();
     if (count < source.size()) return PIPENET_BAD_ARGUMENT;
     std::copy(source.begin(), source.end(), values);
     return PIPENET_OK;
+}
+
+// The model's node of a node number, its link of a pipe number; null outside the network.
+pipenet::model::Node* model_node(pipenet_network* network, int node) {
+    if (!network->model || node < 1 ||
+        static_cast<std::size_t>(node) > network->model->model.nodes.size())
+        return nullptr;
+    return &network->model->model.nodes[static_cast<std::size_t>(node - 1)];
+}
+
+pipenet::model::Link* model_link(pipenet_network* network, int pipe) {
+    if (!network->model || pipe < 1 ||
+        static_cast<std::size_t>(pipe) >= network->link_of_pipe.size())
+        return nullptr;
+    return &network->model->model.links[network->link_of_pipe[static_cast<std::size_t>(pipe)]];
 }
 
 } // namespace
@@ -103,13 +182,23 @@ pipenet_status pipenet_load(const char* text, size_t length, pipenet_flow flow,
         flow = *program == pipenet::Program::lamnet ? PIPENET_LAMINAR : PIPENET_TURBULENT;
     }
     try {
-        auto* created = new pipenet_network(flow == PIPENET_LAMINAR ? pipenet::Flow::laminar
-                                                                    : pipenet::Flow::turbulent);
-        if (created->analysis.read(contents) != 0) {
-            delete created;
+        auto created = std::make_unique<pipenet_network>(
+            flow == PIPENET_LAMINAR ? pipenet::Flow::laminar : pipenet::Flow::turbulent);
+        const pipenet::Program program =
+            flow == PIPENET_LAMINAR ? pipenet::Program::lamnet : pipenet::Program::turbnet;
+        // The text is read once into records; the engine reads it itself only where the
+        // records cannot stand for what the program reads (a negative count, turbnet's node
+        // group without a node), and its failure is then the verdict.
+        pipenet::NetworkRecords records;
+        std::string error;
+        if (pipenet::read_network_records(contents, program, records, error) &&
+            pipenet::read_alike_by_program(records)) {
+            created->analysis.read(records);
+            attach_model(*created, records);
+        } else if (created->analysis.read(contents) != 0) {
             return PIPENET_UNREADABLE;
         }
-        *network = created;
+        *network = created.release();
         return PIPENET_OK;
     } catch (const std::bad_alloc&) {
         return PIPENET_OUT_OF_MEMORY;
@@ -127,32 +216,65 @@ pipenet_flow pipenet_flow_of(const pipenet_network* network) {
     return network->flow;
 }
 
+// Each change is made to the engine's network and to the model's alike, so that either
+// arithmetic analyses the network as it now stands.
 pipenet_status pipenet_set_diameter(pipenet_network* network, int pipe, double diameter) {
     if (network == nullptr || !storable(diameter)) return PIPENET_BAD_ARGUMENT;
-    return changed(network, network->analysis.set_diameter(pipe, static_cast<float>(diameter)));
+    if (!network->analysis.set_diameter(pipe, static_cast<float>(diameter)))
+        return PIPENET_BAD_ARGUMENT;
+    if (pipenet::model::Link* link = model_link(network, pipe)) link->diameter.value = diameter;
+    return changed(network, true);
 }
 
 pipenet_status pipenet_set_known_discharge(pipenet_network* network, int node, double discharge) {
     if (network == nullptr || !storable(discharge)) return PIPENET_BAD_ARGUMENT;
-    return changed(network,
-                   network->analysis.set_known_discharge(node, static_cast<float>(discharge)));
+    if (!network->analysis.set_known_discharge(node, static_cast<float>(discharge)))
+        return PIPENET_BAD_ARGUMENT;
+    if (pipenet::model::Node* n = model_node(network, node)) n->demand.value = discharge;
+    return changed(network, true);
 }
 
 pipenet_status pipenet_set_known_head(pipenet_network* network, int node, double head) {
     if (network == nullptr || !storable(head)) return PIPENET_BAD_ARGUMENT;
     try {
-        return changed(network, network->analysis.set_known_head(node, static_cast<float>(head)));
+        if (!network->analysis.set_known_head(node, static_cast<float>(head)))
+            return PIPENET_BAD_ARGUMENT;
     } catch (const std::bad_alloc&) {
         return PIPENET_OUT_OF_MEMORY; // a new known head needs a longer list
     }
+    if (pipenet::model::Node* n = model_node(network, node))
+        n->fixed_head = pipenet::model::Read{head, {}};
+    return changed(network, true);
+}
+
+pipenet_status pipenet_set_arithmetic(pipenet_network* network, pipenet_arithmetic arithmetic) {
+    if (network == nullptr ||
+        (arithmetic != PIPENET_DOUBLE_PRECISION && arithmetic != PIPENET_PROGRAMS_ARITHMETIC))
+        return PIPENET_BAD_ARGUMENT;
+    network->arithmetic = arithmetic;
+    return changed(network, true);
+}
+
+pipenet_arithmetic pipenet_analysed_in(const pipenet_network* network) {
+    return network == nullptr ? PIPENET_DOUBLE_PRECISION : network->analysed_in;
 }
 
 pipenet_status pipenet_solve(pipenet_network* network) {
     if (network == nullptr) return PIPENET_BAD_ARGUMENT;
+    network->analysed = false;
     try {
+        pipenet_status status = PIPENET_OK;
+        if (network->arithmetic == PIPENET_DOUBLE_PRECISION && network->model) {
+            network->analysed_in = PIPENET_DOUBLE_PRECISION;
+            if (solved_on_model(*network, status)) {
+                network->analysed = true;
+                return status;
+            }
+            if (status == PIPENET_OUT_OF_MEMORY) return status;
+        }
+        network->analysed_in = PIPENET_PROGRAMS_ARITHMETIC;
         network->last = network->analysis.analyse();
     } catch (const std::bad_alloc&) {
-        network->analysed = false;
         return PIPENET_OUT_OF_MEMORY;
     }
     network->analysed = true;
@@ -168,26 +290,38 @@ int pipenet_pipe_count(const pipenet_network* network) {
 }
 
 pipenet_status pipenet_heads(const pipenet_network* network, double* values, size_t count) {
-    return copy_results(network, &pipenet::NetworkAnalysis::heads, values, count);
+    return copy_results(network, &pipenet::NetworkAnalysis::heads,
+                        &pipenet::analysis::Result::heads, values, count);
 }
 
 pipenet_status pipenet_nodal_discharges(const pipenet_network* network, double* values,
                                         size_t count) {
-    return copy_results(network, &pipenet::NetworkAnalysis::nodal_discharges, values, count);
+    return copy_results(network, &pipenet::NetworkAnalysis::nodal_discharges,
+                        &pipenet::analysis::Result::nodal_discharge, values, count);
 }
 
 pipenet_status pipenet_member_discharges(const pipenet_network* network, double* values,
                                          size_t count) {
-    return copy_results(network, &pipenet::NetworkAnalysis::member_discharges, values, count);
+    return copy_results(network, &pipenet::NetworkAnalysis::member_discharges, nullptr, values,
+                        count);
 }
 
 size_t pipenet_pass_count(const pipenet_network* network) {
     if (network == nullptr || !network->analysed) return 0;
+    if (on_model(network))
+        return network->flow == PIPENET_LAMINAR ? 0 : network->model->result.passes.size();
     return network->analysis.residuals().size();
 }
 
 size_t pipenet_residuals(const pipenet_network* network, double* values, size_t count) {
     if (network == nullptr || values == nullptr || !network->analysed) return 0;
+    if (on_model(network)) {
+        if (network->flow == PIPENET_LAMINAR) return 0;
+        const auto& passes = network->model->result.passes;
+        const size_t copied = std::min(count, passes.size());
+        for (size_t i = 0; i < copied; ++i) values[i] = passes[i].max_imbalance;
+        return copied;
+    }
     const std::span<const float> residuals = network->analysis.residuals();
     const size_t copied = std::min(count, residuals.size());
     std::copy_n(residuals.begin(), copied, values);

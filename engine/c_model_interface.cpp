@@ -11,22 +11,13 @@
 #include <string_view>
 #include <vector>
 
-#include "analysis/analyse.hpp"
+#include "engine/c_model.hpp"
 #include "model/read_inp.hpp"
 #include "model/read_records.hpp"
 
 #ifndef PIPENET_VERSION_TEXT
 #define PIPENET_VERSION_TEXT "unknown"
 #endif
-
-struct pipenet_model {
-    pipenet::model::Model model;
-    pipenet::analysis::Settings settings;
-    pipenet::analysis::Solver solver;
-    pipenet::analysis::Result result;
-    std::vector<double> last_heads; // a re-solve starts from the last solved heads
-    bool has_results = false;
-};
 
 namespace {
 
@@ -58,6 +49,39 @@ pipenet_status copy(const pipenet_model* m, const std::vector<double>& source, d
 }
 
 } // namespace
+
+namespace pipenet {
+
+pipenet_status solve_model(pipenet_model& m) {
+    try {
+        m.result = m.solver.run(m.model, m.settings, m.last_heads);
+    } catch (const std::bad_alloc&) {
+        m.has_results = false;
+        m.last_heads.clear();
+        return PIPENET_OUT_OF_MEMORY;
+    }
+    switch (m.result.outcome) {
+    case analysis::Outcome::solved:
+        m.has_results = true;
+        m.last_heads = m.result.heads;
+        return PIPENET_OK;
+    case analysis::Outcome::not_converged:
+        m.has_results = true;
+        m.last_heads.clear();
+        return PIPENET_ITERATION_LIMIT;
+    case analysis::Outcome::singular:
+        m.has_results = false;
+        m.last_heads.clear();
+        return PIPENET_SINGULAR;
+    case analysis::Outcome::refused:
+        break;
+    }
+    m.has_results = false;
+    m.last_heads.clear();
+    return PIPENET_REFUSED;
+}
+
+} // namespace pipenet
 
 extern "C" {
 
@@ -177,32 +201,7 @@ pipenet_status pipenet_model_set_iteration_limit(pipenet_model* m, int passes) {
 
 pipenet_status pipenet_model_solve(pipenet_model* m) {
     if (m == nullptr) return PIPENET_BAD_ARGUMENT;
-    try {
-        m->result = m->solver.run(m->model, m->settings, m->last_heads);
-    } catch (const std::bad_alloc&) {
-        m->has_results = false;
-        m->last_heads.clear();
-        return PIPENET_OUT_OF_MEMORY;
-    }
-    switch (m->result.outcome) {
-    case analysis::Outcome::solved:
-        m->has_results = true;
-        m->last_heads = m->result.heads;
-        return PIPENET_OK;
-    case analysis::Outcome::not_converged:
-        m->has_results = true;
-        m->last_heads.clear();
-        return PIPENET_ITERATION_LIMIT;
-    case analysis::Outcome::singular:
-        m->has_results = false;
-        m->last_heads.clear();
-        return PIPENET_SINGULAR;
-    case analysis::Outcome::refused:
-        break;
-    }
-    m->has_results = false;
-    m->last_heads.clear();
-    return PIPENET_REFUSED;
+    return pipenet::solve_model(*m);
 }
 
 pipenet_status pipenet_model_heads(const pipenet_model* m, double* values, size_t count) {

@@ -51,12 +51,29 @@ int NetworkAnalysis::read(std::string_view text) {
         failure = read_network_text(text, program, s.sized.net);
     }
     if (failure != 0) s.sized.size_records(0, 0, 0);
+    size_state();
+    return failure;
+}
+
+void NetworkAnalysis::read(const NetworkRecords& records) {
+    has_results_ = false;
+    storage_->residuals.clear();
+    storage_->faults.clear();
+    Storage& s = *storage_;
+    s.sized.size_records(static_cast<std::int32_t>(records.nodes.size()),
+                         static_cast<std::int32_t>(records.elements.size()),
+                         static_cast<std::int32_t>(records.heads.size()));
+    store_records(records, s.sized.net);
+    size_state();
+}
+
+void NetworkAnalysis::size_state() {
+    Storage& s = *storage_;
     const std::int32_t equations = std::max(s.sized.net.node_count, 0);
     s.state_vectors.assign(2 * static_cast<std::size_t>(equations), 0.0f);
     s.state = {Vec1<float>(s.state_vectors.data(), equations),
                Vec1<float>(s.state_vectors.data() + equations, equations), 0};
     s.faults.size(s.sized.net.element_count);
-    return failure;
 }
 
 namespace {

@@ -17,6 +17,7 @@
 
 #include "engine/analysis.hpp"
 #include "network/faults.hpp"
+#include "network/network_records.hpp"
 
 namespace pipenet {
 
@@ -33,6 +34,11 @@ public:
     // turbnet's for turbulent flow. Returns 0, or the failure number of the record layer (the
     // network is then empty). Results of an earlier analysis are dropped.
     int read(std::string_view text);
+
+    // Takes the network from records already read from an input file of the analysis's flow
+    // (read_alike_by_program): the same network as read(text) of that file, without reading the
+    // text again. Results of an earlier analysis are dropped.
+    void read(const NetworkRecords& records);
 
     // Changes one input value. Each returns false, changing nothing, when the pipe or node lies
     // outside the network as read.
@@ -66,6 +72,7 @@ public:
 
 private:
     struct Storage;
+    void size_state(); // the passes' vectors and the pipe faults, for the network read
     Flow flow_;
     std::unique_ptr<Storage> storage_;
     bool has_results_ = false;

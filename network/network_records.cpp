@@ -136,7 +136,8 @@ private:
 } // namespace
 
 bool read_network_records(std::string_view text, Program program, NetworkRecords& records,
-                          std::string& error) {
+                          std::string& error, int* failure) {
+    if (failure != nullptr) *failure = 0;
     records = NetworkRecords{};
     records.program = program;
     error.clear();
@@ -152,8 +153,33 @@ bool read_network_records(std::string_view text, Program program, NetworkRecords
         read_groups(io, program, records, line, error);
     } catch (const RunEnded& ended) {
         error = "line " + std::to_string(line) + ": " + what_failed(ended.status);
+        if (failure != nullptr) *failure = ended.status;
     }
     return error.empty();
+}
+
+bool read_alike_by_program(const NetworkRecords& records) {
+    return records.program == Program::lamnet || !records.nodes.empty();
+}
+
+void store_records(const NetworkRecords& records, Network& net) {
+    auto count = [](std::size_t n) { return static_cast<std::int32_t>(n); };
+    net.node_count = count(records.nodes.size());
+    net.element_count = count(records.elements.size());
+    net.known_discharge_count = count(records.discharges.size());
+    net.known_head_count = count(records.heads.size());
+    net.rho_g_over_mu = records.rho_g_over_mu;
+    net.max_iterations = records.max_iterations;
+    net.tolerance = records.tolerance;
+    net.relative_roughness = records.relative_roughness;
+    for (const NodeRecord& r : records.nodes) store_node_record(net, r.node, r.x, r.y);
+    for (const ElementRecord& r : records.elements)
+        store_element_record(net, r.element, r.start_node, r.end_node, r.diameter);
+    finish_elements(net);
+    for (const DischargeRecord& r : records.discharges)
+        store_discharge_record(net, r.node, r.discharge);
+    std::int32_t i = 0;
+    for (const HeadRecord& r : records.heads) store_head_record(net, ++i, r.node, r.head);
 }
 
 bool write_network_records(const NetworkRecords& records, std::string& text, std::string& error) {

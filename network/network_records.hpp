@@ -50,8 +50,20 @@ struct NetworkRecords {
 
 // Reads an input file given as text, in the layouts the program reads it with. Returns false
 // with `error` set when a record is missing or a field cannot be read; `error` names the line.
+// failure, when given: the record layer's failure number (Failure), or 0 when the header gives a
+// negative count (which the programs read as none).
 bool read_network_records(std::string_view text, Program program, NetworkRecords& records,
-                          std::string& error);
+                          std::string& error, int* failure = nullptr);
+
+// True when the program reads the same records from the file: turbnet's reader takes one record
+// for its node group even when the header announces no node.
+bool read_alike_by_program(const NetworkRecords& records);
+
+// Fills `net`, whose storage holds at least the records' counts and which nothing has been read
+// into, with what the program's reader stores from the file the records were read from: the
+// counts and header values, every record as read_input stores it (a number outside its count
+// noted, one outside the storage not stored), the half-bandwidth. records: read_alike_by_program.
+void store_records(const NetworkRecords& records, Network& net);
 
 // Writes the records as an input file in the same layouts, each real in a form that reads back
 // to the same float. Returns false with `error` set when a value does not fit its field.

@@ -46,11 +46,7 @@ void read_nodes_one_by_one(RecordIo& io, Network& net) {
         std::int32_t n = reader.get_integer();
         float x = reader.get_real();
         float y = reader.get_real();
-        note_fault(net.first_node_fault, RecordKind::node, n, net.node_count);
-        if (net.x.holds(n)) {
-            net.x(n) = x;
-            net.y(n) = y;
-        }
+        store_node_record(net, n, x, y);
         write_record(io, layouts::node_line, n, x, y);
     }
 }
@@ -64,11 +60,7 @@ void read_nodes_as_group(RecordIo& io, Network& net) {
             std::int32_t n = reader.get_integer();
             float x = reader.get_real();
             float y = reader.get_real();
-            note_fault(net.first_node_fault, RecordKind::node, n, net.node_count);
-            if (net.x.holds(n)) {
-                net.x(n) = x;
-                net.y(n) = y;
-            }
+            store_node_record(net, n, x, y);
         }
     }
     LayoutWriter echo(io, layouts::node_line);
@@ -88,12 +80,7 @@ void read_elements(RecordIo& io, Network& net) {
         std::int32_t start = reader.get_integer();
         std::int32_t end = reader.get_integer();
         float d = reader.get_real();
-        note_fault(net.first_element_fault, RecordKind::element, e, net.element_count);
-        if (net.connectivity.holds(e)) {
-            net.connectivity(1, e) = start;
-            net.connectivity(2, e) = end;
-            net.diameter(e) = d;
-        }
+        store_element_record(net, e, start, end, d);
         write_record(io, layouts::element_line, e, start, end, d);
     }
 }
@@ -104,8 +91,7 @@ void read_known_discharges(RecordIo& io, Network& net) {
         LayoutReader reader(io, input_unit, layouts::discharge_record);
         std::int32_t n = reader.get_integer();
         float q = reader.get_real();
-        note_fault(net.first_discharge_fault, RecordKind::known_discharge, n, net.node_count);
-        if (net.x.holds(n)) net.known_discharge(n) = q;
+        store_discharge_record(net, n, q);
         write_record(io, layouts::discharge_line, n, q);
     }
 }
@@ -116,17 +102,51 @@ void read_known_heads(RecordIo& io, Network& net) {
         LayoutReader reader(io, input_unit, layouts::head_record);
         std::int32_t n = reader.get_integer();
         float head = reader.get_real();
-        note_fault(net.first_head_fault, RecordKind::known_head, n, net.node_count);
-        if (net.x.holds(n)) net.prescribed_head(n) = head;
-        if (i <= net.boundary_nodes.capacity()) {
-            net.boundary_nodes.node(i) = n;
-            net.boundary_nodes.flag(i) = 0;
-        }
+        store_head_record(net, i, n, head);
         write_record(io, layouts::boundary_line, n, head);
     }
 }
 
 } // namespace
+
+void store_node_record(Network& net, std::int32_t n, float x, float y) {
+    note_fault(net.first_node_fault, RecordKind::node, n, net.node_count);
+    if (net.x.holds(n)) {
+        net.x(n) = x;
+        net.y(n) = y;
+    }
+}
+
+void store_element_record(Network& net, std::int32_t e, std::int32_t start, std::int32_t end,
+                          float diameter) {
+    note_fault(net.first_element_fault, RecordKind::element, e, net.element_count);
+    if (net.connectivity.holds(e)) {
+        net.connectivity(1, e) = start;
+        net.connectivity(2, e) = end;
+        net.diameter(e) = diameter;
+    }
+}
+
+void finish_elements(Network& net) {
+    net.equation_count = dofs_per_node * net.node_count;
+    for (std::int32_t i = 1; i <= net.equation_count && net.known_discharge.holds(i); ++i)
+        net.known_discharge(i) = 0.0f;
+    net.half_band = half_bandwidth(net);
+}
+
+void store_discharge_record(Network& net, std::int32_t n, float discharge) {
+    note_fault(net.first_discharge_fault, RecordKind::known_discharge, n, net.node_count);
+    if (net.x.holds(n)) net.known_discharge(n) = discharge;
+}
+
+void store_head_record(Network& net, std::int32_t i, std::int32_t n, float head) {
+    note_fault(net.first_head_fault, RecordKind::known_head, n, net.node_count);
+    if (net.x.holds(n)) net.prescribed_head(n) = head;
+    if (i <= net.boundary_nodes.capacity()) {
+        net.boundary_nodes.node(i) = n;
+        net.boundary_nodes.flag(i) = 0;
+    }
+}
 
 void read_input(RecordIo& io, Program program, Network& net) {
     io.open_input(input_file_name(program));
@@ -138,10 +158,7 @@ void read_input(RecordIo& io, Program program, Network& net) {
         read_nodes_as_group(io, net);
     }
     read_elements(io, net);
-    net.equation_count = dofs_per_node * net.node_count;
-    for (std::int32_t i = 1; i <= net.equation_count && net.known_discharge.holds(i); ++i)
-        net.known_discharge(i) = 0.0f;
-    net.half_band = half_bandwidth(net);
+    finish_elements(net);
     write_record(io, layouts::half_band_line, net.half_band);
     read_known_discharges(io, net);
     read_known_heads(io, net);

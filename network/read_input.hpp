@@ -21,4 +21,16 @@ inline constexpr std::string_view input_file_name(Program program) {
 // in net. io: in-out. program: in, which header, banner and node echo. net: out.
 void read_input(RecordIo& io, Program program, Network& net);
 
+// How the reader stores one record it has read, for readers of the same records from elsewhere:
+// a number outside 1 ... its count is noted in net as the first of its kind, a number outside
+// the storage is not stored. finish_elements comes after the last pipe record and before the
+// first known-discharge record: it sets the equation count, clears the known discharges and
+// works out the half-bandwidth. store_head_record: i is the record's place, 1 ... count.
+void store_node_record(Network& net, std::int32_t n, float x, float y);
+void store_element_record(Network& net, std::int32_t e, std::int32_t start, std::int32_t end,
+                          float diameter);
+void finish_elements(Network& net);
+void store_discharge_record(Network& net, std::int32_t n, float discharge);
+void store_head_record(Network& net, std::int32_t i, std::int32_t n, float head);
+
 } // namespace pipenet

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <utility>
 
 #include "network/half_bandwidth.hpp"
 
@@ -224,6 +225,7 @@ bool renumber_input(std::string_view text, Program program, RenumberedInput& res
             std::to_string(old) + "," + std::to_string(renumbering.new_number[old]) + "\n";
     result.half_band_before = renumbering.half_band_before;
     result.half_band_after = renumbering.half_band_after;
+    result.records = std::move(records);
     return true;
 }
 

@@ -31,6 +31,7 @@ void apply_renumbering(NetworkRecords& records, const Renumbering& renumbering);
 // A whole input file renumbered: the file in the same layouts with the new node numbers, and the
 // map of old to new numbers as CSV ("old,new" lines after a header line).
 struct RenumberedInput {
+    NetworkRecords records; // as written to text
     std::string text;
     std::string map_csv;
     std::int32_t half_band_before = 0;

@@ -10,6 +10,7 @@
 
 #include "check/check_inp.hpp"
 #include "check/check_input.hpp"
+#include "check/collect_records.hpp"
 #include "check/render.hpp"
 #include "files/input_file.hpp"
 #include "network/program_header.hpp"
@@ -38,39 +39,16 @@ private:
     MemorySource source_;
 };
 
-std::string_view base_name(std::string_view path) {
-    std::size_t slash = path.rfind('/');
-    return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
-std::optional<Program> program_from_name(std::string_view path) {
-    std::string_view name = base_name(path);
-    if (name == input_file_name(Program::lamnet)) return Program::lamnet;
-    if (name == input_file_name(Program::turbnet)) return Program::turbnet;
-    return std::nullopt;
-}
-
 void say(ByteSink& err, const std::string& text) {
     std::string line = "pipenet check: " + text + '\n';
     err.write(line.data(), line.size());
 }
 
-// The first line of a file, read with the record reader; the file is then read from the start.
-std::optional<Program> program_from_first_line(InputFile& file) {
-    ByteSource* source = file.open();
-    if (source == nullptr) return std::nullopt;
-    RecordStream stream;
-    stream.attach(source);
-    int error = 0;
-    if (!stream.next_record(error)) return std::nullopt;
-    return program_from_header(stream.record());
-}
-
-// The band of the file's network, or why it cannot be drawn.
-std::string band_text(const std::string& path, const std::string& text, Program program) {
+// The band of the network whose records the check gathered, or why it cannot be drawn.
+std::string band_text(const std::string& path, check::RecordCollector& collected) {
     std::string error;
     NetworkRecords records;
-    if (!read_network_records(text, program, records, error) || !check_node_numbers(records, error))
+    if (!collected.take(records, error) || !check_node_numbers(records, error))
         return path + ": no band: " + error + '\n';
     return path + ": " + plot::band_pattern_text(plot::band_pattern_of(records));
 }
@@ -145,11 +123,8 @@ int run_check(const CheckOptions& options, ByteSink& out, ByteSink& err) {
             continue;
         }
         InputFile file(std::move(contents));
-        std::optional<Program> program;
-        if (options.program == "lamnet") program = Program::lamnet;
-        if (options.program == "turbnet") program = Program::turbnet;
-        if (!program) program = program_from_name(path);
-        if (!program) program = program_from_first_line(file);
+        const std::optional<Program> program =
+            solve::program_of_file(options.program, path, file.text());
         if (!program) {
             say(err, "cannot tell whether " + path +
                          " is an input file of lamnet or of turbnet; name the program with "
@@ -163,6 +138,9 @@ int run_check(const CheckOptions& options, ByteSink& out, ByteSink& err) {
         check::RecordObserver* observer = nullptr;
         if (options.explain)
             observer = json ? static_cast<check::RecordObserver*>(&*json) : &explainer;
+        // The band is worked out from the records this one walk reads.
+        check::RecordCollector collected(*program, observer);
+        if (options.band) observer = &collected;
         if (json) json->begin_file(path, *program, options.explain);
         check::check_input(*program, file, observer, result);
         if (!result.file_read) {
@@ -176,7 +154,7 @@ int run_check(const CheckOptions& options, ByteSink& out, ByteSink& err) {
             json->end_file(result, render);
         } else if (result.file_read) {
             check::write_findings_text(text, path, result, render);
-            if (options.band) text.put(band_text(path, file.text(), *program));
+            if (options.band) text.put(band_text(path, collected));
         }
         errors = errors || check::error_count(result, render) > 0;
     }

@@ -101,6 +101,7 @@ int run_plot(const PlotOptions& options, ByteSink& err, files::TemporaryFiles& t
     plot::PlotSettings settings;
     settings.results = !options.no_results;
     settings.renumber = options.renumber;
+    settings.band = options.band;
     plot::PlotNetwork network;
     const bool inp = model::looks_like_inp(text);
     std::optional<Program> program;
@@ -140,13 +141,7 @@ int run_plot(const PlotOptions& options, ByteSink& err, files::TemporaryFiles& t
                     : options.colour == "velocity" ? plot::Colour::velocity
                     : options.colour == "flow"     ? plot::Colour::flow
                                                    : plot::Colour::head;
-    if (options.band && program) {
-        NetworkRecords records;
-        std::string error;
-        // load_plot_network has read these records already, so this cannot fail.
-        if (read_network_records(text, *program, records, error))
-            render.band = plot::band_pattern_of(records);
-    }
+    render.band = network.band;
     const std::string picture =
         html ? plot::render_html(network, render) : plot::render_svg(network, render);
     if (!files::write_output_file(options.output, picture, reason, &temporaries)) {

@@ -91,14 +91,11 @@ int run_renumber(const RenumberOptions& options, ByteSink& out, ByteSink& err,
     ByteSink& figures_sink = options.output == "-" ? err : out;
     figures_sink.write(figures.data(), figures.size());
 
-    NetworkRecords records;
-    if (read_network_records(renumbered.text, *program, records, reason)) {
-        std::vector<exchange::Diagnostic> warnings;
-        exchange::note_capacities(records, renumbered.half_band_after, warnings);
-        for (const exchange::Diagnostic& warning : warnings) {
-            const std::string line = exchange::describe(warning, options.file) + '\n';
-            err.write(line.data(), line.size());
-        }
+    std::vector<exchange::Diagnostic> warnings;
+    exchange::note_capacities(renumbered.records, renumbered.half_band_after, warnings);
+    for (const exchange::Diagnostic& warning : warnings) {
+        const std::string line = exchange::describe(warning, options.file) + '\n';
+        err.write(line.data(), line.size());
     }
     return 0;
 }

@@ -17,6 +17,7 @@
 #include "files/output_file.hpp"
 #include "model/read_inp.hpp"
 #include "solve/input_file.hpp"
+#include "solve/messages.hpp"
 #include "solve/render.hpp"
 #include "solve/result_ids.hpp"
 #include "solve/solve_network.hpp"
@@ -119,9 +120,7 @@ Solved solve_file(const SolveOptions& options, std::int64_t time, const solve::R
     if (readable && model::looks_like_inp(text)) {
         result = solve::solve_inp(path, text, settings);
         if (!options.report.empty())
-            result.messages.push_back({"note", "no-report",
-                                       "a .inp file has no report of the programs: --report "
-                                       "leaves it out"});
+            result.messages.push_back(solve::message(model::Code::no_report));
     } else if (solve::is_inp(path) && readable) {
         result = solve::unreadable_file(
             path, Program::turbnet,
@@ -154,8 +153,7 @@ Solved solve_file(const SolveOptions& options, std::int64_t time, const solve::R
             ++out.warning_count;
         }
     if (ids != nullptr && !solve::label_results(*ids, result, out.unnamed))
-        result.messages.push_back(
-            {"warning", "unnamed-id", "the map names no " + out.unnamed + ": its ID is null"});
+        result.messages.push_back(solve::message(model::Code::unnamed_id, {out.unnamed}));
     if (options.json.empty() && options.csv.empty() && options.report.empty())
         out.table_row = table_row(result, table_file_width(options));
     if (!options.json.empty()) out.json = solve::json_document(result);

@@ -69,28 +69,49 @@ bool load_plot_network(std::string_view file, std::string_view text, Program pro
     if (!check_node_numbers(records, error)) return false;
     if (!settings.results) {
         network = plot_network_of(file, records, nullptr);
-        return true;
+    } else {
+        solve::SolveSettings solve_settings;
+        solve_settings.renumber = settings.renumber;
+        // The pictures show the programs' results, as their reports print them.
+        solve_settings.arithmetic = solve::Arithmetic::programs;
+        // Records that do not stand for what the program reads (turbnet's node group without
+        // a node) are left to the engine's own reading of the text.
+        const solve::NetworkResult result =
+            read_alike_by_program(records)
+                ? solve::solve_records(file, records, solve_settings)
+                : solve::solve_network(file, text, program, solve_settings);
+        network = plot_network_of(file, records, &result);
     }
-    solve::SolveSettings solve_settings;
-    solve_settings.renumber = settings.renumber;
-    // The pictures show the programs' results, as their reports print them.
-    solve_settings.arithmetic = solve::Arithmetic::programs;
-    const solve::NetworkResult result = solve::solve_network(file, text, program, solve_settings);
-    network = plot_network_of(file, records, &result);
+    if (settings.band) network.band = band_pattern_of(records);
     return true;
 }
 
 bool load_plot_inp(std::string_view file, std::string_view text, std::int64_t time,
                    const PlotSettings& settings, PlotNetwork& network, std::string& error) {
+    // The text is read once: by the analysis when results are wanted, else by the reader.
     model::Model m;
-    std::vector<exchange::Diagnostic> diagnostics;
-    if (!model::read_inp_model(text, std::string(file), time, m, diagnostics) &&
-        (m.nodes.empty() || !settings.results)) {
+    solve::NetworkResult result;
+    bool refused = false;
+    if (settings.results) {
+        solve::SolveSettings solve_settings;
+        solve_settings.time = time;
+        result = solve::solve_inp(file, text, solve_settings, &m);
+        refused = m.nodes.empty();
+        for (const solve::Message& message : result.messages)
+            if (refused && message.severity == "error") {
+                error = message.text;
+                break;
+            }
+    } else {
+        std::vector<exchange::Diagnostic> diagnostics;
+        refused = !model::read_inp_model(text, std::string(file), time, m, diagnostics);
         for (const exchange::Diagnostic& d : diagnostics)
-            if (d.severity == exchange::Severity::error) {
+            if (refused && d.severity == exchange::Severity::error) {
                 error = (d.line > 0 ? "line " + std::to_string(d.line) + ": " : "") + d.text;
                 break;
             }
+    }
+    if (refused) {
         if (error.empty()) error = "the file holds no network to draw";
         return false;
     }
@@ -124,9 +145,6 @@ bool load_plot_inp(std::string_view file, std::string_view text, std::int64_t ti
     }
     if (!settings.results) return true;
 
-    solve::SolveSettings solve_settings;
-    solve_settings.time = time;
-    const solve::NetworkResult result = solve::solve_inp(file, text, solve_settings);
     network.analysed = true;
     network.verdict = result.verdict;
     for (const solve::Message& message : result.messages) {

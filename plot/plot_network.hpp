@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "network/network_records.hpp"
+#include "plot/band_pattern.hpp"
 #include "solve/network_result.hpp"
 
 namespace pipenet::plot {
@@ -50,16 +51,18 @@ struct PlotNetwork {
     std::vector<std::string> messages;                   // the analysis's, for a banner
     std::vector<std::string> warnings;                   // "code: text", for a banner
     bool inp = false;                                    // a .inp file: SI units, IDs, pressures
+    std::optional<BandPattern> band; // the programs' files, when PlotSettings::band asks for it
 };
 
 struct PlotSettings {
     bool results = true;   // analyse, and draw the results when there are some
     bool renumber = false; // analyse renumbered (the picture keeps the file's numbers)
+    bool band = false;     // the programs' files: the coefficient matrix's pattern too
 };
 
-// Reads the network from the text of its input file and, unless settings.results is false,
-// analyses it. Returns false with `error` set when the records cannot be read or do not number
-// their nodes 1 ... n: there is nothing to draw.
+// Reads the network from the text of its input file once and, unless settings.results is false,
+// analyses the records read. Returns false with `error` set when the records cannot be read or do
+// not number their nodes 1 ... n: there is nothing to draw.
 bool load_plot_network(std::string_view file, std::string_view text, Program program,
                        const PlotSettings& settings, PlotNetwork& network, std::string& error);
 

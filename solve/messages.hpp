@@ -1,27 +1,22 @@
-// The messages pipenet solve writes beside the results, with their codes and severities, in one
-// table; the analysis's own findings come from model/findings.hpp.
+// The messages pipenet solve writes beside the results: values of the one table of findings
+// (model/findings.hpp), rendered with their codes and severities.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 
+#include "model/findings.hpp"
 #include "solve/network_result.hpp"
 
 namespace pipenet::solve {
 
-enum class Text : int {
-    end_of_file,
-    not_a_number_field,
-    unreadable_records,
-    balance_off,
-    renumbered,
-    renumber_skipped,
-    not_converged,
-    head_not_a_number,
-    band_too_large,
-    renumbered_row,
-};
+// The message of `code` with each "{}" of its text replaced by the next argument.
+Message message(model::Code code, std::initializer_list<std::string> arguments = {});
 
-// The message with each "{}" of its text replaced by the next argument.
-Message message(Text text, std::initializer_list<std::string> arguments = {});
+// The message of a finding as found.
+Message message(const model::Finding& finding);
+
+// A message whose severity is another reader's (the .inp reader's diagnostics).
+Message message(model::Code code, model::Severity severity, std::string text);
 
 } // namespace pipenet::solve

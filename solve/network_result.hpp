@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "network/read_input.hpp"
@@ -64,11 +65,21 @@ struct PassResult {
     std::optional<double> max_head_change;   // double precision: the step taken
 };
 
-// A message about the analysis: severity (note, warning, error), a stable code and the text.
+// A message about the analysis: severity (note, warning, error), a stable code and the text,
+// with the values it is about for callers that act on them rather than show them: the node and
+// the pipe it names (their numbers or IDs as text; empty when it names none) and its other
+// numbers, in the order the text gives them.
 struct Message {
+    Message() = default;
+    Message(std::string severity, std::string code, std::string text)
+        : severity(std::move(severity)), code(std::move(code)), text(std::move(text)) {}
+
     std::string severity;
     std::string code;
     std::string text;
+    std::string node;
+    std::string pipe;
+    std::vector<double> numbers;
 };
 
 struct NetworkResult {

@@ -82,47 +82,50 @@ std::string shortest(double value) {
     return {text.data(), end};
 }
 
-// The lines the program's report gives for a failed analysis, without their padding.
-void add_report_lines(std::vector<Message>& messages, const std::string& code,
-                      const std::string& text) {
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::string_view line(text.data() + start, end - start);
-        std::size_t first = line.find_first_not_of(" \t");
-        if (first != std::string_view::npos) {
-            std::size_t last = line.find_last_not_of(" \t");
-            messages.push_back({"error", code, std::string(line.substr(first, last - first + 1))});
-        }
-        start = end + 1;
+// A message that names a number the analysis found, as a value beside its text.
+Message refusal(Program program, const Fault& fault) {
+    Message m = message(model::Code::refused, {fault_text(program, fault)});
+    switch (fault.code) {
+    case FaultCode::pipe_end_out_of_range:
+        m.pipe = std::to_string(fault.element);
+        m.node = std::to_string(fault.number);
+        break;
+    case FaultCode::element_record_out_of_range:
+    case FaultCode::zero_length:
+    case FaultCode::zero_diameter:
+        m.pipe = std::to_string(
+            fault.code == FaultCode::element_record_out_of_range ? fault.number : fault.element);
+        break;
+    case FaultCode::node_record_out_of_range:
+    case FaultCode::discharge_record_out_of_range:
+    case FaultCode::head_record_out_of_range:
+        m.node = std::to_string(fault.number);
+        break;
+    default:
+        break;
     }
+    return m;
 }
 
-// The program's wording of the outcome of a failed analysis.
+// The outcome of a failed analysis, in the programs' words, each message with its values.
 void add_outcome_messages(NetworkResult& result, const Outcome& outcome,
                           std::span<const Fault> pipe_faults) {
-    std::string text;
-    StringSink sink(text);
-    DiscardSink discard;
-    MemorySource console(std::string_view{});
-    auto io = std::make_unique<RecordIo>(sink, discard, console);
     if (outcome.kind == OutcomeKind::refused) {
         if (!is_pipe_fault(outcome.fault.code)) {
-            write_fault(*io, result.program, outcome.fault);
+            result.messages.push_back(refusal(result.program, outcome.fault));
         } else {
-            for (const Fault& fault : pipe_faults) write_fault(*io, result.program, fault);
+            for (const Fault& fault : pipe_faults)
+                result.messages.push_back(refusal(result.program, fault));
         }
     } else if (outcome.kind == OutcomeKind::singular) {
-        write_record(*io, layouts::singularity, outcome.row);
+        Message m = message(model::Code::singular, {singular_text(outcome.row)});
+        m.numbers.push_back(outcome.row);
+        result.messages.push_back(std::move(m));
     }
-    io->flush_report();
-    add_report_lines(result.messages,
-                     outcome.kind == OutcomeKind::singular ? "singular" : "refused", text);
     if (outcome.kind == OutcomeKind::iteration_limit)
-        result.messages.push_back(message(Text::not_converged));
+        result.messages.push_back(message(model::Code::iteration_limit_reached));
     if (outcome.kind == OutcomeKind::not_a_number)
-        result.messages.push_back(message(Text::head_not_a_number));
+        result.messages.push_back(message(model::Code::head_not_a_number));
 }
 
 Verdict verdict_of(OutcomeKind kind) {
@@ -142,10 +145,10 @@ Verdict verdict_of(OutcomeKind kind) {
 }
 
 Message failure_message(int failure) {
-    if (failure == static_cast<int>(Failure::end_of_file)) return message(Text::end_of_file);
+    if (failure == static_cast<int>(Failure::end_of_file)) return message(model::Code::end_of_file);
     if (failure == static_cast<int>(Failure::input_conversion))
-        return message(Text::not_a_number_field);
-    return message(Text::unreadable_records, {std::to_string(failure)});
+        return message(model::Code::not_a_number_field);
+    return message(model::Code::unreadable_records, {std::to_string(failure)});
 }
 
 // The results of an analysis that produced some, in the numbering of the analysed network.
@@ -206,9 +209,9 @@ void check_balance(NetworkResult& result) {
     result.max_balance_error = worst.difference;
     if (worst.off())
         result.messages.push_back(
-            message(Text::balance_off, {std::to_string(worst.node),
-                                        shortest(balance_error(worst.given, worst.computed)),
-                                        shortest(worst.allowed)}));
+            message(model::Code::balance_off, {std::to_string(worst.node),
+                                               shortest(balance_error(worst.given, worst.computed)),
+                                               shortest(worst.allowed)}));
 }
 
 void write_report(NetworkResult& result, std::string_view text, std::int32_t print_flag) {
@@ -269,27 +272,20 @@ std::string where_unreadable(std::string_view text, Program program) {
     return {};
 }
 
-// Analyses `text` on the engine, whose storage is sized from the network: no capacity. Fills
-// the verdict, the messages and the results in the text's numbering. Returns the singular row, or
-// 0.
-std::int32_t analyse_text(NetworkResult& result, std::string_view text) {
-    NetworkAnalysis analysis(result.program == Program::lamnet ? Flow::laminar : Flow::turbulent);
-    if (const int failure = analysis.read(text); failure != 0) {
-        result.verdict = Verdict::unreadable;
-        const std::string where = where_unreadable(text, result.program);
-        Message unreadable = failure_message(failure);
-        if (!where.empty()) unreadable.text += ": " + where;
-        result.messages.push_back(std::move(unreadable));
-        return 0;
-    }
+// Analyses the network that `analysis` holds, whose storage is sized from the network: no
+// capacity. Fills the verdict, the messages and the results in the analysed numbering. Returns
+// the singular row, or 0.
+std::int32_t analyse_read(NetworkResult& result, NetworkAnalysis& analysis) {
     Outcome outcome;
     try {
         outcome = analysis.analyse();
     } catch (const std::bad_alloc&) {
         const Network& net = analysis.network();
         result.verdict = Verdict::refused;
-        result.messages.push_back(message(Text::band_too_large, {std::to_string(net.equation_count),
-                                                                 std::to_string(net.half_band)}));
+        Message m = message(model::Code::band_too_large,
+                            {std::to_string(net.equation_count), std::to_string(net.half_band)});
+        m.numbers = {static_cast<double>(net.equation_count), static_cast<double>(net.half_band)};
+        result.messages.push_back(std::move(m));
         return 0;
     }
     for (std::size_t pass = 0; pass < analysis.residuals().size(); ++pass)
@@ -303,6 +299,33 @@ std::int32_t analyse_text(NetworkResult& result, std::string_view text) {
                        Vec1<const float>(heads.data(), static_cast<std::int32_t>(heads.size())));
     }
     return outcome.kind == OutcomeKind::singular ? outcome.row : 0;
+}
+
+Flow flow_of(Program program) {
+    return program == Program::lamnet ? Flow::laminar : Flow::turbulent;
+}
+
+// Analyses records read from the file on the engine.
+std::int32_t analyse_records_programs(NetworkResult& result, const NetworkRecords& records) {
+    NetworkAnalysis analysis(flow_of(result.program));
+    analysis.read(records);
+    return analyse_read(result, analysis);
+}
+
+// A text whose records do not stand for what the program reads (a negative count, turbnet's
+// node group with no node), or that cannot be read at all: the engine reads it as the program
+// does, so that the verdict and its wording are the program's.
+void analyse_text(NetworkResult& result, std::string_view text) {
+    NetworkAnalysis analysis(flow_of(result.program));
+    if (const int failure = analysis.read(text); failure != 0) {
+        result.verdict = Verdict::unreadable;
+        const std::string where = where_unreadable(text, result.program);
+        Message unreadable = failure_message(failure);
+        if (!where.empty()) unreadable.text += ": " + where;
+        result.messages.push_back(std::move(unreadable));
+        return;
+    }
+    analyse_read(result, analysis);
 }
 
 // Puts every node and pipe end back under the file's own numbers.
@@ -325,35 +348,35 @@ void restore_numbers(NetworkResult& result, const Renumbering& renumbering) {
 }
 
 // Analyses the network renumbered when that narrows its band. Returns false, with a message,
-// when it cannot be renumbered; the caller then analyses the text as it is.
-bool analyse_renumbered(NetworkResult& result, std::string_view text) {
-    NetworkRecords records;
+// when it cannot be renumbered; the caller then analyses the records as they are.
+bool analyse_renumbered(NetworkResult& result, const NetworkRecords& read) {
     std::string error;
-    // A text that cannot be read is analysed as it is, so that the failure is the engine's.
-    if (!read_network_records(text, result.program, records, error)) return false;
-    if (!check_node_numbers(records, error)) {
-        result.messages.push_back(message(Text::renumber_skipped, {error}));
+    if (!check_node_numbers(read, error)) {
+        result.messages.push_back(message(model::Code::renumber_skipped, {error}));
         return false;
     }
     const Renumbering renumbering =
-        renumber_nodes(static_cast<std::int32_t>(records.nodes.size()), element_ends(records));
+        renumber_nodes(static_cast<std::int32_t>(read.nodes.size()), element_ends(read));
     if (renumbering.half_band_after >= renumbering.half_band_before) return false;
+    NetworkRecords records = read;
     apply_renumbering(records, renumbering);
-    std::string renumbered_text;
-    if (!write_network_records(records, renumbered_text, error)) {
-        result.messages.push_back(message(Text::renumber_skipped, {error}));
-        return false;
-    }
-    result.messages.push_back(
-        message(Text::renumbered, {std::to_string(renumbering.half_band_after),
-                                   std::to_string(renumbering.half_band_before)}));
-    const std::int32_t singular_row = analyse_text(result, renumbered_text);
+    Message renumbered =
+        message(model::Code::renumbered, {std::to_string(renumbering.half_band_after),
+                                          std::to_string(renumbering.half_band_before)});
+    renumbered.numbers = {static_cast<double>(renumbering.half_band_after),
+                          static_cast<double>(renumbering.half_band_before)};
+    result.messages.push_back(std::move(renumbered));
+    const std::int32_t singular_row = analyse_records_programs(result, records);
     restore_numbers(result, renumbering);
     // The program's message names a row of the renumbered system.
     for (std::size_t old = 1; old < renumbering.new_number.size(); ++old)
-        if (singular_row != 0 && renumbering.new_number[old] == singular_row)
-            result.messages.push_back(
-                message(Text::renumbered_row, {std::to_string(singular_row), std::to_string(old)}));
+        if (singular_row != 0 && renumbering.new_number[old] == singular_row) {
+            Message m = message(model::Code::renumbered_row,
+                                {std::to_string(singular_row), std::to_string(old)});
+            m.node = std::to_string(old);
+            m.numbers.push_back(singular_row);
+            result.messages.push_back(std::move(m));
+        }
     return true;
 }
 
@@ -372,11 +395,7 @@ Verdict verdict_of(analysis::Outcome outcome) {
 }
 
 void add_findings(NetworkResult& result, const std::vector<model::Finding>& findings) {
-    for (const model::Finding& f : findings) {
-        const model::FindingEntry& entry = model::finding_entry(f.code);
-        result.messages.push_back(
-            {std::string(model::severity_name(entry.severity)), std::string(entry.code), f.text});
-    }
+    for (const model::Finding& f : findings) result.messages.push_back(message(f));
 }
 
 // A negative pressure: the first few nodes by ID and the lowest, in one warning.
@@ -463,13 +482,13 @@ void analyse_model(NetworkResult& result, const model::Model& m, const SolveSett
 }
 
 // The programs' file in double precision on the model. Returns false, having done nothing,
-// when the model cannot hold the file's network (a record that cannot be read, numbers outside
-// the counts, no nodes): the programs' engine then gives its own verdict and wording.
-bool analyse_records(NetworkResult& result, std::string_view text, const SolveSettings& settings) {
+// when the model cannot hold the file's network (numbers outside the counts, no nodes): the
+// programs' engine then gives its own verdict and wording.
+bool analyse_records_double(NetworkResult& result, const NetworkRecords& records,
+                            const SolveSettings& settings) {
     model::Model m;
     std::string error;
-    if (!model::read_model(text, result.program, result.file, m, error) || m.nodes.empty())
-        return false;
+    if (!model::model_from_records(records, result.file, m, error) || m.nodes.empty()) return false;
     analyse_model(result, m, settings, false);
     return true;
 }
@@ -479,40 +498,68 @@ bool analyse_records(NetworkResult& result, std::string_view text, const SolveSe
 namespace {
 
 NetworkResult finish(NetworkResult& result, std::string_view text, const SolveSettings& settings) {
-    // The report is always the programs' own.
+    // The report is always the programs' own, written as they write it from the text.
     if (settings.report) write_report(result, text, settings.print_flag);
     return std::move(result);
+}
+
+// The records read from the file, analysed in the arithmetic the settings ask for.
+void analyse_records(NetworkResult& result, const NetworkRecords& records,
+                     const SolveSettings& settings) {
+    if (settings.arithmetic == Arithmetic::double_precision &&
+        analyse_records_double(result, records, settings))
+        return;
+    result.arithmetic = Arithmetic::programs;
+    if (!settings.renumber || !analyse_renumbered(result, records))
+        analyse_records_programs(result, records);
+    check_balance(result);
+}
+
+NetworkResult new_result(std::string_view file, Program program, const SolveSettings& settings) {
+    NetworkResult result;
+    result.file = file;
+    result.program = program;
+    result.arithmetic = settings.arithmetic;
+    return result;
 }
 
 } // namespace
 
 NetworkResult solve_network(std::string_view file, std::string_view text, Program program,
                             const SolveSettings& settings) {
-    NetworkResult result;
-    result.file = file;
-    result.program = program;
-    result.arithmetic = settings.arithmetic;
-    if (settings.arithmetic == Arithmetic::double_precision &&
-        analyse_records(result, text, settings))
-        return finish(result, text, settings);
-    result.arithmetic = Arithmetic::programs;
-    if (!settings.renumber || !analyse_renumbered(result, text)) analyse_text(result, text);
-    if (result.verdict != Verdict::unreadable)
+    NetworkResult result = new_result(file, program, settings);
+    NetworkRecords records;
+    std::string error;
+    if (read_network_records(text, program, records, error) && read_alike_by_program(records)) {
+        analyse_records(result, records, settings);
+    } else {
+        result.arithmetic = Arithmetic::programs;
+        analyse_text(result, text);
+        check_balance(result);
+    }
+    if (result.arithmetic == Arithmetic::programs && result.verdict != Verdict::unreadable)
         result.law = model::law_name(program == Program::lamnet
                                          ? model::HeadLossLaw::laminar
                                          : model::HeadLossLaw::hazen_williams_programs);
-    check_balance(result);
     return finish(result, text, settings);
 }
 
-NetworkResult solve_inp(std::string_view file, std::string_view text,
-                        const SolveSettings& settings) {
+NetworkResult solve_records(std::string_view file, const NetworkRecords& records,
+                            const SolveSettings& settings) {
+    NetworkResult result = new_result(file, records.program, settings);
+    analyse_records(result, records, settings);
+    return result;
+}
+
+NetworkResult solve_inp(std::string_view file, std::string_view text, const SolveSettings& settings,
+                        model::Model* read_model) {
     NetworkResult result;
     result.file = file;
     result.inp = true;
     result.time = settings.time;
     result.arithmetic = Arithmetic::double_precision;
-    model::Model m;
+    model::Model own;
+    model::Model& m = read_model != nullptr ? *read_model : own;
     std::vector<exchange::Diagnostic> diagnostics;
     exchange::InpNetwork network;
     const bool read = exchange::read_inp(text, network, diagnostics);
@@ -522,11 +569,12 @@ NetworkResult solve_inp(std::string_view file, std::string_view text,
         const exchange::Diagnostic& d = diagnostics[i];
         std::string text_with_line =
             d.line > 0 ? "line " + std::to_string(d.line) + ": " + d.text : d.text;
-        result.messages.push_back({d.severity == exchange::Severity::error     ? "error"
-                                   : d.severity == exchange::Severity::warning ? "warning"
-                                                                               : "note",
-                                   i < read_messages ? "inp-read" : "inp-model",
-                                   std::move(text_with_line)});
+        result.messages.push_back(
+            message(i < read_messages ? model::Code::inp_read : model::Code::inp_model,
+                    d.severity == exchange::Severity::error     ? model::Severity::error
+                    : d.severity == exchange::Severity::warning ? model::Severity::warning
+                                                                : model::Severity::note,
+                    std::move(text_with_line)));
     }
     if (!read || !filled) {
         result.verdict = read ? Verdict::refused : Verdict::unreadable;
@@ -546,7 +594,7 @@ NetworkResult unreadable_file(std::string_view file, Program program, std::strin
     result.file = file;
     result.program = program;
     result.verdict = Verdict::unreadable;
-    result.messages.push_back({"error", "unreadable", std::move(reason)});
+    result.messages.push_back(message(model::Code::unreadable, {std::move(reason)}));
     return result;
 }
 

@@ -6,6 +6,8 @@
 #include <string_view>
 
 #include "analysis/analyse.hpp"
+#include "model/network_model.hpp"
+#include "network/network_records.hpp"
 
 #include "solve/network_result.hpp"
 
@@ -21,14 +23,22 @@ struct SolveSettings {
 };
 
 // Never throws for anything in `text`: a network the programs would stop on gives its verdict
-// and its messages.
+// and its messages. The text is read once into records; the engine reads the text itself only
+// when the records cannot stand for it (a negative count, a record that cannot be read), and
+// settings.report writes the programs' report from it.
 NetworkResult solve_network(std::string_view file, std::string_view text, Program program,
+                            const SolveSettings& settings);
+
+// The network of records already read from a file (read_alike_by_program), without a report.
+NetworkResult solve_records(std::string_view file, const NetworkRecords& records,
                             const SolveSettings& settings);
 
 // A .inp file, in double precision on the model at the period of settings.time: results under
 // the file's IDs, with elevations and pressures. Never throws for anything in `text`.
-NetworkResult solve_inp(std::string_view file, std::string_view text,
-                        const SolveSettings& settings);
+// read_model, when given, receives the model as read (as far as it could be read), so that a
+// caller draws the network the analysis had without reading the text again.
+NetworkResult solve_inp(std::string_view file, std::string_view text, const SolveSettings& settings,
+                        model::Model* read_model = nullptr);
 
 // The verdict for a file that could not be read at all, with the reason.
 NetworkResult unreadable_file(std::string_view file, Program program, std::string reason);

@@ -3,7 +3,10 @@
  * A network is read from the text of an input file (the fixed-column layout of lamnet's
  * input-lin.dat for laminar flow, of turbnet's input-nonlin.dat for turbulent flow), may have
  * single values changed, and is analysed as often as wanted; the results are read back as
- * arrays of doubles. Nothing is printed and the process is never ended. Handles are
+ * arrays of doubles. The text is read once, into the network model; the analysis is in double
+ * precision by default (PIPENET_DOUBLE_PRECISION, see pipenet_set_arithmetic), or in the
+ * programs' own single-precision arithmetic, bit for bit with their reports.
+ * Nothing is printed and the process is never ended. Handles are
  * independent: different handles may be used on different threads at once, one handle by one
  * thread at a time. Node and pipe numbers count from 1. Networks of any size are analysed:
  * storage is sized from the network once its records have been read, and the band (nodes x
@@ -79,6 +82,26 @@ PIPENET_API void pipenet_free(pipenet_network* network);
  * null handle). */
 PIPENET_API pipenet_flow pipenet_flow_of(const pipenet_network* network);
 
+/* The arithmetic of pipenet_solve. PIPENET_DOUBLE_PRECISION (the default of every handle): the
+ * model's analysis in double precision with the head-loss law of the file's program (pi, not
+ * 3.1416, in the laminar law), passes until every free node balances within 1e-6 and no head
+ * moves by more than 1e-4, at most 50. A network it cannot take as given (a node or pipe number
+ * outside its count, no node, a pipe without length or diameter, a node joined to no known
+ * head) is analysed in the programs' arithmetic instead, so that pipenet_fault and
+ * pipenet_singular_row say why: pipenet_analysed_in tells which arithmetic gave the last
+ * outcome. PIPENET_PROGRAMS_ARITHMETIC: the programs' engine, whose heads and discharges are
+ * floats (their reports' bits). Changing the arithmetic drops the results. */
+typedef enum pipenet_arithmetic {
+    PIPENET_DOUBLE_PRECISION = 0,
+    PIPENET_PROGRAMS_ARITHMETIC = 1
+} pipenet_arithmetic;
+
+PIPENET_API pipenet_status pipenet_set_arithmetic(pipenet_network* network,
+                                                  pipenet_arithmetic arithmetic);
+/* The arithmetic of the last analysis (PIPENET_DOUBLE_PRECISION for a null handle and before
+ * any analysis). */
+PIPENET_API pipenet_arithmetic pipenet_analysed_in(const pipenet_network* network);
+
 /* Change one input value (a diameter, the known discharge of a node, the known head of a node;
  * a node without a known head gets one). Results of earlier analyses are dropped. The value is
  * rounded to the nearest float, as the file's value was. Any finite value within the range of a
@@ -112,10 +135,10 @@ PIPENET_API pipenet_status pipenet_nodal_discharges(const pipenet_network* netwo
 PIPENET_API pipenet_status pipenet_member_discharges(const pipenet_network* network, double* values,
                                                      size_t count);
 
-/* Turbulent flow: the number of passes of the last analysis, and the relative residual of
- * each, copied into `values` (room for `count`; as many as fit are copied). Both give 0 for a
- * NULL network, before any analysis and for laminar flow; pipenet_residuals also for a NULL
- * `values`. */
+/* Turbulent flow: the number of passes of the last analysis, and for each its relative
+ * residual (programs' arithmetic) or its largest nodal imbalance (double precision), copied into
+ * `values` (room for `count`; as many as fit are copied). Both give 0 for a NULL network, before
+ * any analysis and for laminar flow; pipenet_residuals also for a NULL `values`. */
 PIPENET_API size_t pipenet_pass_count(const pipenet_network* network);
 PIPENET_API size_t pipenet_residuals(const pipenet_network* network, double* values, size_t count);
 

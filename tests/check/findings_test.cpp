@@ -397,6 +397,15 @@ TEST(FindingCodes, PlausibilityCodesAreTheAnalysisOwn) {
               model::finding_entry(model::Code::all_inflows).code);
     EXPECT_EQ(check::message_entry(check::Message::discharge_outlier).code,
               model::finding_entry(model::Code::discharge_outlier).code);
+    // And the same words, each value in its place.
+    EXPECT_EQ(check::format_message(check::Message::all_inflows, {"4"}),
+              model::make_finding(model::Code::all_inflows, {"4"}).text);
+    const std::string outlier =
+        check::format_message(check::Message::discharge_outlier, {"7", "-12.5", "0.1"});
+    EXPECT_EQ(outlier,
+              model::make_finding(model::Code::discharge_outlier, {"7", "-12.5", "0.1"}).text);
+    EXPECT_NE(outlier.find("node 7 is -12.5,"), std::string::npos) << outlier;
+    EXPECT_NE(outlier.find("others (0.1)"), std::string::npos) << outlier;
 }
 
 } // namespace

@@ -31,14 +31,17 @@ def main():
     ordered = [float(head) for _, head in lines]
     if ordered != sorted(ordered) or len(set(ordered)) != len(ordered):
         sys.exit("the head at node 2 does not rise with the diameter of pipe 1")
-    # The C library analyses in the programs' arithmetic.
-    solved = subprocess.run([pipenet, "solve", "--json", "-", "--arithmetic", "programs",
+    # The C library analyses in double precision, as pipenet solve does; the library's
+    # re-solve starts from the last heads, so the two meet within the passes' tolerance.
+    solved = subprocess.run([pipenet, "solve", "--json", "-",
                              str(SOURCE / "examples/input-nonlin.dat")],
                             capture_output=True, text=True, check=True).stdout
     node2 = json.loads(solved)["nodes"][1]
-    if to_float32(node2["head"]) != heads["0.150"]:
+    if abs(node2["head"] - heads["0.150"]) > 1e-6 * abs(node2["head"]):
         sys.exit(f"head {heads['0.150']} at the file's diameter, pipenet solve gives "
                  f"{node2['head']}")
+    if to_float32(heads["0.150"]) == heads["0.150"]:
+        sys.exit(f"head {heads['0.150']} is a float: not double precision")
 
 
 if __name__ == "__main__":

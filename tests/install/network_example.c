@@ -63,6 +63,9 @@ static void laminar(void) {
     if (net == NULL) return;
     expect(pipenet_node_count(net) == 4 && pipenet_pipe_count(net) == 4, "counts as read");
     expect(pipenet_heads(net, heads, 4) == PIPENET_NO_RESULTS, "no results before a solve");
+    /* The manual's figures are the programs' (pi taken as 3.1416): their arithmetic gives them. */
+    expect(pipenet_set_arithmetic(net, PIPENET_PROGRAMS_ARITHMETIC) == PIPENET_OK,
+           "the programs' arithmetic chosen");
     expect(pipenet_solve(net) == PIPENET_OK, "laminar network solves");
     expect(pipenet_heads(net, heads, 3) == PIPENET_BAD_ARGUMENT, "too small an array is refused");
     expect(pipenet_heads(net, heads, 4) == PIPENET_OK, "heads");
@@ -113,7 +116,17 @@ static void turbulent(void) {
                PIPENET_OK,
            "turbulent network loads");
     if (net == NULL) return;
+    /* In double precision by default: the heads the report's tolerance leaves within reach. */
+    expect(pipenet_solve(net) == PIPENET_OK, "turbulent network converges in double precision");
+    expect(pipenet_analysed_in(net) == PIPENET_DOUBLE_PRECISION, "analysed in double precision");
+    expect(pipenet_heads(net, heads, 4) == PIPENET_OK, "turbulent heads in double precision");
+    for (i = 0; i < 4; ++i)
+        expect(fabs(heads[i] - report_heads[i]) <= 0.001, "head near the manual's");
+    /* In the programs' arithmetic: the report's own figures and passes. */
+    expect(pipenet_set_arithmetic(net, PIPENET_PROGRAMS_ARITHMETIC) == PIPENET_OK,
+           "the programs' arithmetic chosen");
     expect(pipenet_solve(net) == PIPENET_OK, "turbulent network converges");
+    expect(pipenet_analysed_in(net) == PIPENET_PROGRAMS_ARITHMETIC, "analysed as the programs");
     expect(pipenet_heads(net, heads, 4) == PIPENET_OK, "turbulent heads");
     expect(pipenet_member_discharges(net, member, 5) == PIPENET_OK, "turbulent discharges");
     for (i = 0; i < 4; ++i) expect(near(heads[i], report_heads[i]), "head as in the manual");

@@ -1,0 +1,121 @@
+// What solve gathers from the programs' arithmetic: each message of a failed analysis is a value
+// that names its pipe, node or row, with the programs' own wording as its text.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "solve/solve_network.hpp"
+
+namespace pipenet::solve {
+namespace {
+
+std::string field(const std::string& value, std::size_t width) {
+    return std::string(width - value.size(), ' ') + value;
+}
+
+// One record of fixed columns: integers in ten columns, then reals in `real_width` columns.
+std::string record(std::vector<std::string> integers, std::vector<std::string> reals = {},
+                   std::size_t real_width = 10) {
+    std::string line;
+    for (const std::string& i : integers) line += field(i, 10);
+    for (const std::string& r : reals) line += field(r, real_width);
+    return line + '\n';
+}
+
+// Three nodes in a row, node 1 at a known head, a draw at node 3; `pipes` as "e a b".
+std::string lamnet_chain(const std::vector<std::vector<std::string>>& pipes,
+                         const std::string& node3_x = "200.0") {
+    std::string text = record({"3", std::to_string(pipes.size()), "1", "1"}, {"97900."});
+    text += record({"1"}, {"0.0", "0.0"});
+    text += record({"2"}, {"100.0", "0.0"});
+    text += record({"3"}, {node3_x, "0.0"});
+    for (const auto& p : pipes) text += record(p, {"0.100"});
+    text += record({"3"}, {"-0.0010"}, 12);
+    text += record({"1"}, {"50.0"});
+    return text;
+}
+
+struct Case {
+    const char* name;
+    std::string text;
+    Verdict verdict;
+    // The messages expected, in order: code, pipe, node, numbers, text.
+    std::vector<Message> messages;
+    std::vector<std::vector<double>> numbers;
+};
+
+Message expect(std::string code, std::string pipe, std::string node, std::string text) {
+    Message m("error", std::move(code), std::move(text));
+    m.pipe = std::move(pipe);
+    m.node = std::move(node);
+    return m;
+}
+
+TEST(SolveMessages, FailedAnalysesNameTheirPipeNodeOrRowAsValues) {
+    const std::vector<Case> cases{
+        // Nodes 2 and 3 at the same point: pipe 2 has no length.
+        {"zero length",
+         lamnet_chain({{"1", "1", "2"}, {"2", "2", "3"}}, "100.0"),
+         Verdict::refused,
+         {expect("refused", "2", "", "**** zero length for element :     2 ****")},
+         {{}}},
+        // Pipe 2 ends at node 7 of a network of 3.
+        {"pipe end out of range",
+         lamnet_chain({{"1", "1", "2"}, {"2", "2", "7"}}),
+         Verdict::refused,
+         {expect("refused", "2", "7",
+                 "**** node number out of range at an end of element    2 :          7 ****")},
+         {{}}},
+        // Node 3 is joined to nothing: its row is the first without a pivot.
+        {"singular",
+         lamnet_chain({{"1", "1", "2"}}),
+         Verdict::singular,
+         {expect("singular", "", "", "***** singularity in row       3")},
+         {{3.0}}},
+    };
+    SolveSettings settings;
+    settings.arithmetic = Arithmetic::programs;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const NetworkResult result =
+            solve_network("input-lin.dat", c.text, Program::lamnet, settings);
+        EXPECT_EQ(result.verdict, c.verdict);
+        std::vector<const Message*> errors;
+        for (const Message& m : result.messages)
+            if (m.severity == "error") errors.push_back(&m);
+        ASSERT_EQ(errors.size(), c.messages.size());
+        for (std::size_t i = 0; i < errors.size(); ++i) {
+            EXPECT_EQ(errors[i]->code, c.messages[i].code);
+            EXPECT_EQ(errors[i]->text, c.messages[i].text);
+            EXPECT_EQ(errors[i]->pipe, c.messages[i].pipe);
+            EXPECT_EQ(errors[i]->node, c.messages[i].node);
+            EXPECT_EQ(errors[i]->numbers, c.numbers[i]);
+        }
+    }
+}
+
+// The records a front end read once give what the text gives: the plot's path and solve's.
+TEST(SolveMessages, RecordsReadOnceGiveTheResultsOfTheText) {
+    const std::string text = lamnet_chain({{"1", "1", "2"}, {"2", "2", "3"}});
+    NetworkRecords records;
+    std::string error;
+    ASSERT_TRUE(read_network_records(text, Program::lamnet, records, error)) << error;
+    for (Arithmetic arithmetic : {Arithmetic::programs, Arithmetic::double_precision}) {
+        SolveSettings settings;
+        settings.arithmetic = arithmetic;
+        const NetworkResult a = solve_network("f", text, Program::lamnet, settings);
+        const NetworkResult b = solve_records("f", records, settings);
+        ASSERT_EQ(a.verdict, Verdict::solved);
+        EXPECT_EQ(b.verdict, a.verdict);
+        ASSERT_EQ(b.nodes.size(), 3u);
+        ASSERT_EQ(a.nodes.size(), 3u);
+        for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(b.nodes[i].head, a.nodes[i].head);
+        // The chain by hand: 0.001 drawn at node 3 through two equal pipes from the head 50.
+        const double c = 97900.0 * 3.141592653589793 / 128.0 * 1.0e-4 / 100.0;
+        EXPECT_NEAR(a.nodes[2].head, 50.0 - 2.0 * 0.001 / c, 1e-4);
+    }
+}
+
+} // namespace
+} // namespace pipenet::solve
