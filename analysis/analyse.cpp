@@ -184,14 +184,20 @@ Solver::~Solver() = default;
 
 namespace {
 
+// A power law's tangent about q is (1 - e) q + slope * dh, worked out without rounding the
+// intercept; a check valve may be closed, and other laws have no such form.
+bool pure_power(const LinkLaw& law) {
+    return law.power() && !law.check_valve;
+}
+
 // The state of the passes on one model: the laws, the heads, and what each pass evaluates.
 class Passes {
 public:
     Passes(const model::Model& model, Solver::Topology& topology, std::vector<LinkLaw> laws,
            Timings& timings, bool timed)
         : model_(model), t_(topology), laws_(std::move(laws)), residual_(t_.node_of.size(), 0.0),
-          flows_(model.links.size(), 0.0), slopes_(model.links.size(), 0.0), timings_(timings),
-          timed_(timed) {}
+          flows_(model.links.size(), 0.0), slopes_(model.links.size(), 0.0),
+          intercepts_(model.links.size(), 0.0), timings_(timings), timed_(timed) {}
 
     std::vector<double> heads;
 
@@ -223,6 +229,7 @@ public:
                                                     : link_flow_about(laws_[e], about[e], dh);
             flows_[e] = v.flow;
             slopes_[e] = v.slope;
+            intercepts_[e] = v.flow - v.slope * dh;
             const std::int32_t ra = t_.equation[a];
             const std::int32_t rb = t_.equation[b];
             if (ra >= 0) residual_[static_cast<std::size_t>(ra)] += v.flow;
@@ -254,7 +261,9 @@ public:
             const auto b = static_cast<std::size_t>(link.end);
             flows_[e] = link.status != model::LinkStatus::open || !t_.reached[a] || !t_.reached[b]
                             ? 0.0
-                            : (1.0 - laws_[e].exponent) * about[e] + slopes_[e] * (h[a] - h[b]);
+                        : pure_power(laws_[e])
+                            ? (1.0 - laws_[e].exponent) * about[e] + slopes_[e] * (h[a] - h[b])
+                            : intercepts_[e] + slopes_[e] * (h[a] - h[b]);
         }
         return flows_;
     }
@@ -292,6 +301,9 @@ private:
     std::vector<double> residual_;
     std::vector<double> flows_;
     std::vector<double> slopes_;
+    // Per link, the tangent's discharge at a head difference of 0: for a law other than a pure
+    // power law the tangent is not (1 - e) q + slope * dh.
+    std::vector<double> intercepts_;
     Timings& timings_;
     bool timed_;
     double largest_ = 0.0;
