@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/c_enum_value.hpp"
 #include "engine/c_model.hpp"
 #include "engine/network_analysis.hpp"
 #include "model/read_records.hpp"
@@ -171,8 +172,10 @@ pipenet_status pipenet_load(const char* text, size_t length, pipenet_flow flow,
                             pipenet_network** network) {
     if (network == nullptr) return PIPENET_BAD_ARGUMENT;
     *network = nullptr;
+    const int flow_value = pipenet::engine::c_enum_value(flow);
     if ((text == nullptr && length != 0) ||
-        (flow != PIPENET_LAMINAR && flow != PIPENET_TURBULENT && flow != PIPENET_FLOW_FROM_HEADER))
+        (flow_value != PIPENET_LAMINAR && flow_value != PIPENET_TURBULENT &&
+         flow_value != PIPENET_FLOW_FROM_HEADER))
         return PIPENET_BAD_ARGUMENT;
     if (text == nullptr || blank(text, length)) return PIPENET_UNREADABLE;
     const std::string_view contents{text, length};
@@ -248,8 +251,9 @@ pipenet_status pipenet_set_known_head(pipenet_network* network, int node, double
 }
 
 pipenet_status pipenet_set_arithmetic(pipenet_network* network, pipenet_arithmetic arithmetic) {
-    if (network == nullptr ||
-        (arithmetic != PIPENET_DOUBLE_PRECISION && arithmetic != PIPENET_PROGRAMS_ARITHMETIC))
+    const int arithmetic_value = pipenet::engine::c_enum_value(arithmetic);
+    if (network == nullptr || (arithmetic_value != PIPENET_DOUBLE_PRECISION &&
+                               arithmetic_value != PIPENET_PROGRAMS_ARITHMETIC))
         return PIPENET_BAD_ARGUMENT;
     network->arithmetic = arithmetic;
     return changed(network, true);

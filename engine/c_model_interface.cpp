@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/c_enum_value.hpp"
 #include "engine/c_model.hpp"
 #include "model/read_inp.hpp"
 #include "model/read_records.hpp"
@@ -93,11 +94,7 @@ pipenet_status pipenet_model_read(const char* text, size_t length, pipenet_file_
                                   pipenet_model** out) {
     if (out == nullptr) return PIPENET_BAD_ARGUMENT;
     *out = nullptr;
-    // A C caller may pass any int; in C++ even loading an enum outside its enumerators' range
-    // is undefined, so the value is checked as the int it is.
-    int kind_value = 0;
-    static_assert(sizeof kind_value == sizeof kind);
-    std::memcpy(&kind_value, &kind, sizeof kind_value);
+    const int kind_value = pipenet::engine::c_enum_value(kind);
     if ((text == nullptr && length != 0) ||
         (kind_value != PIPENET_FILE_INP && kind_value != PIPENET_FILE_LAMNET &&
          kind_value != PIPENET_FILE_TURBNET))

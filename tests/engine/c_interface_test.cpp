@@ -48,6 +48,12 @@ TEST(CInterfaceLoad, BlankTextsAreUnreadable) {
             EXPECT_EQ(network, nullptr);
         }
     }
+    // A C caller may pass any int for the flow: one that names none is refused, not read.
+    pipenet_network* refused = nullptr;
+    EXPECT_EQ(pipenet_load(laminar_loop, std::strlen(laminar_loop), static_cast<pipenet_flow>(7),
+                           &refused),
+              PIPENET_BAD_ARGUMENT);
+    EXPECT_EQ(refused, nullptr);
     // A header that says 0 nodes is a network, refused by the analysis.
     const std::string empty_network = "         0         0         0         0    97900.\n";
     pipenet_network* network = nullptr;
