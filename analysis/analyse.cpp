@@ -62,6 +62,33 @@ std::vector<std::int64_t> signature_of(const model::Model& model) {
     return signature;
 }
 
+// Nodes joined to a known head by the links `open(e)` lets through: a breadth-first search.
+template <typename IsOpen>
+std::vector<bool> reached_from_known_heads(const model::Model& model, IsOpen open) {
+    const std::size_t n = model.nodes.size();
+    std::vector<std::vector<std::int32_t>> neighbours(n);
+    for (std::size_t e = 0; e < model.links.size(); ++e) {
+        const model::Link& link = model.links[e];
+        if (!open(e) || link.start == link.end) continue;
+        neighbours[static_cast<std::size_t>(link.start)].push_back(link.end);
+        neighbours[static_cast<std::size_t>(link.end)].push_back(link.start);
+    }
+    std::vector<bool> reached(n, false);
+    std::vector<std::int32_t> queue;
+    for (std::size_t i = 0; i < n; ++i)
+        if (model.nodes[i].fixed_head) {
+            reached[i] = true;
+            queue.push_back(static_cast<std::int32_t>(i));
+        }
+    for (std::size_t q = 0; q < queue.size(); ++q)
+        for (std::int32_t next : neighbours[static_cast<std::size_t>(queue[q])])
+            if (!reached[static_cast<std::size_t>(next)]) {
+                reached[static_cast<std::size_t>(next)] = true;
+                queue.push_back(next);
+            }
+    return reached;
+}
+
 } // namespace
 
 struct Solver::Topology {
@@ -79,26 +106,8 @@ struct Solver::Topology {
 
     Topology(const model::Model& model, std::vector<std::int64_t> sig) : signature(std::move(sig)) {
         const std::size_t n = model.nodes.size();
-        // Nodes joined to a known head, by a breadth-first search over open links.
-        std::vector<std::vector<std::int32_t>> neighbours(n);
-        for (const model::Link& link : model.links) {
-            if (link.status != model::LinkStatus::open || link.start == link.end) continue;
-            neighbours[static_cast<std::size_t>(link.start)].push_back(link.end);
-            neighbours[static_cast<std::size_t>(link.end)].push_back(link.start);
-        }
-        reached.assign(n, false);
-        std::vector<std::int32_t> queue;
-        for (std::size_t i = 0; i < n; ++i)
-            if (model.nodes[i].fixed_head) {
-                reached[i] = true;
-                queue.push_back(static_cast<std::int32_t>(i));
-            }
-        for (std::size_t q = 0; q < queue.size(); ++q)
-            for (std::int32_t next : neighbours[static_cast<std::size_t>(queue[q])])
-                if (!reached[static_cast<std::size_t>(next)]) {
-                    reached[static_cast<std::size_t>(next)] = true;
-                    queue.push_back(next);
-                }
+        reached = reached_from_known_heads(
+            model, [&](std::size_t e) { return model.links[e].status == model::LinkStatus::open; });
 
         equation.assign(n, -1);
         for (std::size_t i = 0; i < n; ++i)
@@ -312,28 +321,8 @@ private:
 
 // Nodes joined to a known head by open links when the closed links of `states` are left out.
 std::vector<bool> reached_through(const model::Model& model, const std::vector<LinkState>& states) {
-    const std::size_t n = model.nodes.size();
-    std::vector<std::vector<std::int32_t>> neighbours(n);
-    for (std::size_t e = 0; e < model.links.size(); ++e) {
-        const model::Link& link = model.links[e];
-        if (states[e] != LinkState::open) continue;
-        neighbours[static_cast<std::size_t>(link.start)].push_back(link.end);
-        neighbours[static_cast<std::size_t>(link.end)].push_back(link.start);
-    }
-    std::vector<bool> reached(n, false);
-    std::vector<std::int32_t> queue;
-    for (std::size_t i = 0; i < n; ++i)
-        if (model.nodes[i].fixed_head) {
-            reached[i] = true;
-            queue.push_back(static_cast<std::int32_t>(i));
-        }
-    for (std::size_t q = 0; q < queue.size(); ++q)
-        for (std::int32_t next : neighbours[static_cast<std::size_t>(queue[q])])
-            if (!reached[static_cast<std::size_t>(next)]) {
-                reached[static_cast<std::size_t>(next)] = true;
-                queue.push_back(next);
-            }
-    return reached;
+    return reached_from_known_heads(model,
+                                    [&](std::size_t e) { return states[e] == LinkState::open; });
 }
 
 std::string first_ids(const model::Model& model, const std::vector<bool>& reached) {
