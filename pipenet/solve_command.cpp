@@ -40,7 +40,8 @@ struct Solved {
     bool turbulent = false; // read as turbnet's file
     std::string file;
     std::string first_message;
-    std::string warnings; // "FILE: warning: CODE: text" lines
+    std::string more_errors; // the errors after the first, a line each
+    std::string warnings;    // "FILE: warning: CODE: text" lines
     std::size_t warning_count = 0;
     std::string outcome_csv;
     std::string unnamed; // the first node or pipe the map has no ID for
@@ -143,8 +144,15 @@ Solved solve_file(const SolveOptions& options, std::int64_t time, const solve::R
     out.turbulent = program == Program::turbnet || result.inp;
     out.file = path;
     // The first error says why a file was not solved; warnings are listed on their own.
-    for (const solve::Message& m : result.messages)
-        if (out.first_message.empty() && m.severity == "error") out.first_message = m.text;
+    // Errors after the first follow it on their own lines, so that every reason is read in one
+    // run (a file with many refused elements has one per kind, summed up by the reader).
+    for (const solve::Message& m : result.messages) {
+        if (m.severity != "error") continue;
+        if (out.first_message.empty())
+            out.first_message = m.text;
+        else
+            out.more_errors += path + ": error: " + m.code + ": " + m.text + '\n';
+    }
     if (out.first_message.empty() && !result.messages.empty())
         out.first_message = result.messages.front().text;
     for (const solve::Message& m : result.messages)
@@ -403,6 +411,7 @@ int run_solve(const SolveOptions& options, ByteSink& err, files::TemporaryFiles&
             if (s.verdict != Verdict::solved)
                 say(err, s.file + ": " + solve::verdict_name(s.verdict) +
                              (s.first_message.empty() ? "" : ": " + s.first_message));
+            if (!s.more_errors.empty()) err.write(s.more_errors.data(), s.more_errors.size());
             if (!s.warnings.empty()) {
                 err.write(s.warnings.data(), s.warnings.size());
                 warned += s.warning_count;

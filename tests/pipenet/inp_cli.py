@@ -207,6 +207,11 @@ def refusals(pipenet, folder):
             "... and 1996 more valves" not in errors[4] or "1999 in all" not in errors[4] or \
             "pump 'PU'" not in errors[0]:
         fail(f"status {status}, {doc['outcome']}: {errors}")
+    # Standard error gives every reason too, not the first alone.
+    status, _, err = run(pipenet, ["solve", "valves.inp"], folder)
+    if status != 1 or "refused: line" not in err or "pump 'PU'" not in err or \
+            "valves.inp: error: inp-model: line" not in err or "1999 in all" not in err:
+        fail(f"standard error of a refused file, status {status}: {err}")
 
     (folder / "closed.inp").write_text(
         f"[JUNCTIONS]\n {long_id} 0 1\n J2 0 1\n[RESERVOIRS]\n R 40\n[PIPES]\n"
