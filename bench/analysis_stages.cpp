@@ -10,22 +10,13 @@
 #include <string>
 
 #include "analysis/analyse.hpp"
+#include "bench/thread_clock.hpp"
 #include "model/read_records.hpp"
 
 namespace {
 
-// Processor time of this thread, so that other work on a shared machine does not count.
-struct Clock {
-    static double now() {
-        timespec time{};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &time);
-        return static_cast<double>(time.tv_sec) + 1.0e-9 * static_cast<double>(time.tv_nsec);
-    }
-};
-
-double since(double start) {
-    return Clock::now() - start;
-}
+using pipenet::bench::Clock;
+using pipenet::bench::since;
 
 } // namespace
 

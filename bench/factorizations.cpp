@@ -25,23 +25,14 @@
 #endif
 
 #include "analysis/element_laws.hpp"
+#include "bench/thread_clock.hpp"
 #include "model/read_records.hpp"
 
 namespace {
 
 using Matrix = Eigen::SparseMatrix<double, Eigen::ColMajor, int>;
-// Processor time of this thread, so that other work on a shared machine does not count.
-struct Clock {
-    static double now() {
-        timespec time{};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &time);
-        return static_cast<double>(time.tv_sec) + 1.0e-9 * static_cast<double>(time.tv_nsec);
-    }
-};
-
-double since(double start) {
-    return Clock::now() - start;
-}
+using pipenet::bench::Clock;
+using pipenet::bench::since;
 
 // The matrix of the free nodes' balances with every open link as a conductance k, and the right
 // side of the known heads and the given discharges.

@@ -43,12 +43,9 @@ CLI::App& add_export_command(CLI::App& app, ExportOptions& options) {
 
 int run_export(const ExportOptions& options, ByteSink& err, files::TemporaryFiles& temporaries) {
     const std::optional<Program> program = solve::program_of_file(options.program, options.file);
-    if (!program || solve::is_inp(options.file)) {
-        say(err, options.file + ": " +
-                     (solve::is_inp(options.file)
-                          ? std::string(solve::inp_for_records_reason)
-                          : "cannot tell which program's file this is: name it input-lin.dat or "
-                            "input-nonlin.dat, or give --program"));
+    if (const std::string refusal = solve::records_file_refusal(program, options.file);
+        !refusal.empty()) {
+        say(err, options.file + ": " + refusal);
         return 2;
     }
     if (*program == Program::turbnet && !options.length_unit.empty())

@@ -44,12 +44,9 @@ CLI::App& add_renumber_command(CLI::App& app, RenumberOptions& options) {
 int run_renumber(const RenumberOptions& options, ByteSink& out, ByteSink& err,
                  files::TemporaryFiles& temporaries) {
     const std::optional<Program> program = solve::program_of_file(options.program, options.file);
-    if (!program || solve::is_inp(options.file)) {
-        say(err, options.file + ": " +
-                     (solve::is_inp(options.file)
-                          ? std::string(solve::inp_for_records_reason)
-                          : "cannot tell which program's file this is: name it input-lin.dat or "
-                            "input-nonlin.dat, or give --program"));
+    if (const std::string refusal = solve::records_file_refusal(program, options.file);
+        !refusal.empty()) {
+        say(err, options.file + ": " + refusal);
         return 2;
     }
     std::string text;

@@ -37,4 +37,12 @@ bool is_inp(std::string_view path, std::string_view text) {
     return model::looks_like_inp(text);
 }
 
+std::string records_file_refusal(const std::optional<Program>& program, std::string_view path) {
+    if (is_inp(path)) return std::string(inp_for_records_reason);
+    if (!program)
+        return "cannot tell which program's file this is: name it input-lin.dat or "
+               "input-nonlin.dat, or give --program";
+    return {};
+}
+
 } // namespace pipenet::solve

@@ -26,6 +26,10 @@ inline constexpr std::string_view inp_for_records_reason =
 // True when the file is named as a .inp file or its text reads as one.
 bool is_inp(std::string_view path, std::string_view text = {});
 
+// For a command that reads only the programs' files by name (export-inp, renumber): why FILE
+// cannot be read, given the program `program_of_file` found for it; empty when it can.
+std::string records_file_refusal(const std::optional<Program>& program, std::string_view path);
+
 // Why a file's program is unknown: neither its name nor its header tells.
 inline constexpr std::string_view unknown_program_reason =
     "cannot tell which program's file this is: its first line is neither lamnet's header nor "
