@@ -184,14 +184,17 @@ def check_case(pipenet, case):
         for name, content in case.get("files", {}).items():
             data = content.encode() if isinstance(content, str) else content
             (folder / name).write_bytes(data)
+        held_reader = None
         if "fifo" in case:
-            # A writer that feeds the worked loop into a named pipe once pipenet opens it.
+            # The worked loop waits in a named pipe before pipenet starts: a reader held
+            # here keeps the bytes in the pipe after the writer has closed, so pipenet
+            # never races a writer that has not opened its end yet.
             fifo = folder / case["fifo"]
             os.mkfifo(fifo)
-            writer = subprocess.Popen(["sh", "-c", 'cat > "$0"', str(fifo)],
-                                      stdin=subprocess.PIPE)
-            writer.stdin.write(LOOP.encode())
-            writer.stdin.close()
+            held_reader = os.open(fifo, os.O_RDONLY | os.O_NONBLOCK)
+            writer = os.open(fifo, os.O_WRONLY)
+            os.write(writer, LOOP.encode())
+            os.close(writer)
         for name in case.get("dirs", []):
             (folder / name).mkdir()
         for path in case.get("copy", []):
@@ -199,8 +202,12 @@ def check_case(pipenet, case):
             (folder / source.name).write_bytes(source.read_bytes())
         if "custom" in case:
             return case["custom"](pipenet, folder)
-        status, out, err = run(pipenet, case["args"], folder, case.get("env"),
-                               case.get("tty", False))
+        try:
+            status, out, err = run(pipenet, case["args"], folder, case.get("env"),
+                                   case.get("tty", False))
+        finally:
+            if held_reader is not None:
+                os.close(held_reader)
         problems = []
         if status != case["status"]:
             problems.append(f"exit status {status}, expected {case['status']}")
