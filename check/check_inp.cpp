@@ -25,19 +25,17 @@ void check_inp(std::string_view text, CheckResult& result) {
         Finding f;
         f.line = d.line;
         f.text = d.text;
+        f.severity = d.severity;
         switch (d.severity) {
-        case exchange::Severity::error:
-            f.severity = Severity::error;
+        case Severity::error:
             f.message = Message::inp_error;
             ++result.errors;
             break;
-        case exchange::Severity::warning:
-            f.severity = Severity::warning;
+        case Severity::warning:
             f.message = Message::inp_warning;
             ++result.warnings;
             break;
-        case exchange::Severity::note:
-            f.severity = Severity::note;
+        case Severity::note:
             f.message = Message::inp_note;
             ++result.notes;
             break;

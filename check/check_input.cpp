@@ -626,7 +626,7 @@ void Checker::inspect_fields(const RecordSpec& record_spec) {
                                : f.text.find_first_of(".eEdD") != std::string_view::npos
                                    ? "an integer (this field takes no decimal point)"
                                    : "an integer";
-            add_field(k, Message::not_a_number, {f.name, printable(f.text), what});
+            add_field(k, Message::unreadable_number, {f.name, printable(f.text), what});
         }
     }
     int comma_fields = 0;
@@ -794,7 +794,8 @@ void Checker::header() {
             add_field(capacity_fields[i], Message::capacity,
                       {f.name, std::to_string(f.integer), std::to_string(capacities[i])});
     }
-    if (out_.node_count <= 0) add_field(0, Message::no_nodes, {std::to_string(out_.node_count)});
+    if (out_.node_count <= 0)
+        add_field(0, Message::node_count_not_positive, {std::to_string(out_.node_count)});
     if (program_ != Program::turbnet) return;
     const FieldView& limit = fields_[4];
     const FieldView& tolerance = fields_[5];
@@ -1066,7 +1067,7 @@ void Checker::network_checks() {
                                                      std::to_string(top) + "\""
                                                : std::string("their heads are undetermined");
         const Place& place = node_places_[static_cast<std::size_t>(top)];
-        add_at(place.line != 0 ? place : header_fields_[0], Message::no_known_head,
+        add_at(place.line != 0 ? place : header_fields_[0], Message::floating_group,
                {subject, outcome});
     }
 }

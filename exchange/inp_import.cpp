@@ -352,7 +352,7 @@ private:
                 {++n, store(RealField::head, length_(t.bottom_elevation + t.initial_level),
                             "head of tank", t.id, t.line)});
         if (out_.records.heads.empty())
-            note(Severity::warning, 0, format_message(Message::no_known_head, {}));
+            note(Severity::warning, 0, format_message(Message::import_no_known_head, {}));
         out_.records.program = Program::turbnet;
         out_.records.max_iterations = imported_max_iterations;
         out_.records.tolerance = imported_tolerance;

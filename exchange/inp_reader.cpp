@@ -13,9 +13,9 @@ namespace pipenet::exchange {
 std::string describe(const Diagnostic& diagnostic, std::string_view file_name) {
     std::string out(file_name);
     if (diagnostic.line > 0) out += ":" + std::to_string(diagnostic.line);
-    out += diagnostic.severity == Severity::error     ? ": error: "
-           : diagnostic.severity == Severity::warning ? ": warning: "
-                                                      : ": note: ";
+    out += ": ";
+    out += messages::severity_name(diagnostic.severity);
+    out += ": ";
     out += diagnostic.text;
     return out;
 }

@@ -28,6 +28,7 @@ namespace py = pybind11;
 namespace model = pipenet::model;
 namespace analysis = pipenet::analysis;
 namespace exchange = pipenet::exchange;
+namespace messages = pipenet::messages;
 using pipenet::Program;
 
 namespace {
@@ -226,10 +227,8 @@ Network parse(const std::string& text, const std::string& kind, std::int64_t tim
         read = model::read_inp_model(text, file, time, m, diagnostics);
         for (const exchange::Diagnostic& d : diagnostics)
             messages.push_back(
-                {d.severity == exchange::Severity::error     ? "error"
-                 : d.severity == exchange::Severity::warning ? "warning"
-                                                             : "note",
-                 "inp", d.line > 0 ? "line " + std::to_string(d.line) + ": " + d.text : d.text});
+                {std::string(messages::severity_name(d.severity)), "inp",
+                 d.line > 0 ? "line " + std::to_string(d.line) + ": " + d.text : d.text});
     } else if (kind == "lamnet" || kind == "turbnet") {
         std::string error;
         read = model::read_model(text, kind == "lamnet" ? Program::lamnet : Program::turbnet, file,

@@ -570,10 +570,7 @@ NetworkResult solve_inp(std::string_view file, std::string_view text, const Solv
         std::string text_with_line =
             d.line > 0 ? "line " + std::to_string(d.line) + ": " + d.text : d.text;
         result.messages.push_back(
-            message(i < read_messages ? model::Code::inp_read : model::Code::inp_model,
-                    d.severity == exchange::Severity::error     ? model::Severity::error
-                    : d.severity == exchange::Severity::warning ? model::Severity::warning
-                                                                : model::Severity::note,
+            message(i < read_messages ? model::Code::inp_read : model::Code::inp_model, d.severity,
                     std::move(text_with_line)));
     }
     if (!read || !filled) {

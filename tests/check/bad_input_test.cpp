@@ -9,6 +9,8 @@
 namespace pipenet::testing {
 namespace {
 
+using check::message_entry;
+
 bool has_code(const check::CheckResult& result, std::string_view code) {
     for (const auto& f : result.findings)
         if (message_entry(f.message).code == code) return true;

@@ -11,6 +11,7 @@
 namespace pipenet::testing {
 namespace {
 
+using check::message_entry;
 using check::Severity;
 
 struct FindingCase {
