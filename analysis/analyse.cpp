@@ -363,13 +363,19 @@ Result Solver::run(const model::Model& model, const Settings& settings,
         const model::Link& link = model.links[e];
         if (link.status != model::LinkStatus::open) continue;
         std::string why;
+        // The input check's code where it has one for the fault.
+        model::Code code = model::Code::bad_link;
         if (!(link.length.value > 0.0)) {
             why = "its length is " + number_text(link.length.value) + ", not positive";
+            code = link.start == link.end ? model::Code::link_same_node
+                                          : model::Code::link_zero_length;
         } else if (!(link.diameter.value > 0.0)) {
             why = "its diameter is " + number_text(link.diameter.value) + ", not positive";
+            code = model::Code::link_bad_diameter;
         } else if (model.law != model::HeadLossLaw::laminar && !(link.roughness.value > 0.0)) {
             why = "its roughness coefficient is " + number_text(link.roughness.value) +
                   ", not positive";
+            code = model::Code::link_bad_roughness;
         } else if (!(link.minor_loss.value >= 0.0)) {
             why = "its minor loss coefficient is " + number_text(link.minor_loss.value) +
                   ", negative";
@@ -387,8 +393,7 @@ Result Solver::run(const model::Model& model, const Settings& settings,
                                 number_text(model.viscosity) + " m2/s)";
         }
         if (!why.empty())
-            result.findings.push_back(
-                model::make_finding(model::Code::bad_link, {link.id, why}, link.record));
+            result.findings.push_back(model::make_finding(code, {link.id, why}, link.record));
     }
     if (!result.findings.empty()) return result;
 

@@ -26,17 +26,15 @@ void check_inp(std::string_view text, CheckResult& result) {
         f.line = d.line;
         f.text = d.text;
         f.severity = d.severity;
+        f.message = exchange::message_of(d);
         switch (d.severity) {
         case Severity::error:
-            f.message = Message::inp_error;
             ++result.errors;
             break;
         case Severity::warning:
-            f.message = Message::inp_warning;
             ++result.warnings;
             break;
         case Severity::note:
-            f.message = Message::inp_note;
             ++result.notes;
             break;
         }

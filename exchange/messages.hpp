@@ -26,6 +26,19 @@ struct Diagnostic {
     std::string text;
 };
 
+// The table's entry for a diagnostic, which carries its own severity.
+inline Message message_of(const Diagnostic& diagnostic) {
+    switch (diagnostic.severity) {
+    case Severity::note:
+        return Message::inp_note;
+    case Severity::warning:
+        return Message::inp_warning;
+    case Severity::error:
+        break;
+    }
+    return Message::inp_error;
+}
+
 // "NET.inp:12: error: ..." as a tool prints it.
 std::string describe(const Diagnostic& diagnostic, std::string_view file_name);
 

@@ -59,6 +59,11 @@ Message finding_message(const model::Finding& finding) {
             finding.text};
 }
 
+// A message of the table with its values filled in.
+Message table_message(messages::Id id, std::initializer_list<std::string> values) {
+    return finding_message(model::make_finding(id, values));
+}
+
 const char* outcome_name(analysis::Outcome outcome) {
     switch (outcome) {
     case analysis::Outcome::solved:
@@ -227,19 +232,20 @@ Network parse(const std::string& text, const std::string& kind, std::int64_t tim
         read = model::read_inp_model(text, file, time, m, diagnostics);
         for (const exchange::Diagnostic& d : diagnostics)
             messages.push_back(
-                {std::string(messages::severity_name(d.severity)), "inp",
+                {std::string(messages::severity_name(d.severity)),
+                 std::string(messages::entry(exchange::message_of(d)).code),
                  d.line > 0 ? "line " + std::to_string(d.line) + ": " + d.text : d.text});
     } else if (kind == "lamnet" || kind == "turbnet") {
         std::string error;
         read = model::read_model(text, kind == "lamnet" ? Program::lamnet : Program::turbnet, file,
                                  m, error);
-        if (!read) messages.push_back({"error", "records", error});
+        if (!read) messages.push_back(table_message(messages::Id::records_unreadable, {error}));
     } else {
         throw py::value_error("kind must be 'inp', 'lamnet' or 'turbnet', not '" + kind + "'");
     }
     if (read && m.nodes.empty()) {
         read = false;
-        messages.push_back({"error", "records", "the network has no nodes"});
+        messages.push_back(table_message(messages::Id::empty_network, {}));
     }
     if (!read) raise("ReadError", py::str(file), message_list(messages));
     return Network(std::move(m), std::move(messages));

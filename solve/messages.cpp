@@ -12,9 +12,4 @@ Message message(model::Code code, std::initializer_list<std::string> arguments) 
     return message(model::make_finding(code, arguments));
 }
 
-Message message(model::Code code, model::Severity severity, std::string text) {
-    return {std::string(model::severity_name(severity)),
-            std::string(model::finding_entry(code).code), std::move(text)};
-}
-
 } // namespace pipenet::solve

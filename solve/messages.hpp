@@ -16,7 +16,4 @@ Message message(model::Code code, std::initializer_list<std::string> arguments =
 // The message of a finding as found.
 Message message(const model::Finding& finding);
 
-// A message whose severity is another reader's (the .inp reader's diagnostics).
-Message message(model::Code code, model::Severity severity, std::string text);
-
 } // namespace pipenet::solve

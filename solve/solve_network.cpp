@@ -82,9 +82,39 @@ std::string shortest(double value) {
     return {text.data(), end};
 }
 
+// The input check's code for a fault, so that check and solve name the same fault alike.
+model::Code refusal_code(const Fault& fault, const Network& net) {
+    switch (fault.code) {
+    case FaultCode::too_many_nodes:
+    case FaultCode::too_many_elements:
+    case FaultCode::too_many_boundary_nodes:
+        return model::Code::refused_capacity;
+    case FaultCode::half_band_exceeded:
+        return model::Code::refused_half_bandwidth;
+    case FaultCode::no_nodes:
+        return model::Code::refused_no_nodes;
+    case FaultCode::node_record_out_of_range:
+    case FaultCode::element_record_out_of_range:
+    case FaultCode::pipe_end_out_of_range:
+    case FaultCode::discharge_record_out_of_range:
+    case FaultCode::head_record_out_of_range:
+        return model::Code::refused_out_of_range;
+    case FaultCode::zero_length:
+        return net.connectivity.start_node(fault.element) ==
+                       net.connectivity.end_node(fault.element)
+                   ? model::Code::refused_same_node_pipe
+                   : model::Code::refused_zero_length;
+    case FaultCode::zero_diameter:
+        return model::Code::refused_bad_diameter;
+    case FaultCode::none:
+        break;
+    }
+    return model::Code::refused;
+}
+
 // A message that names a number the analysis found, as a value beside its text.
-Message refusal(Program program, const Fault& fault) {
-    Message m = message(model::Code::refused, {fault_text(program, fault)});
+Message refusal(Program program, const Fault& fault, const Network& net) {
+    Message m = message(refusal_code(fault, net), {fault_text(program, fault)});
     switch (fault.code) {
     case FaultCode::pipe_end_out_of_range:
         m.pipe = std::to_string(fault.element);
@@ -109,13 +139,13 @@ Message refusal(Program program, const Fault& fault) {
 
 // The outcome of a failed analysis, in the programs' words, each message with its values.
 void add_outcome_messages(NetworkResult& result, const Outcome& outcome,
-                          std::span<const Fault> pipe_faults) {
+                          std::span<const Fault> pipe_faults, const Network& net) {
     if (outcome.kind == OutcomeKind::refused) {
         if (!is_pipe_fault(outcome.fault.code)) {
-            result.messages.push_back(refusal(result.program, outcome.fault));
+            result.messages.push_back(refusal(result.program, outcome.fault, net));
         } else {
             for (const Fault& fault : pipe_faults)
-                result.messages.push_back(refusal(result.program, fault));
+                result.messages.push_back(refusal(result.program, fault, net));
         }
     } else if (outcome.kind == OutcomeKind::singular) {
         Message m = message(model::Code::singular, {singular_text(outcome.row)});
@@ -292,7 +322,7 @@ std::int32_t analyse_read(NetworkResult& result, NetworkAnalysis& analysis) {
         result.passes.push_back({static_cast<std::int32_t>(pass), analysis.residuals()[pass],
                                  std::nullopt, std::nullopt});
     result.verdict = verdict_of(outcome.kind);
-    add_outcome_messages(result, outcome, analysis.pipe_faults());
+    add_outcome_messages(result, outcome, analysis.pipe_faults(), analysis.network());
     if (outcome.has_results()) {
         const std::span<const float> heads = analysis.heads();
         gather_results(result, analysis.network(),
@@ -563,16 +593,11 @@ NetworkResult solve_inp(std::string_view file, std::string_view text, const Solv
     std::vector<exchange::Diagnostic> diagnostics;
     exchange::InpNetwork network;
     const bool read = exchange::read_inp(text, network, diagnostics);
-    const std::size_t read_messages = diagnostics.size();
     const bool filled = model::model_from_inp(network, result.file, settings.time, m, diagnostics);
-    for (std::size_t i = 0; i < diagnostics.size(); ++i) {
-        const exchange::Diagnostic& d = diagnostics[i];
-        std::string text_with_line =
-            d.line > 0 ? "line " + std::to_string(d.line) + ": " + d.text : d.text;
+    for (const exchange::Diagnostic& d : diagnostics)
         result.messages.push_back(
-            message(i < read_messages ? model::Code::inp_read : model::Code::inp_model, d.severity,
-                    std::move(text_with_line)));
-    }
+            message(exchange::message_of(d),
+                    {d.line > 0 ? "line " + std::to_string(d.line) + ": " + d.text : d.text}));
     if (!read || !filled) {
         result.verdict = read ? Verdict::refused : Verdict::unreadable;
         return result;

@@ -230,8 +230,20 @@ TEST(Analyse, OutcomesOtherThanSolvedNameWhatFailed) {
     const Case cases[] = {
         {"passes run out", [](Model&, Settings& s) { s.max_passes = 1; }, Outcome::not_converged,
          model::Code::not_converged, "J"},
+        // A faulty pipe carries the input check's code for its fault.
         {"zero length", [](Model& m, Settings&) { m.links[3].length.value = 0.0; },
-         Outcome::refused, model::Code::bad_link, "link P4: its length is 0"},
+         Outcome::refused, model::Code::link_zero_length, "link P4: its length is 0"},
+        {"same node at both ends",
+         [](Model& m, Settings&) {
+             m.links[3].end = m.links[3].start;
+             m.links[3].length.value = 0.0;
+         },
+         Outcome::refused, model::Code::link_same_node, "link P4: its length is 0"},
+        {"zero diameter", [](Model& m, Settings&) { m.links[2].diameter.value = 0.0; },
+         Outcome::refused, model::Code::link_bad_diameter, "link P3: its diameter is 0"},
+        {"zero roughness", [](Model& m, Settings&) { m.links[1].roughness.value = 0.0; },
+         Outcome::refused, model::Code::link_bad_roughness,
+         "link P2: its roughness coefficient is 0"},
         {"no known head", [](Model& m, Settings&) { m.nodes[0].fixed_head.reset(); },
          Outcome::singular, model::Code::no_known_head, "no node"},
     };

@@ -210,7 +210,7 @@ def refusals(pipenet, folder):
     # Standard error gives every reason too, not the first alone.
     status, _, err = run(pipenet, ["solve", "valves.inp"], folder)
     if status != 1 or "refused: line" not in err or "pump 'PU'" not in err or \
-            "valves.inp: error: inp-model: line" not in err or "1999 in all" not in err:
+            "valves.inp: error: inp: line" not in err or "1999 in all" not in err:
         fail(f"standard error of a refused file, status {status}: {err}")
 
     (folder / "closed.inp").write_text(

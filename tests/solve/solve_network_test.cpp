@@ -58,13 +58,13 @@ TEST(SolveMessages, FailedAnalysesNameTheirPipeNodeOrRowAsValues) {
         {"zero length",
          lamnet_chain({{"1", "1", "2"}, {"2", "2", "3"}}, "100.0"),
          Verdict::refused,
-         {expect("refused", "2", "", "**** zero length for element :     2 ****")},
+         {expect("zero-length", "2", "", "**** zero length for element :     2 ****")},
          {{}}},
         // Pipe 2 ends at node 7 of a network of 3.
         {"pipe end out of range",
          lamnet_chain({{"1", "1", "2"}, {"2", "2", "7"}}),
          Verdict::refused,
-         {expect("refused", "2", "7",
+         {expect("number-out-of-range", "2", "7",
                  "**** node number out of range at an end of element    2 :          7 ****")},
          {{}}},
         // Node 3 is joined to nothing: its row is the first without a pivot.
