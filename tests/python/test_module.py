@@ -151,16 +151,19 @@ def test_to_pandas_is_indexed_by_id(chain):
     assert list(links.columns) == ["flow", "velocity"]
 
 
-@pytest.mark.parametrize("text, kind, fragment", [
-    ("this is no network\n", "lamnet", ""),
-    ("[JUNCTIONS]\n J1 10 5\n[PIPES]\n P1 J1 X 100 300 120\n", "inp", "X"),
-    ("[PIPES]\n P1 A B 100 300 120\n[NOPE]\n", "inp", ""),
+# The code of the first error is the one pipenet solve and check give the same fault.
+@pytest.mark.parametrize("text, kind, fragment, code", [
+    ("this is no network\n", "lamnet", "", "records"),
+    ("         0         0         0         0    97900.\n", "lamnet", "no nodes", "no-nodes"),
+    ("[JUNCTIONS]\n J1 10 5\n[PIPES]\n P1 J1 X 100 300 120\n", "inp", "X", "inp"),
+    ("[PIPES]\n P1 A B 100 300 120\n[NOPE]\n", "inp", "", "inp"),
 ])
-def test_a_bad_text_raises_read_error(text, kind, fragment):
+def test_a_bad_text_raises_read_error(text, kind, fragment, code):
     with pytest.raises(pipenet.ReadError) as caught:
         pipenet.parse(text, kind=kind, file="bad")
     assert caught.value.file == "bad"
-    assert any(m.severity == "error" for m in caught.value.messages)
+    errors = [m for m in caught.value.messages if m.severity == "error"]
+    assert errors and errors[0].code == code
     assert fragment in str(caught.value)
 
 
