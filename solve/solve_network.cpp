@@ -270,8 +270,10 @@ void write_report(NetworkResult& result, std::string_view text, std::int32_t pri
 }
 
 // Where a text the engine could not read fails, in the words of the input check: "line 3,
-// columns 11-20: x: ..."; empty when the check finds no error.
-std::string where_unreadable(std::string_view text, Program program) {
+// columns 11-20: x: ..."; the first error of the check with the failure's code, else its first
+// error (an earlier error of another kind, such as a count of 0, is not where the reading
+// failed); empty when the check finds no error.
+std::string where_unreadable(std::string_view text, Program program, std::string_view code) {
     class TextOpener final : public check::SourceOpener {
     public:
         explicit TextOpener(std::string_view text) : text_(text), source_(text) {}
@@ -287,8 +289,17 @@ std::string where_unreadable(std::string_view text, Program program) {
     TextOpener opener(text);
     check::CheckResult found;
     check::check_input(program, opener, nullptr, found);
+    const check::Finding* chosen = nullptr;
     for (const check::Finding& finding : found.findings) {
         if (finding.severity != check::Severity::error) continue;
+        if (chosen == nullptr) chosen = &finding;
+        if (check::message_entry(finding.message).code == code) {
+            chosen = &finding;
+            break;
+        }
+    }
+    if (chosen != nullptr) {
+        const check::Finding& finding = *chosen;
         std::string place;
         if (finding.line > 0) place = "line " + std::to_string(finding.line);
         if (finding.line > 0 && finding.first_column > 0)
@@ -349,8 +360,8 @@ void analyse_text(NetworkResult& result, std::string_view text) {
     NetworkAnalysis analysis(flow_of(result.program));
     if (const int failure = analysis.read(text); failure != 0) {
         result.verdict = Verdict::unreadable;
-        const std::string where = where_unreadable(text, result.program);
         Message unreadable = failure_message(failure);
+        const std::string where = where_unreadable(text, result.program, unreadable.code);
         if (!where.empty()) unreadable.text += ": " + where;
         result.messages.push_back(std::move(unreadable));
         return;

@@ -117,5 +117,20 @@ TEST(SolveMessages, RecordsReadOnceGiveTheResultsOfTheText) {
     }
 }
 
+// A file the engine cannot read is placed at the check's error of the same kind, not at an
+// earlier error of another kind: with a node count of 0, the programs read line 2 as a pipe
+// record, whose start node "0.0" is no integer; the count itself is the check's first error.
+TEST(SolveMessages, AnUnreadableFileIsPlacedWhereTheReadingFailed) {
+    std::string text = lamnet_chain({{"1", "1", "2"}, {"2", "2", "3"}});
+    text.replace(0, 10, field("0", 10));
+    const NetworkResult result = solve_network("input-lin.dat", text, Program::lamnet, {});
+    EXPECT_EQ(result.verdict, Verdict::unreadable);
+    ASSERT_EQ(result.messages.size(), 1u);
+    EXPECT_EQ(result.messages[0].code, "not-a-number");
+    const std::string& said = result.messages[0].text;
+    EXPECT_NE(said.find(": line 2, columns 11-20: start node: "), std::string::npos) << said;
+    EXPECT_EQ(said.find("line 1"), std::string::npos) << said;
+}
+
 } // namespace
 } // namespace pipenet::solve
