@@ -1,7 +1,10 @@
 // Every message pipenet gives about a file, a network or an analysis: a stable code, a severity
 // and a text, in one table, the one place each message's words live. The readers, the input
-// check, the analysis, the commands and the bindings take their messages from it; none words its
-// own.
+// check, the analysis, the commands and the bindings take their messages from it; none invents
+// a code of its own. (The programs' reports keep their own words, in frontend/.)
+//
+// A new message is an Id here, its entry at the same place in message_table.cpp, and its code
+// in docs/messages.md; a test keeps the table and that page together.
 #pragma once
 
 #include <cstdint>
