@@ -6,19 +6,15 @@
 #include <cmath>
 #include <ctime>
 
-#include <Eigen/OrderingMethods>
-#include <Eigen/SparseCholesky>
-#include <Eigen/SparseCore>
-
 #include "analysis/element_laws.hpp"
 #include "analysis/final_check.hpp"
+#include "analysis/sparse_cholesky.hpp"
 
 namespace pipenet::analysis {
 
 namespace {
 
-using Matrix = Eigen::SparseMatrix<double, Eigen::ColMajor, int>;
-using Cholesky = Eigen::SimplicialLLT<Matrix, Eigen::Lower, Eigen::AMDOrdering<int>>;
+using Matrix = SparseCholesky::Matrix;
 
 // Adds the processor time of the calling thread during its life to a total, when given one: a
 // measure that other work on a shared machine does not inflate, but a system call per reading, so
@@ -100,11 +96,11 @@ struct Solver::Topology {
     // Per link: positions of the entries it adds to, or -1 where an end has no row.
     std::vector<std::int32_t> start_entry, end_entry, off_entry;
     Matrix matrix;
-    Cholesky cholesky;
-    bool analysed = false;
+    SparseCholesky cholesky;
     std::vector<double> last_heads;
 
-    Topology(const model::Model& model, std::vector<std::int64_t> sig) : signature(std::move(sig)) {
+    Topology(const model::Model& model, std::vector<std::int64_t> sig, std::int64_t large_from)
+        : signature(std::move(sig)), cholesky(large_from) {
         const std::size_t n = model.nodes.size();
         reached = reached_from_known_heads(
             model, [&](std::size_t e) { return model.links[e].status == model::LinkStatus::open; });
@@ -279,22 +275,21 @@ public:
 
     // Solves the assembled matrix for the Newton step; false when it is not positive definite.
     bool newton_step(Eigen::VectorXd& step) {
-        if (!t_.analysed) {
+        if (!t_.cholesky.analysed()) {
             const Stopwatch watch(timed_ ? &timings_.ordering : nullptr);
-            t_.cholesky.analyzePattern(t_.matrix);
-            t_.analysed = true;
+            t_.cholesky.analyse(t_.matrix);
         }
         {
             const Stopwatch watch(timed_ ? &timings_.factorize : nullptr);
-            t_.cholesky.factorize(t_.matrix);
             ++timings_.factorizations;
-            if (t_.cholesky.info() != Eigen::Success) return false;
+            if (!t_.cholesky.factorize(t_.matrix)) return false;
         }
         const Stopwatch watch(timed_ ? &timings_.solve : nullptr);
         const Eigen::Map<const Eigen::VectorXd> r(residual_.data(),
                                                   static_cast<Eigen::Index>(residual_.size()));
-        step = -t_.cholesky.solve(r);
         ++timings_.solves;
+        if (!t_.cholesky.solve(r, step)) return false;
+        step = -step;
         return step.allFinite();
     }
 
@@ -396,7 +391,8 @@ Result Solver::run(const model::Model& model, const Settings& settings,
     if (!topology_ || topology_->signature != signature) {
         const Stopwatch watch(settings.timed ? &result.timings.topology : nullptr);
         topology_.reset();
-        topology_ = std::make_unique<Topology>(model, std::move(signature));
+        topology_ =
+            std::make_unique<Topology>(model, std::move(signature), settings.large_network_rows);
         start = {};
     }
     Topology& t = *topology_;
