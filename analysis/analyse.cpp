@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <ctime>
+#include <numbers>
 
 #include "analysis/element_laws.hpp"
 #include "analysis/final_check.hpp"
@@ -206,6 +207,23 @@ public:
 
     std::vector<double> heads;
 
+    // The start solve's conductance of every link: the secant of its law through the discharge
+    // at a typical velocity in a main, rather than the law's slope at a head difference of 1,
+    // which for a power law is far off the small differences of a looped network.
+    void start_conductances() {
+        start_.assign(model_.links.size(), 0.0);
+        const double velocity = 0.3; // m/s: the turbulent laws' units
+        for (std::size_t e = 0; e < model_.links.size(); ++e) {
+            const LinkLaw& law = laws_[e];
+            start_[e] = law.k;
+            if (model_.law == model::HeadLossLaw::laminar) continue;
+            const double d = model_.links[e].diameter.value;
+            const double q = velocity * 0.25 * std::numbers::pi * d * d;
+            const double loss = head_loss(law, q).loss;
+            if (loss > 0.0 && std::isfinite(q / loss)) start_[e] = q / loss;
+        }
+    }
+
     // The discharges the passes linearize the laws about (see link_flow_about).
     std::vector<double> about;
 
@@ -229,7 +247,7 @@ public:
                 continue;
             }
             const double dh = h[a] - h[b];
-            const LawValue v = form == Form::linear ? LawValue{laws_[e].k * dh, laws_[e].k}
+            const LawValue v = form == Form::linear ? LawValue{start_[e] * dh, start_[e]}
                                : form == Form::law  ? link_flow(laws_[e], dh)
                                                     : link_flow_about(laws_[e], about[e], dh);
             flows_[e] = v.flow;
@@ -302,6 +320,7 @@ private:
     const model::Model& model_;
     Solver::Topology& t_;
     std::vector<LinkLaw> laws_;
+    std::vector<double> start_;
     std::vector<double> residual_;
     std::vector<double> flows_;
     std::vector<double> slopes_;
@@ -444,6 +463,7 @@ Result Solver::run(const model::Model& model, const Settings& settings,
     double norm = -1.0; // the sum of squared imbalances of the laws at h, once evaluated
     if (!converged && !warm) {
         // The start: every link taken as linear, Q = k * dh, one exact solve.
+        passes.start_conductances();
         passes.evaluate(h, true, Passes::Form::linear);
         if (!passes.newton_step(step)) {
             singular_at(0);
