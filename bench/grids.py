@@ -64,13 +64,18 @@ def grid_text(side, seed=1):
     return "\n".join(lines) + "\n"
 
 
+# One thread: CHOLMOD's OpenMP loops and a threaded BLAS would otherwise take the other cores
+# (and the stages' processor clock counts the calling thread only).
+ONE_THREAD = dict(os.environ, OMP_NUM_THREADS="1", OPENBLAS_NUM_THREADS="1")
+
+
 def solve(pipenet, path, arithmetic="double"):
     """Runs pipenet solve on one file; returns (seconds, peak KiB, document)."""
     out = path + ".json"
     start = time.monotonic()
     process = subprocess.Popen([pipenet, "solve", "--jobs", "1", "--program", "turbnet",
                                 "--arithmetic", arithmetic, "--json", out, path],
-                               stderr=subprocess.DEVNULL)
+                               stderr=subprocess.DEVNULL, env=ONE_THREAD)
     _, _, usage = os.wait4(process.pid, 0)
     seconds = time.monotonic() - start
     with open(out) as f:
@@ -81,7 +86,8 @@ def solve(pipenet, path, arithmetic="double"):
 
 def stages(program, path):
     """The analysis alone, stage by stage, in processor seconds (bench/analysis_stages.cpp)."""
-    done = subprocess.run([program, path, "turbnet"], capture_output=True, text=True)
+    done = subprocess.run([program, path, "turbnet"], capture_output=True, text=True,
+                          env=ONE_THREAD)
     return json.loads(done.stdout)
 
 
@@ -123,7 +129,8 @@ def bench(pipenet, sides, stages_program, epanet_timeout):
     print("pipenet solve --jobs 1 (wall time of the whole command, on a shared machine); the "
           "analysis alone in processor seconds of its thread")
     header = (f"{'nodes':>9} {'outcome':>8} {'passes':>6} {'imbalance':>9} {'wall s':>7} "
-              f"{'peak MiB':>8} {'growth':>7} {'analysis':>8} {'factor.':>7} {'growth':>7}")
+              f"{'peak MiB':>8} {'growth':>7} {'analysis':>8} {'factor.':>7} {'count':>5} "
+              f"{'growth':>7}")
     if epanet_timeout:
         header += f" | {'EPANET s':>8} {'passes':>6} {'imbalance':>9}"
     print(header)
@@ -145,10 +152,11 @@ def bench(pipenet, sides, stages_program, epanet_timeout):
             if stages_program:
                 s = stages(stages_program, path)
                 line += (f" {s['analysis']:>8.3f} {s['factorize']:>7.3f} "
+                         f"{s['factorizations']:>5} "
                          f"{exponent(previous_cpu, nodes, s['analysis']):>7}")
                 previous_cpu = (nodes, s["analysis"])
             else:
-                line += f" {'-':>8} {'-':>7} {'':>7}"
+                line += f" {'-':>8} {'-':>7} {'-':>5} {'':>7}"
             if epanet_timeout:
                 e = epanet(pipenet, path, epanet_timeout)
                 if e is None:
