@@ -64,9 +64,10 @@ def grid_text(side, seed=1):
     return "\n".join(lines) + "\n"
 
 
-# One thread: CHOLMOD's OpenMP loops and a threaded BLAS would otherwise take the other cores
+# One thread: CHOLMOD's OpenMP loops (whose thread count is built into the library, so that only
+# the limit holds it) and a threaded BLAS would otherwise take the other cores
 # (and the stages' processor clock counts the calling thread only).
-ONE_THREAD = dict(os.environ, OMP_NUM_THREADS="1", OPENBLAS_NUM_THREADS="1")
+ONE_THREAD = dict(os.environ, OMP_THREAD_LIMIT="1", OPENBLAS_NUM_THREADS="1")
 
 
 def solve(pipenet, path, arithmetic="double"):
