@@ -462,7 +462,8 @@ Result Solver::run(const model::Model& model, const Settings& settings,
     std::vector<double> trial;
     double norm = -1.0; // the sum of squared imbalances of the laws at h, once evaluated
     if (!converged && !warm) {
-        // The start: every link taken as linear, Q = k * dh, one exact solve.
+        // The start: every link taken as linear, Q = c * dh (start_conductances), one exact
+        // solve.
         passes.start_conductances();
         passes.evaluate(h, true, Passes::Form::linear);
         if (!passes.newton_step(step)) {
