@@ -5,20 +5,17 @@
 #include <charconv>
 #include <cmath>
 #include <ctime>
-
-#include <Eigen/OrderingMethods>
-#include <Eigen/SparseCholesky>
-#include <Eigen/SparseCore>
+#include <numbers>
 
 #include "analysis/element_laws.hpp"
 #include "analysis/final_check.hpp"
+#include "analysis/sparse_cholesky.hpp"
 
 namespace pipenet::analysis {
 
 namespace {
 
-using Matrix = Eigen::SparseMatrix<double, Eigen::ColMajor, int>;
-using Cholesky = Eigen::SimplicialLLT<Matrix, Eigen::Lower, Eigen::AMDOrdering<int>>;
+using Matrix = SparseCholesky::Matrix;
 
 // Adds the processor time of the calling thread during its life to a total, when given one: a
 // measure that other work on a shared machine does not inflate, but a system call per reading, so
@@ -100,11 +97,11 @@ struct Solver::Topology {
     // Per link: positions of the entries it adds to, or -1 where an end has no row.
     std::vector<std::int32_t> start_entry, end_entry, off_entry;
     Matrix matrix;
-    Cholesky cholesky;
-    bool analysed = false;
+    SparseCholesky cholesky;
     std::vector<double> last_heads;
 
-    Topology(const model::Model& model, std::vector<std::int64_t> sig) : signature(std::move(sig)) {
+    Topology(const model::Model& model, std::vector<std::int64_t> sig, std::int64_t large_from)
+        : signature(std::move(sig)), cholesky(large_from) {
         const std::size_t n = model.nodes.size();
         reached = reached_from_known_heads(
             model, [&](std::size_t e) { return model.links[e].status == model::LinkStatus::open; });
@@ -202,13 +199,31 @@ bool pure_power(const LinkLaw& law) {
 // The state of the passes on one model: the laws, the heads, and what each pass evaluates.
 class Passes {
 public:
-    Passes(const model::Model& model, Solver::Topology& topology, std::vector<LinkLaw> laws,
+    // `laws` holds every open link's law (a closed link's entry is never read).
+    Passes(const model::Model& model, Solver::Topology& topology, const std::vector<LinkLaw>& laws,
            Timings& timings, bool timed)
-        : model_(model), t_(topology), laws_(std::move(laws)), residual_(t_.node_of.size(), 0.0),
+        : model_(model), t_(topology), laws_(laws), residual_(t_.node_of.size(), 0.0),
           flows_(model.links.size(), 0.0), slopes_(model.links.size(), 0.0),
           intercepts_(model.links.size(), 0.0), timings_(timings), timed_(timed) {}
 
     std::vector<double> heads;
+
+    // The start solve's conductance of every link: the secant of its law through the discharge
+    // at a typical velocity in a main, rather than the law's slope at a head difference of 1,
+    // which for a power law is far off the small differences of a looped network.
+    void start_conductances() {
+        start_.assign(model_.links.size(), 0.0);
+        const double velocity = 0.3; // m/s: the turbulent laws' units
+        for (std::size_t e = 0; e < model_.links.size(); ++e) {
+            const LinkLaw& law = laws_[e];
+            start_[e] = law.k;
+            if (model_.law == model::HeadLossLaw::laminar) continue;
+            const double d = model_.links[e].diameter.value;
+            const double q = velocity * 0.25 * std::numbers::pi * d * d;
+            const double loss = head_loss(law, q).loss;
+            if (loss > 0.0 && std::isfinite(q / loss)) start_[e] = q / loss;
+        }
+    }
 
     // The discharges the passes linearize the laws about (see link_flow_about).
     std::vector<double> about;
@@ -233,7 +248,7 @@ public:
                 continue;
             }
             const double dh = h[a] - h[b];
-            const LawValue v = form == Form::linear ? LawValue{laws_[e].k * dh, laws_[e].k}
+            const LawValue v = form == Form::linear ? LawValue{start_[e] * dh, start_[e]}
                                : form == Form::law  ? link_flow(laws_[e], dh)
                                                     : link_flow_about(laws_[e], about[e], dh);
             flows_[e] = v.flow;
@@ -279,22 +294,21 @@ public:
 
     // Solves the assembled matrix for the Newton step; false when it is not positive definite.
     bool newton_step(Eigen::VectorXd& step) {
-        if (!t_.analysed) {
+        if (!t_.cholesky.analysed()) {
             const Stopwatch watch(timed_ ? &timings_.ordering : nullptr);
-            t_.cholesky.analyzePattern(t_.matrix);
-            t_.analysed = true;
+            t_.cholesky.analyse(t_.matrix);
         }
         {
             const Stopwatch watch(timed_ ? &timings_.factorize : nullptr);
-            t_.cholesky.factorize(t_.matrix);
             ++timings_.factorizations;
-            if (t_.cholesky.info() != Eigen::Success) return false;
+            if (!t_.cholesky.factorize(t_.matrix)) return false;
         }
         const Stopwatch watch(timed_ ? &timings_.solve : nullptr);
         const Eigen::Map<const Eigen::VectorXd> r(residual_.data(),
                                                   static_cast<Eigen::Index>(residual_.size()));
-        step = -t_.cholesky.solve(r);
         ++timings_.solves;
+        if (!t_.cholesky.solve(r, step)) return false;
+        step = -step;
         return step.allFinite();
     }
 
@@ -306,7 +320,9 @@ public:
 private:
     const model::Model& model_;
     Solver::Topology& t_;
-    std::vector<LinkLaw> laws_;
+    // The solver's cache of laws, not a copy (80 bytes a link: 160 MB on a grid of 10^6 nodes).
+    const std::vector<LinkLaw>& laws_;
+    std::vector<double> start_;
     std::vector<double> residual_;
     std::vector<double> flows_;
     std::vector<double> slopes_;
@@ -358,7 +374,6 @@ Result Solver::run(const model::Model& model, const Settings& settings,
     // Every open link's law must be a finite positive conductance.
     if (!laws_) laws_ = std::make_unique<Laws>();
     laws_->fit(model);
-    std::vector<LinkLaw> laws(model.links.size());
     for (std::size_t e = 0; e < model.links.size(); ++e) {
         const model::Link& link = model.links[e];
         if (link.status != model::LinkStatus::open) continue;
@@ -380,8 +395,7 @@ Result Solver::run(const model::Model& model, const Settings& settings,
             why = "its minor loss coefficient is " + number_text(link.minor_loss.value) +
                   ", negative";
         } else {
-            laws[e] = laws_->of(model, e);
-            const LinkLaw& law = laws[e];
+            const LinkLaw& law = laws_->of(model, e);
             if (!(law.k > 0.0) || !std::isfinite(law.k) || !(law.cap >= 0.0) ||
                 !std::isfinite(law.cap) || !std::isfinite(law.minor) ||
                 (law.darcy && !(law.reynolds > 0.0 && std::isfinite(law.reynolds))))
@@ -401,7 +415,8 @@ Result Solver::run(const model::Model& model, const Settings& settings,
     if (!topology_ || topology_->signature != signature) {
         const Stopwatch watch(settings.timed ? &result.timings.topology : nullptr);
         topology_.reset();
-        topology_ = std::make_unique<Topology>(model, std::move(signature));
+        topology_ =
+            std::make_unique<Topology>(model, std::move(signature), settings.large_network_rows);
         start = {};
     }
     Topology& t = *topology_;
@@ -419,7 +434,7 @@ Result Solver::run(const model::Model& model, const Settings& settings,
         result.findings.push_back(model::make_finding(
             model::Code::isolated_nodes, {std::to_string(left_out), first_ids(model, t.reached)}));
 
-    Passes passes(model, t, std::move(laws), result.timings, settings.timed);
+    Passes passes(model, t, laws_->laws, result.timings, settings.timed);
     std::vector<double>& h = passes.heads;
     h.assign(n, 0.0);
     for (std::size_t i = 0; i < n; ++i)
@@ -452,7 +467,9 @@ Result Solver::run(const model::Model& model, const Settings& settings,
     std::vector<double> trial;
     double norm = -1.0; // the sum of squared imbalances of the laws at h, once evaluated
     if (!converged && !warm) {
-        // The start: every link taken as linear, Q = k * dh, one exact solve.
+        // The start: every link taken as linear, Q = c * dh (start_conductances), one exact
+        // solve.
+        passes.start_conductances();
         passes.evaluate(h, true, Passes::Form::linear);
         if (!passes.newton_step(step)) {
             singular_at(0);

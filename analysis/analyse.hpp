@@ -19,6 +19,10 @@ struct Settings {
     double flow_tolerance = 1.0e-6;
     double head_tolerance = 1.0e-4;
     std::int32_t max_passes = 50;
+    // From this many free nodes on, CHOLMOD factorizes the Newton matrix instead of Eigen's
+    // simplicial factorization (the crossing measured on looped grids, bench/factorizations);
+    // read when a topology is first seen.
+    std::int64_t large_network_rows = 50000;
     // Fill the seconds of Result::timings (a system call per stage and pass; the counts are
     // always kept).
     bool timed = false;

@@ -5,7 +5,8 @@
 //
 //     factorizations FILE METHOD      METHOD: eigen-llt, eigen-ldlt, eigen-ldlt-metis (when
 //                                     built with METIS), cholmod-supernodal, cholmod-simplicial
-//                                     (when built with CHOLMOD)
+//                                     cholmod-supernodal-amd, -metis, -nesdis (one ordering
+//                                     only) (when built with CHOLMOD)
 #include <cstdio>
 #include <ctime>
 #include <fstream>
@@ -63,8 +64,10 @@ void newton_matrix(const pipenet::model::Model& m, Matrix& a, Eigen::VectorXd& b
 }
 
 template <typename Solver>
-int measure(const char* name, const Matrix& a, const Eigen::VectorXd& b, long (*fill)(Solver&)) {
+int measure(const char* name, const Matrix& a, const Eigen::VectorXd& b, long (*fill)(Solver&),
+            void (*prepare)(Solver&) = nullptr) {
     Solver solver;
+    if (prepare != nullptr) prepare(solver);
     auto start = Clock::now();
     solver.analyzePattern(a);
     const double analyse = since(start);
@@ -132,6 +135,20 @@ int main(int argc, char** argv) {
     if (method == "cholmod-supernodal")
         return measure<Super>("cholmod-supernodal", a, b,
                               [](Super& s) { return static_cast<long>(s.cholmod().lnz); });
+    // One ordering only, instead of CHOLMOD's default choice between AMD and METIS.
+    if (method == "cholmod-supernodal-metis" || method == "cholmod-supernodal-nesdis" ||
+        method == "cholmod-supernodal-amd") {
+        static int ordering = method == "cholmod-supernodal-metis"    ? CHOLMOD_METIS
+                              : method == "cholmod-supernodal-nesdis" ? CHOLMOD_NESDIS
+                                                                      : CHOLMOD_AMD;
+        return measure<Super>(
+            method.c_str(), a, b, [](Super& s) { return static_cast<long>(s.cholmod().lnz); },
+            [](Super& s) {
+                s.cholmod().nmethods = 1;
+                s.cholmod().method[0].ordering = ordering;
+                s.cholmod().postorder = 1;
+            });
+    }
     if (method == "cholmod-simplicial")
         return measure<Simple>("cholmod-simplicial", a, b,
                                [](Simple& s) { return static_cast<long>(s.cholmod().lnz); });

@@ -14,7 +14,8 @@ takes longer than SECONDS is cut off and shown as "> SECONDS".
 A grid: nodes 100 m apart, numbered in a shuffled order; distribution pipes of 0.15 m and trunk
 mains of 0.30 m along every 10th row and column; a reservoir (head 100 m) at every 50th row and
 column crossing and at the far corner (95 m); every other node draws 0.1 or 0.2 L/s. Not part of
-ctest: run it by hand (see docs/solve.md).
+ctest: run it by hand (see docs/solve.md); the peak memory is measured by /usr/bin/time (Debian
+package time).
 """
 import json
 import math
@@ -64,24 +65,36 @@ def grid_text(side, seed=1):
     return "\n".join(lines) + "\n"
 
 
+# One thread: CHOLMOD's OpenMP loops (whose thread count is built into the library, so that only
+# the limit holds it) and a threaded BLAS would otherwise take the other cores
+# (and the stages' processor clock counts the calling thread only).
+ONE_THREAD = dict(os.environ, OMP_THREAD_LIMIT="1", OPENBLAS_NUM_THREADS="1")
+
+
 def solve(pipenet, path, arithmetic="double"):
     """Runs pipenet solve on one file; returns (seconds, peak KiB, document)."""
     out = path + ".json"
+    peak = path + ".peak"
     start = time.monotonic()
-    process = subprocess.Popen([pipenet, "solve", "--jobs", "1", "--program", "turbnet",
-                                "--arithmetic", arithmetic, "--json", out, path],
-                               stderr=subprocess.DEVNULL)
-    _, _, usage = os.wait4(process.pid, 0)
+    # The peak comes from /usr/bin/time: a child's own maximum resident size would count the
+    # copy of this interpreter it was forked from, grids and all.
+    subprocess.run(["/usr/bin/time", "-f", "%M", "-o", peak, pipenet, "solve", "--jobs", "1",
+                    "--program", "turbnet", "--arithmetic", arithmetic, "--json", out, path],
+                   stderr=subprocess.DEVNULL, env=ONE_THREAD)
     seconds = time.monotonic() - start
     with open(out) as f:
         document = json.load(f)
+    with open(peak) as f:
+        kib = int(f.read().split()[-1])
     os.remove(out)
-    return seconds, usage.ru_maxrss, document
+    os.remove(peak)
+    return seconds, kib, document
 
 
 def stages(program, path):
     """The analysis alone, stage by stage, in processor seconds (bench/analysis_stages.cpp)."""
-    done = subprocess.run([program, path, "turbnet"], capture_output=True, text=True)
+    done = subprocess.run([program, path, "turbnet"], capture_output=True, text=True,
+                          env=ONE_THREAD)
     return json.loads(done.stdout)
 
 
@@ -123,7 +136,8 @@ def bench(pipenet, sides, stages_program, epanet_timeout):
     print("pipenet solve --jobs 1 (wall time of the whole command, on a shared machine); the "
           "analysis alone in processor seconds of its thread")
     header = (f"{'nodes':>9} {'outcome':>8} {'passes':>6} {'imbalance':>9} {'wall s':>7} "
-              f"{'peak MiB':>8} {'growth':>7} {'analysis':>8} {'factor.':>7} {'growth':>7}")
+              f"{'peak MiB':>8} {'growth':>7} {'analysis':>8} {'factor.':>7} {'count':>5} "
+              f"{'growth':>7}")
     if epanet_timeout:
         header += f" | {'EPANET s':>8} {'passes':>6} {'imbalance':>9}"
     print(header)
@@ -145,10 +159,11 @@ def bench(pipenet, sides, stages_program, epanet_timeout):
             if stages_program:
                 s = stages(stages_program, path)
                 line += (f" {s['analysis']:>8.3f} {s['factorize']:>7.3f} "
+                         f"{s['factorizations']:>5} "
                          f"{exponent(previous_cpu, nodes, s['analysis']):>7}")
                 previous_cpu = (nodes, s["analysis"])
             else:
-                line += f" {'-':>8} {'-':>7} {'':>7}"
+                line += f" {'-':>8} {'-':>7} {'-':>5} {'':>7}"
             if epanet_timeout:
                 e = epanet(pipenet, path, epanet_timeout)
                 if e is None:

@@ -1,0 +1,47 @@
+// The Cholesky factorization of the analysis's Newton matrix: Eigen's simplicial factorization
+// for small networks, where it costs least, and CHOLMOD's (supernodal on dense blocks, with its
+// choice of fill-reducing ordering) above a size, where the fill makes dense kernels pay.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include <Eigen/Core>
+#include <Eigen/OrderingMethods>
+#include <Eigen/SparseCholesky>
+#include <Eigen/SparseCore>
+
+namespace pipenet::analysis {
+
+class SparseCholesky {
+public:
+    using Matrix = Eigen::SparseMatrix<double, Eigen::ColMajor, int>;
+
+    // CHOLMOD factorizes matrices of `large_from` rows and more (Settings::large_network_rows).
+    explicit SparseCholesky(std::int64_t large_from);
+    ~SparseCholesky();
+    SparseCholesky(const SparseCholesky&) = delete;
+    SparseCholesky& operator=(const SparseCholesky&) = delete;
+
+    // The ordering and symbolic factorization of the pattern of `lower` (its lower triangle,
+    // diagonal included), once per pattern.
+    void analyse(const Matrix& lower);
+    // The numeric factorization of `lower`, whose pattern analyse() saw; false when the matrix
+    // is not positive definite (or CHOLMOD ran out of memory).
+    bool factorize(const Matrix& lower);
+    // x = A^-1 b with the last factorization; false when it failed.
+    bool solve(Eigen::Ref<const Eigen::VectorXd> b, Eigen::VectorXd& x);
+
+    bool analysed() const { return analysed_; }
+    // Whether CHOLMOD holds the factorization (for the benchmarks and the tests).
+    bool by_cholmod() const { return cholmod_ != nullptr; }
+
+private:
+    struct Cholmod;
+    std::int64_t large_from_;
+    bool analysed_ = false;
+    Eigen::SimplicialLLT<Matrix, Eigen::Lower, Eigen::AMDOrdering<int>> simplicial_;
+    std::unique_ptr<Cholmod> cholmod_;
+};
+
+} // namespace pipenet::analysis
