@@ -164,7 +164,7 @@ Solved solve_file(const SolveOptions& options, std::int64_t time, const solve::R
         result.messages.push_back(solve::message(model::Code::unnamed_id, {out.unnamed}));
     if (options.json.empty() && options.csv.empty() && options.report.empty())
         out.table_row = table_row(result, table_file_width(options));
-    if (!options.json.empty()) out.json = solve::json_document(result);
+    if (!options.json.empty()) solve::json_document(result, out.json);
     if (!options.csv.empty()) {
         out.nodes_csv = solve::csv_nodes(result, csv_ids);
         out.pipes_csv = solve::csv_pipes(result, csv_ids);

@@ -22,6 +22,7 @@
 #include "network/renumber.hpp"
 #include "report/layouts.hpp"
 #include "report/record_io.hpp"
+#include "report/shortest_text.hpp"
 #include "solve/messages.hpp"
 
 namespace pipenet::solve {
@@ -78,8 +79,7 @@ struct Work {
 
 std::string shortest(double value) {
     std::array<char, 32> text{};
-    auto end = std::to_chars(text.data(), text.data() + text.size(), value).ptr;
-    return {text.data(), end};
+    return {text.data(), shortest_text(text.data(), text.data() + text.size(), value)};
 }
 
 // A message that names a number the analysis found, as a value beside its text.
