@@ -1,5 +1,6 @@
 #include "report/shortest_text.hpp"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <charconv>
@@ -68,38 +69,40 @@ private:
     Unsigned whole_ = 0;
 };
 
-// most: the most digits after the point the type's arithmetic holds (m * 10^most fits).
+// m * 2^e with a significand of `bits` bits; `most` digits after the point at most (m * 10^most
+// fits the arithmetic), `longest` significant digits always enough to tell the value apart.
 template <typename Unsigned>
-std::optional<Decimal> shortest_decimal(std::uint64_t m, int e, int most) {
+std::optional<Decimal> shortest_decimal(std::uint64_t m, int e, int bits, int most, int longest) {
     if (e >= 0 || -e >= static_cast<int>(8 * sizeof(Unsigned)) - 8) return std::nullopt;
+    // A power of ten at or below the value, by a product that errs by less than one below
+    // 2^100; the search's lower end allows for that and for the nearest decimal lying at the
+    // next power of ten.
+    const int leading = e + bits - 1;
+    const int ten_power = (leading * 1233) >> 12;
+    int low = std::max(0, -ten_power - 3);
+    int high = std::min(most, longest - 1 - ten_power);
+    if (low > high) return std::nullopt;
     Candidates<Unsigned> candidates(m, -e);
-    // Values as typed need few digits: those are tried one by one, the rest halved.
-    int found = -1;
-    for (int k = 0; k <= 2 && found < 0; ++k) {
-        const int verdict = candidates.probe(k);
+    bool high_found = false;
+    Unsigned whole = 0;
+    while (low < high) {
+        const int middle = (low + high) / 2;
+        const int verdict = candidates.probe(middle);
         if (verdict < 0) return std::nullopt;
-        if (verdict > 0) found = k;
-    }
-    if (found < 0) {
-        int low = 3; // every k below low has none
-        int high = most;
-        if (candidates.probe(high) <= 0) return std::nullopt;
-        while (low < high) {
-            const int middle = (low + high) / 2;
-            const int verdict = candidates.probe(middle);
-            if (verdict < 0) return std::nullopt;
-            if (verdict > 0) {
-                high = middle;
-            } else {
-                low = middle + 1;
-            }
+        if (verdict > 0) {
+            high = middle;
+            high_found = true;
+            whole = candidates.whole();
+        } else {
+            low = middle + 1;
         }
-        found = high;
-        if (candidates.probe(found) <= 0) return std::nullopt;
     }
-    const Unsigned whole = candidates.whole();
+    if (!high_found) {
+        if (candidates.probe(high) <= 0) return std::nullopt;
+        whole = candidates.whole();
+    }
     if (whole >> 63 != 0) return std::nullopt;
-    Decimal d{static_cast<std::uint64_t>(whole), -found};
+    Decimal d{static_cast<std::uint64_t>(whole), -high};
     while (d.digits % 10 == 0) {
         d.digits /= 10;
         ++d.exponent;
@@ -112,7 +115,7 @@ std::optional<Decimal> decimal_of(double value) {
     const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
     const auto biased = static_cast<int>((bits >> 52) & 0x7ff);
     if (biased == 0 || biased == 0x7ff || fraction == 0) return std::nullopt;
-    return shortest_decimal<Wide>(fraction | (std::uint64_t{1} << 52), biased - 1075, 20);
+    return shortest_decimal<Wide>(fraction | (std::uint64_t{1} << 52), biased - 1075, 53, 20, 17);
 }
 
 std::optional<Decimal> decimal_of(float value) {
@@ -120,15 +123,40 @@ std::optional<Decimal> decimal_of(float value) {
     const std::uint32_t fraction = bits & ((std::uint32_t{1} << 23) - 1);
     const auto biased = static_cast<int>((bits >> 23) & 0xff);
     if (biased == 0 || biased == 0xff || fraction == 0) return std::nullopt;
-    return shortest_decimal<std::uint64_t>(fraction | (std::uint32_t{1} << 23), biased - 150, 11);
+    return shortest_decimal<std::uint64_t>(fraction | (std::uint32_t{1} << 23), biased - 150, 24,
+                                           11, 9);
+}
+
+constexpr auto powers_of_ten = [] {
+    std::array<std::uint64_t, 20> powers{};
+    powers[0] = 1;
+    for (std::size_t i = 1; i < powers.size(); ++i) powers[i] = powers[i - 1] * 10;
+    return powers;
+}();
+
+// Writes `count` digits of `value` (with leading zeros) ending just before `end`, two at a time.
+void put_digits(char* end, std::uint64_t value, int count) {
+    static constexpr char pairs[] = "00010203040506070809101112131415161718192021222324252627282930"
+                                    "31323334353637383940414243444546474849505152535455565758596061"
+                                    "62636465666768697071727374757677787980818283848586878889909192"
+                                    "93949596979899";
+    for (; count >= 2; count -= 2) {
+        end -= 2;
+        std::memcpy(end, pairs + 2 * (value % 100), 2);
+        value /= 100;
+    }
+    if (count == 1) *--end = static_cast<char>('0' + value % 10);
+}
+
+int digit_count(std::uint64_t value) {
+    const int estimate = (std::bit_width(value) * 1233) >> 12;
+    return estimate - (value < powers_of_ten[static_cast<std::size_t>(estimate)] ? 1 : 0) + 1;
 }
 
 // digits * 10^exponent in std::to_chars's layout: fixed or exponent form, whichever is shorter,
 // fixed on a tie; the exponent with a sign and at least two digits.
 char* write_decimal(char* first, char* last, bool negative, const Decimal& d) {
-    char digits[24];
-    const auto n =
-        static_cast<int>(std::to_chars(digits, digits + sizeof digits, d.digits).ptr - digits);
+    const int n = digit_count(d.digits);
     const int p = d.exponent;
     const int power = p + n - 1;
     const int magnitude = power < 0 ? -power : power;
@@ -140,37 +168,38 @@ char* write_decimal(char* first, char* last, bool negative, const Decimal& d) {
     char* out = first;
     if (negative) *out++ = '-';
     if (!fixed) {
-        *out++ = digits[0];
+        const std::uint64_t rest = powers_of_ten[static_cast<std::size_t>(n - 1)];
+        *out++ = static_cast<char>('0' + d.digits / rest);
         if (n > 1) {
             *out++ = '.';
-            std::memcpy(out, digits + 1, static_cast<std::size_t>(n - 1));
+            put_digits(out + n - 1, d.digits % rest, n - 1);
             out += n - 1;
         }
         *out++ = 'e';
         *out++ = power < 0 ? '-' : '+';
-        if (magnitude < 10) *out++ = '0';
-        return std::to_chars(out, last, magnitude).ptr;
+        if (magnitude >= 100) *out++ = static_cast<char>('0' + magnitude / 100);
+        *out++ = static_cast<char>('0' + magnitude / 10 % 10);
+        *out++ = static_cast<char>('0' + magnitude % 10);
+        return out;
     }
     if (p >= 0) {
-        std::memcpy(out, digits, static_cast<std::size_t>(n));
+        put_digits(out + n, d.digits, n);
         out += n;
-        std::memset(out, '0', static_cast<std::size_t>(p));
-        return out + p;
+        for (int i = 0; i < p; ++i) *out++ = '0';
+        return out;
     }
     if (n + p > 0) {
-        const auto whole = static_cast<std::size_t>(n + p);
-        std::memcpy(out, digits, whole);
-        out += whole;
+        const std::uint64_t fraction = powers_of_ten[static_cast<std::size_t>(-p)];
+        put_digits(out + n + p, d.digits / fraction, n + p);
+        out += n + p;
         *out++ = '.';
-        std::memcpy(out, digits + whole, static_cast<std::size_t>(-p));
+        put_digits(out - p, d.digits % fraction, -p);
         return out - p;
     }
     *out++ = '0';
     *out++ = '.';
-    std::memset(out, '0', static_cast<std::size_t>(-p - n));
-    out += -p - n;
-    std::memcpy(out, digits, static_cast<std::size_t>(n));
-    return out + n;
+    put_digits(out - p, d.digits, -p); // the zeros after the point are the leading zeros
+    return out - p;
 }
 
 template <typename Real>
