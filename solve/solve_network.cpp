@@ -420,10 +420,12 @@ void add_pressure_findings(NetworkResult& result, const model::Model& m) {
 // Analyses a model in double precision and gathers its results: under the model's IDs when
 // `ids` is set (a .inp file), else under the node and pipe numbers the IDs hold.
 void analyse_model(NetworkResult& result, const model::Model& m, const SolveSettings& settings,
-                   bool ids) {
+                   bool ids, Workspace* workspace) {
     result.law = model::law_name(m.law);
     add_findings(result, analysis::input_findings(m));
-    const analysis::Result r = analysis::analyse(m, settings.tolerances);
+    analysis::Solver own;
+    analysis::Solver& solver = workspace != nullptr ? workspace->solver : own;
+    const analysis::Result r = solver.run(m, settings.tolerances);
     result.verdict = verdict_of(r.outcome);
     for (const analysis::Pass& p : r.passes)
         result.passes.push_back({p.pass, std::nullopt, p.max_imbalance, p.max_head_change});
@@ -485,11 +487,11 @@ void analyse_model(NetworkResult& result, const model::Model& m, const SolveSett
 // when the model cannot hold the file's network (numbers outside the counts, no nodes): the
 // programs' engine then gives its own verdict and wording.
 bool analyse_records_double(NetworkResult& result, const NetworkRecords& records,
-                            const SolveSettings& settings) {
+                            const SolveSettings& settings, Workspace* workspace) {
     model::Model m;
     std::string error;
     if (!model::model_from_records(records, result.file, m, error) || m.nodes.empty()) return false;
-    analyse_model(result, m, settings, false);
+    analyse_model(result, m, settings, false, workspace);
     return true;
 }
 
@@ -505,9 +507,9 @@ NetworkResult finish(NetworkResult& result, std::string_view text, const SolveSe
 
 // The records read from the file, analysed in the arithmetic the settings ask for.
 void analyse_records(NetworkResult& result, const NetworkRecords& records,
-                     const SolveSettings& settings) {
+                     const SolveSettings& settings, Workspace* workspace = nullptr) {
     if (settings.arithmetic == Arithmetic::double_precision &&
-        analyse_records_double(result, records, settings))
+        analyse_records_double(result, records, settings, workspace))
         return;
     result.arithmetic = Arithmetic::programs;
     if (!settings.renumber || !analyse_renumbered(result, records))
@@ -526,12 +528,12 @@ NetworkResult new_result(std::string_view file, Program program, const SolveSett
 } // namespace
 
 NetworkResult solve_network(std::string_view file, std::string_view text, Program program,
-                            const SolveSettings& settings) {
+                            const SolveSettings& settings, Workspace* workspace) {
     NetworkResult result = new_result(file, program, settings);
     NetworkRecords records;
     std::string error;
     if (read_network_records(text, program, records, error) && read_alike_by_program(records)) {
-        analyse_records(result, records, settings);
+        analyse_records(result, records, settings, workspace);
     } else {
         result.arithmetic = Arithmetic::programs;
         analyse_text(result, text);
@@ -552,7 +554,7 @@ NetworkResult solve_records(std::string_view file, const NetworkRecords& records
 }
 
 NetworkResult solve_inp(std::string_view file, std::string_view text, const SolveSettings& settings,
-                        model::Model* read_model) {
+                        model::Model* read_model, Workspace* workspace) {
     NetworkResult result;
     result.file = file;
     result.inp = true;
@@ -585,7 +587,7 @@ NetworkResult solve_inp(std::string_view file, std::string_view text, const Solv
     if (m.tanks > 0)
         add_findings(result,
                      {model::make_finding(model::Code::tanks_fixed, {std::to_string(m.tanks)})});
-    analyse_model(result, m, settings, true);
+    analyse_model(result, m, settings, true, workspace);
     return result;
 }
 
