@@ -85,6 +85,19 @@ std::optional<Decimal> shortest_decimal(std::uint64_t m, int e, int bits, int mo
     Candidates<Unsigned> candidates(m, -e);
     bool high_found = false;
     Unsigned whole = 0;
+    // The results of arithmetic need all the digits or nearly, values as typed few: one probe
+    // two digits short of the most tells which half of the range to search.
+    if (high - 2 > low) {
+        const int verdict = candidates.probe(high - 2);
+        if (verdict < 0) return std::nullopt;
+        if (verdict > 0) {
+            high -= 2;
+            high_found = true;
+            whole = candidates.whole();
+        } else {
+            low = high - 1;
+        }
+    }
     while (low < high) {
         const int middle = (low + high) / 2;
         const int verdict = candidates.probe(middle);
