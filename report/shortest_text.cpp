@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -217,6 +218,12 @@ char* write_decimal(char* first, char* last, bool negative, const Decimal& d) {
 
 template <typename Real>
 char* write_shortest(char* first, char* last, Real value) {
+    if (value == 0 && last - first >= 2) {
+        char* out = first;
+        if (std::signbit(value)) *out++ = '-';
+        *out++ = '0';
+        return out;
+    }
     if (const std::optional<Decimal> d = decimal_of(value < 0 ? -value : value))
         return write_decimal(first, last, value < 0, *d);
     const std::to_chars_result written = std::to_chars(first, last, value);

@@ -33,12 +33,14 @@ public:
     Writer(const Writer&) = delete;
     Writer& operator=(const Writer&) = delete;
     ~Writer() { flush(); }
-    void key(std::string_view name) {
+    // A key is a literal: its length is known where it is written.
+    template <std::size_t N>
+    void key(const char (&name)[N]) {
         separate();
-        room(1);
+        room(N + 2);
         *end_++ = '"';
-        put(name);
-        room(2);
+        std::memcpy(end_, name, N - 1);
+        end_ += N - 1;
         *end_++ = '"';
         *end_++ = ':';
         fresh_ = true;
@@ -98,8 +100,8 @@ public:
         room(escaped.size());
         put(escaped);
     }
-    template <class T>
-    void member(std::string_view name, const T& v) {
+    template <std::size_t N, class T>
+    void member(const char (&name)[N], const T& v) {
         key(name);
         value(v);
     }
@@ -146,7 +148,8 @@ namespace {
 struct Numbers {
     Writer& w;
     bool single;
-    void member(std::string_view name, double v) {
+    template <std::size_t N>
+    void member(const char (&name)[N], double v) {
         w.key(name);
         if (single) {
             w.value(static_cast<float>(v));
@@ -154,7 +157,8 @@ struct Numbers {
             w.value(v);
         }
     }
-    void member(std::string_view name, const std::optional<double>& v) {
+    template <std::size_t N>
+    void member(const char (&name)[N], const std::optional<double>& v) {
         if (v) {
             member(name, *v);
         } else {

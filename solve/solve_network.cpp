@@ -462,8 +462,9 @@ void analyse_model(NetworkResult& result, const model::Model& m, const SolveSett
     for (std::size_t e = 0; e < m.links.size(); ++e) {
         const model::Link& link = m.links[e];
         PipeResult& out = result.pipes[e];
-        out.pipe =
-            ids ? static_cast<std::int32_t>(e + 1) : static_cast<std::int32_t>(std::stol(link.id));
+        out.pipe = static_cast<std::int32_t>(e + 1);
+        // The programs' files: the element number the ID holds.
+        if (!ids) std::from_chars(link.id.data(), link.id.data() + link.id.size(), out.pipe);
         out.start = link.start + 1;
         out.end = link.end + 1;
         out.diameter = link.diameter.value;
