@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
 """Time per re-solve of a network from Python (set one diameter, solve, read the heads as an
-array) against the same loop in C through the library (build/release/bench/resolve_loop).
+array) against the same loop in C through the library (bench/resolve_loop of the build whose
+Python module is imported, else of $PIPENET_BUILD, else of the first preset's build folder found).
 
     PYTHONPATH=build/release/python /usr/bin/python3 bench/python_vs_c.py [FILE KIND [REPEATS]]
 
 Default: the 100-node turbnet network of bench/networks. Each loop runs three times and the
 best is kept; the ratio Python / C is printed (the aim: at most 1.5).
 """
+import json
+import os
 import pathlib
 import re
 import subprocess
@@ -29,11 +32,29 @@ def python_loop(path, kind, repeats):
     return (time.perf_counter() - start) / repeats * 1e6, checksum
 
 
+def resolve_loop():
+    """The C loop of the same build as the imported module, where that can be told."""
+    module = pathlib.Path(pipenet.__file__).resolve()
+    candidates = [parent / "bench/resolve_loop" for parent in module.parents]
+    if "PIPENET_BUILD" in os.environ:
+        candidates.insert(0, pathlib.Path(os.environ["PIPENET_BUILD"]) / "bench/resolve_loop")
+    presets = json.loads((ROOT / "CMakePresets.json").read_text())["configurePresets"]
+    for preset in presets:
+        folder = preset.get("binaryDir", "").replace("${sourceDir}", str(ROOT))
+        if folder:
+            candidates.append(pathlib.Path(folder) / "bench/resolve_loop")
+    for candidate in candidates:
+        if candidate.is_file() and os.access(candidate, os.X_OK):
+            return candidate
+    sys.exit("python_vs_c.py: no bench/resolve_loop in any build folder: build it first "
+             "(cmake --build --preset release --target resolve_loop)")
+
+
 def main():
     path = sys.argv[1] if len(sys.argv) > 1 else str(ROOT / "bench/networks/input-nonlin.dat")
     kind = sys.argv[2] if len(sys.argv) > 2 else "turbnet"
     repeats = int(sys.argv[3]) if len(sys.argv) > 3 else 2000
-    loop = ROOT / "build/release/bench/resolve_loop"
+    loop = resolve_loop()
     c_times, py_times = [], []
     for _ in range(3):
         out = subprocess.run([str(loop), path, kind, str(repeats)], check=True,

@@ -1,8 +1,8 @@
 #include "model/read_records.hpp"
 
-#include <array>
-#include <charconv>
 #include <cmath>
+
+#include "report/shortest_text.hpp"
 
 namespace pipenet::model {
 
@@ -16,11 +16,7 @@ constexpr Place field(std::int32_t line, std::int32_t first, std::int32_t width)
 // The record layer reads each real as the nearest float; the double of that float's shortest
 // decimal is the value as typed (0.3 rather than 0.30000001192092896), up to the float's digits.
 double decimal(float value) {
-    std::array<char, 32> text{};
-    const auto end = std::to_chars(text.data(), text.data() + text.size(), value).ptr;
-    double widened = value;
-    std::from_chars(text.data(), end, widened);
-    return widened;
+    return float_decimal(value);
 }
 
 } // namespace
@@ -53,7 +49,8 @@ bool model_from_records(const NetworkRecords& records, const std::string& file, 
         ++line;
     }
     model.links.reserve(pipe_count);
-    const Read roughness = laminar ? Read{} : Read{decimal(records.relative_roughness), field(1, 61, 15)};
+    const Read roughness =
+        laminar ? Read{} : Read{decimal(records.relative_roughness), field(1, 61, 15)};
     for (const ElementRecord& r : records.elements) {
         Link link;
         link.id = std::to_string(r.element);

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <sys/stat.h>
@@ -102,7 +103,7 @@ std::size_t table_file_width(const SolveOptions& options) {
 }
 
 Solved solve_file(const SolveOptions& options, std::int64_t time, const solve::ResultIds* ids,
-                  bool csv_ids, const std::string& path) {
+                  bool csv_ids, const std::string& path, solve::Workspace& workspace) {
     NetworkResult result;
     std::string text;
     std::string reason;
@@ -119,7 +120,7 @@ Solved solve_file(const SolveOptions& options, std::int64_t time, const solve::R
     settings.tolerances.max_passes = options.max_passes;
     settings.time = time;
     if (readable && model::looks_like_inp(text)) {
-        result = solve::solve_inp(path, text, settings);
+        result = solve::solve_inp(path, text, settings, nullptr, &workspace);
         if (!options.report.empty())
             result.messages.push_back(solve::message(model::Code::no_report));
     } else if (solve::is_inp(path) && readable) {
@@ -137,7 +138,7 @@ Solved solve_file(const SolveOptions& options, std::int64_t time, const solve::R
         result = solve::unreadable_file(path, Program::lamnet,
                                         std::string(solve::unknown_program_reason));
     } else {
-        result = solve::solve_network(path, text, *program, settings);
+        result = solve::solve_network(path, text, *program, settings, &workspace);
     }
     Solved out;
     out.verdict = result.verdict;
@@ -164,7 +165,7 @@ Solved solve_file(const SolveOptions& options, std::int64_t time, const solve::R
         result.messages.push_back(solve::message(model::Code::unnamed_id, {out.unnamed}));
     if (options.json.empty() && options.csv.empty() && options.report.empty())
         out.table_row = table_row(result, table_file_width(options));
-    if (!options.json.empty()) out.json = solve::json_document(result);
+    if (!options.json.empty()) solve::json_document(result, out.json);
     if (!options.csv.empty()) {
         out.nodes_csv = solve::csv_nodes(result, csv_ids);
         out.pipes_csv = solve::csv_pipes(result, csv_ids);
@@ -389,21 +390,24 @@ int run_solve(const SolveOptions& options, ByteSink& err, files::TemporaryFiles&
     const std::size_t batch = std::size_t{64} * jobs;
     const bool progress = options.progress && total > 1;
     std::vector<Solved> solved(std::min(batch, total));
+    // One workspace per thread, kept from batch to batch.
+    std::vector<solve::Workspace> workspaces(jobs);
     Tally tally;
     std::size_t unnamed = 0;
     std::size_t warned = 0;
     for (std::size_t first = 0; first < total; first += batch) {
         const std::size_t count = std::min(batch, total - first);
         std::atomic<std::size_t> next{0};
-        auto work = [&] {
+        auto work = [&](solve::Workspace& workspace) {
             for (std::size_t i = next++; i < count; i = next++)
-                solved[i] = solve_file(options, time, map, csv_ids, options.files[first + i]);
+                solved[i] =
+                    solve_file(options, time, map, csv_ids, options.files[first + i], workspace);
         };
         {
             std::vector<std::jthread> threads;
             for (unsigned t = 1; t < std::min<std::size_t>(jobs, count); ++t)
-                threads.emplace_back(work);
-            work();
+                threads.emplace_back(work, std::ref(workspaces[t]));
+            work(workspaces[0]);
         }
         for (std::size_t i = 0; i < count; ++i) {
             Solved& s = solved[i];

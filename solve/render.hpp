@@ -11,6 +11,8 @@ namespace pipenet::solve {
 // in the shortest decimal form that reads back to the same float; a value that is not a finite
 // number is null. A labelled result's nodes and pipes also carry their IDs.
 std::string json_document(const NetworkResult& result);
+// The same, appended to `text` (whose capacity a caller may keep from one network to the next).
+void json_document(const NetworkResult& result, std::string& text);
 
 // The CSV tables (RFC 4180: comma-separated, CRLF line ends, fields quoted where they hold a
 // comma, a quote or a line end). Each starts with its header row; each row begins with the

@@ -1,6 +1,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "report/shortest_text.hpp"
 #include "solve/render.hpp"
 
 namespace pipenet::solve {
@@ -30,7 +31,7 @@ void field(std::string& row, float value) {
 
 std::string double_text(double value) {
     std::array<char, 32> digits{};
-    return {digits.data(), std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr};
+    return {digits.data(), shortest_text(digits.data(), digits.data() + digits.size(), value)};
 }
 
 // A value of the programs' arithmetic is a float widened, written back as that float; a double
@@ -59,7 +60,7 @@ void field(std::string& row, const std::optional<double>& value) {
     if (value) {
         std::array<char, 32> digits{};
         text.assign(digits.data(),
-                    std::to_chars(digits.data(), digits.data() + digits.size(), *value).ptr);
+                    shortest_text(digits.data(), digits.data() + digits.size(), *value));
         if (text == "nan" || text == "-nan") text = "NaN";
         if (text == "inf") text = "Infinity";
         if (text == "-inf") text = "-Infinity";

@@ -1,8 +1,12 @@
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
+#include <type_traits>
 
 #include <nlohmann/json.hpp>
 
+#include "report/shortest_text.hpp"
 #include "solve/render.hpp"
 
 namespace pipenet::solve {
@@ -11,8 +15,7 @@ std::string float_text(float value) {
     if (std::isnan(value)) return "NaN";
     if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
     std::array<char, 32> text{};
-    auto end = std::to_chars(text.data(), text.data() + text.size(), value).ptr;
-    return {text.data(), end};
+    return {text.data(), shortest_text(text.data(), text.data() + text.size(), value)};
 }
 
 namespace {
@@ -22,41 +25,51 @@ namespace {
 // print the float's double, often with more digits). A reader that takes the number as a double
 // and rounds it to float gets the float back, as the shortest text of a float lies strictly
 // within half a float step of it. Strings go through the JSON library for their escapes.
+// The text is put together in a small buffer and appended to the document a block at a time:
+// growing a string byte by byte, or sizing it ahead (which fills it), costs more than the text.
 class Writer {
 public:
-    void key(std::string_view name) {
+    explicit Writer(std::string& text) : text_(text) {}
+    Writer(const Writer&) = delete;
+    Writer& operator=(const Writer&) = delete;
+    ~Writer() { flush(); }
+    // A key is a literal: its length is known where it is written.
+    template <std::size_t N>
+    void key(const char (&name)[N]) {
         separate();
-        text_ += '"';
-        text_ += name;
-        text_ += "\":";
+        room(N + 2);
+        *end_++ = '"';
+        std::memcpy(end_, name, N - 1);
+        end_ += N - 1;
+        *end_++ = '"';
+        *end_++ = ':';
         fresh_ = true;
     }
     void open(char bracket) {
         separate();
-        text_ += bracket;
+        room(1);
+        *end_++ = bracket;
         fresh_ = true;
     }
     void close(char bracket) {
-        text_ += bracket;
+        room(1);
+        *end_++ = bracket;
         fresh_ = false;
     }
     void value(std::int32_t number) {
         separate();
-        text_ += std::to_string(number);
+        room(16);
+        end_ = std::to_chars(end_, end_ + 16, number).ptr;
     }
-    void value(float number) {
+    template <class Real>
+    void value(Real number) requires std::is_floating_point_v<Real> {
         separate();
-        text_ += std::isfinite(number) ? float_text(number) : "null";
-    }
-    void value(double number) {
-        separate();
+        room(32);
         if (!std::isfinite(number)) {
-            text_ += "null";
+            put("null");
             return;
         }
-        std::array<char, 32> digits{};
-        text_.append(digits.data(),
-                     std::to_chars(digits.data(), digits.data() + digits.size(), number).ptr);
+        end_ = shortest_text(end_, end_ + 32, number);
     }
     template <class T>
     void value(const std::optional<T>& number) {
@@ -64,28 +77,66 @@ public:
             value(*number);
         } else {
             separate();
-            text_ += "null";
+            room(4);
+            put("null");
         }
     }
     void value(std::string_view string) {
         separate();
-        // File names need not be UTF-8: bytes that are not are replaced, never a failure.
-        text_ += nlohmann::json(std::string(string))
-                     .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+        // Printable ASCII needs no escape; anything else goes through the JSON library. File
+        // names need not be UTF-8: bytes that are not are replaced, never a failure.
+        if (std::all_of(string.begin(), string.end(),
+                        [](char c) { return c >= 0x20 && c < 0x7f && c != '"' && c != '\\'; })) {
+            room(1);
+            *end_++ = '"';
+            put(string);
+            room(1);
+            *end_++ = '"';
+            return;
+        }
+        const std::string escaped =
+            nlohmann::json(std::string(string))
+                .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+        room(escaped.size());
+        put(escaped);
     }
-    template <class T>
-    void member(std::string_view name, const T& v) {
+    template <std::size_t N, class T>
+    void member(const char (&name)[N], const T& v) {
         key(name);
         value(v);
     }
-    std::string take() { return std::move(text_); }
+    void end_line() { put("\n"); }
+    void flush() {
+        text_.append(block_.data(), static_cast<std::size_t>(end_ - block_.data()));
+        end_ = block_.data();
+    }
 
 private:
     void separate() {
-        if (!fresh_) text_ += ',';
+        room(1);
+        if (!fresh_) *end_++ = ',';
         fresh_ = false;
     }
-    std::string text_;
+    std::size_t free() const {
+        return static_cast<std::size_t>(block_.data() + block_.size() - end_);
+    }
+    // Makes room for `size` (at most a number's length) more bytes in the block.
+    void room(std::size_t size) {
+        if (free() < size) flush();
+    }
+    void put(std::string_view text) {
+        if (free() < text.size()) flush();
+        if (free() < text.size()) {
+            text_ += text;
+            return;
+        }
+        std::memcpy(end_, text.data(), text.size());
+        end_ += text.size();
+    }
+    // Below the size from which the C library copies byte by byte.
+    std::array<char, 2048> block_;
+    char* end_ = block_.data();
+    std::string& text_;
     bool fresh_ = true;
 };
 
@@ -97,7 +148,8 @@ namespace {
 struct Numbers {
     Writer& w;
     bool single;
-    void member(std::string_view name, double v) {
+    template <std::size_t N>
+    void member(const char (&name)[N], double v) {
         w.key(name);
         if (single) {
             w.value(static_cast<float>(v));
@@ -105,7 +157,8 @@ struct Numbers {
             w.value(v);
         }
     }
-    void member(std::string_view name, const std::optional<double>& v) {
+    template <std::size_t N>
+    void member(const char (&name)[N], const std::optional<double>& v) {
         if (v) {
             member(name, *v);
         } else {
@@ -127,7 +180,16 @@ std::string clock_time(std::int64_t seconds) {
 } // namespace
 
 std::string json_document(const NetworkResult& result) {
-    Writer w;
+    std::string text;
+    json_document(result, text);
+    return text;
+}
+
+void json_document(const NetworkResult& result, std::string& text) {
+    // About the length of a node's or a pipe's object, so that the text is allocated once.
+    text.reserve(text.size() + 512 + 200 * (result.nodes.size() + result.pipes.size()) +
+                 80 * result.passes.size());
+    Writer w(text);
     Numbers number{w, result.arithmetic == Arithmetic::programs};
     w.open('{');
     w.member("file", std::string_view(result.file));
@@ -202,7 +264,7 @@ std::string json_document(const NetworkResult& result) {
     }
     w.close(']');
     w.close('}');
-    return w.take() + '\n';
+    w.end_line();
 }
 
 } // namespace pipenet::solve

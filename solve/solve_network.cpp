@@ -22,6 +22,7 @@
 #include "network/renumber.hpp"
 #include "report/layouts.hpp"
 #include "report/record_io.hpp"
+#include "report/shortest_text.hpp"
 #include "solve/messages.hpp"
 
 namespace pipenet::solve {
@@ -78,8 +79,7 @@ struct Work {
 
 std::string shortest(double value) {
     std::array<char, 32> text{};
-    auto end = std::to_chars(text.data(), text.data() + text.size(), value).ptr;
-    return {text.data(), end};
+    return {text.data(), shortest_text(text.data(), text.data() + text.size(), value)};
 }
 
 // The input check's code for a fault, so that check and solve name the same fault alike.
@@ -461,10 +461,12 @@ void add_pressure_findings(NetworkResult& result, const model::Model& m) {
 // Analyses a model in double precision and gathers its results: under the model's IDs when
 // `ids` is set (a .inp file), else under the node and pipe numbers the IDs hold.
 void analyse_model(NetworkResult& result, const model::Model& m, const SolveSettings& settings,
-                   bool ids) {
+                   bool ids, Workspace* workspace) {
     result.law = model::law_name(m.law);
     add_findings(result, analysis::input_findings(m));
-    const analysis::Result r = analysis::analyse(m, settings.tolerances);
+    analysis::Solver own;
+    analysis::Solver& solver = workspace != nullptr ? workspace->solver : own;
+    const analysis::Result r = solver.run(m, settings.tolerances);
     result.verdict = verdict_of(r.outcome);
     for (const analysis::Pass& p : r.passes)
         result.passes.push_back({p.pass, std::nullopt, p.max_imbalance, p.max_head_change});
@@ -501,8 +503,9 @@ void analyse_model(NetworkResult& result, const model::Model& m, const SolveSett
     for (std::size_t e = 0; e < m.links.size(); ++e) {
         const model::Link& link = m.links[e];
         PipeResult& out = result.pipes[e];
-        out.pipe =
-            ids ? static_cast<std::int32_t>(e + 1) : static_cast<std::int32_t>(std::stol(link.id));
+        out.pipe = static_cast<std::int32_t>(e + 1);
+        // The programs' files: the element number the ID holds.
+        if (!ids) std::from_chars(link.id.data(), link.id.data() + link.id.size(), out.pipe);
         out.start = link.start + 1;
         out.end = link.end + 1;
         out.diameter = link.diameter.value;
@@ -526,11 +529,11 @@ void analyse_model(NetworkResult& result, const model::Model& m, const SolveSett
 // when the model cannot hold the file's network (numbers outside the counts, no nodes): the
 // programs' engine then gives its own verdict and wording.
 bool analyse_records_double(NetworkResult& result, const NetworkRecords& records,
-                            const SolveSettings& settings) {
+                            const SolveSettings& settings, Workspace* workspace) {
     model::Model m;
     std::string error;
     if (!model::model_from_records(records, result.file, m, error) || m.nodes.empty()) return false;
-    analyse_model(result, m, settings, false);
+    analyse_model(result, m, settings, false, workspace);
     return true;
 }
 
@@ -546,9 +549,9 @@ NetworkResult finish(NetworkResult& result, std::string_view text, const SolveSe
 
 // The records read from the file, analysed in the arithmetic the settings ask for.
 void analyse_records(NetworkResult& result, const NetworkRecords& records,
-                     const SolveSettings& settings) {
+                     const SolveSettings& settings, Workspace* workspace = nullptr) {
     if (settings.arithmetic == Arithmetic::double_precision &&
-        analyse_records_double(result, records, settings))
+        analyse_records_double(result, records, settings, workspace))
         return;
     result.arithmetic = Arithmetic::programs;
     if (!settings.renumber || !analyse_renumbered(result, records))
@@ -567,12 +570,12 @@ NetworkResult new_result(std::string_view file, Program program, const SolveSett
 } // namespace
 
 NetworkResult solve_network(std::string_view file, std::string_view text, Program program,
-                            const SolveSettings& settings) {
+                            const SolveSettings& settings, Workspace* workspace) {
     NetworkResult result = new_result(file, program, settings);
     NetworkRecords records;
     std::string error;
     if (read_network_records(text, program, records, error) && read_alike_by_program(records)) {
-        analyse_records(result, records, settings);
+        analyse_records(result, records, settings, workspace);
     } else {
         result.arithmetic = Arithmetic::programs;
         analyse_text(result, text);
@@ -593,7 +596,7 @@ NetworkResult solve_records(std::string_view file, const NetworkRecords& records
 }
 
 NetworkResult solve_inp(std::string_view file, std::string_view text, const SolveSettings& settings,
-                        model::Model* read_model) {
+                        model::Model* read_model, Workspace* workspace) {
     NetworkResult result;
     result.file = file;
     result.inp = true;
@@ -618,7 +621,7 @@ NetworkResult solve_inp(std::string_view file, std::string_view text, const Solv
     if (m.tanks > 0)
         add_findings(result,
                      {model::make_finding(model::Code::tanks_fixed, {std::to_string(m.tanks)})});
-    analyse_model(result, m, settings, true);
+    analyse_model(result, m, settings, true, workspace);
     return result;
 }
 

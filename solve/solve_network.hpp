@@ -22,12 +22,20 @@ struct SolveSettings {
     std::int64_t time = 0;         // .inp files: seconds after the start, the period analysed
 };
 
+// What a thread keeps from one network to the next, so that a run of networks does not build
+// again what they share: the double-precision analysis's topology and symbolic factorization,
+// kept while the next network has the same pattern of pipes and known heads. Results do not
+// depend on what it held before.
+struct Workspace {
+    analysis::Solver solver;
+};
+
 // Never throws for anything in `text`: a network the programs would stop on gives its verdict
 // and its messages. The text is read once into records; the engine reads the text itself only
 // when the records cannot stand for it (a negative count, a record that cannot be read), and
 // settings.report writes the programs' report from it.
 NetworkResult solve_network(std::string_view file, std::string_view text, Program program,
-                            const SolveSettings& settings);
+                            const SolveSettings& settings, Workspace* workspace = nullptr);
 
 // The network of records already read from a file (read_alike_by_program), without a report.
 NetworkResult solve_records(std::string_view file, const NetworkRecords& records,
@@ -38,7 +46,7 @@ NetworkResult solve_records(std::string_view file, const NetworkRecords& records
 // read_model, when given, receives the model as read (as far as it could be read), so that a
 // caller draws the network the analysis had without reading the text again.
 NetworkResult solve_inp(std::string_view file, std::string_view text, const SolveSettings& settings,
-                        model::Model* read_model = nullptr);
+                        model::Model* read_model = nullptr, Workspace* workspace = nullptr);
 
 // The verdict for a file that could not be read at all, with the reason.
 NetworkResult unreadable_file(std::string_view file, Program program, std::string reason);

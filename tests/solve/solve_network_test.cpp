@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "solve/render.hpp"
 #include "solve/solve_network.hpp"
 
 namespace pipenet::solve {
@@ -130,6 +131,60 @@ TEST(SolveMessages, AnUnreadableFileIsPlacedWhereTheReadingFailed) {
     const std::string& said = result.messages[0].text;
     EXPECT_NE(said.find(": line 2, columns 11-20: start node: "), std::string::npos) << said;
     EXPECT_EQ(said.find("line 1"), std::string::npos) << said;
+}
+
+// A square of four nodes with a diagonal, for turbnet: the head known at `known`, draws at the
+// others, the diagonal's diameter and node 4's y as given.
+std::string turbnet_square(const std::string& known, const std::string& diagonal,
+                           const std::string& node4_y = "400.0") {
+    std::string text = record({"4", "5", "3", "1", "30"}, {"0.0000010"});
+    text.pop_back();
+    text += field("130.0", 15) + '\n';
+    const std::vector<std::vector<std::string>> nodes{
+        {"0.0", "0.0"}, {"300.0", "0.0"}, {"300.0", "400.0"}, {"0.0", node4_y}};
+    for (std::size_t i = 0; i < nodes.size(); ++i)
+        text += record({std::to_string(i + 1)}, nodes[i]);
+    const std::vector<std::vector<std::string>> pipes{
+        {"1", "1", "2"}, {"2", "2", "3"}, {"3", "3", "4"}, {"4", "4", "1"}, {"5", "1", "3"}};
+    for (std::size_t e = 0; e < pipes.size(); ++e)
+        text += record(pipes[e], {e == 4 ? diagonal : "0.200"});
+    for (const char* node : {"1", "2", "3", "4"})
+        if (known != node) text += record({node}, {"-0.0100"}, 12);
+    text += record({known}, {"60.0"});
+    return text;
+}
+
+// A thread's workspace keeps the topology of one network for the next: whatever it held, each
+// network's results must be those it has alone, to the last bit of every value written.
+TEST(SolveWorkspace, NetworksSolvedInTurnGiveTheResultsEachGivesAlone) {
+    struct Network {
+        const char* name;
+        Program program;
+        std::string text;
+    };
+    const std::vector<Network> networks{
+        {"square", Program::turbnet, turbnet_square("1", "0.250")},
+        // The same pattern with other values: the topology is kept, the laws are not.
+        {"square, other diagonal", Program::turbnet, turbnet_square("1", "0.100")},
+        // Another node at the known head: another pattern.
+        {"square, head at 3", Program::turbnet, turbnet_square("3", "0.250")},
+        // Node 4 on node 1: pipe 4 has no length, the network is refused.
+        {"square, zero length", Program::turbnet, turbnet_square("1", "0.250", "0.0")},
+        {"lamnet chain", Program::lamnet, lamnet_chain({{"1", "1", "2"}, {"2", "2", "3"}})},
+        {"square again", Program::turbnet, turbnet_square("1", "0.250")},
+        {"square, other diagonal again", Program::turbnet, turbnet_square("1", "0.100")},
+    };
+    SolveSettings settings;
+    Workspace workspace;
+    std::size_t solved = 0;
+    for (const Network& n : networks) {
+        const NetworkResult alone = solve_network("f", n.text, n.program, settings);
+        const NetworkResult kept = solve_network("f", n.text, n.program, settings, &workspace);
+        EXPECT_EQ(json_document(kept), json_document(alone)) << n.name;
+        if (alone.verdict == Verdict::solved) ++solved;
+    }
+    // The cases do what they are meant to: all but the refused one are solved.
+    EXPECT_EQ(solved, networks.size() - 1);
 }
 
 } // namespace
