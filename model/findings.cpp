@@ -6,7 +6,7 @@ namespace pipenet::model {
 
 namespace {
 
-constexpr std::array<FindingEntry, 32> table{{
+constexpr std::array<FindingEntry, 33> table{{
     {Code::isolated_nodes, "isolated-nodes", Severity::warning,
      "{} junction(s) joined by open links to no known head are left out, their results null: {}"},
     {Code::no_known_head, "no-known-head", Severity::error,
@@ -72,6 +72,8 @@ constexpr std::array<FindingEntry, 32> table{{
     {Code::no_report, "no-report", Severity::note,
      "a .inp file has no report of the programs: --report leaves it out"},
     {Code::unnamed_id, "unnamed-id", Severity::warning, "the map names no {}: its ID is null"},
+    {Code::pump_cannot_deliver, "pump-cannot-deliver", Severity::warning,
+     "pump {} is closed: it would have to add {} {} of head, at least its shutoff head of {} {}"},
 }};
 
 constexpr bool table_in_order() {

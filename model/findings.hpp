@@ -48,6 +48,7 @@ enum class Code : std::uint8_t {
     inp_model,  // the .inp network as the model takes it, in the reader's words
     no_report,
     unnamed_id,
+    pump_cannot_deliver,
 };
 
 // The plausibility findings the input check also makes from the records alone, word for word.

@@ -176,6 +176,7 @@ std::string json_document(const NetworkResult& result) {
         }
         if (p.kind) w.member("kind", std::string_view(*p.kind));
         if (p.state) w.member("state", std::string_view(*p.state));
+        if (p.head_gain) w.member("head_gain", p.head_gain);
         w.close('}');
     }
     w.close(']');
