@@ -33,13 +33,16 @@ HEAD_SHARE = 0.005
 FLOW_SHARE = 0.01
 
 
-def inp(units, headloss, junctions, reservoirs, pipes, viscosity=None):
+def inp(units, headloss, junctions, reservoirs, pipes, viscosity=None, extra=(), tanks=()):
     """junctions: (id, elevation, demand); reservoirs: (id, head); pipes: (id, a, b, length,
-    diameter, roughness, minor loss[, status])."""
+    diameter, roughness, minor loss[, status]); extra: further lines, sections and all; tanks:
+    lines of [TANKS] (the reference wants nodes before the links that name them)."""
     lines = ["[JUNCTIONS]"]
     lines += [f" {j}\t{e}\t{d}" for j, e, d in junctions]
     lines += ["[RESERVOIRS]"] + [f" {r}\t{h}" for r, h in reservoirs]
+    lines += ["[TANKS]"] + list(tanks)
     lines += ["[PIPES]"] + [" " + "\t".join(str(v) for v in p) for p in pipes]
+    lines += list(extra)
     lines += ["[OPTIONS]", f" Units\t{units}", f" Headloss\t{headloss}"]
     if viscosity is not None:
         lines.append(f" Viscosity\t{viscosity}")
@@ -87,6 +90,33 @@ def grid(units, headloss, side, seed, roughness, minor_share=0.0, check_valve_sh
     return inp(units, headloss, junctions, reservoirs, pipes)
 
 
+def pumped(pump, curve=(), status=(), tank_level=None, units="LPS", more=()):
+    """A reservoir at 0 m lifting water through pump PU to two junctions on a hill, and, with a
+    tank level, a tank beyond them. `pump`: the pump line's keywords; `curve`: points of C1."""
+    junctions = [("J1", 10, 8), ("J2", 25, 6)]
+    pipes = [("P1", "J1", "J2", 600, 200, 120, 0)]
+    extra = ["[PUMPS]", f" PU\tR\tJ1\t{pump}", *more]
+    tanks = []
+    if tank_level is not None:
+        pipes.append(("P2", "J2", "T", 400, 150, 120, 0))
+        tanks = [f" T\t30\t{tank_level}\t0\t20\t15\t0"]
+    extra += ["[CURVES]"] + [f" C1\t{q}\t{h}" for q, h in curve]
+    extra += ["[STATUS]"] + [f" {link}\t{what}" for link, what in status]
+    return inp(units, "H-W", junctions, [("R", 0)], pipes, extra=extra, tanks=tanks)
+
+
+def two_pumps(side=5, seed=3):
+    """A looped grid fed from two reservoirs below it, each through its own pump."""
+    text = grid("LPS", "H-W", side, seed, 110)
+    text = text.replace(" R1\t60", " R1\t5").replace(" R2\t55", " R2\t0")
+    text = text.replace(" S1\tR1\tN0_0", " S1\tL1\tN0_0").replace(
+        f" S2\tR2\tN{side - 1}_{side - 1}", f" S2\tL2\tN{side - 1}_{side - 1}")
+    text = text.replace("[RESERVOIRS]", "[JUNCTIONS]\n L1\t5\t0\n L2\t0\t0\n[RESERVOIRS]")
+    return text.replace("[OPTIONS]", "[PUMPS]\n U1\tR1\tL1\tHEAD A\n U2\tR2\tL2\tHEAD B\n"
+                        "[CURVES]\n A\t0\t95\n A\t60\t80\n A\t120\t40\n"
+                        " B\t50\t70\n[OPTIONS]")
+
+
 CASES = {
     # Hazen-Williams, the .inp files' constant, in SI and US units, with minor losses.
     "hw_lps": one_pipe("LPS", "H-W", 12, 150, 110),
@@ -109,6 +139,19 @@ CASES = {
     "grid_hw_gpm": grid("GPM", "H-W", 7, 5, 100, minor_share=0.2),
     "grid_cm_cmh": grid("CMH", "C-M", 5, 11, 0.013),
     "grid_check_valves": grid("LPS", "D-W", 6, 7, 0.1, minor_share=0.2, check_valve_share=0.3),
+    # Pumps: each form of curve, a tank beyond, power, speed, closed, unable to lift.
+    "pump_one_point": pumped("HEAD C1", [(20, 55)]),
+    "pump_tank": pumped("HEAD C1", [(25, 60)], tank_level=8),
+    "pump_three_points": pumped("HEAD C1", [(0, 70), (15, 60), (30, 35)], tank_level=5),
+    "pump_many_points": pumped("HEAD C1", [(0, 72), (10, 68), (20, 60), (30, 45), (40, 20)],
+                               tank_level=5),
+    "pump_power": pumped("POWER 12", tank_level=5),
+    "pump_power_hp": pumped("POWER 15", tank_level=15, units="GPM"),
+    "pump_speed": pumped("HEAD C1 SPEED 1.2", [(0, 70), (15, 60), (30, 35)], tank_level=5),
+    "pump_status_speed": pumped("HEAD C1", [(20, 55)], [("PU", 0.9)], tank_level=5),
+    "pump_closed": pumped("HEAD C1", [(20, 55)], [("PU", "Closed")], tank_level=5),
+    "pump_cannot_lift": pumped("HEAD C1", [(20, 30)], tank_level=15),
+    "pumps_looped": two_pumps(),
 }
 
 
