@@ -9,6 +9,8 @@
 
 #include "analysis/analyse.hpp"
 #include "analysis/pump_laws.hpp"
+#include "exchange/inp_reader.hpp"
+#include "model/read_inp.hpp"
 #include "model_fixture.hpp"
 
 namespace pipenet::analysis {
@@ -195,6 +197,67 @@ TEST(Pumps, ClosedByStatusOrWhenTheyCannotLiftThatHigh) {
     ASSERT_EQ(r.outcome, Outcome::solved);
     EXPECT_EQ(r.states[1], LinkState::open);
     EXPECT_GT(r.flows[1], 0.0);
+}
+
+TEST(Pumps, ReadFromInpInTheFilesUnitsWithTheirStatusSpeedAndPattern) {
+    // R at 100 ft lifts through U to J1; the curve's one point is (500 gpm, 150 ft), and a
+    // curve passes through its points at any speed s as (s Q, s^2 H): at s = 0.5, 37.5 ft at
+    // 250 gpm.
+    struct Case {
+        const char* name;
+        std::string pump, status;
+        double demand;     // gpm
+        std::int64_t time; // s
+        bool open;
+        double j1_head; // ft
+    };
+    const std::vector<Case> cases = {
+        {"at its point", "HEAD C", "", 500.0, 0, true, 250.0},
+        {"a speed from [STATUS]", "HEAD C SPEED 2", " U 0.5", 250.0, 0, true, 137.5},
+        {"a speed pattern at 1:00", "HEAD C PATTERN P", "", 250.0, 3600, true, 137.5},
+        {"closed by [STATUS]", "HEAD C", " U Closed", 0.0, 0, false, 100.0},
+        {"a speed of 0", "HEAD C SPEED 0", "", 0.0, 0, false, 100.0},
+    };
+    for (const Case& c : cases) {
+        const std::string text =
+            "[JUNCTIONS]\n J1 0 " + std::to_string(c.demand) +
+            "\n[RESERVOIRS]\n R 100\n[PIPES]\n P R J2 100 12 100\n"
+            "[JUNCTIONS]\n J2 0 0\n[PUMPS]\n U R J1 " +
+            c.pump + "\n[CURVES]\n C 500 150\n[PATTERNS]\n P 1 0.5\n[STATUS]\n" + c.status +
+            "\n[OPTIONS]\n Units GPM\n";
+        Model m;
+        std::vector<exchange::Diagnostic> diagnostics;
+        ASSERT_TRUE(model::read_inp_model(text, "net.inp", c.time, m, diagnostics)) << c.name;
+        ASSERT_EQ(m.pumps.size(), 1u) << c.name;
+        EXPECT_EQ(m.links[1].kind, model::LinkKind::pump) << c.name;
+        EXPECT_EQ(m.pumps[0].link, 1) << c.name;
+        ASSERT_EQ(m.pumps[0].curve.size(), 1u) << c.name;
+        EXPECT_NEAR(m.pumps[0].curve[0].flow, 500.0 * 6.30901964e-5, 1e-12) << c.name;
+        EXPECT_NEAR(m.pumps[0].curve[0].head, 150.0 * 0.3048, 1e-12) << c.name;
+        EXPECT_EQ(m.links[1].status == model::LinkStatus::open, c.open) << c.name;
+        // A closed pump is noted, at its [STATUS] line or its own.
+        EXPECT_EQ(diagnostics.size(), c.open ? 0u : 1u) << c.name;
+        const Result r = analyse(m);
+        if (!c.open) {
+            EXPECT_EQ(r.states[1], LinkState::closed) << c.name;
+            continue;
+        }
+        ASSERT_EQ(r.outcome, Outcome::solved) << c.name;
+        EXPECT_NEAR(r.heads[0], c.j1_head * 0.3048, 1e-8) << c.name;
+    }
+
+    // Power: horsepower of 745.7 W in US units; in SI units the kW given over 0.7457, as the
+    // reference solver takes it.
+    for (const char* units : {"GPM", "LPS"}) {
+        const std::string text = "[JUNCTIONS]\n J1 0 1\n[RESERVOIRS]\n R 100\n"
+                                 "[PUMPS]\n U R J1 POWER 10\n[OPTIONS]\n Units " +
+                                 std::string(units) + "\n";
+        Model m;
+        std::vector<exchange::Diagnostic> diagnostics;
+        ASSERT_TRUE(model::read_inp_model(text, "net.inp", 0, m, diagnostics)) << units;
+        ASSERT_EQ(m.pumps.size(), 1u);
+        EXPECT_NEAR(m.pumps[0].power, units[0] == 'G' ? 7457.0 : 10000.0 / 0.7457, 1e-9);
+    }
 }
 
 } // namespace
