@@ -41,7 +41,7 @@ constexpr std::array<FindingEntry, 33> table{{
      "own files"},
     {Code::cut_off_by_check_valves, "cut-off-by-check-valves", Severity::warning,
      "{} junction(s) are joined to a known head only through check valves closed against the "
-     "flow, so no water reaches them: {}"},
+     "flow or pumps closed, so no water reaches them: {}"},
     {Code::end_of_file, "end-of-file", Severity::error,
      "the file ends before all the records its counts announce"},
     {Code::not_a_number_field, "not-a-number-field", Severity::error,
