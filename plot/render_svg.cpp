@@ -152,8 +152,12 @@ void write_header(std::string& out, const PlotNetwork& network, double height) {
     out += "\" fill=\"#ffffff\"/>\n";
     out += "<text class=\"title\" x=\"40\" y=\"28\">" + escape_markup(network.file) +
            " \xe2\x80\x94 " + (network.inp ? ".inp" : program_name(network.program)) +
-           " \xe2\x80\x94 " + std::to_string(network.nodes.size()) + " nodes, " +
-           std::to_string(network.pipes.size()) + " pipes</text>\n";
+           " \xe2\x80\x94 " + std::to_string(network.nodes.size()) + " nodes, ";
+    const auto pumps = std::count_if(network.pipes.begin(), network.pipes.end(),
+                                     [](const PlotPipe& pipe) { return pipe.pump; });
+    out += std::to_string(network.pipes.size() - static_cast<std::size_t>(pumps)) + " pipes";
+    if (pumps > 0) out += ", " + std::to_string(pumps) + " pumps";
+    out += "</text>\n";
 }
 
 void write_banner(std::string& out, const PlotNetwork& network, bool results_asked) {
