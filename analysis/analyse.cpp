@@ -382,8 +382,7 @@ Result Solver::run(const model::Model& model, const Settings& settings,
         if (link.status != model::LinkStatus::open) continue;
         std::string why;
         if (laws_->pump_of[e] >= 0) {
-            const model::Pump& pump =
-                model.pumps[static_cast<std::size_t>(laws_->pump_of[e])];
+            const model::Pump& pump = model.pumps[static_cast<std::size_t>(laws_->pump_of[e])];
             why = pump_curve(pump).why;
             if (why.empty() && !(pump.speed > 0.0 && std::isfinite(pump.speed)))
                 why = "its speed is " + number_text(pump.speed) + ", not positive";

@@ -102,8 +102,8 @@ double pump_discharge(const model::Pump& pump, double dh) {
     auto gain = [&](double q) {
         switch (curve.form) {
         case PumpCurve::Form::power_curve:
-            return s * s * curve.fit.a - curve.fit.b * std::pow(s, 2.0 - curve.fit.c) *
-                                             std::pow(q, curve.fit.c);
+            return s * s * curve.fit.a -
+                   curve.fit.b * std::pow(s, 2.0 - curve.fit.c) * std::pow(q, curve.fit.c);
         case PumpCurve::Form::points: {
             std::vector<model::CurvePoint> p = curve.points;
             if (p.size() == 1) p.push_back({2.0 * p[0].flow, 0.0});
@@ -156,7 +156,7 @@ FinalCheck check_final_state(const model::Model& model, const std::vector<bool>&
         }
         // A check valve carries nothing against reverse flow.
         const double dh = heads[a] - heads[b];
-        const double q = pump_of[e] != nullptr                ? pump_discharge(*pump_of[e], dh)
+        const double q = pump_of[e] != nullptr          ? pump_discharge(*pump_of[e], dh)
                          : link.check_valve && dh < 0.0 ? 0.0
                                                         : law_discharge(model, link, dh);
         if (!std::isfinite(q) || !std::isfinite(flows[e])) check.finite = false;

@@ -222,8 +222,8 @@ private:
             if (!p.pattern.empty()) pump.speed *= exchange::multiplier_at(net_, p.pattern, time_);
             if (closed || pump.speed == 0.0) {
                 link.status = LinkStatus::closed;
-                diagnostics_.push_back({Severity::note, status_line,
-                                        format_message(Message::closed_pump, {p.id})});
+                diagnostics_.push_back(
+                    {Severity::note, status_line, format_message(Message::closed_pump, {p.id})});
             }
             model_.links.push_back(std::move(link));
             model_.pumps.push_back(std::move(pump));

@@ -147,8 +147,7 @@ TEST(Pumps, LiftWaterToWhereTheirCurveMeetsTheNetwork) {
          pump_of({{0.0, 72.0}, {0.01, 68.0}, {0.02, 60.0}, {0.03, 45.0}, {0.04, 20.0}}),
          0.0330100762, 37.4748095111},
         {"10 kW", pump_of({}, 10000.0), 0.0278621502, 36.6150181384},
-        {"three points at speed 1.2", pump_of(three_points, 0.0, 1.2), 0.0403081864,
-         38.9763048020},
+        {"three points at speed 1.2", pump_of(three_points, 0.0, 1.2), 0.0403081864, 38.9763048020},
     };
     for (const Case& c : cases) {
         const Result r = analyse(lift_to_tank(c.pump));
@@ -219,12 +218,12 @@ TEST(Pumps, ReadFromInpInTheFilesUnitsWithTheirStatusSpeedAndPattern) {
         {"a speed of 0", "HEAD C SPEED 0", "", 0.0, 0, false, 100.0},
     };
     for (const Case& c : cases) {
-        const std::string text =
-            "[JUNCTIONS]\n J1 0 " + std::to_string(c.demand) +
-            "\n[RESERVOIRS]\n R 100\n[PIPES]\n P R J2 100 12 100\n"
-            "[JUNCTIONS]\n J2 0 0\n[PUMPS]\n U R J1 " +
-            c.pump + "\n[CURVES]\n C 500 150\n[PATTERNS]\n P 1 0.5\n[STATUS]\n" + c.status +
-            "\n[OPTIONS]\n Units GPM\n";
+        const std::string text = "[JUNCTIONS]\n J1 0 " + std::to_string(c.demand) +
+                                 "\n[RESERVOIRS]\n R 100\n[PIPES]\n P R J2 100 12 100\n"
+                                 "[JUNCTIONS]\n J2 0 0\n[PUMPS]\n U R J1 " +
+                                 c.pump +
+                                 "\n[CURVES]\n C 500 150\n[PATTERNS]\n P 1 0.5\n[STATUS]\n" +
+                                 c.status + "\n[OPTIONS]\n Units GPM\n";
         Model m;
         std::vector<exchange::Diagnostic> diagnostics;
         ASSERT_TRUE(model::read_inp_model(text, "net.inp", c.time, m, diagnostics)) << c.name;

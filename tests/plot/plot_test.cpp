@@ -432,13 +432,13 @@ TEST(RenderSvg, PumpsHaveTheirOwnSymbolPointingTheWayTheyLiftAndTheirState) {
                                       std::regex("<circle class=\"symbol\"[^>]*fill=\"(#[0-9a-f]+)"
                                                  "\"[^>]* cx=\"([-\\d.]+)\"")))
             << c.name << ": " << group;
-        ASSERT_TRUE(std::regex_search(group, tip, std::regex("<path class=\"symbol\"[^>]*d=\"M([-\\d.]+),")))
+        ASSERT_TRUE(std::regex_search(group, tip,
+                                      std::regex("<path class=\"symbol\"[^>]*d=\"M([-\\d.]+),")))
             << c.name;
         EXPECT_EQ(circle[1].str(), c.fill) << c.name;
         EXPECT_EQ(std::stod(tip[1].str()) > std::stod(circle[2].str()), c.tip_right) << c.name;
         // Only the pump has the symbol: the pipes keep theirs.
-        EXPECT_EQ(svg.find("class=\"symbol\"", begin + group.size()), std::string::npos)
-            << c.name;
+        EXPECT_EQ(svg.find("class=\"symbol\"", begin + group.size()), std::string::npos) << c.name;
     }
 }
 
