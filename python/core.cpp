@@ -198,7 +198,10 @@ private:
         out.velocities.resize(model_.links.size());
         for (std::size_t e = 0; e < model_.links.size(); ++e) {
             const double d = model_.links[e].diameter.value;
-            out.velocities[e] = r.flows[e] / (std::numbers::pi / 4.0 * d * d);
+            // A pump has no cross-section: 0, as in pipenet solve's results.
+            out.velocities[e] = model_.links[e].kind == model::LinkKind::pump
+                                    ? 0.0
+                                    : r.flows[e] / (std::numbers::pi / 4.0 * d * d);
         }
         out.passes = r.passes;
         out.messages = std::move(messages);
@@ -533,7 +536,10 @@ PYBIND11_MODULE(_core, m) {
             },
             [](Network& n, py::array_t<double, py::array::c_style | py::array::forcecast> a) {
                 const auto v = checked_values(a, n.model().links.size(), "diameters");
-                for (double d : v) require_positive(d, "a diameter");
+                // A pump's entry is unused: the array read back can be written again.
+                for (std::size_t e = 0; e < v.size(); ++e)
+                    if (n.model().links[e].kind != model::LinkKind::pump)
+                        require_positive(v[e], "a diameter");
                 n.change([&](model::Model& m) {
                     for (std::size_t e = 0; e < v.size(); ++e) m.links[e].diameter.value = v[e];
                 });
@@ -546,7 +552,9 @@ PYBIND11_MODULE(_core, m) {
             },
             [](Network& n, py::array_t<double, py::array::c_style | py::array::forcecast> a) {
                 const auto v = checked_values(a, n.model().links.size(), "roughness");
-                for (double c : v) require_positive(c, "a roughness coefficient");
+                for (std::size_t e = 0; e < v.size(); ++e)
+                    if (n.model().links[e].kind != model::LinkKind::pump)
+                        require_positive(v[e], "a roughness coefficient");
                 n.change([&](model::Model& m) {
                     for (std::size_t e = 0; e < v.size(); ++e) m.links[e].roughness.value = v[e];
                 });
