@@ -110,14 +110,15 @@ def pumped(pump, curve=(), status=(), tank_level=None, units="LPS", more=()):
     return inp(units, "H-W", junctions, [("R", 0)], pipes, extra=extra, tanks=tanks)
 
 
-def two_pumps(side=5, seed=3):
-    """A looped grid fed from two reservoirs below it, each through its own pump."""
-    text = grid("LPS", "H-W", side, seed, 110)
+def two_pumps(side=5, seed=3, headloss="H-W", roughness=110, second="HEAD B"):
+    """A looped grid fed from two reservoirs below it, each through its own pump: U1 on a
+    three-point curve, U2 on a one-point curve B or as `second` gives it."""
+    text = grid("LPS", headloss, side, seed, roughness)
     text = text.replace(" R1\t60", " R1\t5").replace(" R2\t55", " R2\t0")
     text = text.replace(" S1\tR1\tN0_0", " S1\tL1\tN0_0").replace(
         f" S2\tR2\tN{side - 1}_{side - 1}", f" S2\tL2\tN{side - 1}_{side - 1}")
     text = text.replace("[RESERVOIRS]", "[JUNCTIONS]\n L1\t5\t0\n L2\t0\t0\n[RESERVOIRS]")
-    return text.replace("[OPTIONS]", "[PUMPS]\n U1\tR1\tL1\tHEAD A\n U2\tR2\tL2\tHEAD B\n"
+    return text.replace("[OPTIONS]", f"[PUMPS]\n U1\tR1\tL1\tHEAD A\n U2\tR2\tL2\t{second}\n"
                         "[CURVES]\n A\t0\t95\n A\t60\t80\n A\t120\t40\n"
                         " B\t50\t70\n[OPTIONS]")
 
@@ -157,6 +158,8 @@ CASES = {
     "pump_closed": pumped("HEAD C1", [(20, 55)], [("PU", "Closed")], tank_level=5),
     "pump_cannot_lift": pumped("HEAD C1", [(20, 30)], tank_level=15),
     "pumps_looped": two_pumps(),
+    "pumps_looped_dw_power": two_pumps(9, 17, "D-W", 0.1, "POWER 60"),
+    "pumps_looped_cm_speed": two_pumps(7, 29, "C-M", 0.012, "HEAD B SPEED 1.15"),
     # Three pumps side by side: one running, one unable to lift, one closed by its status.
     "pump_station": (HERE.parent.parent / "docs" / "examples" / "pumps" / "station.inp")
     .read_text(),
