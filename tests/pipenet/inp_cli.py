@@ -286,6 +286,14 @@ def check_inp(pipenet, folder):
             [f["line"] for f in found["findings"] if f["severity"] == "error"] != [6] or \
             "curve 'C', which does not exist" not in out:
         fail(f"status {status}: {out} {err}")
+    # With its curve the pump is taken, and counted apart from the pipes.
+    (folder / "pump.inp").write_text(
+        "[JUNCTIONS]\n J1 10 5\n J2 10 5\n[RESERVOIRS]\n R 50\n[PIPES]\n P J1 J2 100 100 100\n"
+        "[PUMPS]\n PU R J1 HEAD C\n[CURVES]\n C 10 30\n")
+    status, out, err = run(pipenet, ["check", "--json", "pump.inp"], folder)
+    found = json.loads(out)["files"][0]
+    if status != 0 or found["counts"]["pipes"] != 1 or found["errors"] != 0:
+        fail(f"status {status}: {out} {err}")
 
 
 def plot_pressure(pipenet, folder):
