@@ -42,6 +42,9 @@ constexpr double least_share = 1.0e-8;
 // first at tiny discharges, below the second at huge ones.
 constexpr double power_most_gain = 1.0e4;
 constexpr double power_least_gain = 1.0e-4;
+// Above this many times the largest flow a power-form curve was fitted to, it is continued as
+// its tangent.
+constexpr double most_span = 10.0;
 // The working head of a constant-power pump, for the start solve only.
 constexpr double power_design_gain = 30.0;
 
@@ -67,12 +70,16 @@ PumpCurve pump_curve(const model::Pump& pump) {
         }
         const double a = one_point_shutoff * p[0].head;
         curve.fit = through(a, p[0].flow, p[0].head, 2.0 * p[0].flow, 0.0);
+        curve.design = p[0].flow;
+        curve.span = 2.0 * p[0].flow;
         return curve;
     }
     if (p.size() == 3 && p[0].flow == 0.0) {
         const PowerCurve fit = through(p[0].head, p[1].flow, p[1].head, p[2].flow, p[2].head);
         if (fit.c > 0.0 && std::isfinite(fit.c) && fit.b > 0.0 && std::isfinite(fit.b)) {
             curve.fit = fit;
+            curve.design = p[1].flow;
+            curve.span = p[2].flow;
             return curve;
         }
     }
@@ -89,8 +96,11 @@ PumpLaw pump_law(const PumpCurve& curve, double speed) {
         const double s = speed;
         law.fit = {s * s * curve.fit.a, curve.fit.b * std::pow(s, 2.0 - curve.fit.c), curve.fit.c};
         law.shutoff = law.fit.a;
-        law.design = std::pow(law.fit.a / (2.0 * law.fit.b), 1.0 / law.fit.c);
+        // A point the curve was fitted to, not where it adds half its shutoff head: with an
+        // exponent near 0 that flow underflows.
+        law.design = s * curve.design;
         law.least = least_share * law.design;
+        law.most = most_span * s * curve.span;
         break;
     }
     case PumpCurve::Form::points: {
@@ -122,8 +132,10 @@ PumpGain pump_gain(const PumpLaw& law, double q) {
             const double slope = -f.b * std::pow(law.least, f.c - 1.0);
             return {f.a + slope * q, slope};
         }
-        const double lifted = f.b * std::pow(q, f.c);
-        return {f.a - lifted, -f.c * lifted / q};
+        const double at = std::min(q, law.most);
+        const double lifted = f.b * std::pow(at, f.c);
+        const double slope = -f.c * lifted / at;
+        return {f.a - lifted + slope * (q - at), slope};
     }
     case PumpCurve::Form::points: {
         // The segment that holds q; the first and last are extended beyond the curve.
@@ -151,6 +163,8 @@ double pump_flow_at(const PumpLaw& law, double gain) {
         const PowerCurve& f = law.fit;
         const PumpGain edge = pump_gain(law, law.least);
         if (gain > edge.gain) return (gain - f.a) / edge.slope;
+        const PumpGain far = pump_gain(law, law.most);
+        if (gain < far.gain) return law.most + (gain - far.gain) / far.slope;
         return std::pow((f.a - gain) / f.b, 1.0 / f.c);
     }
     case PumpCurve::Form::points: {

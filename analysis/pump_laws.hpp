@@ -29,19 +29,24 @@ struct PumpCurve {
     PowerCurve fit;
     std::vector<model::CurvePoint> points; // Form::points
     double power = 0.0;                    // W, Form::constant_power
+    double design = 0.0; // Form::power_curve: the flow of the middle point it was fitted to
+    double span = 0.0;   // Form::power_curve: the largest flow it was fitted to
     std::string why;
 };
 PumpCurve pump_curve(const model::Pump& pump);
 
 // A pump's law at its speed: the head gain g(Q) for Q >= 0, decreasing, continued below a tiny
 // discharge `least` as the straight line through g(least) and the shutoff head g(0), so that its
-// slope stays finite and nonzero.
+// slope stays finite and nonzero; a power-form curve also above `most`, ten times the largest
+// flow it was fitted to, as its tangent there (turned round, a power law of a small exponent
+// overflows there).
 struct PumpLaw {
     PumpCurve::Form form = PumpCurve::Form::power_curve;
     PowerCurve fit;                        // with the speed applied
     std::vector<model::CurvePoint> points; // with the speed applied
     double power_head = 0.0;               // P / (rho g), length * discharge
     double least = 0.0;
+    double most = 0.0;    // Form::power_curve
     double shutoff = 0.0; // g(0)
     double design = 0.0;  // a discharge in the curve's working range, for the start solve
     // The conductance of the pump closed: far below its open one, it keeps the Newton matrix

@@ -74,6 +74,12 @@ TEST(Pumps, FittedCurvesPassThroughTheirPointsAndScaleWithSpeed) {
          {{0.0, 72.0}, {0.01, 68.0}, {0.02, 60.0}, {0.03, 45.0}, {0.04, 20.0}},
          PumpCurve::Form::points,
          72.0},
+        // C = ln(100/99) / ln(10^6) = 0.000727: turned round, its power law overflows far below
+        // the shutoff head.
+        {"an exponent near 0",
+         {{0.0, 100.0}, {1e-6, 1.0}, {1.0, 0.0}},
+         PumpCurve::Form::power_curve,
+         100.0},
     };
     for (const Case& c : cases) {
         const PumpCurve curve = pump_curve(pump_of(c.curve));
@@ -92,6 +98,15 @@ TEST(Pumps, FittedCurvesPassThroughTheirPointsAndScaleWithSpeed) {
                 EXPECT_NEAR(g.gain, speed * speed * p.head, 1e-9) << c.name << " at " << p.flow;
                 EXPECT_LT(g.slope, 0.0) << c.name << " at " << p.flow;
                 EXPECT_NEAR(pump_flow_at(law, g.gain), q, 1e-12) << c.name << " at " << p.flow;
+            }
+            // Far beyond the curve, where the network drives water through the pump, the
+            // law still turns round to a finite flow.
+            for (double gain : {-10.0 * c.shutoff, -1e6 * c.shutoff}) {
+                const double q = pump_flow_at(law, gain);
+                ASSERT_TRUE(std::isfinite(q)) << c.name << " at gain " << gain;
+                EXPECT_NEAR(pump_gain(law, q).gain, gain, 1e-9 * std::abs(gain))
+                    << c.name << " at gain " << gain;
+                EXPECT_LT(pump_gain(law, q).slope, 0.0) << c.name << " at gain " << gain;
             }
         }
     }

@@ -153,6 +153,9 @@ CASES = {
                                tank_level=5),
     "pump_power": pumped("POWER 12", tank_level=5),
     "pump_power_hp": pumped("POWER 15", tank_level=15, units="GPM"),
+    # Three points fitted with an exponent near 0: the working flow is not where the curve
+    # adds half its shutoff head (that flow underflows).
+    "pump_flat_exponent": pumped("HEAD C1", [(0, 100), (0.001, 1), (1000, 0)]),
     "pump_speed": pumped("HEAD C1 SPEED 1.2", [(0, 70), (15, 60), (30, 35)], tank_level=5),
     "pump_status_speed": pumped("HEAD C1", [(20, 55)], [("PU", 0.9)], tank_level=5),
     "pump_closed": pumped("HEAD C1", [(20, 55)], [("PU", "Closed")], tank_level=5),
