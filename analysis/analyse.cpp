@@ -159,8 +159,18 @@ struct Solver::Laws {
     std::vector<Values> values;
     std::vector<LinkLaw> laws;
 
+    // Per link, its index in Model::pumps, or -1.
+    std::vector<std::int32_t> pump_of;
+
     const LinkLaw& of(const model::Model& model, std::size_t e) {
         const model::Link& link = model.links[e];
+        if (pump_of[e] >= 0) {
+            // A pump's law is cheap to work out, and its values are not those of a pipe.
+            const model::Pump& pump = model.pumps[static_cast<std::size_t>(pump_of[e])];
+            values[e].fill(std::nan(""));
+            laws[e] = pump_link_law(pump_curve(pump), pump.speed);
+            return laws[e];
+        }
         const Values now{link.length.value, link.diameter.value, link.roughness.value,
                          link.minor_loss.value, link.check_valve ? 1.0 : 0.0};
         if (now != values[e]) {
@@ -181,6 +191,11 @@ struct Solver::Laws {
             viscosity = model.viscosity;
             values.assign(model.links.size(), none);
             laws.assign(model.links.size(), LinkLaw{});
+        }
+        pump_of.assign(model.links.size(), -1);
+        for (std::size_t p = 0; p < model.pumps.size(); ++p) {
+            const auto link = static_cast<std::size_t>(model.pumps[p].link);
+            if (link < pump_of.size()) pump_of[link] = static_cast<std::int32_t>(p);
         }
     }
 };
@@ -248,10 +263,12 @@ public:
                 continue;
             }
             const double dh = h[a] - h[b];
-            const LawValue v = form == Form::linear ? LawValue{start_[e] * dh, start_[e]}
-                               : form == Form::law  ? link_flow(laws_[e], dh)
-                                                    : link_flow_about(laws_[e], about[e], dh);
-            flows_[e] = v.flow;
+            const LawValue v =
+                form == Form::linear
+                    ? (laws_[e].pump ? link_flow_about(laws_[e], laws_[e].pump->design, dh)
+                                     : LawValue{start_[e] * dh, start_[e]})
+                : form == Form::law ? link_flow(laws_[e], dh)
+                                    : link_flow_about(laws_[e], about[e], dh);            flows_[e] = v.flow;
             slopes_[e] = v.slope;
             intercepts_[e] = v.flow - v.slope * dh;
             const std::int32_t ra = t_.equation[a];
@@ -380,7 +397,15 @@ Result Solver::run(const model::Model& model, const Settings& settings,
         std::string why;
         // The input check's code where it has one for the fault.
         model::Code code = model::Code::bad_link;
-        if (!(link.length.value > 0.0)) {
+        if (laws_->pump_of[e] >= 0) {
+            const model::Pump& pump = model.pumps[static_cast<std::size_t>(laws_->pump_of[e])];
+            why = pump_curve(pump).why;
+            if (why.empty() && !(pump.speed > 0.0 && std::isfinite(pump.speed)))
+                why = "its speed is " + number_text(pump.speed) + ", not positive";
+            if (why.empty()) laws_->of(model, e);
+        } else if (link.kind == model::LinkKind::pump) {
+            why = "it is a pump with no curve or power";
+        } else if (!(link.length.value > 0.0)) {
             why = "its length is " + number_text(link.length.value) + ", not positive";
             code = link.start == link.end ? model::Code::link_same_node
                                           : model::Code::link_zero_length;
@@ -531,10 +556,21 @@ Result Solver::run(const model::Model& model, const Settings& settings,
             continue;
         result.flows[e] = passes.flows()[e];
         // A closed check valve's leak only keeps the matrix definite: it carries nothing.
-        if (closed_check_valve(passes.law(e), h[static_cast<std::size_t>(link.start)] -
-                                                  h[static_cast<std::size_t>(link.end)])) {
+        const double dh =
+            h[static_cast<std::size_t>(link.start)] - h[static_cast<std::size_t>(link.end)];
+        if (closed_check_valve(passes.law(e), dh)) {
             result.flows[e] = 0.0;
             result.states[e] = LinkState::closed;
+        }
+        if (const std::optional<PumpLaw>& pump = passes.law(e).pump;
+            pump && closed_pump(*pump, dh)) {
+            result.flows[e] = 0.0;
+            result.states[e] = LinkState::closed;
+            result.findings.push_back(
+                model::make_finding(model::Code::pump_cannot_deliver,
+                                    {link.id, number_text(-dh), model.units.length,
+                                     number_text(pump->shutoff), model.units.length},
+                                    link.record));
         }
     }
     if (std::find(result.states.begin(), result.states.end(), LinkState::closed) !=

@@ -74,6 +74,16 @@ LinkLaw link_law(model::HeadLossLaw law, const model::Link& link, double rho_g_o
     return power_law(std::pow(r, -1.0 / 1.852), 1.0 / 1.852);
 }
 
+LinkLaw pump_link_law(const PumpCurve& curve, double speed) {
+    LinkLaw law;
+    law.pump = pump_law(curve, speed);
+    // The start solve takes the pump as its tangent at its working discharge (see
+    // link_flow_about), not as k * dh; k only marks the law as usable.
+    law.k = 1.0;
+    law.cap = -1.0 / pump_gain(*law.pump, law.pump->least).slope;
+    return law;
+}
+
 LinkLaw link_law(const model::Model& model, const model::Link& link) {
     const double d = link.diameter.value;
     const double l = link.length.value;
@@ -161,6 +171,12 @@ HeadLoss head_loss(const LinkLaw& law, double q) {
 }
 
 LawValue link_flow(const LinkLaw& law, double dh) {
+    if (law.pump) {
+        const PumpLaw& pump = *law.pump;
+        if (closed_pump(pump, dh)) return {pump.leak * (dh + pump.shutoff), pump.leak};
+        const double q = pump_flow_at(pump, -dh);
+        return {q, -1.0 / pump_gain(pump, q).slope};
+    }
     if (closed_check_valve(law, dh)) return {law.leak * dh, law.leak};
     if (law.power() && law.exponent == 1.0) return {law.k * dh, law.k};
     const double magnitude = std::abs(dh);
@@ -178,6 +194,14 @@ LawValue link_flow(const LinkLaw& law, double dh) {
 LawValue link_flow_about(const LinkLaw& law, double q, double dh) {
     // A check valve closed at the flow linearized about stays closed for this pass.
     if (law.check_valve && q <= 0.0) return {law.leak * dh, law.leak};
+    if (law.pump) {
+        // Likewise a pump that carried nothing; it opens again once the tangents give it flow.
+        const PumpLaw& pump = *law.pump;
+        if (q <= 0.0) return {pump.leak * (dh + pump.shutoff), pump.leak};
+        const PumpGain g = pump_gain(pump, q);
+        const double slope = -1.0 / g.slope;
+        return {q + slope * (dh + g.gain), slope};
+    }
     if (law.power() && law.exponent == 1.0) return {law.k * dh, law.k};
     if (law.power()) {
         // dh'(Q) = |Q|^(1/e - 1) / (e k^(1/e)); its inverse is the slope. On the tangent,

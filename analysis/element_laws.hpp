@@ -3,6 +3,9 @@
 // recomputes the laws on its own (analysis/final_check.cpp).
 #pragma once
 
+#include <optional>
+
+#include "analysis/pump_laws.hpp"
 #include "model/network_model.hpp"
 
 namespace pipenet::analysis {
@@ -39,13 +42,19 @@ struct LinkLaw {
     // definite when the valve cuts a node off.
     bool check_valve = false;
     double leak = 0.0;
+    // A pump: Q from the head it has to add, -dh; closed (passing only its leak) where that is
+    // at least its shutoff head.
+    std::optional<PumpLaw> pump;
 
-    bool power() const { return !darcy && minor == 0.0; }
+    bool power() const { return !darcy && minor == 0.0 && !pump; }
 };
 
 // The law of one link; k (or friction) is 0 or not finite when a value of the link makes it
 // meaningless (the caller refuses such a link).
 LinkLaw link_law(const model::Model& model, const model::Link& link);
+
+// The law of a pump link at the pump's speed.
+LinkLaw pump_link_law(const PumpCurve& curve, double speed);
 
 // The pure power law of a link under `law` (laminar or Hazen-Williams), without its minor loss.
 LinkLaw link_law(model::HeadLossLaw law, const model::Link& link, double rho_g_over_mu);

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "analysis/pump_laws.hpp"
+
 namespace pipenet::analysis {
 
 namespace {
@@ -91,6 +93,43 @@ double law_discharge(const model::Model& model, const model::Link& link, double 
     return sign * 0.5 * (lo + hi);
 }
 
+// A pump's discharge where it adds -dh, from its curve written out: h = s^2 A - B s^(2-C) Q^C,
+// the points joined by straight lines (s Q, s^2 H), or P / (rho g Q); 0 where it would have to
+// add its shutoff head or more. Turned round by bisection.
+double pump_discharge(const model::Pump& pump, double dh) {
+    const PumpCurve curve = pump_curve(pump);
+    const double s = pump.speed;
+    auto gain = [&](double q) {
+        switch (curve.form) {
+        case PumpCurve::Form::power_curve:
+            return s * s * curve.fit.a -
+                   curve.fit.b * std::pow(s, 2.0 - curve.fit.c) * std::pow(q, curve.fit.c);
+        case PumpCurve::Form::points: {
+            std::vector<model::CurvePoint> p = curve.points;
+            if (p.size() == 1) p.push_back({2.0 * p[0].flow, 0.0});
+            std::size_t i = 1;
+            while (i + 1 < p.size() && q > s * p[i].flow) ++i;
+            const double x0 = s * p[i - 1].flow, y0 = s * s * p[i - 1].head;
+            const double x1 = s * p[i].flow, y1 = s * s * p[i].head;
+            return y0 + (y1 - y0) * (q - x0) / (x1 - x0);
+        }
+        case PumpCurve::Form::constant_power:
+            break;
+        }
+        return q > 0.0 ? curve.power / (water_weight * q) : HUGE_VAL;
+    };
+    const double needed = -dh;
+    if (!(needed < gain(0.0))) return 0.0;
+    double lo = 0.0;
+    double hi = 1.0e-3;
+    while (gain(hi) > needed && hi < 1.0e12) hi *= 2.0;
+    for (int i = 0; i < 200 && hi - lo > 1.0e-16 * hi; ++i) {
+        const double mid = 0.5 * (lo + hi);
+        (gain(mid) > needed ? lo : hi) = mid;
+    }
+    return 0.5 * (lo + hi);
+}
+
 } // namespace
 
 FinalCheck check_final_state(const model::Model& model, const std::vector<bool>& free,
@@ -99,6 +138,10 @@ FinalCheck check_final_state(const model::Model& model, const std::vector<bool>&
     FinalCheck check;
     const std::size_t n = model.nodes.size();
     std::vector<double> outflow(n, 0.0);
+    std::vector<const model::Pump*> pump_of(model.links.size(), nullptr);
+    for (const model::Pump& pump : model.pumps)
+        if (static_cast<std::size_t>(pump.link) < pump_of.size())
+            pump_of[static_cast<std::size_t>(pump.link)] = &pump;
     for (std::size_t e = 0; e < model.links.size(); ++e) {
         const model::Link& link = model.links[e];
         const auto a = static_cast<std::size_t>(link.start);
@@ -113,7 +156,9 @@ FinalCheck check_final_state(const model::Model& model, const std::vector<bool>&
         }
         // A check valve carries nothing against reverse flow.
         const double dh = heads[a] - heads[b];
-        const double q = link.check_valve && dh < 0.0 ? 0.0 : law_discharge(model, link, dh);
+        const double q = pump_of[e] != nullptr          ? pump_discharge(*pump_of[e], dh)
+                         : link.check_valve && dh < 0.0 ? 0.0
+                                                        : law_discharge(model, link, dh);
         if (!std::isfinite(q) || !std::isfinite(flows[e])) check.finite = false;
         const double error = std::abs(flows[e] - q);
         if (error > check.max_law_error) {

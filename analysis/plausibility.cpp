@@ -65,7 +65,8 @@ std::vector<model::Finding> result_findings(const model::Model& model, const Res
     std::size_t reynolds_link = 0;
     for (std::size_t e = 0; e < model.links.size(); ++e) {
         const double q = result.flows[e];
-        if (!std::isfinite(q)) continue;
+        // A pump has no cross-section to speak of a velocity in.
+        if (!std::isfinite(q) || model.links[e].kind == model::LinkKind::pump) continue;
         const double d = model.links[e].diameter.value;
         const double velocity = std::abs(q) / (std::numbers::pi / 4.0 * d * d);
         if (laminar) {

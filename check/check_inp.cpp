@@ -15,7 +15,10 @@ void check_inp(std::string_view text, CheckResult& result) {
     model::read_inp_model(text, "", 0, m, diagnostics);
     result.header_read = true;
     result.node_count = static_cast<std::int32_t>(m.nodes.size());
-    result.pipe_count = static_cast<std::int32_t>(m.links.size());
+    // The pipes alone: pumps are links, not pipes.
+    result.pipe_count = static_cast<std::int32_t>(
+        std::count_if(m.links.begin(), m.links.end(),
+                      [](const model::Link& l) { return l.kind == model::LinkKind::pipe; }));
     for (const model::Node& node : m.nodes) {
         if (node.fixed_head) ++result.known_head_count;
         if (!node.fixed_head && node.demand.value != 0.0) ++result.known_discharge_count;

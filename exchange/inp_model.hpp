@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace pipenet::exchange {
@@ -52,6 +53,21 @@ struct InpOtherLink {
     std::int32_t line = 0;
 };
 
+// A pump: its curve (or power), speed and speed pattern, as written.
+struct InpPump : InpOtherLink {
+    std::string curve;   // HEAD: a curve of [CURVES]; empty when none
+    double power = 0.0;  // POWER: kW, or hp in US units; 0 when none
+    double speed = 1.0;  // SPEED
+    std::string pattern; // PATTERN: multiplies the speed
+};
+
+// A curve of [CURVES]: its points in the order of the file.
+struct InpCurve {
+    std::string id;
+    std::vector<std::pair<double, double>> points; // (x, y)
+    std::int32_t line = 0;                         // the first line of the curve
+};
+
 struct InpDemand {
     std::string junction;
     double base_demand = 0.0;
@@ -69,6 +85,7 @@ struct InpStatus {
     std::string link;
     LinkStatus status = LinkStatus::open;
     bool setting = false; // a numeric setting (pumps and valves): no effect on a pipe
+    double value = 0.0;   // the setting
     std::int32_t line = 0;
 };
 
@@ -107,10 +124,11 @@ struct InpNetwork {
     std::vector<InpReservoir> reservoirs;
     std::vector<InpTank> tanks;
     std::vector<InpPipe> pipes;
-    std::vector<InpOtherLink> pumps;
+    std::vector<InpPump> pumps;
     std::vector<InpOtherLink> valves;
     std::vector<InpDemand> demands;
     std::vector<InpPattern> patterns;
+    std::vector<InpCurve> curves;
     std::vector<InpStatus> statuses;
     std::vector<InpEmitter> emitters;
     std::vector<InpCoordinate> coordinates;

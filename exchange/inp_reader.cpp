@@ -33,6 +33,7 @@ enum class Section : std::uint8_t {
     valves,
     demands,
     patterns,
+    curves,
     status,
     emitters,
     coordinates,
@@ -69,7 +70,7 @@ constexpr std::array<SectionName, 30> section_names{{
     {"LABELS", Section::skipped},
     {"BACKDROP", Section::skipped},
     {"TAGS", Section::skipped},
-    {"CURVES", Section::skipped},
+    {"CURVES", Section::curves},
     {"ENERGY", Section::skipped},
     {"QUALITY", Section::skipped},
     {"SOURCES", Section::skipped},
@@ -366,11 +367,24 @@ private:
             return;
         }
         case Section::pumps:
+            read_pump();
+            return;
+        case Section::curves: {
+            std::string curve_id;
+            std::pair<double, double> point;
+            if (!fields(3) || !id(0, curve_id) || !number(1, point.first) ||
+                !number(2, point.second))
+                return;
+            auto [it, fresh] = curve_index_.try_emplace(curve_id, net_.curves.size());
+            if (fresh) net_.curves.push_back({curve_id, {}, line_});
+            net_.curves[it->second].points.push_back(point);
+            return;
+        }
         case Section::valves: {
             InpOtherLink l;
             l.line = line_;
             if (!fields(3) || !id(0, l.id) || !id(1, l.start_node) || !id(2, l.end_node)) return;
-            (section_ == Section::pumps ? net_.pumps : net_.valves).push_back(std::move(l));
+            net_.valves.push_back(std::move(l));
             return;
         }
         case Section::demands: {
@@ -399,6 +413,7 @@ private:
             s.line = line_;
             if (!fields(2) || !id(0, s.link) || !status_word(tokens_[1], s.status, s.setting))
                 return;
+            if (s.setting && !number(1, s.value)) return;
             net_.statuses.push_back(std::move(s));
             return;
         }
@@ -431,6 +446,45 @@ private:
         case Section::end:
             return;
         }
+    }
+
+    // ID, start, end, then keywords with a value each: HEAD curve, POWER, SPEED, PATTERN.
+    void read_pump() {
+        InpPump p;
+        p.line = line_;
+        if (!fields(3) || !id(0, p.id) || !id(1, p.start_node) || !id(2, p.end_node)) return;
+        for (std::size_t i = 3; i < tokens_.size(); i += 2) {
+            const std::string key = upper(tokens_[i]);
+            if (key != "HEAD" && key != "POWER" && key != "SPEED" && key != "PATTERN") {
+                error(format_message(Message::pump_keyword,
+                                     {p.id, "unknown keyword '" +
+                                                std::string(tokens_[i].substr(0, 40)) +
+                                                "' (HEAD, POWER, SPEED or PATTERN)"}));
+                return;
+            }
+            if (i + 1 >= tokens_.size()) {
+                error(format_message(Message::pump_keyword, {p.id, key + " has no value"}));
+                return;
+            }
+            if (key == "HEAD") {
+                if (!id(i + 1, p.curve)) return;
+            } else if (key == "PATTERN") {
+                if (!id(i + 1, p.pattern)) return;
+            } else if (!number(i + 1, key == "POWER" ? p.power : p.speed)) {
+                return;
+            } else if (key == "POWER" && !(p.power > 0.0)) {
+                error(format_message(Message::pump_keyword, {p.id, "its power is not positive"}));
+                return;
+            } else if (key == "SPEED" && p.speed < 0.0) {
+                error(format_message(Message::pump_keyword, {p.id, "its speed is negative"}));
+                return;
+            }
+        }
+        if (p.curve.empty() && p.power == 0.0) {
+            error(format_message(Message::pump_without_curve, {p.id}));
+            return;
+        }
+        net_.pumps.push_back(std::move(p));
     }
 
     // The two times that decide which multiplier of a pattern applies at a given time.
@@ -516,7 +570,24 @@ private:
     std::int32_t outside_line_ = 0; // the first line of text before any section
     bool any_section_ = false;
     std::unordered_map<std::string, std::size_t> pattern_index_;
+    std::unordered_map<std::string, std::size_t> curve_index_;
 };
+
+// Why the points of a pump's head curve cannot be one, or "": flows rising, heads falling, and
+// a single point away from zero flow and head.
+std::string pump_curve_fault(const InpCurve& curve) {
+    const auto& p = curve.points;
+    if (p.size() == 1 && !(p[0].first > 0.0 && p[0].second > 0.0))
+        return "single point is not above zero flow and head: the curve cannot be fitted";
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        if (p[i].first < 0.0) return "flows include a negative one";
+        if (i > 0 && !(p[i].first > p[i - 1].first))
+            return "flows do not increase from point to point";
+        if (i > 0 && !(p[i].second < p[i - 1].second))
+            return "heads do not fall from point to point";
+    }
+    return {};
+}
 
 void Reader::check_references() {
     std::unordered_map<std::string_view, std::int32_t> nodes;
@@ -565,9 +636,23 @@ void Reader::check_references() {
         need_node(nodes, "pipe", p.id, p.start_node, p.line);
         need_node(nodes, "pipe", p.id, p.end_node, p.line);
     }
-    for (const InpOtherLink& l : net_.pumps) {
+    std::unordered_map<std::string_view, const InpCurve*> curves;
+    for (const InpCurve& c : net_.curves) curves.try_emplace(c.id, &c);
+    for (const InpPump& l : net_.pumps) {
         need_node(nodes, "pump", l.id, l.start_node, l.line);
         need_node(nodes, "pump", l.id, l.end_node, l.line);
+        need_pattern("pump", l.id, l.pattern, l.line);
+        if (l.curve.empty()) continue;
+        auto it = curves.find(l.curve);
+        if (it == curves.end()) {
+            note(Severity::error, l.line,
+                 format_message(Message::unknown_curve, {"pump", l.id, l.curve}));
+            continue;
+        }
+        const std::string fault = pump_curve_fault(*it->second);
+        if (!fault.empty())
+            note(Severity::error, l.line,
+                 format_message(Message::bad_pump_curve, {l.id, l.curve, fault}));
     }
     for (const InpOtherLink& l : net_.valves) {
         need_node(nodes, "valve", l.id, l.start_node, l.line);

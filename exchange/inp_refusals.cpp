@@ -74,9 +74,10 @@ bool refuse_unsupported(const InpNetwork& network, const PipeStatuses& statuses,
     const bool programs = wording == Refusal::programs;
     bool refused = false;
     {
-        Refusals pumps(diagnostics, programs ? Message::pump_refused : Message::pump_not_analysed,
-                       "pumps");
-        for (const InpOtherLink& pump : network.pumps) pumps.add(pump.id, pump.line);
+        // The analysis has pumps; the programs' files do not.
+        Refusals pumps(diagnostics, Message::pump_refused, "pumps");
+        for (std::size_t i = 0; programs && i < network.pumps.size(); ++i)
+            pumps.add(network.pumps[i].id, network.pumps[i].line);
         Refusals valves(diagnostics,
                         programs ? Message::valve_refused : Message::valve_not_analysed, "valves");
         for (const InpOtherLink& valve : network.valves) valves.add(valve.id, valve.line);

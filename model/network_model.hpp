@@ -38,6 +38,8 @@ struct Node {
 
 enum class LinkStatus : std::uint8_t { open, closed };
 
+enum class LinkKind : std::uint8_t { pipe, pump, valve };
+
 struct Link {
     std::string id;
     std::int32_t start = 0; // index into Model::nodes
@@ -50,7 +52,25 @@ struct Link {
     // An open pipe that lets water through from start to end only, and closes against reverse
     // flow.
     bool check_valve = false;
+    LinkKind kind = LinkKind::pipe;
     Place record;
+};
+
+// A point of a pump's head curve: the head added (length unit) at a discharge (discharge unit).
+struct CurvePoint {
+    double flow = 0.0;
+    double head = 0.0;
+};
+
+// What drives a pump link (LinkKind::pump); its length, diameter and roughness are unused.
+struct Pump {
+    std::int32_t link = 0; // index into Model::links
+    // The head curve in the order of the file; empty for a pump of constant power.
+    std::vector<CurvePoint> curve;
+    std::string curve_id;
+    double power = 0.0; // W, when there is no curve
+    double speed = 1.0; // relative to the curve's; the link is closed at 0
+    Place place;        // the pump's record, or the [STATUS] line that set its speed
 };
 
 // The law that ties a link's discharge to the head difference between its ends.
@@ -93,6 +113,7 @@ struct Model {
     double viscosity = 0.0;
     std::vector<Node> nodes;
     std::vector<Link> links;
+    std::vector<Pump> pumps;
     // The file gives elevations (pressures can be worked out); the programs' files do not.
     bool elevations = false;
     std::int32_t tanks = 0; // nodes whose fixed head is a tank's level at `time`

@@ -141,6 +141,7 @@ bool load_plot_inp(std::string_view file, std::string_view text, std::int64_t ti
         pipe.length = static_cast<float>(l.length.value);
         pipe.roughness = static_cast<float>(l.roughness.value);
         pipe.id = l.id;
+        pipe.pump = l.kind == model::LinkKind::pump;
         network.pipes.push_back(pipe);
     }
     if (!settings.results) return true;
@@ -164,6 +165,7 @@ bool load_plot_inp(std::string_view file, std::string_view text, std::int64_t ti
         network.pipes[e].discharge = static_cast<float>(result.pipes[e].discharge);
         network.pipes[e].velocity = static_cast<float>(result.pipes[e].velocity);
         network.pipes[e].head_loss = static_cast<float>(result.pipes[e].head_loss);
+        network.pipes[e].state = result.pipes[e].state;
     }
     return true;
 }

@@ -34,9 +34,11 @@ struct PlotPipe {
     float length = 0.0f;
     std::optional<float> discharge; // computed; positive from start to end
     std::optional<float> velocity;
-    std::optional<float> head_loss; // computed: head at the start minus head at the end
-    std::optional<float> roughness; // Hazen-Williams C: turbnet's header, a .inp file's pipe
-    std::optional<std::string> id;  // the file's own ID (.inp files)
+    std::optional<float> head_loss;   // computed: head at the start minus head at the end
+    std::optional<float> roughness;   // Hazen-Williams C: turbnet's header, a .inp file's pipe
+    std::optional<std::string> id;    // the file's own ID (.inp files)
+    bool pump = false;                // a pump: drawn with its own symbol, its length unused
+    std::optional<std::string> state; // computed, .inp files: "open" or "closed"
 };
 
 struct PlotNetwork {

@@ -54,16 +54,22 @@ nlohmann::json card_data(const PlotNetwork& network) {
     nlohmann::json pipes = nlohmann::json::object();
     for (const PlotPipe& pipe : network.pipes) {
         nlohmann::json rows = nlohmann::json::array();
-        rows.push_back({"pipe", std::to_string(pipe.pipe)});
+        rows.push_back({pipe.pump ? "pump" : "pipe", std::to_string(pipe.pipe)});
         if (pipe.id) rows.push_back({"ID", *pipe.id});
         rows.push_back({"from", node_name(pipe.start)});
         rows.push_back({"to", node_name(pipe.end)});
-        rows.push_back({"length", value(pipe.length, "m")});
-        rows.push_back({"diameter", value(pipe.diameter, "m")});
-        if (pipe.roughness) rows.push_back({"roughness (C)", value(*pipe.roughness, "")});
+        if (pipe.state) rows.push_back({"state", *pipe.state});
+        if (!pipe.pump) {
+            rows.push_back({"length", value(pipe.length, "m")});
+            rows.push_back({"diameter", value(pipe.diameter, "m")});
+            if (pipe.roughness) rows.push_back({"roughness (C)", value(*pipe.roughness, "")});
+        }
         if (pipe.discharge) rows.push_back({"discharge", value(*pipe.discharge, "m\xc2\xb3/s")});
-        if (pipe.velocity) rows.push_back({"velocity", value(*pipe.velocity, "m/s")});
-        if (pipe.head_loss) rows.push_back({"head loss", value(*pipe.head_loss, "m")});
+        if (pipe.velocity && !pipe.pump) rows.push_back({"velocity", value(*pipe.velocity, "m/s")});
+        if (pipe.head_loss && pipe.pump)
+            rows.push_back({"head gain", value(-*pipe.head_loss, "m")});
+        if (pipe.head_loss && !pipe.pump)
+            rows.push_back({"head loss", value(*pipe.head_loss, "m")});
         if (!metres) rows.push_back({"units", "the input's"});
         pipes[std::to_string(pipe.pipe)] = rows;
     }

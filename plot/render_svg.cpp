@@ -152,8 +152,12 @@ void write_header(std::string& out, const PlotNetwork& network, double height) {
     out += "\" fill=\"#ffffff\"/>\n";
     out += "<text class=\"title\" x=\"40\" y=\"28\">" + escape_markup(network.file) +
            " \xe2\x80\x94 " + (network.inp ? ".inp" : program_name(network.program)) +
-           " \xe2\x80\x94 " + std::to_string(network.nodes.size()) + " nodes, " +
-           std::to_string(network.pipes.size()) + " pipes</text>\n";
+           " \xe2\x80\x94 " + std::to_string(network.nodes.size()) + " nodes, ";
+    const auto pumps = std::count_if(network.pipes.begin(), network.pipes.end(),
+                                     [](const PlotPipe& pipe) { return pipe.pump; });
+    out += std::to_string(network.pipes.size() - static_cast<std::size_t>(pumps)) + " pipes";
+    if (pumps > 0) out += ", " + std::to_string(pumps) + " pumps";
+    out += "</text>\n";
 }
 
 void write_banner(std::string& out, const PlotNetwork& network, bool results_asked) {
@@ -201,6 +205,7 @@ Point pipe_label_start(const PlotPipe& pipe, Point a, Point b, const Scales& sca
         if (std::isfinite(*pipe.discharge) && *pipe.discharge != 0.0f && length >= 24.0)
             half = std::max(half, 0.7 * (4.0 + width));
     }
+    if (pipe.pump) half = std::max(half, 7.75); // the symbol's circle and its edge
     const double clearance = half + 3.0;
     const Box box = label_box({0.0, 0.0}, text);
     const double width = box.right - box.left;
@@ -211,17 +216,56 @@ Point pipe_label_start(const PlotPipe& pipe, Point a, Point b, const Scales& sca
     return {centre.x - width / 2.0, centre.y - (box.top + box.bottom) / 2.0};
 }
 
+// A pump's symbol at the middle of its link: a circle holding a triangle that points from its
+// start to its end, white when it runs, grey when it is closed.
+void write_pump_symbol(std::string& out, const PlotPipe& pipe, Point a, Point b) {
+    const Point middle{(a.x + b.x) / 2.0, (a.y + b.y) / 2.0};
+    const double length = std::hypot(b.x - a.x, b.y - a.y);
+    const double ux = length > 0.0 ? (b.x - a.x) / length : 1.0;
+    const double uy = length > 0.0 ? (b.y - a.y) / length : 0.0;
+    const bool closed = pipe.state && *pipe.state == "closed";
+    constexpr double radius = 7.0;
+    out += "<circle class=\"symbol\" stroke=\"#1a1a1a\" stroke-width=\"1.5\" fill=\"";
+    out += closed ? "#bdbdbd" : "#ffffff";
+    out += '"';
+    attribute(out, "cx", middle.x);
+    attribute(out, "cy", middle.y);
+    attribute(out, "r", radius);
+    out += "/><path class=\"symbol\" stroke=\"none\" fill=\"";
+    out += closed ? "#757575" : "#1a1a1a";
+    out += "\" d=\"M";
+    const double tip = 0.7 * radius;
+    coordinate(out, middle.x + ux * tip);
+    out += ',';
+    coordinate(out, middle.y + uy * tip);
+    for (double side : {1.0, -1.0}) {
+        out += 'L';
+        coordinate(out, middle.x - ux * tip * 0.6 - side * uy * tip * 0.8);
+        out += ',';
+        coordinate(out, middle.y - uy * tip * 0.6 + side * ux * tip * 0.8);
+    }
+    out += "Z\"/>";
+}
+
 void write_pipe(std::string& out, const PlotPipe& pipe, Point a, Point b, const Scales& scales,
                 std::optional<Point> label) {
     const std::string name = pipe.id ? escape_markup(*pipe.id) : std::to_string(pipe.pipe);
-    out += "<g class=\"pipe\" data-pipe=\"" + std::to_string(pipe.pipe) + "\"><title>pipe " + name;
+    // The state before the number, so that a match on the number's end still finds the title.
+    out += pipe.pump ? "<g class=\"pipe pump\"" : "<g class=\"pipe\"";
+    if (pipe.state) out += " data-state=\"" + escape_markup(*pipe.state) + "\"";
+    out += " data-pipe=\"" + std::to_string(pipe.pipe) + "\"><title>" +
+           (pipe.pump ? "pump " : "pipe ") + name;
     // The ends by number, where the nodes are known by their numbers.
     if (!pipe.id)
         out += " (" + std::to_string(pipe.start) + " to " + std::to_string(pipe.end) + ")";
+    if (pipe.state) out += "\n" + escape_markup(*pipe.state);
     if (pipe.discharge) out += "\ndischarge " + number(*pipe.discharge);
-    if (pipe.velocity && colours_pipes(scales.colour))
+    if (pipe.velocity && colours_pipes(scales.colour) && !pipe.pump)
         out += "\nvelocity " + number(*pipe.velocity);
-    out += "\nlength " + number(pipe.length) + "\ndiameter " + number(pipe.diameter) + "</title>";
+    if (pipe.pump && pipe.head_loss) out += "\nhead gain " + number(-*pipe.head_loss);
+    if (!pipe.pump)
+        out += "\nlength " + number(pipe.length) + "\ndiameter " + number(pipe.diameter);
+    out += "</title>";
     std::optional<double> width;
     if (pipe.discharge) width = pipe_width(*pipe.discharge, scales.largest_discharge);
     std::string stroke;
@@ -245,7 +289,19 @@ void write_pipe(std::string& out, const PlotPipe& pipe, Point a, Point b, const 
     attribute(out, "y2", b.y);
     if (width) attribute(out, "stroke-width", *width);
     if (!stroke.empty()) out += " stroke=\"" + stroke + "\"";
+    if (pipe.pump && pipe.state && *pipe.state == "closed") out += " stroke-dasharray=\"4 3\"";
     out += "/>";
+    if (pipe.pump) {
+        write_pump_symbol(out, pipe, a, b);
+        if (label) {
+            out += "<text class=\"label\"";
+            attribute(out, "x", label->x);
+            attribute(out, "y", label->y);
+            out += ">" + name + "</text>";
+        }
+        out += "</g>\n";
+        return;
+    }
     const double dx = b.x - a.x;
     const double dy = b.y - a.y;
     const double screen_length = std::hypot(dx, dy);

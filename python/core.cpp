@@ -204,7 +204,10 @@ private:
         out.velocities.resize(model_.links.size());
         for (std::size_t e = 0; e < model_.links.size(); ++e) {
             const double d = model_.links[e].diameter.value;
-            out.velocities[e] = r.flows[e] / (std::numbers::pi / 4.0 * d * d);
+            // A pump has no cross-section: 0, as in pipenet solve's results.
+            out.velocities[e] = model_.links[e].kind == model::LinkKind::pump
+                                    ? 0.0
+                                    : r.flows[e] / (std::numbers::pi / 4.0 * d * d);
         }
         out.passes = r.passes;
         out.messages = std::move(messages);
@@ -285,18 +288,27 @@ py::tuple state_of(const Network& net, analysis::Settings settings) {
     for (const model::Link& l : m.links)
         links.append(py::make_tuple(l.id, l.start, l.end, l.length.value, l.diameter.value,
                                     l.roughness.value, l.minor_loss.value,
-                                    l.status == model::LinkStatus::open, l.check_valve));
+                                    l.status == model::LinkStatus::open, l.check_valve,
+                                    static_cast<int>(l.kind)));
+    py::list pumps;
+    for (const model::Pump& p : m.pumps) {
+        py::list curve;
+        for (const model::CurvePoint& point : p.curve)
+            curve.append(py::make_tuple(point.flow, point.head));
+        pumps.append(py::make_tuple(p.link, curve, p.curve_id, p.power, p.speed));
+    }
     return py::make_tuple(
         1, m.file, static_cast<int>(m.law),
         py::make_tuple(m.units.length, m.units.discharge, m.units.file), m.rho_g_over_mu.value,
         m.elevations, m.tanks, m.time, nodes, links,
         py::make_tuple(settings.flow_tolerance, settings.head_tolerance, settings.max_passes),
-        m.viscosity);
+        m.viscosity, pumps);
 }
 
 Network network_of_state(const py::tuple& s) {
-    // States pickled before the Darcy-Weisbach law came have no viscosity: 11 entries.
-    if ((s.size() != 11 && s.size() != 12) || s[0].cast<int>() != 1)
+    // States pickled before the Darcy-Weisbach law came have no viscosity: 11 entries; before
+    // pumps came, no pumps: 12.
+    if (s.size() < 11 || s.size() > 13 || s[0].cast<int>() != 1)
         throw py::value_error("not a pipenet network state");
     model::Model m;
     m.file = s[1].cast<std::string>();
@@ -338,9 +350,32 @@ Network network_of_state(const py::tuple& s) {
         l.status = t[7].cast<bool>() ? model::LinkStatus::open : model::LinkStatus::closed;
         // Links of states pickled before check valves came have 8 entries.
         if (t.size() > 8) l.check_valve = t[8].cast<bool>();
+        if (t.size() > 9) {
+            const int kind = t[9].cast<int>();
+            if (kind < 0 || kind > static_cast<int>(model::LinkKind::valve))
+                throw py::value_error("unknown link kind in a network state");
+            l.kind = static_cast<model::LinkKind>(kind);
+        }
         m.links.push_back(std::move(l));
     }
-    if (s.size() == 12) m.viscosity = s[11].cast<double>();
+    if (s.size() >= 12) m.viscosity = s[11].cast<double>();
+    if (s.size() >= 13)
+        for (const py::handle item : s[12].cast<py::list>()) {
+            const auto t = item.cast<py::tuple>();
+            model::Pump p;
+            p.link = t[0].cast<std::int32_t>();
+            if (p.link < 0 || p.link >= static_cast<std::int32_t>(m.links.size()) ||
+                m.links[static_cast<std::size_t>(p.link)].kind != model::LinkKind::pump)
+                throw py::value_error("a pump of a network state is no pump link");
+            for (const py::handle point : t[1].cast<py::list>()) {
+                const auto q = point.cast<py::tuple>();
+                p.curve.push_back({q[0].cast<double>(), q[1].cast<double>()});
+            }
+            p.curve_id = t[2].cast<std::string>();
+            p.power = t[3].cast<double>();
+            p.speed = t[4].cast<double>();
+            m.pumps.push_back(std::move(p));
+        }
     Network net(std::move(m), {});
     const auto settings = s[10].cast<py::tuple>();
     net.settings() = {settings[0].cast<double>(), settings[1].cast<double>(),
@@ -506,7 +541,10 @@ PYBIND11_MODULE(_core, m) {
             },
             [](Network& n, py::array_t<double, py::array::c_style | py::array::forcecast> a) {
                 const auto v = checked_values(a, n.model().links.size(), "diameters");
-                for (double d : v) require_positive(d, "a diameter");
+                // A pump's entry is unused: the array read back can be written again.
+                for (std::size_t e = 0; e < v.size(); ++e)
+                    if (n.model().links[e].kind != model::LinkKind::pump)
+                        require_positive(v[e], "a diameter");
                 n.change([&](model::Model& m) {
                     for (std::size_t e = 0; e < v.size(); ++e) m.links[e].diameter.value = v[e];
                 });
@@ -519,7 +557,9 @@ PYBIND11_MODULE(_core, m) {
             },
             [](Network& n, py::array_t<double, py::array::c_style | py::array::forcecast> a) {
                 const auto v = checked_values(a, n.model().links.size(), "roughness");
-                for (double c : v) require_positive(c, "a roughness coefficient");
+                for (std::size_t e = 0; e < v.size(); ++e)
+                    if (n.model().links[e].kind != model::LinkKind::pump)
+                        require_positive(v[e], "a roughness coefficient");
                 n.change([&](model::Model& m) {
                     for (std::size_t e = 0; e < v.size(); ++e) m.links[e].roughness.value = v[e];
                 });

@@ -54,8 +54,9 @@ struct PipeResult {
     double head_loss = 0.0;                          // head at the start minus head at the end
     double velocity = 0.0;                           // discharge over the cross-section
     std::optional<std::string> id, start_id, end_id; // from a map
-    // .inp files: "pipe" or "check-valve", and "open" or "closed".
+    // .inp files: "pipe", "check-valve" or "pump", and "open" or "closed".
     std::optional<std::string> kind, state;
+    std::optional<double> head_gain; // a pump: head at the end minus head at the start
 };
 
 struct PassResult {

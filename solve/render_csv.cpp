@@ -84,7 +84,7 @@ std::string csv_nodes_header(bool ids) {
 
 std::string csv_pipes_header(bool ids) {
     return std::string("file,pipe,start,end,diameter,length,discharge,head_loss,velocity") +
-           (ids ? ",id,start_id,end_id,kind,state\r\n" : "\r\n");
+           (ids ? ",id,start_id,end_id,kind,state,head_gain\r\n" : "\r\n");
 }
 
 std::string csv_passes_header() {
@@ -151,6 +151,7 @@ std::string csv_pipes(const NetworkResult& result, bool ids) {
             field(row, p.end_id.value_or(""));
             field(row, p.kind.value_or(""));
             field(row, p.state.value_or(""));
+            field(row, p.head_gain);
         }
         end_row(table, row);
     }

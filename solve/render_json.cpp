@@ -238,6 +238,7 @@ void json_document(const NetworkResult& result, std::string& text) {
         }
         if (p.kind) w.member("kind", std::string_view(*p.kind));
         if (p.state) w.member("state", std::string_view(*p.state));
+        if (p.head_gain) w.member("head_gain", p.head_gain);
         w.close('}');
     }
     w.close(']');

@@ -514,12 +514,18 @@ void analyse_model(NetworkResult& result, const model::Model& m, const SolveSett
         out.head_loss = r.heads[static_cast<std::size_t>(link.start)] -
                         r.heads[static_cast<std::size_t>(link.end)];
         const double d = link.diameter.value;
-        out.velocity = out.discharge / (std::numbers::pi / 4.0 * d * d);
+        // A pump has no cross-section: its velocity is reported as 0.
+        out.velocity = link.kind == model::LinkKind::pump
+                           ? 0.0
+                           : out.discharge / (std::numbers::pi / 4.0 * d * d);
+        if (link.kind == model::LinkKind::pump) out.head_gain = -out.head_loss;
         if (ids) {
             out.id = link.id;
             out.start_id = m.nodes[static_cast<std::size_t>(link.start)].id;
             out.end_id = m.nodes[static_cast<std::size_t>(link.end)].id;
-            out.kind = link.check_valve ? "check-valve" : "pipe";
+            out.kind = link.kind == model::LinkKind::pump ? "pump"
+                       : link.check_valve                 ? "check-valve"
+                                                          : "pipe";
             out.state = r.states[e] == analysis::LinkState::open ? "open" : "closed";
         }
     }

@@ -19,6 +19,7 @@ PICTURES = {
     "input-nonlin": (EXAMPLES / "input-nonlin.dat", "turbnet", []),
     "floating-group": (HERE / "floating-group.dat", "lamnet", []),
     "wide-band": (HERE / "wide-band.dat", "lamnet", ["--band"]),
+    "pump-station": (HERE.parent / "examples" / "pumps" / "station.inp", None, []),
 }
 
 
@@ -26,8 +27,9 @@ def draw(pipenet, folder, name, extension):
     source, program, options = PICTURES[name]
     shutil.copy(source, folder / source.name)
     out = folder / f"{name}.{extension}"
-    done = subprocess.run([pipenet, "plot", source.name, "--program", program, "-o", out.name,
-                           *options], cwd=folder)
+    kind = ["--program", program] if program else []  # a .inp file says what it is
+    done = subprocess.run([pipenet, "plot", source.name, *kind, "-o", out.name, *options],
+                          cwd=folder)
     # The floating group is drawn to show a network that does not solve: status 1.
     if done.returncode != (1 if name == "floating-group" else 0):
         raise SystemExit(f"pipenet plot {name}: status {done.returncode}")

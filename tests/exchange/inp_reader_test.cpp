@@ -210,6 +210,75 @@ TEST(ReadInp, ReadsLenientlyWhatTheFieldsSolversAccept) {
     EXPECT_EQ(tank.net.tanks[0].initial_level, 0.0);
 }
 
+TEST(ReadInp, ReadsPumpsTheirCurvesAndSettings) {
+    Read r = read(two_nodes + "[PUMPS]\n U1 R J1 HEAD C1 SPEED 1.1 PATTERN P\n"
+                              " U2 J1 R power 7.5\n"
+                              "[CURVES]\n C1 0 50\n C1 10 40 ; a comment\n C1 20 10\n"
+                              "[PATTERNS]\n P 1\n[STATUS]\n U1 0.9\n U2 Closed\n");
+    ASSERT_TRUE(r.ok) << r.messages();
+    ASSERT_EQ(r.net.pumps.size(), 2u);
+    EXPECT_EQ(r.net.pumps[0].curve, "C1");
+    EXPECT_EQ(r.net.pumps[0].speed, 1.1);
+    EXPECT_EQ(r.net.pumps[0].pattern, "P");
+    EXPECT_EQ(r.net.pumps[0].power, 0.0);
+    EXPECT_EQ(r.net.pumps[1].power, 7.5);
+    EXPECT_EQ(r.net.pumps[1].speed, 1.0);
+    EXPECT_EQ(r.net.pumps[1].line, 9);
+    ASSERT_EQ(r.net.curves.size(), 1u);
+    EXPECT_EQ(r.net.curves[0].line, 11);
+    const std::vector<std::pair<double, double>> points = {{0, 50}, {10, 40}, {20, 10}};
+    EXPECT_EQ(r.net.curves[0].points, points);
+    ASSERT_EQ(r.net.statuses.size(), 2u);
+    EXPECT_TRUE(r.net.statuses[0].setting);
+    EXPECT_EQ(r.net.statuses[0].value, 0.9);
+    EXPECT_FALSE(r.net.statuses[1].setting);
+    EXPECT_EQ(r.net.statuses[1].status, LinkStatus::closed);
+}
+
+TEST(ReadInp, NamesEveryFaultOfAPumpWithItsLine) {
+    struct Case {
+        const char* name;
+        std::string pump;   // the [PUMPS] line, line 8
+        std::string curves; // the points of C1, from line 10
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"no curve and no power", " U R J1", "",
+         "net.inp:8: error: pump 'U' has no head curve (HEAD) and no power (POWER)\n"},
+        {"a curve that does not exist", " U R J1 HEAD C9", " C1 10 40\n",
+         "net.inp:8: error: pump 'U' uses curve 'C9', which does not exist\n"},
+        {"one point at zero flow", " U R J1 HEAD C1", " C1 0 40\n",
+         "net.inp:8: error: pump 'U' uses curve 'C1', whose single point is not above zero flow "
+         "and head: the curve cannot be fitted\n"},
+        {"flows that fall", " U R J1 HEAD C1", " C1 0 40\n C1 20 30\n C1 10 20\n",
+         "net.inp:8: error: pump 'U' uses curve 'C1', whose flows do not increase from point to "
+         "point\n"},
+        {"heads that rise", " U R J1 HEAD C1", " C1 0 40\n C1 10 45\n C1 20 20\n",
+         "net.inp:8: error: pump 'U' uses curve 'C1', whose heads do not fall from point to "
+         "point\n"},
+        {"a negative flow", " U R J1 HEAD C1", " C1 -5 40\n C1 10 30\n",
+         "net.inp:8: error: pump 'U' uses curve 'C1', whose flows include a negative one\n"},
+        {"an unknown keyword", " U R J1 HEAD C1 EFFIC E1", " C1 10 40\n",
+         "net.inp:8: error: pump 'U': unknown keyword 'EFFIC' (HEAD, POWER, SPEED or PATTERN)\n"},
+        {"a keyword without its value", " U R J1 HEAD C1 SPEED", " C1 10 40\n",
+         "net.inp:8: error: pump 'U': SPEED has no value\n"},
+        {"no power", " U R J1 POWER 0", "",
+         "net.inp:8: error: pump 'U': its power is not positive\n"},
+        {"a negative speed", " U R J1 HEAD C1 SPEED -1", " C1 10 40\n",
+         "net.inp:8: error: pump 'U': its speed is negative\n"},
+        {"a speed pattern that does not exist", " U R J1 HEAD C1 PATTERN PX", " C1 10 40\n",
+         "net.inp:8: error: pump 'U' uses pattern 'PX', which does not exist\n"},
+        {"a curve point of one number", " U R J1 HEAD C1", " C1 10\n",
+         "net.inp:10: error: [CURVES] needs at least 3 fields, the line has 2\n"
+         "net.inp:8: error: pump 'U' uses curve 'C1', which does not exist\n"},
+    };
+    for (const Case& c : cases) {
+        Read r = read(two_nodes + "[PUMPS]\n" + c.pump + "\n[CURVES]\n" + c.curves);
+        EXPECT_EQ(r.messages(), c.expected) << c.name;
+        EXPECT_FALSE(r.ok) << c.name;
+    }
+}
+
 TEST(ReadInp, NotesControlsThatMayChangeAStatusLater) {
     Read r = read(two_nodes + "[CONTROLS]\n LINK P CLOSED AT TIME 2\n");
     ASSERT_TRUE(r.ok);

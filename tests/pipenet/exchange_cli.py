@@ -528,9 +528,9 @@ def map_labels(pipenet, folder):
                                         newline="")))
     if nodes[0][-1] != "id" or [r[-1] for r in nodes[1:]] != ['a,"b"', "B", "C"]:
         fail(f"nodes.csv {nodes}")
-    # kind and state follow, empty for the programs' files.
-    if pipes[0][-5:] != ["id", "start_id", "end_id", "kind", "state"] or \
-            pipes[2][-5:] != ["x y", "B", "C", "", ""]:
+    # kind, state and a pump's head gain follow, empty for the programs' files.
+    if pipes[0][-6:] != ["id", "start_id", "end_id", "kind", "state", "head_gain"] or \
+            pipes[2][-6:] != ["x y", "B", "C", "", "", ""]:
         fail(f"pipes.csv {pipes}")
 
     (folder / "short.csv").write_text("old,new\n3,1\n1,3\n")

@@ -192,24 +192,24 @@ def time_and_tanks(pipenet, folder):
 
 
 def refusals(pipenet, folder):
-    """Pumps and thousands of valves: refused, each kind counted after three named; a closed
-    pipe carries nothing and is noted; an ID of 31 characters is kept whole."""
+    """Thousands of valves: refused, counted after three named, while the pump beside them is
+    taken; a closed pipe carries nothing and is noted; an ID of 31 characters is kept whole."""
     long_id = "J" * 31
     lines = ["[JUNCTIONS]"] + [f" J{i} 0 1" for i in range(1, 2001)] + [f" {long_id} 0 1"]
     lines += ["[RESERVOIRS]", " R 40", "[PIPES]", f" P0 R {long_id} 100 100 100",
               " P1 R J1 100 100 100 0 Closed", "[VALVES]"]
     lines += [f" V{i} J{i} J{i + 1} 100 PRV 10 0" for i in range(1, 2000)]
-    lines += ["[PUMPS]", " PU R J1 HEAD C1"]
+    lines += ["[PUMPS]", " PU R J1 HEAD C1", "[CURVES]", " C1 20 40"]
     (folder / "valves.inp").write_text("\n".join(lines) + "\n")
     status, doc, err = solve_json(pipenet, folder, "valves.inp")
     errors = [m["text"] for m in doc["messages"] if m["severity"] == "error"]
-    if status != 1 or doc["outcome"] != "refused" or len(errors) != 5 or \
-            "... and 1996 more valves" not in errors[4] or "1999 in all" not in errors[4] or \
-            "pump 'PU'" not in errors[0]:
+    if status != 1 or doc["outcome"] != "refused" or len(errors) != 4 or \
+            "... and 1996 more valves" not in errors[3] or "1999 in all" not in errors[3] or \
+            "valve 'V1'" not in errors[0] or "pump 'PU'" in err:
         fail(f"status {status}, {doc['outcome']}: {errors}")
     # Standard error gives every reason too, not the first alone.
     status, _, err = run(pipenet, ["solve", "valves.inp"], folder)
-    if status != 1 or "refused: line" not in err or "pump 'PU'" not in err or \
+    if status != 1 or "refused: line" not in err or "valve 'V2'" not in err or \
             "valves.inp: error: inp: line" not in err or "1999 in all" not in err:
         fail(f"standard error of a refused file, status {status}: {err}")
 
@@ -283,7 +283,16 @@ def check_inp(pipenet, folder):
     status, out, err = run(pipenet, ["check", "--json", "pump.inp"], folder)
     found = json.loads(out)["files"][0]
     if status != 1 or found["program"] != "inp" or \
-            [f["line"] for f in found["findings"] if f["severity"] == "error"] != [6, 0]:
+            [f["line"] for f in found["findings"] if f["severity"] == "error"] != [6] or \
+            "curve 'C', which does not exist" not in out:
+        fail(f"status {status}: {out} {err}")
+    # With its curve the pump is taken, and counted apart from the pipes.
+    (folder / "pump.inp").write_text(
+        "[JUNCTIONS]\n J1 10 5\n J2 10 5\n[RESERVOIRS]\n R 50\n[PIPES]\n P J1 J2 100 100 100\n"
+        "[PUMPS]\n PU R J1 HEAD C\n[CURVES]\n C 10 30\n")
+    status, out, err = run(pipenet, ["check", "--json", "pump.inp"], folder)
+    found = json.loads(out)["files"][0]
+    if status != 0 or found["counts"]["pipes"] != 1 or found["errors"] != 0:
         fail(f"status {status}: {out} {err}")
 
 

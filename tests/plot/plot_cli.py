@@ -525,6 +525,33 @@ def case_file_name_escaped(pipenet, tmp):
     check(name in title, title)
 
 
+def case_pump_station(pipenet, tmp):
+    """Pumps get their own symbol and the state pipenet solve gives them; pipes keep theirs."""
+    source = SOURCE / "docs" / "examples" / "pumps" / "station.inp"
+    out = plot(pipenet, tmp, source, "station.svg")
+    xmllint(out)
+    result = solve_json(pipenet, tmp, source)
+    root = ET.parse(out).getroot()
+    drawn = shapes(root, "pipe")
+    check(len(drawn) == len(result["pipes"]), "one group per link")
+    for number, link in enumerate(result["pipes"], start=1):
+        group = drawn[number]
+        pump = link["kind"] == "pump"
+        check(("pump" in classes(group)) == pump, f"link {link['id']}: classes {classes(group)}")
+        check(group.get("data-state") == link["state"],
+              f"link {link['id']}: state {group.get('data-state')}, solve {link['state']}")
+        symbols = [e for e in group if "symbol" in classes(e)]
+        check(len(symbols) == (2 if pump else 0), f"link {link['id']}: {len(symbols)} symbols")
+        title = group.find(SVG + "title").text
+        check(title.startswith(("pump " if pump else "pipe ") + link["id"] + "\n" +
+                               link["state"]), title)
+    check([link["state"] for link in result["pipes"] if link["kind"] == "pump"] ==
+          ["open", "closed", "closed"], "U1 runs, U2 cannot lift, U3 is closed")
+    banner = "".join(t.text or "" for g in root.iter(SVG + "g") if "banner" in classes(g)
+                     for t in g.iter(SVG + "text"))
+    check("pump-cannot-deliver" in banner and "U2" in banner, f"banner {banner}")
+
+
 CASES = {name[5:]: f for name, f in globals().items() if name.startswith("case_")}
 
 

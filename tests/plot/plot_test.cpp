@@ -388,5 +388,59 @@ TEST(RenderSvg, PipeColoursShowTheChosenQuantity) {
     }
 }
 
+// A pump is drawn as a circle holding a triangle that points the way it lifts, from its start
+// to its end node, with its state; a closed one grey on a dashed line; never an arrowhead.
+TEST(RenderSvg, PumpsHaveTheirOwnSymbolPointingTheWayTheyLiftAndTheirState) {
+    struct Case {
+        const char* name;
+        bool reversed; // drawn from node 2 to node 1: right to left
+        const char* state;
+        bool tip_right;
+        const char* fill;
+    };
+    const std::vector<Case> cases{
+        {"running left to right", false, "open", true, "#ffffff"},
+        {"running right to left", true, "open", false, "#ffffff"},
+        {"closed", false, "closed", true, "#bdbdbd"},
+    };
+    for (const Case& c : cases) {
+        PlotNetwork network = grid(2); // pipe 1 joins node 1 (left) and node 2 (right)
+        PlotPipe& pump = network.pipes[0];
+        pump.pump = true;
+        pump.state = c.state;
+        pump.id = "U1";
+        pump.head_loss = -30.0f;
+        pump.discharge = c.state == std::string("open") ? 0.004f : 0.0f;
+        if (c.reversed) std::swap(pump.start, pump.end);
+        const std::string svg = render_svg(network, {});
+        const std::size_t begin = svg.find("<g class=\"pipe pump\"");
+        ASSERT_NE(begin, std::string::npos) << c.name;
+        const std::string group = svg.substr(begin, svg.find("</g>", begin) - begin);
+        EXPECT_NE(group.find(std::string("data-state=\"") + c.state + "\" data-pipe=\"1\""),
+                  std::string::npos)
+            << c.name << ": " << group;
+        EXPECT_NE(group.find(std::string("<title>pump U1\n") + c.state), std::string::npos)
+            << c.name;
+        EXPECT_NE(group.find("head gain 30"), std::string::npos) << c.name;
+        EXPECT_EQ(group.find("length"), std::string::npos) << c.name;
+        EXPECT_EQ(group.find("class=\"arrow\""), std::string::npos) << c.name;
+        EXPECT_EQ(group.find("stroke-dasharray") != std::string::npos,
+                  c.state == std::string("closed"))
+            << c.name;
+        std::smatch circle, tip;
+        ASSERT_TRUE(std::regex_search(group, circle,
+                                      std::regex("<circle class=\"symbol\"[^>]*fill=\"(#[0-9a-f]+)"
+                                                 "\"[^>]* cx=\"([-\\d.]+)\"")))
+            << c.name << ": " << group;
+        ASSERT_TRUE(std::regex_search(group, tip,
+                                      std::regex("<path class=\"symbol\"[^>]*d=\"M([-\\d.]+),")))
+            << c.name;
+        EXPECT_EQ(circle[1].str(), c.fill) << c.name;
+        EXPECT_EQ(std::stod(tip[1].str()) > std::stod(circle[2].str()), c.tip_right) << c.name;
+        // Only the pump has the symbol: the pipes keep theirs.
+        EXPECT_EQ(svg.find("class=\"symbol\"", begin + group.size()), std::string::npos) << c.name;
+    }
+}
+
 } // namespace
 } // namespace pipenet::plot

@@ -256,6 +256,33 @@ def test_copy_and_pickle_keep_every_value(chain):
     numpy.testing.assert_array_equal(chain.diameters, [0.3, 0.25])
 
 
+def test_pickle_keeps_pumps(chain):
+    # The chain's reservoir lifted by a pump of one point (40 L/s, 30 m) to a junction J0.
+    text = CHAIN_INP.replace(" P1  R     J1", " P1  J0    J1").replace(
+        "[RESERVOIRS]", "[JUNCTIONS]\n J0 0 0\n[RESERVOIRS]").replace(
+        "[OPTIONS]", "[PUMPS]\n U R J0 HEAD C\n[CURVES]\n C 40 30\n[STATUS]\n U 0.9\n[OPTIONS]")
+    net = pipenet.parse(text, kind="inp", file="pumped.inp")
+    expected = net.solve()
+    again = pickle.loads(pickle.dumps(net))
+    assert again.link_ids == net.link_ids
+    result = again.solve()
+    numpy.testing.assert_array_equal(result.heads, expected.heads)
+    numpy.testing.assert_array_equal(result.flows, expected.flows)
+    # 15 L/s through the pump at speed 0.9: 0.81 * 40 - B 0.9^(2-C) 0.015^C above the reservoir,
+    # the curve's A = 1.33334 * 30, B = 0.33334 * 30 / 0.04^C, C = log2(1.33334 / 0.33334).
+    c = math.log2(1.33334 / 0.33334)
+    gain = 0.81 * 1.33334 * 30 - 0.33334 * 30 / 0.04 ** c * 0.9 ** (2 - c) * 0.015 ** c
+    assert result.heads[list(net.node_ids).index("J0")] == pytest.approx(100 + gain, abs=1e-6)
+    # A pump has no cross-section: velocity 0; its unused diameter and roughness (0) can be
+    # written back with the pipes'.
+    assert result.velocities[list(net.link_ids).index("U")] == 0
+    assert numpy.isfinite(result.velocities).all()
+    again.diameters = again.diameters
+    again.roughness = again.roughness
+    # A re-solve starts from the last heads: the same to the tolerance, not the last bit.
+    numpy.testing.assert_allclose(again.solve().heads, expected.heads, rtol=0, atol=1e-8)
+
+
 def test_a_corrupt_pickle_state_is_refused(chain):
     state = chain.__getstate__()
     broken = list(state)
