@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace pipenet::exchange {
@@ -52,6 +53,27 @@ struct InpOtherLink {
     std::int32_t line = 0;
 };
 
+// A valve as the file gives it: `setting` in the file's pressure or flow units, or K (TCV); a
+// GPV names its head-loss curve instead.
+struct InpValve {
+    std::string id;
+    std::string start_node;
+    std::string end_node;
+    double diameter = 0.0;
+    std::string type; // upper case: PRV, PSV, PBV, FCV, TCV, GPV (others are refused)
+    double setting = 0.0;
+    std::string curve; // GPV
+    double minor_loss = 0.0;
+    std::int32_t line = 0;
+};
+
+// A [CURVES] curve: (x, y) points in file order.
+struct InpCurve {
+    std::string id;
+    std::vector<std::pair<double, double>> points;
+    std::int32_t line = 0; // the first line of the curve
+};
+
 struct InpDemand {
     std::string junction;
     double base_demand = 0.0;
@@ -69,6 +91,7 @@ struct InpStatus {
     std::string link;
     LinkStatus status = LinkStatus::open;
     bool setting = false; // a numeric setting (pumps and valves): no effect on a pipe
+    double value = 0.0;   // the setting, when there is one
     std::int32_t line = 0;
 };
 
@@ -96,6 +119,9 @@ struct InpOptions {
     std::int32_t default_pattern_line = 0;
     double demand_multiplier = 1.0;
     double viscosity = 1.0; // relative to water at 20 C
+    // The Pressure option in upper case (empty: the unit system's own, psi or metres).
+    std::string pressure;
+    std::int32_t pressure_line = 0;
     // [TIMES]: the period of a pattern's multipliers and the time of day of the first, in s.
     std::int64_t pattern_step = 3600;
     std::int64_t pattern_start = 0;
@@ -108,7 +134,8 @@ struct InpNetwork {
     std::vector<InpTank> tanks;
     std::vector<InpPipe> pipes;
     std::vector<InpOtherLink> pumps;
-    std::vector<InpOtherLink> valves;
+    std::vector<InpValve> valves;
+    std::vector<InpCurve> curves;
     std::vector<InpDemand> demands;
     std::vector<InpPattern> patterns;
     std::vector<InpStatus> statuses;

@@ -36,6 +36,7 @@ enum class Section : std::uint8_t {
     status,
     emitters,
     coordinates,
+    curves,
     options,
     controls,
     times,
@@ -69,7 +70,7 @@ constexpr std::array<SectionName, 30> section_names{{
     {"LABELS", Section::skipped},
     {"BACKDROP", Section::skipped},
     {"TAGS", Section::skipped},
-    {"CURVES", Section::skipped},
+    {"CURVES", Section::curves},
     {"ENERGY", Section::skipped},
     {"QUALITY", Section::skipped},
     {"SOURCES", Section::skipped},
@@ -280,6 +281,12 @@ private:
     }
 
     bool status_word(std::string_view token, LinkStatus& status, bool& setting) {
+        double value = 0.0;
+        return status_word(token, status, setting, value);
+    }
+
+    // A status, or a numeric setting (`setting` true, its number in `value`).
+    bool status_word(std::string_view token, LinkStatus& status, bool& setting, double& value) {
         std::string word = upper(token);
         setting = false;
         if (word == "OPEN") {
@@ -289,9 +296,8 @@ private:
         } else if (word == "CV") {
             status = LinkStatus::check_valve;
         } else {
-            double value = 0.0;
             auto [end, ec] = std::from_chars(token.data(), token.data() + token.size(), value);
-            if (ec != std::errc{} || end != token.data() + token.size()) {
+            if (ec != std::errc{} || end != token.data() + token.size() || !std::isfinite(value)) {
                 error(format_message(Message::unknown_status, {token.substr(0, 40)}));
                 return false;
             }
@@ -365,12 +371,43 @@ private:
             net_.pipes.push_back(std::move(p));
             return;
         }
-        case Section::pumps:
-        case Section::valves: {
+        case Section::pumps: {
             InpOtherLink l;
             l.line = line_;
             if (!fields(3) || !id(0, l.id) || !id(1, l.start_node) || !id(2, l.end_node)) return;
-            (section_ == Section::pumps ? net_.pumps : net_.valves).push_back(std::move(l));
+            net_.pumps.push_back(std::move(l));
+            return;
+        }
+        case Section::valves: {
+            InpValve v;
+            v.line = line_;
+            if (!fields(6) || !id(0, v.id) || !id(1, v.start_node) || !id(2, v.end_node) ||
+                !number(3, v.diameter))
+                return;
+            v.type = upper(tokens_[4]);
+            static constexpr std::array<std::string_view, 6> types{"PRV", "PSV", "PBV",
+                                                                   "FCV", "TCV", "GPV"};
+            if (std::find(types.begin(), types.end(), v.type) == types.end()) {
+                error(format_message(Message::unknown_valve_type, {tokens_[4].substr(0, 40)}));
+                return;
+            }
+            if (v.type == "GPV") {
+                if (!id(5, v.curve)) return;
+            } else if (!number(5, v.setting)) {
+                return;
+            }
+            if (!optional_number(6, v.minor_loss, 0.0)) return;
+            net_.valves.push_back(std::move(v));
+            return;
+        }
+        case Section::curves: {
+            std::string curve_id;
+            double x = 0.0;
+            double y = 0.0;
+            if (!fields(3) || !id(0, curve_id) || !number(1, x) || !number(2, y)) return;
+            auto [it, fresh] = curve_index_.try_emplace(curve_id, net_.curves.size());
+            if (fresh) net_.curves.push_back({curve_id, {}, line_});
+            net_.curves[it->second].points.emplace_back(x, y);
             return;
         }
         case Section::demands: {
@@ -397,7 +434,8 @@ private:
         case Section::status: {
             InpStatus s;
             s.line = line_;
-            if (!fields(2) || !id(0, s.link) || !status_word(tokens_[1], s.status, s.setting))
+            if (!fields(2) || !id(0, s.link) ||
+                !status_word(tokens_[1], s.status, s.setting, s.value))
                 return;
             net_.statuses.push_back(std::move(s));
             return;
@@ -453,7 +491,8 @@ private:
         std::size_t value_index = 1;
         if (key == "DEMAND" && tokens_.size() > 1 && upper(tokens_[1]) == "MULTIPLIER")
             value_index = 2;
-        else if (key != "UNITS" && key != "HEADLOSS" && key != "PATTERN" && key != "VISCOSITY")
+        else if (key != "UNITS" && key != "HEADLOSS" && key != "PATTERN" && key != "VISCOSITY" &&
+                 key != "PRESSURE")
             return; // options that do not change a steady state of pipes
         if (!fields(value_index + 1)) return;
         std::string_view token = tokens_[value_index];
@@ -499,6 +538,9 @@ private:
         } else if (key == "PATTERN") {
             if (id(value_index, net_.options.default_pattern))
                 net_.options.default_pattern_line = line_;
+        } else if (key == "PRESSURE") {
+            net_.options.pressure = value;
+            net_.options.pressure_line = line_;
         } else if (key == "VISCOSITY") {
             number(value_index, net_.options.viscosity);
         } else {
@@ -516,6 +558,7 @@ private:
     std::int32_t outside_line_ = 0; // the first line of text before any section
     bool any_section_ = false;
     std::unordered_map<std::string, std::size_t> pattern_index_;
+    std::unordered_map<std::string, std::size_t> curve_index_;
 };
 
 void Reader::check_references() {
@@ -543,7 +586,7 @@ void Reader::check_references() {
     for (const InpTank& t : net_.tanks) add_node(t.id, t.line);
     for (const InpPipe& p : net_.pipes) add_link(p.id, p.line);
     for (const InpOtherLink& l : net_.pumps) add_link(l.id, l.line);
-    for (const InpOtherLink& l : net_.valves) add_link(l.id, l.line);
+    for (const InpValve& v : net_.valves) add_link(v.id, v.line);
     for (const InpPattern& p : net_.patterns) {
         patterns.try_emplace(p.id, p.line);
         if (p.multipliers.empty())
@@ -569,9 +612,14 @@ void Reader::check_references() {
         need_node(nodes, "pump", l.id, l.start_node, l.line);
         need_node(nodes, "pump", l.id, l.end_node, l.line);
     }
-    for (const InpOtherLink& l : net_.valves) {
-        need_node(nodes, "valve", l.id, l.start_node, l.line);
-        need_node(nodes, "valve", l.id, l.end_node, l.line);
+    std::unordered_map<std::string_view, std::int32_t> curves;
+    for (const InpCurve& c : net_.curves) curves.try_emplace(c.id, c.line);
+    for (const InpValve& v : net_.valves) {
+        need_node(nodes, "valve", v.id, v.start_node, v.line);
+        need_node(nodes, "valve", v.id, v.end_node, v.line);
+        if (!v.curve.empty() && curves.find(v.curve) == curves.end())
+            note(Severity::error, v.line,
+                 format_message(Message::unknown_curve, {"valve", v.id, v.curve}));
     }
     for (const InpDemand& d : net_.demands) {
         need_node(junctions, "demand at", d.junction, d.junction, d.line);

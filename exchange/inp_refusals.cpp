@@ -79,7 +79,9 @@ bool refuse_unsupported(const InpNetwork& network, const PipeStatuses& statuses,
         for (const InpOtherLink& pump : network.pumps) pumps.add(pump.id, pump.line);
         Refusals valves(diagnostics,
                         programs ? Message::valve_refused : Message::valve_not_analysed, "valves");
-        for (const InpOtherLink& valve : network.valves) valves.add(valve.id, valve.line);
+        // The analysis has valves; the programs' files do not.
+        for (std::size_t i = 0; programs && i < network.valves.size(); ++i)
+            valves.add(network.valves[i].id, network.valves[i].line);
         // The analysis has check valves; the programs' files do not.
         Refusals check_valves(diagnostics, Message::check_valve_refused, "check valves");
         for (std::size_t i = 0; programs && i < network.pipes.size(); ++i)

@@ -33,6 +33,8 @@ enum class Message : std::uint8_t {
     empty_pattern,
     section_after_end,
     bad_time,
+    unknown_valve_type,
+    unknown_curve,
     // Read leniently, as the field's solvers read them.
     units_si_as_lps,
     default_pattern_missing,
@@ -70,6 +72,13 @@ enum class Message : std::uint8_t {
     no_network,
     equivalent_pipes,
     not_an_inp_file,
+    // Valves in the analysis.
+    valve_fixed_heads,
+    valve_controls_fixed_head,
+    valve_negative_setting,
+    valve_bad_value,
+    valve_pressure_units,
+    valve_curve_unusable,
     // Export.
     export_bad_records,
     export_discharge_overridden,
@@ -100,6 +109,8 @@ inline constexpr std::array<std::string_view, static_cast<std::size_t>(Message::
         "pattern '{}' has no multipliers",
         "text after [END] is ignored",
         "'{}' is not a time (H:MM, H:MM:SS, or a number and a unit)",
+        "unknown valve type '{}' (PRV, PSV, PBV, FCV, TCV or GPV)",
+        "{} '{}' uses curve '{}', which does not exist",
         "flow units SI read as LPS (litres per second)",
         "default pattern '{}' does not exist: its multiplier is taken as 1",
         "coordinates of node '{}', which does not exist, are ignored",
@@ -135,6 +146,13 @@ inline constexpr std::array<std::string_view, static_cast<std::size_t>(Message::
         "{} of {} pipes are written as equivalent pipes (the coordinates' length and the single "
         "roughness, diameter changed to match): --map lists each with its change",
         "this is not a .inp file: it has no [SECTION] line{}",
+        "valve '{}' joins two nodes of known head ('{}' and '{}'): it can hold nothing",
+        "valve '{}' is a {} whose controlled node '{}' has a known head: it cannot hold its "
+        "setting",
+        "valve '{}' has setting {}, below zero",
+        "valve '{}' needs {}",
+        "pressure unit {} is not read: valve settings are taken in {}; give the settings in {}",
+        "curve '{}' of valve '{}' {}",
         "the input cannot be exported: {}",
         "node {} has a known head: its known discharge has no effect and is not exported",
         "the input cannot be exported: pipe {} has no length or no diameter",

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "model/valve.hpp"
+
 namespace pipenet::model {
 
 // Where a value was read: 1-based line and columns of a file; line 0 when it was not read from a
@@ -38,6 +40,8 @@ struct Node {
 
 enum class LinkStatus : std::uint8_t { open, closed };
 
+enum class LinkKind : std::uint8_t { pipe, pump, valve };
+
 struct Link {
     std::string id;
     std::int32_t start = 0; // index into Model::nodes
@@ -50,6 +54,7 @@ struct Link {
     // An open pipe that lets water through from start to end only, and closes against reverse
     // flow.
     bool check_valve = false;
+    LinkKind kind = LinkKind::pipe;
     Place record;
 };
 
@@ -93,6 +98,7 @@ struct Model {
     double viscosity = 0.0;
     std::vector<Node> nodes;
     std::vector<Link> links;
+    std::vector<Valve> valves; // each names its link (of kind valve)
     // The file gives elevations (pressures can be worked out); the programs' files do not.
     bool elevations = false;
     std::int32_t tanks = 0; // nodes whose fixed head is a tank's level at `time`

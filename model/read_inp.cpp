@@ -1,5 +1,8 @@
 #include "model/read_inp.hpp"
 
+#include <array>
+#include <charconv>
+#include <initializer_list>
 #include <unordered_map>
 
 #include "exchange/inp_export.hpp"
@@ -54,6 +57,7 @@ public:
         add_nodes();
         add_demands();
         ok = add_links(statuses) && ok;
+        ok = add_valves() && ok;
         if (model_.nodes.empty() || model_.links.empty()) {
             diagnostics_.push_back({Severity::error, 0,
                                     format_message(Message::no_network,
@@ -169,6 +173,150 @@ private:
                 diagnostics_.push_back({Severity::warning, p.line,
                                         format_message(Message::self_loop, {p.id, p.start_node})});
             model_.links.push_back(std::move(link));
+        }
+        return ok;
+    }
+
+    // A PRV, PSV or PBV setting in the file's pressure unit as a head in metres of water: psi in
+    // US units (0.4333 psi per foot), metres in SI units.
+    double pressure_head(double setting) const {
+        return exchange::us_units(net_.options.units) ? setting / 0.4333 * 0.3048 : setting;
+    }
+
+    void valve_error(std::int32_t line, Message message,
+                     std::initializer_list<std::string_view> values) {
+        diagnostics_.push_back({Severity::error, line, format_message(message, values)});
+    }
+
+    bool add_valves() {
+        bool ok = true;
+        std::unordered_map<std::string_view, const exchange::InpCurve*> curves;
+        for (const exchange::InpCurve& c : net_.curves) curves.try_emplace(c.id, &c);
+        // The last [STATUS] line of a valve decides: OPEN, CLOSED, or a new setting.
+        std::unordered_map<std::string_view, const exchange::InpStatus*> statuses;
+        for (const exchange::InpStatus& s : net_.statuses) statuses[s.link] = &s;
+        const bool us = exchange::us_units(net_.options.units);
+        const std::string own_pressure = us ? "PSI" : "METERS";
+        bool pressure_refused = false;
+        for (const exchange::InpValve& v : net_.valves) {
+            auto a = index_.find(v.start_node);
+            auto b = index_.find(v.end_node);
+            if (a == index_.end() || b == index_.end()) continue; // reported by the reader
+            Valve valve;
+            valve.type = v.type == "PRV"   ? ValveType::prv
+                         : v.type == "PSV" ? ValveType::psv
+                         : v.type == "PBV" ? ValveType::pbv
+                         : v.type == "FCV" ? ValveType::fcv
+                         : v.type == "TCV" ? ValveType::tcv
+                                           : ValveType::gpv;
+            double setting = v.setting;
+            std::int32_t setting_line = v.line;
+            Link link;
+            link.id = v.id;
+            link.kind = LinkKind::valve;
+            link.record = line_place(v.line);
+            link.start = a->second;
+            link.end = b->second;
+            link.diameter = {diameter_(v.diameter), line_place(v.line)};
+            link.minor_loss = {v.minor_loss, line_place(v.line)};
+            if (auto s = statuses.find(v.id); s != statuses.end()) {
+                const exchange::InpStatus& status = *s->second;
+                if (status.setting) {
+                    setting = status.value;
+                    setting_line = status.line;
+                } else if (status.status == exchange::LinkStatus::closed) {
+                    link.status = LinkStatus::closed;
+                } else if (status.status == exchange::LinkStatus::open) {
+                    valve.fixed_open = true;
+                } else {
+                    valve_error(status.line, Message::valve_bad_value,
+                                {v.id, "OPEN, CLOSED or a setting as its status, not CV"});
+                    ok = false;
+                }
+            }
+            const bool pressure = valve.type == ValveType::prv || valve.type == ValveType::psv ||
+                                  valve.type == ValveType::pbv;
+            if (!(v.diameter > 0.0)) {
+                valve_error(v.line, Message::valve_bad_value, {v.id, "a positive diameter"});
+                ok = false;
+            }
+            if (!(v.minor_loss >= 0.0)) {
+                valve_error(v.line, Message::valve_bad_value,
+                            {v.id, "a minor loss coefficient of 0 or more"});
+                ok = false;
+            }
+            if (v.start_node == v.end_node) {
+                valve_error(v.line, Message::valve_bad_value, {v.id, "two different end nodes"});
+                ok = false;
+            }
+            if (valve.type != ValveType::gpv && setting < 0.0) {
+                std::array<char, 32> text{};
+                const char* end =
+                    std::to_chars(text.data(), text.data() + text.size(), setting).ptr;
+                valve_error(setting_line, Message::valve_negative_setting,
+                            {v.id, std::string_view(text.data(), end)});
+                ok = false;
+            }
+            const Node& start = model_.nodes[static_cast<std::size_t>(link.start)];
+            const Node& end = model_.nodes[static_cast<std::size_t>(link.end)];
+            if (link.status == LinkStatus::open && start.fixed_head && end.fixed_head) {
+                valve_error(v.line, Message::valve_fixed_heads, {v.id, start.id, end.id});
+                ok = false;
+            } else if (link.status == LinkStatus::open && !valve.fixed_open &&
+                       ((valve.type == ValveType::prv && end.fixed_head) ||
+                        (valve.type == ValveType::psv && start.fixed_head))) {
+                valve_error(v.line, Message::valve_controls_fixed_head,
+                            {v.id, v.type, valve.type == ValveType::prv ? end.id : start.id});
+                ok = false;
+            }
+            if (pressure && !net_.options.pressure.empty() &&
+                net_.options.pressure != own_pressure && !pressure_refused) {
+                valve_error(net_.options.pressure_line, Message::valve_pressure_units,
+                            {net_.options.pressure, us ? "psi" : "metres", us ? "PSI" : "METERS"});
+                pressure_refused = true;
+                ok = false;
+            }
+            switch (valve.type) {
+            case ValveType::prv:
+            case ValveType::psv:
+            case ValveType::pbv:
+                valve.setting = pressure_head(setting);
+                break;
+            case ValveType::fcv:
+                valve.setting = flow_(setting);
+                break;
+            case ValveType::tcv:
+                valve.setting = setting;
+                break;
+            case ValveType::gpv: {
+                auto c = curves.find(v.curve);
+                if (c == curves.end()) {
+                    ok = false; // reported by the reader
+                    break;
+                }
+                for (const auto& [q, h] : c->second->points)
+                    valve.curve.emplace_back(flow_(q), length_(h));
+                std::string why;
+                if (valve.curve.size() < 2) why = "has fewer than two points";
+                for (std::size_t i = 1; why.empty() && i < valve.curve.size(); ++i)
+                    if (!(valve.curve[i].first > valve.curve[i - 1].first))
+                        why = "needs increasing flows";
+                    else if (valve.curve[i].second < valve.curve[i - 1].second)
+                        why = "has a head loss that falls as the flow rises";
+                if (why.empty() &&
+                    !(valve.curve.front().first >= 0.0 && valve.curve.front().second >= 0.0))
+                    why = "needs flows and head losses of 0 or more";
+                if (!why.empty()) {
+                    valve_error(c->second->line, Message::valve_curve_unusable,
+                                {v.curve, v.id, why});
+                    ok = false;
+                }
+                break;
+            }
+            }
+            valve.link = static_cast<std::int32_t>(model_.links.size());
+            model_.links.push_back(std::move(link));
+            model_.valves.push_back(std::move(valve));
         }
         return ok;
     }

@@ -53,7 +53,8 @@ bool model_from_records(const NetworkRecords& records, const std::string& file, 
         ++line;
     }
     model.links.reserve(pipe_count);
-    const Read roughness = laminar ? Read{} : Read{decimal(records.relative_roughness), field(1, 61, 15)};
+    const Read roughness =
+        laminar ? Read{} : Read{decimal(records.relative_roughness), field(1, 61, 15)};
     for (const ElementRecord& r : records.elements) {
         Link link;
         link.id = std::to_string(r.element);
