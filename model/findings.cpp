@@ -6,7 +6,7 @@ namespace pipenet::model {
 
 namespace {
 
-constexpr std::array<FindingEntry, 32> table{{
+constexpr std::array<FindingEntry, 33> table{{
     {Code::isolated_nodes, "isolated-nodes", Severity::warning,
      "{} junction(s) joined by open links to no known head are left out, their results null: {}"},
     {Code::no_known_head, "no-known-head", Severity::error,
@@ -41,7 +41,10 @@ constexpr std::array<FindingEntry, 32> table{{
      "own files"},
     {Code::cut_off_by_check_valves, "cut-off-by-check-valves", Severity::warning,
      "{} junction(s) are joined to a known head only through check valves closed against the "
-     "flow, so no water reaches them: {}"},
+     "flow or valves closed by their state, so no water reaches them: {}"},
+    {Code::valve_states_unsettled, "valve-states-unsettled", Severity::error,
+     "the valves' states still changed after {} rounds of passes (valve {} last): no steady "
+     "state was found"},
     {Code::end_of_file, "end-of-file", Severity::error,
      "the file ends before all the records its counts announce"},
     {Code::not_a_number_field, "not-a-number-field", Severity::error,

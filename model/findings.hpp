@@ -30,6 +30,7 @@ enum class Code : std::uint8_t {
     tanks_fixed,
     inp_double_only,
     cut_off_by_check_valves,
+    valve_states_unsettled,
     // A file analysed on the programs' engine, and what pipenet solve says of a file.
     end_of_file,
     not_a_number_field,
