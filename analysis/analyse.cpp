@@ -327,6 +327,7 @@ public:
     const std::vector<double>& flows() const { return flows_; }
     const LinkLaw& law(std::size_t e) const { return laws_[e]; }
     std::int32_t valve_of(std::size_t e) const { return valve_of_[e]; }
+    const ValveLaw& valve_law(std::size_t v) const { return valves_[v]; }
     std::int32_t changed_link = -1;
 
     // Moves every valve to the state its rules give at heads `h`; true when one changed, the
@@ -582,7 +583,9 @@ Result Solver::run(const model::Model& model, const Settings& settings,
         converged =
             passes.largest() <= settings.flow_tolerance && change <= settings.head_tolerance;
     }
-    if (!converged || model.valves.empty() || !passes.update_valve_states(h)) break;
+    // A round that did not converge may have held a valve in a state the network cannot meet:
+    // its heads still show which way the valve must move.
+    if (model.valves.empty() || !passes.update_valve_states(h)) break;
     if (round == max_valve_rounds) {
         unsettled = true;
         converged = false;
@@ -602,11 +605,13 @@ Result Solver::run(const model::Model& model, const Settings& settings,
             !result.solved[static_cast<std::size_t>(link.end)])
             continue;
         result.flows[e] = passes.flows()[e];
-        if (const std::int32_t v = passes.valve_of(e); v >= 0) {
+        if (const std::int32_t v = passes.valve_of(e);
+            v >= 0 && link.status == model::LinkStatus::open) {
             const ValveState state = passes.valve_states[static_cast<std::size_t>(v)];
-            result.states[e] = state == ValveState::open     ? LinkState::open
-                               : state == ValveState::active ? LinkState::active
-                                                             : LinkState::closed;
+            result.states[e] = reported_state(passes.valve_law(static_cast<std::size_t>(v)), state,
+                                              h[static_cast<std::size_t>(link.start)] -
+                                                  h[static_cast<std::size_t>(link.end)],
+                                              result.flows[e]);
             continue;
         }
         // A closed check valve's leak only keeps the matrix definite: it carries nothing.

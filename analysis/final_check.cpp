@@ -1,5 +1,6 @@
 #include "analysis/final_check.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 namespace pipenet::analysis {
@@ -159,7 +160,8 @@ FinalCheck check_final_state(const model::Model& model, const std::vector<bool>&
             const bool holds = state == LinkState::active && valve->type != model::ValveType::tcv &&
                                valve->type != model::ValveType::gpv;
             if (holds && valve->type == model::ValveType::fcv) {
-                q = valve->setting;
+                // Open, its flow cut at the setting.
+                q = std::min(valve_discharge(model, *valve, LinkState::open, dh), valve->setting);
             } else if (holds) {
                 // Its flow is what the heads leave to it; its setting is what it must meet.
                 q = flows[e];

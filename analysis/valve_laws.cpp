@@ -69,7 +69,13 @@ ValveLaw valve_law(const model::Model& model, const model::Valve& valve) {
 }
 
 ValveState initial_state(const ValveLaw& law) {
-    return law.fixed_open ? ValveState::open : ValveState::active;
+    // A PRV, PSV or FCV starts open: held at its setting from the start, one whose setting the
+    // rest of the network cannot meet (a dead end fed through it that needs another flow) would
+    // leave the first round without a solution; open, the rules see from a solved round whether
+    // it must act.
+    const bool rules = law.type == model::ValveType::prv || law.type == model::ValveType::psv ||
+                       law.type == model::ValveType::fcv;
+    return law.fixed_open || rules ? ValveState::open : ValveState::active;
 }
 
 LawValue curve_flow(const std::vector<std::pair<double, double>>& curve, double dh) {
@@ -126,6 +132,17 @@ ValveTerm valve_term(const ValveLaw& law, ValveState state, double ha, double hb
     return t;
 }
 
+LinkState reported_state(const ValveLaw& law, ValveState state, double dh, double q) {
+    if (state == ValveState::closed) return LinkState::closed;
+    if (state == ValveState::active) return LinkState::active;
+    // An FCV that water passes forward is in control, its flow below its setting: the reference
+    // solver calls it active too.
+    if (law.type == model::ValveType::fcv && !law.fixed_open && dh >= -valve_head_tolerance &&
+        q >= -valve_flow_tolerance)
+        return LinkState::active;
+    return LinkState::open;
+}
+
 ValveState next_state(const ValveLaw& law, ValveState state, double ha, double hb, double q) {
     if (law.fixed_open) return ValveState::open;
     const double htol = valve_head_tolerance;
@@ -162,6 +179,9 @@ ValveState next_state(const ValveLaw& law, ValveState state, double ha, double h
     }
     case model::ValveType::fcv:
         if (ha - hb < -htol || q < -qtol) return ValveState::open;
+        // Cut at its setting, yet the head difference would not drive that much through it open.
+        if (state == ValveState::active && link_flow(law.open, ha - hb).flow < h - qtol)
+            return ValveState::open;
         if (state == ValveState::open && q >= h) return ValveState::active;
         return state;
     case model::ValveType::pbv:

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "analysis/analyse.hpp"
 #include "analysis/element_laws.hpp"
 #include "model/network_model.hpp"
 
@@ -53,7 +54,8 @@ struct ValveLaw {
 // The law of valve `valve` of `model`.
 ValveLaw valve_law(const model::Model& model, const model::Valve& valve);
 
-// The state a valve starts from: active, or open when its status fixes it open.
+// The state a valve starts from: open for a PRV, PSV or FCV (and a valve its status fixes open),
+// active for the others.
 ValveState initial_state(const ValveLaw& law);
 
 // A valve's contribution to a pass at heads ha (start) and hb (end). `about` is the flow carried
@@ -70,6 +72,10 @@ struct ValveTerm {
 enum class ValveForm : std::uint8_t { law, linear, about };
 ValveTerm valve_term(const ValveLaw& law, ValveState state, double ha, double hb, double about,
                      ValveForm form);
+
+// The state a result reports: the state itself, except that an FCV open with forward flow and
+// head (its flow below its setting) is reported active, in control.
+LinkState reported_state(const ValveLaw& law, ValveState state, double dh, double q);
 
 // The state after a round solved with `state`, from its heads and the valve's flow.
 ValveState next_state(const ValveLaw& law, ValveState state, double ha, double hb, double q);

@@ -33,13 +33,18 @@ HEAD_SHARE = 0.005
 FLOW_SHARE = 0.01
 
 
-def inp(units, headloss, junctions, reservoirs, pipes, viscosity=None):
+def inp(units, headloss, junctions, reservoirs, pipes, viscosity=None, valves=(), curves=(),
+        status=()):
     """junctions: (id, elevation, demand); reservoirs: (id, head); pipes: (id, a, b, length,
-    diameter, roughness, minor loss[, status])."""
+    diameter, roughness, minor loss[, status]); valves: (id, a, b, diameter, type, setting or
+    curve, minor loss); curves: (id, x, y); status: (link, status or setting)."""
     lines = ["[JUNCTIONS]"]
     lines += [f" {j}\t{e}\t{d}" for j, e, d in junctions]
     lines += ["[RESERVOIRS]"] + [f" {r}\t{h}" for r, h in reservoirs]
     lines += ["[PIPES]"] + [" " + "\t".join(str(v) for v in p) for p in pipes]
+    for section, rows in (("[VALVES]", valves), ("[CURVES]", curves), ("[STATUS]", status)):
+        if rows:
+            lines += [section] + [" " + "\t".join(str(v) for v in row) for row in rows]
     lines += ["[OPTIONS]", f" Units\t{units}", f" Headloss\t{headloss}"]
     if viscosity is not None:
         lines.append(f" Viscosity\t{viscosity}")
@@ -60,6 +65,51 @@ def check_valves(reverse):
                [("R1", 40 if reverse else 60), ("R2", 50)],
                [("P1", "R1", "J1", 500, 150, 120, 0, "CV"), ("P2", "R2", "J1", 800, 150, 120, 0),
                 ("P3", "J1", "J2", 300, 100, 120, 0)])
+
+
+def valve_line(kind, setting, minor=0.0, status=(), low_head=None, curve=None, units="LPS"):
+    """A reservoir R (60 m) feeding J1, valve V1 from J1 to J2, J2 feeding J3 and J4; with
+    `low_head`, a second reservoir R2 behind J4, which may push water back through the valve."""
+    us = units in US
+    scale = 1 / FOOT if us else 1.0
+    flow = 15.85 if us else 1.0
+    diameters = (8, 6) if us else (200, 150)
+    junctions = [("J1", 10 * scale, 5 * flow), ("J2", 5 * scale, 4 * flow),
+                 ("J3", 0, 6 * flow), ("J4", 2 * scale, 3 * flow)]
+    reservoirs = [("R", 60 * scale)] + ([("R2", low_head * scale)] if low_head else [])
+    pipes = [("P1", "R", "J1", 600, diameters[0], 120, 0),
+             ("P2", "J2", "J3", 400, diameters[1], 120, 0),
+             ("P3", "J3", "J4", 300, diameters[1], 120, 0)]
+    if low_head:
+        pipes.append(("P4", "R2", "J4", 200, diameters[1], 120, 0))
+    valves = [("V1", "J1", "J2", diameters[1], kind, curve or setting, minor)]
+    curves = [("C1", q * flow, h * scale) for q, h in ((0, 0), (10, 1.5), (30, 9))] if curve \
+        else ()
+    return inp(units, "H-W", junctions, reservoirs, pipes, valves=valves, curves=curves,
+               status=status)
+
+
+def valve_loops():
+    """A 4 x 4 grid fed from two reservoirs, with a PRV into one corner district, an FCV and a
+    TCV on links of the grid, a PSV at the second source and a closed PBV."""
+    text = grid("LPS", "H-W", 4, 3, 110)
+    junctions, rest = text.split("[RESERVOIRS]")
+    valves = ["[VALVES]", " V_PRV\tN1_1\tN2_2x\t150\tPRV\t25\t0.3",
+              " V_FCV\tN0_2\tN0_3x\t150\tFCV\t3\t0",
+              " V_TCV\tN3_0\tN3_1x\t150\tTCV\t6\t0",
+              " V_PSV\tR2x\tN3_3\t250\tPSV\t20\t0",
+              " V_PBV\tN2_0\tN2_1x\t150\tPBV\t5\t0",
+              "[STATUS]", " V_PBV\tClosed"]
+    # Each valve's downstream end is a junction of its own, joined to the grid node it feeds.
+    extra = [" N2_2x\t4\t0", " N0_3x\t3\t0", " N3_1x\t2\t0", " N2_1x\t3\t0", " R2x\t9\t0"]
+    pipes = [" X1\tN2_2x\tN2_2\t50\t200\t110\t0", " X2\tN0_3x\tN0_3\t50\t200\t110\t0",
+             " X3\tN3_1x\tN3_1\t50\t200\t110\t0", " X4\tN2_1x\tN2_1\t50\t200\t110\t0"]
+    rest = rest.replace("S2\tR2\tN3_3", "S2\tR2\tR2x")
+    rest = rest.replace("[OPTIONS]", "\n".join(pipes + valves + ["[OPTIONS]"]))
+    # The pipes the valves replace are removed, so that water passes through the valves.
+    for gone in ("P1_1_1\t", "P0_2_0\t", "P3_0_0\t", "P2_0_0\t"):
+        rest = "\n".join(line for line in rest.split("\n") if not line.startswith(" " + gone))
+    return junctions + "\n".join(extra) + "\n[RESERVOIRS]" + rest
 
 
 def grid(units, headloss, side, seed, roughness, minor_share=0.0, check_valve_share=0.0):
@@ -109,6 +159,24 @@ CASES = {
     "grid_hw_gpm": grid("GPM", "H-W", 7, 5, 100, minor_share=0.2),
     "grid_cm_cmh": grid("CMH", "C-M", 5, 11, 0.013),
     "grid_check_valves": grid("LPS", "D-W", 6, 7, 0.1, minor_share=0.2, check_valve_share=0.3),
+    # Valves, one kind at a time, in each of their states.
+    "prv_active": valve_line("PRV", 30),
+    "prv_open": valve_line("PRV", 60, minor=2.0),
+    "prv_closed": valve_line("PRV", 30, low_head=55),
+    "prv_psi": valve_line("PRV", 40, units="GPM"),
+    "psv_active": valve_line("PSV", 49, low_head=50),
+    "psv_open": valve_line("PSV", 10, minor=1.0),
+    "pbv": valve_line("PBV", 7),
+    "fcv_active": valve_line("FCV", 8, low_head=50),
+    "fcv_open": valve_line("FCV", 20, minor=3.0),
+    "tcv": valve_line("TCV", 25),
+    "gpv": valve_line("GPV", 0, curve="C1"),
+    # Fixed statuses: open (a plain minor loss), closed, and a setting given in [STATUS].
+    "valve_fixed_open": valve_line("PRV", 30, minor=4.0, status=[("V1", "Open")]),
+    "valve_fixed_closed": valve_line("FCV", 8, status=[("V1", "Closed")], low_head=50),
+    "valve_status_setting": valve_line("PRV", 45, status=[("V1", 25)]),
+    # Several valves in a looped network.
+    "grid_valves": valve_loops(),
 }
 
 
@@ -173,8 +241,13 @@ def compare(name, text, mine, theirs):
         faults.append(f"law {mine.get('law')}, not {wanted}")
     flows = {p["id"]: p["discharge"] for p in mine["pipes"]}
     states = {p["id"]: p.get("state") for p in mine["pipes"]}
+    kinds = {p["id"]: p.get("kind") for p in mine["pipes"]}
     for i, link in theirs["links"].items():
-        state = "closed" if link["status"] == 0 else "open"
+        # The reference reports a valve holding its setting as 2; a throttle or general-purpose
+        # valve (no states of their own) as open.
+        state = ["closed", "open", "active"][min(int(link["status"]), 2)]
+        if kinds[i] in ("tcv", "gpv") and states[i] == "active":
+            state = "active" if state == "open" else state
         if states[i] != state:
             faults.append(f"link {i}: {states[i]}, the reference {state}")
     ref_flows = {i: link["flow"] * to_flow for i, link in theirs["links"].items()}
