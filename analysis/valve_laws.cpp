@@ -114,12 +114,15 @@ ValveTerm valve_term(const ValveLaw& law, ValveState state, double ha, double hb
         }
     } else {
         switch (law.type) {
+        // The side away from the controlled node sees the flow carried over.
         case model::ValveType::prv:
             both(about + valve_tie * (law.target - hb), valve_bridge);
+            t.out_of_start = about;
             t.at_end += valve_tie;
             break;
         case model::ValveType::psv:
             both(about + valve_tie * (ha - law.target), valve_bridge);
+            t.into_end = about;
             t.at_start += valve_tie;
             break;
         case model::ValveType::pbv:

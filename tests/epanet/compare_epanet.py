@@ -90,26 +90,22 @@ def valve_line(kind, setting, minor=0.0, status=(), low_head=None, curve=None, u
 
 
 def valve_loops():
-    """A 4 x 4 grid fed from two reservoirs, with a PRV into one corner district, an FCV and a
-    TCV on links of the grid, a PSV at the second source and a closed PBV."""
-    text = grid("LPS", "H-W", 4, 3, 110)
-    junctions, rest = text.split("[RESERVOIRS]")
-    valves = ["[VALVES]", " V_PRV\tN1_1\tN2_2x\t150\tPRV\t25\t0.3",
-              " V_FCV\tN0_2\tN0_3x\t150\tFCV\t3\t0",
-              " V_TCV\tN3_0\tN3_1x\t150\tTCV\t6\t0",
-              " V_PSV\tR2x\tN3_3\t250\tPSV\t20\t0",
-              " V_PBV\tN2_0\tN2_1x\t150\tPBV\t5\t0",
-              "[STATUS]", " V_PBV\tClosed"]
-    # Each valve's downstream end is a junction of its own, joined to the grid node it feeds.
-    extra = [" N2_2x\t4\t0", " N0_3x\t3\t0", " N3_1x\t2\t0", " N2_1x\t3\t0", " R2x\t9\t0"]
-    pipes = [" X1\tN2_2x\tN2_2\t50\t200\t110\t0", " X2\tN0_3x\tN0_3\t50\t200\t110\t0",
-             " X3\tN3_1x\tN3_1\t50\t200\t110\t0", " X4\tN2_1x\tN2_1\t50\t200\t110\t0"]
-    rest = rest.replace("S2\tR2\tN3_3", "S2\tR2\tR2x")
-    rest = rest.replace("[OPTIONS]", "\n".join(pipes + valves + ["[OPTIONS]"]))
-    # The pipes the valves replace are removed, so that water passes through the valves.
-    for gone in ("P1_1_1\t", "P0_2_0\t", "P3_0_0\t", "P2_0_0\t"):
-        rest = "\n".join(line for line in rest.split("\n") if not line.startswith(" " + gone))
-    return junctions + "\n".join(extra) + "\n[RESERVOIRS]" + rest
+    """A main loop fed by R1 and, through a PSV, by R2; a PRV into a looped district that a thin
+    pipe also joins to the main; an FCV and a TCV in series with pipes of the main loop; a GPV in
+    the district; a closed PBV across the main loop."""
+    junctions = [("A", 20, 10), ("B", 18, 15), ("C", 15, 12), ("D", 16, 10), ("E", 5, 8),
+                 ("F", 3, 6), ("G", 4, 7), ("A2", 19, 0), ("B2", 17, 0), ("S", 12, 0)]
+    pipes = [("P1", "R1", "A", 300, 300, 120, 0), ("P2", "A", "B", 500, 250, 120, 0),
+             ("P3", "B2", "C", 400, 200, 120, 0), ("P4", "C", "D", 500, 200, 120, 0),
+             ("P5", "A2", "D", 400, 250, 120, 0), ("P6", "E", "F", 300, 150, 120, 0),
+             ("P7", "G", "E", 300, 150, 120, 0), ("P8", "G", "D", 800, 80, 120, 0),
+             ("P9", "R2", "S", 200, 200, 120, 0)]
+    valves = [("V_PRV", "C", "E", 150, "PRV", 30, 0.3), ("V_PSV", "S", "B", 200, "PSV", 50, 0),
+              ("V_FCV", "A", "A2", 200, "FCV", 10, 0.5), ("V_TCV", "B", "B2", 200, "TCV", 10, 0),
+              ("V_GPV", "F", "G", 150, "GPV", "C1", 0), ("V_PBV", "A", "C", 150, "PBV", 5, 0)]
+    curves = [("C1", 0, 0), ("C1", 10, 2), ("C1", 30, 12)]
+    return inp("LPS", "H-W", junctions, [("R1", 60), ("R2", 65)], pipes, valves=valves,
+               curves=curves, status=[("V_PBV", "Closed")])
 
 
 def grid(units, headloss, side, seed, roughness, minor_share=0.0, check_valve_share=0.0):
