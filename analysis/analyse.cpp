@@ -210,7 +210,8 @@ public:
           flows_(model.links.size(), 0.0), slopes_(model.links.size(), 0.0),
           intercepts_(model.links.size(), 0.0), timings_(timings), timed_(timed) {
         for (std::size_t v = 0; v < model.valves.size(); ++v) {
-            valve_of_[static_cast<std::size_t>(model.valves[v].link)] = static_cast<std::int32_t>(v);
+            valve_of_[static_cast<std::size_t>(model.valves[v].link)] =
+                static_cast<std::int32_t>(v);
             valve_states.push_back(initial_state(valves_[v]));
         }
     }
@@ -550,49 +551,49 @@ Result Solver::run(const model::Model& model, const Settings& settings,
     std::int32_t pass = 0;
     bool unsettled = false;
     for (std::int32_t round = 1;; ++round) {
-    for (std::int32_t in_round = 1; !converged && in_round <= settings.max_passes; ++in_round) {
-        ++pass;
-        passes.evaluate(h, true, Passes::Form::about);
-        if (!passes.newton_step(step)) {
-            singular_at(pass);
-            return result;
+        for (std::int32_t in_round = 1; !converged && in_round <= settings.max_passes; ++in_round) {
+            ++pass;
+            passes.evaluate(h, true, Passes::Form::about);
+            if (!passes.newton_step(step)) {
+                singular_at(pass);
+                return result;
+            }
+            move(1.0, trial);
+            tangent_flows = passes.tangent_flows(trial);
+            double fraction = 1.0;
+            double change = 0.0;
+            double trial_norm = 0.0;
+            for (;;) {
+                change = move(fraction, trial);
+                trial_norm = passes.evaluate(trial, false, Passes::Form::law);
+                if (trial_norm <= (1.0 - 1.0e-4 * fraction) * norm || fraction <= 1.0 / 16.0) break;
+                fraction /= 2.0;
+            }
+            // Where no fraction lowered the residual the full step is kept: the tangents' own
+            // solution, which is where the discharges converge from.
+            if (fraction <= 1.0 / 16.0 && trial_norm > norm) {
+                fraction = 1.0;
+                change = move(1.0, trial);
+                trial_norm = passes.evaluate(trial, false, Passes::Form::law);
+            }
+            norm = trial_norm; // the residual and discharges held are now those of the laws at h
+            for (std::size_t e = 0; e < passes.about.size(); ++e)
+                passes.about[e] += fraction * (tangent_flows[e] - passes.about[e]);
+            h.swap(trial);
+            result.passes.push_back({pass, passes.largest(), change, fraction});
+            converged =
+                passes.largest() <= settings.flow_tolerance && change <= settings.head_tolerance;
         }
-        move(1.0, trial);
-        tangent_flows = passes.tangent_flows(trial);
-        double fraction = 1.0;
-        double change = 0.0;
-        double trial_norm = 0.0;
-        for (;;) {
-            change = move(fraction, trial);
-            trial_norm = passes.evaluate(trial, false, Passes::Form::law);
-            if (trial_norm <= (1.0 - 1.0e-4 * fraction) * norm || fraction <= 1.0 / 16.0) break;
-            fraction /= 2.0;
+        // A round that did not converge may have held a valve in a state the network cannot meet:
+        // its heads still show which way the valve must move.
+        if (model.valves.empty() || !passes.update_valve_states(h)) break;
+        if (round == max_valve_rounds) {
+            unsettled = true;
+            converged = false;
+            break;
         }
-        // Where no fraction lowered the residual the full step is kept: the tangents' own
-        // solution, which is where the discharges converge from.
-        if (fraction <= 1.0 / 16.0 && trial_norm > norm) {
-            fraction = 1.0;
-            change = move(1.0, trial);
-            trial_norm = passes.evaluate(trial, false, Passes::Form::law);
-        }
-        norm = trial_norm; // the residual and discharges held are now those of the laws at h
-        for (std::size_t e = 0; e < passes.about.size(); ++e)
-            passes.about[e] += fraction * (tangent_flows[e] - passes.about[e]);
-        h.swap(trial);
-        result.passes.push_back({pass, passes.largest(), change, fraction});
-        converged =
-            passes.largest() <= settings.flow_tolerance && change <= settings.head_tolerance;
-    }
-    // A round that did not converge may have held a valve in a state the network cannot meet:
-    // its heads still show which way the valve must move.
-    if (model.valves.empty() || !passes.update_valve_states(h)) break;
-    if (round == max_valve_rounds) {
-        unsettled = true;
         converged = false;
-        break;
-    }
-    converged = false;
-    norm = passes.evaluate(h, false, Passes::Form::law);
+        norm = passes.evaluate(h, false, Passes::Form::law);
     }
 
     for (std::size_t i = 0; i < n; ++i) {

@@ -39,7 +39,8 @@ ValveLaw valve_law(const model::Model& model, const model::Valve& valve) {
     law.minor = link.minor_loss.value / g2a2;
     switch (valve.type) {
     case model::ValveType::prv:
-        law.target = model.nodes[static_cast<std::size_t>(link.end)].elevation.value + valve.setting;
+        law.target =
+            model.nodes[static_cast<std::size_t>(link.end)].elevation.value + valve.setting;
         break;
     case model::ValveType::psv:
         law.target =
