@@ -74,6 +74,18 @@ struct InpCurve {
     std::int32_t line = 0; // the first line of the curve
 };
 
+// A simple control of [CONTROLS], its words as written.
+struct InpControl {
+    std::vector<std::string> words;
+    std::int32_t line = 0;
+};
+
+// A rule of [RULES]: its ID and the line of its RULE word.
+struct InpRule {
+    std::string id;
+    std::int32_t line = 0;
+};
+
 struct InpDemand {
     std::string junction;
     double base_demand = 0.0;
@@ -143,6 +155,8 @@ struct InpNetwork {
     std::vector<InpCoordinate> coordinates;
     InpOptions options;
     std::int32_t controls_line = 0; // first line of [CONTROLS] or [RULES] content, 0: none
+    std::vector<InpControl> controls;
+    std::vector<InpRule> rules;
 };
 
 } // namespace pipenet::exchange

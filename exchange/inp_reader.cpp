@@ -39,6 +39,7 @@ enum class Section : std::uint8_t {
     curves,
     options,
     controls,
+    rules,
     times,
     skipped,
     unknown,
@@ -65,7 +66,7 @@ constexpr std::array<SectionName, 30> section_names{{
     {"COORDINATES", Section::coordinates},
     {"OPTIONS", Section::options},
     {"CONTROLS", Section::controls},
-    {"RULES", Section::controls},
+    {"RULES", Section::rules},
     {"VERTICES", Section::skipped},
     {"LABELS", Section::skipped},
     {"BACKDROP", Section::skipped},
@@ -462,6 +463,12 @@ private:
             return;
         case Section::controls:
             if (net_.controls_line == 0) net_.controls_line = line_;
+            net_.controls.push_back({{tokens_.begin(), tokens_.end()}, line_});
+            return;
+        case Section::rules:
+            if (net_.controls_line == 0) net_.controls_line = line_;
+            if (upper(tokens_.front()) == "RULE")
+                net_.rules.push_back({tokens_.size() > 1 ? std::string(tokens_[1]) : "", line_});
             return;
         case Section::title:
         case Section::skipped:

@@ -103,7 +103,8 @@ bool refuse_unsupported(const InpNetwork& network, const PipeStatuses& statuses,
                  {network.options.headloss == HeadLoss::darcy_weisbach ? "D-W" : "C-M"})});
         refused = true;
     }
-    if (network.controls_line != 0)
+    // The analysis says of each control and rule whether it applies.
+    if (programs && network.controls_line != 0)
         diagnostics.push_back({Severity::note, network.controls_line,
                                format_message(Message::controls_ignored, {"CONTROLS] or [RULES"})});
     return refused;

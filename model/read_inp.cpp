@@ -3,6 +3,8 @@
 #include <array>
 #include <charconv>
 #include <initializer_list>
+#include <algorithm>
+#include <map>
 #include <unordered_map>
 
 #include "exchange/inp_export.hpp"
@@ -58,6 +60,7 @@ public:
         add_demands();
         ok = add_links(statuses) && ok;
         ok = add_valves() && ok;
+        apply_controls();
         if (model_.nodes.empty() || model_.links.empty()) {
             diagnostics_.push_back({Severity::error, 0,
                                     format_message(Message::no_network,
@@ -319,6 +322,189 @@ private:
             model_.valves.push_back(std::move(valve));
         }
         return ok;
+    }
+
+    // Not applied, said of each control and rule: the first few one by one, the rest summed up.
+    struct Unapplied {
+        std::int32_t count = 0, first = 0, last = 0;
+    };
+    static constexpr std::int32_t listed = 10;
+    void not_applied(Unapplied& u, std::int32_t line, const std::string& what,
+                     const std::string& why) {
+        if (++u.count <= listed) {
+            diagnostics_.push_back(
+                {Severity::note, line, format_message(Message::control_not_applied, {what, why})});
+            return;
+        }
+        u.first = u.count == listed + 1 ? line : std::min(u.first, line);
+        u.last = std::max(u.last, line);
+    }
+    void sum_up(const Unapplied& u, std::string_view kind, std::string_view why) {
+        if (u.count <= listed) return;
+        diagnostics_.push_back(
+            {Severity::note, u.first,
+             format_message(Message::more_not_applied,
+                            {std::to_string(u.count - listed), kind, std::to_string(u.first),
+                             std::to_string(u.last), why})});
+    }
+
+    static std::string upper_word(const std::string& word) {
+        std::string out = word;
+        for (char& c : out)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        return out;
+    }
+
+    static std::string time_text(std::int64_t seconds) {
+        const std::int64_t minutes = seconds / 60;
+        std::string text = std::to_string(minutes / 60) + ":" +
+                           (minutes % 60 < 10 ? "0" : "") + std::to_string(minutes % 60);
+        if (seconds % 60 != 0)
+            text += (seconds % 60 < 10 ? ":0" : ":") + std::to_string(seconds % 60);
+        return text;
+    }
+
+    // Simple controls that hold at `time`: one timed at or before it (the latest for each
+    // link, the later line on a tie), or one on a tank's level at the start, when the tank is at
+    // its initial level. The others depend on how the network moves over time, and rules are
+    // evaluated as a simulation steps: each is said to be not applied.
+    void apply_controls() {
+        std::unordered_map<std::string_view, std::size_t> links;
+        for (std::size_t e = 0; e < model_.links.size(); ++e) links.emplace(model_.links[e].id, e);
+        std::unordered_map<std::string_view, std::size_t> valves;
+        for (std::size_t v = 0; v < model_.valves.size(); ++v)
+            valves.emplace(model_.links[static_cast<std::size_t>(model_.valves[v].link)].id, v);
+        std::unordered_map<std::string_view, const exchange::InpTank*> tanks;
+        for (const exchange::InpTank& t : net_.tanks) tanks.emplace(t.id, &t);
+
+        struct Chosen {
+            const exchange::InpControl* control = nullptr;
+            std::int64_t at = -1;
+        };
+        std::map<std::string, Chosen> chosen; // per link ID
+        Unapplied unapplied;
+        for (const exchange::InpControl& c : net_.controls) {
+            const std::vector<std::string>& w = c.words;
+            auto word = [&](std::size_t i) { return i < w.size() ? upper_word(w[i]) : ""; };
+            const std::string what =
+                w.size() > 1 && word(0) == "LINK" ? "control of link '" + w[1] + "'" : "control";
+            std::int64_t at = -1;
+            if (word(0) != "LINK" || w.size() < 6) {
+                not_applied(unapplied, c.line, what, "not a LINK ... AT or LINK ... IF control");
+                continue;
+            }
+            if (word(3) == "AT" && word(4) == "TIME") {
+                std::int64_t seconds = 0;
+                if (!exchange::parse_duration(w[5], w.size() > 6 ? std::string_view(w[6]) : "",
+                                              seconds)) {
+                    not_applied(unapplied, c.line, what, "its time '" + w[5] + "' is not a time");
+                    continue;
+                }
+                if (seconds > time_) {
+                    not_applied(unapplied, c.line, what,
+                                "it acts at " + time_text(seconds) + ", after the time analysed");
+                    continue;
+                }
+                at = seconds;
+            } else if (word(3) == "AT" && word(4) == "CLOCKTIME") {
+                not_applied(unapplied, c.line, what,
+                            "clock-time controls are not applied (they need the start clock time "
+                            "of a simulation)");
+                continue;
+            } else if (word(3) == "IF" && word(4) == "NODE" && w.size() >= 8) {
+                auto t = tanks.find(w[5]);
+                double value = 0.0;
+                const std::string side = word(6);
+                const auto [end, ec] =
+                    std::from_chars(w[7].data(), w[7].data() + w[7].size(), value);
+                if (t == tanks.end() || time_ != 0 || (side != "ABOVE" && side != "BELOW") ||
+                    ec != std::errc{} || end != w[7].data() + w[7].size()) {
+                    not_applied(unapplied, c.line, what,
+                                t == tanks.end()
+                                    ? "it depends on the pressure or head at node '" + w[5] +
+                                          "', which the analysis finds, not the file"
+                                : time_ != 0 ? "it depends on the level of tank '" + w[5] +
+                                                   "' at that time, which a simulation over "
+                                                   "time gives"
+                                             : "its condition cannot be read");
+                    continue;
+                }
+                const double level = t->second->initial_level;
+                if (!(side == "ABOVE" ? level > value : level < value)) {
+                    not_applied(unapplied, c.line, what,
+                                "the initial level of tank '" + w[5] + "' is not " +
+                                    (side == "ABOVE" ? "above " : "below ") + w[7]);
+                    continue;
+                }
+                at = 0;
+            } else {
+                not_applied(unapplied, c.line, what, "not a LINK ... AT or LINK ... IF control");
+                continue;
+            }
+            if (links.find(w[1]) == links.end()) {
+                // A link the analysis does not hold (a pump): its control has nothing to act on.
+                not_applied(unapplied, c.line, what, "link '" + w[1] + "' is not analysed");
+                continue;
+            }
+            Chosen& best = chosen[w[1]];
+            if (at >= best.at) best = {&c, at};
+        }
+        sum_up(unapplied, "controls", "for reasons like those above");
+
+        std::vector<std::pair<std::string, Chosen>> in_order(chosen.begin(), chosen.end());
+        std::sort(in_order.begin(), in_order.end(), [](const auto& a, const auto& b) {
+            return a.second.control->line < b.second.control->line;
+        });
+        for (const auto& [id, best] : in_order) {
+            const exchange::InpControl& c = *best.control;
+            Link& link = model_.links[links.at(id)];
+            const std::string status = upper_word(c.words[2]);
+            auto v = valves.find(id);
+            std::string done;
+            if (status == "OPEN" || status == "CLOSED") {
+                link.status = status == "OPEN" ? LinkStatus::open : LinkStatus::closed;
+                if (v != valves.end()) model_.valves[v->second].fixed_open = status == "OPEN";
+                done = status == "OPEN" ? "open" : "closed";
+            } else if (v != valves.end() && model_.valves[v->second].type != ValveType::gpv) {
+                double setting = 0.0;
+                const auto [end, ec] = std::from_chars(
+                    c.words[2].data(), c.words[2].data() + c.words[2].size(), setting);
+                if (ec != std::errc{} || end != c.words[2].data() + c.words[2].size() ||
+                    !(setting >= 0.0)) {
+                    diagnostics_.push_back(
+                        {Severity::note, c.line,
+                         format_message(Message::control_not_applied,
+                                        {"control of link '" + id + "'",
+                                         "its setting '" + c.words[2] +
+                                             "' is not a number of 0 or more"})});
+                    continue;
+                }
+                Valve& valve = model_.valves[v->second];
+                valve.setting = valve.type == ValveType::fcv   ? flow_(setting)
+                                : valve.type == ValveType::tcv ? setting
+                                                               : pressure_head(setting);
+                valve.fixed_open = false;
+                link.status = LinkStatus::open;
+                done = "set to " + c.words[2];
+            } else {
+                diagnostics_.push_back(
+                    {Severity::note, c.line,
+                     format_message(Message::control_not_applied,
+                                    {"control of link '" + id + "'",
+                                     v != valves.end() ? "a GPV's setting is its curve"
+                                                       : "a setting has no effect on a pipe"})});
+                continue;
+            }
+            diagnostics_.push_back({Severity::note, c.line,
+                                    format_message(Message::control_applied,
+                                                   {id, done, time_text(best.at)})});
+        }
+
+        Unapplied rules;
+        for (const exchange::InpRule& r : net_.rules)
+            not_applied(rules, r.line, "rule '" + r.id + "'",
+                        "rules are evaluated as a simulation steps through time");
+        sum_up(rules, "rules", "rules are evaluated as a simulation steps through time");
     }
 
     const exchange::InpNetwork& net_;
