@@ -1,9 +1,9 @@
 #include "model/read_inp.hpp"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <initializer_list>
-#include <algorithm>
 #include <map>
 #include <unordered_map>
 
@@ -357,8 +357,8 @@ private:
 
     static std::string time_text(std::int64_t seconds) {
         const std::int64_t minutes = seconds / 60;
-        std::string text = std::to_string(minutes / 60) + ":" +
-                           (minutes % 60 < 10 ? "0" : "") + std::to_string(minutes % 60);
+        std::string text = std::to_string(minutes / 60) + ":" + (minutes % 60 < 10 ? "0" : "") +
+                           std::to_string(minutes % 60);
         if (seconds % 60 != 0)
             text += (seconds % 60 < 10 ? ":0" : ":") + std::to_string(seconds % 60);
         return text;
@@ -473,10 +473,10 @@ private:
                     !(setting >= 0.0)) {
                     diagnostics_.push_back(
                         {Severity::note, c.line,
-                         format_message(Message::control_not_applied,
-                                        {"control of link '" + id + "'",
-                                         "its setting '" + c.words[2] +
-                                             "' is not a number of 0 or more"})});
+                         format_message(
+                             Message::control_not_applied,
+                             {"control of link '" + id + "'",
+                              "its setting '" + c.words[2] + "' is not a number of 0 or more"})});
                     continue;
                 }
                 Valve& valve = model_.valves[v->second];
@@ -495,9 +495,9 @@ private:
                                                        : "a setting has no effect on a pipe"})});
                 continue;
             }
-            diagnostics_.push_back({Severity::note, c.line,
-                                    format_message(Message::control_applied,
-                                                   {id, done, time_text(best.at)})});
+            diagnostics_.push_back(
+                {Severity::note, c.line,
+                 format_message(Message::control_applied, {id, done, time_text(best.at)})});
         }
 
         Unapplied rules;

@@ -285,8 +285,8 @@ py::tuple state_of(const Network& net, analysis::Settings settings) {
     for (const model::Valve& v : m.valves) {
         py::list curve;
         for (const auto& [q, h] : v.curve) curve.append(py::make_tuple(q, h));
-        valves.append(py::make_tuple(v.link, static_cast<int>(v.type), v.setting, v.fixed_open,
-                                     curve));
+        valves.append(
+            py::make_tuple(v.link, static_cast<int>(v.type), v.setting, v.fixed_open, curve));
     }
     return py::make_tuple(
         1, m.file, static_cast<int>(m.law),
