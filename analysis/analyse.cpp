@@ -609,10 +609,7 @@ Result Solver::run(const model::Model& model, const Settings& settings,
         if (const std::int32_t v = passes.valve_of(e);
             v >= 0 && link.status == model::LinkStatus::open) {
             const ValveState state = passes.valve_states[static_cast<std::size_t>(v)];
-            result.states[e] = reported_state(passes.valve_law(static_cast<std::size_t>(v)), state,
-                                              h[static_cast<std::size_t>(link.start)] -
-                                                  h[static_cast<std::size_t>(link.end)],
-                                              result.flows[e]);
+            result.states[e] = reported_state(passes.valve_law(static_cast<std::size_t>(v)), state);
             continue;
         }
         // A closed check valve's leak only keeps the matrix definite: it carries nothing.

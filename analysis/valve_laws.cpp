@@ -136,14 +136,13 @@ ValveTerm valve_term(const ValveLaw& law, ValveState state, double ha, double hb
     return t;
 }
 
-LinkState reported_state(const ValveLaw& law, ValveState state, double dh, double q) {
+LinkState reported_state(const ValveLaw& law, ValveState state) {
     if (state == ValveState::closed) return LinkState::closed;
     if (state == ValveState::active) return LinkState::active;
-    // An FCV that water passes forward is in control, its flow below its setting: the reference
-    // solver calls it active too.
-    if (law.type == model::ValveType::fcv && !law.fixed_open && dh >= -valve_head_tolerance &&
-        q >= -valve_flow_tolerance)
-        return LinkState::active;
+    // An FCV not fixed open is in control whatever it passes: it cuts its flow at the setting
+    // when the flow would exceed it and is fully open otherwise, also against reverse flow (the
+    // reference solver calls it active in each case).
+    if (law.type == model::ValveType::fcv && !law.fixed_open) return LinkState::active;
     return LinkState::open;
 }
 

@@ -73,9 +73,9 @@ enum class ValveForm : std::uint8_t { law, linear, about };
 ValveTerm valve_term(const ValveLaw& law, ValveState state, double ha, double hb, double about,
                      ValveForm form);
 
-// The state a result reports: the state itself, except that an FCV open with forward flow and
-// head (its flow below its setting) is reported active, in control.
-LinkState reported_state(const ValveLaw& law, ValveState state, double dh, double q);
+// The state a result reports: the state itself, except that an FCV not fixed open is reported
+// active, in control, also while open (its flow below its setting, or reversed).
+LinkState reported_state(const ValveLaw& law, ValveState state);
 
 // The state after a round solved with `state`, from its heads and the valve's flow.
 ValveState next_state(const ValveLaw& law, ValveState state, double ha, double hb, double q);
