@@ -74,6 +74,8 @@ enum class Message : std::uint8_t {
     not_an_inp_file,
     // Valves in the analysis.
     valve_fixed_heads,
+    valve_fixed_heads_solved,
+    valve_at_fixed_head,
     valve_controls_fixed_head,
     valve_negative_setting,
     valve_bad_value,
@@ -150,6 +152,10 @@ inline constexpr std::array<std::string_view, static_cast<std::size_t>(Message::
         "roughness, diameter changed to match): --map lists each with its change",
         "this is not a .inp file: it has no [SECTION] line{}",
         "valve '{}' joins two nodes of known head ('{}' and '{}'): it can hold nothing",
+        "valve '{}' joins two nodes of known head ('{}' and '{}'): its flow follows from their "
+        "heads alone",
+        "valve '{}' is a {} joined to node '{}' of known head: the field's reference solver "
+        "refuses such a valve; analysed here",
         "valve '{}' is a {} whose controlled node '{}' has a known head: it cannot hold its "
         "setting",
         "valve '{}' has setting {}, below zero",

@@ -262,7 +262,12 @@ private:
             }
             const Node& start = model_.nodes[static_cast<std::size_t>(link.start)];
             const Node& end = model_.nodes[static_cast<std::size_t>(link.end)];
-            if (link.status == LinkStatus::open && start.fixed_head && end.fixed_head) {
+            const bool law_only = valve.type == ValveType::tcv || valve.type == ValveType::gpv;
+            if (link.status == LinkStatus::open && start.fixed_head && end.fixed_head && law_only) {
+                diagnostics_.push_back(
+                    {Severity::warning, v.line,
+                     format_message(Message::valve_fixed_heads_solved, {v.id, start.id, end.id})});
+            } else if (link.status == LinkStatus::open && start.fixed_head && end.fixed_head) {
                 valve_error(v.line, Message::valve_fixed_heads, {v.id, start.id, end.id});
                 ok = false;
             } else if (link.status == LinkStatus::open && !valve.fixed_open &&
@@ -271,6 +276,13 @@ private:
                 valve_error(v.line, Message::valve_controls_fixed_head,
                             {v.id, v.type, valve.type == ValveType::prv ? end.id : start.id});
                 ok = false;
+            } else if ((valve.type == ValveType::prv || valve.type == ValveType::psv ||
+                        valve.type == ValveType::fcv) &&
+                       (start.fixed_head || end.fixed_head)) {
+                diagnostics_.push_back(
+                    {Severity::warning, v.line,
+                     format_message(Message::valve_at_fixed_head,
+                                    {v.id, v.type, start.fixed_head ? start.id : end.id})});
             }
             if (pressure && !net_.options.pressure.empty() &&
                 net_.options.pressure != own_pressure && !pressure_refused) {

@@ -152,13 +152,43 @@ TEST(Valves, BadValveInputIsRefusedWithItsLine) {
     }
 }
 
+// A TCV between two reservoirs is solved, the flow following from their heads; a valve with a
+// setting joined to one reservoir is solved too, each with a warning.
+TEST(Valves, ValvesAtKnownHeadsThatCanBeSolvedAreWarnedOf) {
+    struct Case {
+        std::string valves, says;
+        double flow; // of V2, m3/s
+    };
+    const double area = std::numbers::pi / 4.0 * 0.15 * 0.15;
+    // R (80 m) to R2 (40 m) through K = 3: 40 = 3 v^2/2g.
+    const std::vector<Case> cases = {
+        {"V2 R R2 150 TCV 3", "its flow follows from their heads alone",
+         area * std::sqrt(40.0 * 2.0 * 32.2 * 0.3048 / 3.0)},
+        {"V2 R2 J3 150 FCV 3", "is a FCV joined to node 'R2' of known head", 0.003},
+    };
+    for (const Case& c : cases) {
+        const std::string text = valve_network("PRV 30", 40, c.valves + "\n");
+        model::Model m;
+        std::vector<exchange::Diagnostic> diagnostics;
+        ASSERT_TRUE(model::read_inp_model(text, "net.inp", 0, m, diagnostics)) << c.valves;
+        bool found = false;
+        for (const exchange::Diagnostic& d : diagnostics)
+            found = found || (d.severity == exchange::Severity::warning && d.line == 14 &&
+                              d.text.find(c.says) != std::string::npos);
+        EXPECT_TRUE(found) << c.valves;
+        const Result r = analyse(m);
+        ASSERT_EQ(r.outcome, Outcome::solved) << c.valves;
+        EXPECT_NEAR(r.flows[4], c.flow, 1e-8) << c.valves;
+    }
+}
+
 TEST(Valves, AValveThatCannotControlItsNodeIsRefused) {
     struct Case {
         std::string valves, says;
     };
     // With R2, V2 is on line 14.
     const std::vector<Case> cases = {
-        {"V2 R R2 150 TCV 3", "joins two nodes of known head ('R' and 'R2')"},
+        {"V2 R R2 150 PBV 3", "joins two nodes of known head ('R' and 'R2'): it can hold"},
         {"V2 J3 R2 150 PRV 30", "is a PRV whose controlled node 'R2' has a known head"},
         {"V2 R2 J3 150 PSV 30", "is a PSV whose controlled node 'R2' has a known head"},
         {"V2 J3 R2 0 FCV 3", "needs a positive diameter"},
