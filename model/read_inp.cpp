@@ -454,7 +454,9 @@ private:
                 continue;
             }
             if (links.find(w[1]) == links.end()) {
-                // A link the analysis does not hold (a pump): its control has nothing to act on.
+                // A link the analysis does not hold (a pump, refused for now): its control has
+                // nothing to act on. Once pumps are links of the model, their OPEN, CLOSED and
+                // speed controls are applied in the loop below, beside the valves'.
                 not_applied(unapplied, c.line, what, "link '" + w[1] + "' is not analysed");
                 continue;
             }
