@@ -137,6 +137,8 @@ struct InpOptions {
     // [TIMES]: the period of a pattern's multipliers and the time of day of the first, in s.
     std::int64_t pattern_step = 3600;
     std::int64_t pattern_start = 0;
+    // The time of day at the start, s after midnight (Start ClockTime).
+    std::int64_t start_clocktime = 0;
 };
 
 struct InpNetwork {

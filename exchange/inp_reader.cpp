@@ -480,6 +480,13 @@ private:
 
     // The two times that decide which multiplier of a pattern applies at a given time.
     void read_time() {
+        if (tokens_.size() >= 3 && upper(tokens_[0]) == "START" &&
+            upper(tokens_[1]) == "CLOCKTIME") {
+            std::string_view suffix = tokens_.size() > 3 ? tokens_[3] : std::string_view();
+            if (!parse_clock_time(tokens_[2], suffix, net_.options.start_clocktime))
+                error(format_message(Message::bad_time, {tokens_[2].substr(0, 40)}));
+            return;
+        }
         if (tokens_.size() < 2 || upper(tokens_[0]) != "PATTERN") return;
         std::string key = upper(tokens_[1]);
         if (key != "TIMESTEP" && key != "START") return;
@@ -672,6 +679,21 @@ bool looks_like_fixed_columns(std::string_view text) {
         i = end;
     }
     return numbers >= 4;
+}
+
+bool parse_clock_time(std::string_view text, std::string_view suffix, std::int64_t& seconds) {
+    const std::string half = upper(suffix);
+    if (!half.empty() && half != "AM" && half != "PM") return false;
+    std::int64_t time = 0;
+    if (!parse_duration(text, "", time)) return false;
+    if (!half.empty()) {
+        if (time >= 13 * 3600) return false;      // "13:00 PM" is no clock time
+        if (time >= 12 * 3600) time -= 12 * 3600; // 12 AM is midnight, 12 PM noon
+        if (half == "PM") time += 12 * 3600;
+    }
+    if (time >= 24 * 3600) return false;
+    seconds = time;
+    return true;
 }
 
 bool parse_duration(std::string_view text, std::string_view unit, std::int64_t& seconds) {

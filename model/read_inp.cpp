@@ -419,10 +419,25 @@ private:
                 }
                 at = seconds;
             } else if (word(3) == "AT" && word(4) == "CLOCKTIME") {
-                not_applied(unapplied, c.line, what,
-                            "clock-time controls are not applied (they need the start clock time "
-                            "of a simulation)");
-                continue;
+                // It acts every day at that time of day: the last time at or before the time
+                // analysed, the start being at the Start ClockTime of [TIMES].
+                std::int64_t clock = 0;
+                if (!exchange::parse_clock_time(w[5], w.size() > 6 ? std::string_view(w[6]) : "",
+                                                clock)) {
+                    not_applied(unapplied, c.line, what,
+                                "its time of day '" + w[5] + "' is not a clock time");
+                    continue;
+                }
+                constexpr std::int64_t day = 24 * 3600;
+                const std::int64_t first =
+                    ((clock - net_.options.start_clocktime) % day + day) % day;
+                if (first > time_) {
+                    not_applied(unapplied, c.line, what,
+                                "it first acts at " + time_text(first) +
+                                    ", after the time analysed");
+                    continue;
+                }
+                at = first + (time_ - first) / day * day;
             } else if (word(3) == "IF" && word(4) == "NODE" && w.size() >= 8) {
                 auto t = tanks.find(w[5]);
                 double value = 0.0;

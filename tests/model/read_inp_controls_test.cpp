@@ -55,6 +55,41 @@ TEST(InpControls, TheLatestTimedControlAtOrBeforeTheTimeHolds) {
     }
 }
 
+TEST(InpControls, AClockTimeControlActsEveryDayFromTheStartClockTime) {
+    struct Case {
+        std::string times, control;
+        std::int64_t time;
+        LinkStatus p3;
+        std::string says;
+    };
+    const std::vector<Case> cases = {
+        // From midnight, 6 AM is 6:00 after the start.
+        {"", " LINK P3 CLOSED AT CLOCKTIME 6 AM\n", 7 * 3600, LinkStatus::closed,
+         "link 'P3' closed from time 6:00 on"},
+        {"", " LINK P3 CLOSED AT CLOCKTIME 6:30 PM\n", 7 * 3600, LinkStatus::open,
+         "it first acts at 18:30, after the time analysed"},
+        // Starting at 8 PM, 6 AM comes 10 hours later, and again a day after that.
+        {"[TIMES]\n Start ClockTime 8 PM\n", " LINK P3 CLOSED AT CLOCKTIME 6 AM\n", 40 * 3600,
+         LinkStatus::closed, "link 'P3' closed from time 34:00 on"},
+        {"[TIMES]\n Start ClockTime 20:00\n", " LINK P3 CLOSED AT CLOCKTIME 6:00\n", 9 * 3600,
+         LinkStatus::open, "it first acts at 10:00"},
+        {"", " LINK P3 CLOSED AT CLOCKTIME 13 PM\n", 0, LinkStatus::open,
+         "its time of day '13' is not a clock time"},
+    };
+    for (const Case& c : cases) {
+        // The [TIMES] lines come before [CONTROLS], so that the control's line stays 18 plus
+        // their number.
+        Outcome o;
+        std::string text = network;
+        text.insert(text.find("[CONTROLS]"), c.times);
+        EXPECT_TRUE(read_inp_model(text + c.control, "net.inp", c.time, o.model, o.diagnostics));
+        const std::int32_t line = c.times.empty() ? 18 : 20;
+        EXPECT_EQ(o.model.links[2].status, c.p3) << c.control;
+        EXPECT_NE(o.said(line).find(c.says), std::string::npos)
+            << c.control << ": " << o.said(line);
+    }
+}
+
 TEST(InpControls, ATanksLevelDecidesAtTheStartOnly) {
     // T starts 5 m above its bottom. A new PRV setting of 25 m of water when it is above 4.
     struct Case {
@@ -68,7 +103,7 @@ TEST(InpControls, ATanksLevelDecidesAtTheStartOnly) {
         {" LINK V1 25 IF NODE T BELOW 4\n", 0, 30.0, "initial level of tank 'T' is not below 4"},
         {" LINK V1 25 IF NODE T ABOVE 4\n", 3600, 30.0, "the level of tank 'T' at that time"},
         {" LINK V1 CLOSED IF NODE J3 BELOW 20\n", 0, 30.0, "pressure or head at node 'J3'"},
-        {" LINK V1 CLOSED AT CLOCKTIME 6 AM\n", 0, 30.0, "clock-time controls are not applied"},
+        {" LINK V1 CLOSED AT CLOCKTIME 6 AM\n", 0, 30.0, "it first acts at 6:00, after the time"},
         {" LINK P1 25 AT TIME 0\n", 0, 30.0, "a setting has no effect on a pipe"},
         {" PUMP X ON\n", 0, 30.0, "not a LINK ... AT or LINK ... IF control"},
     };
