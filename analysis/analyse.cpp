@@ -10,6 +10,7 @@
 #include "analysis/element_laws.hpp"
 #include "analysis/final_check.hpp"
 #include "analysis/sparse_cholesky.hpp"
+#include "analysis/valve_laws.hpp"
 
 namespace pipenet::analysis {
 
@@ -214,12 +215,20 @@ bool pure_power(const LinkLaw& law) {
 // The state of the passes on one model: the laws, the heads, and what each pass evaluates.
 class Passes {
 public:
-    // `laws` holds every open link's law (a closed link's entry is never read).
+    // `laws` holds every open pipe's and pump's law (a closed link's entry, and a valve's, is
+    // never read); `valves` every valve's.
     Passes(const model::Model& model, Solver::Topology& topology, const std::vector<LinkLaw>& laws,
-           Timings& timings, bool timed)
-        : model_(model), t_(topology), laws_(laws), residual_(t_.node_of.size(), 0.0),
+           std::vector<ValveLaw> valves, Timings& timings, bool timed)
+        : model_(model), t_(topology), laws_(laws), valves_(std::move(valves)),
+          valve_of_(model.links.size(), -1), residual_(t_.node_of.size(), 0.0),
           flows_(model.links.size(), 0.0), slopes_(model.links.size(), 0.0),
-          intercepts_(model.links.size(), 0.0), timings_(timings), timed_(timed) {}
+          intercepts_(model.links.size(), 0.0), timings_(timings), timed_(timed) {
+        for (std::size_t v = 0; v < model.valves.size(); ++v) {
+            valve_of_[static_cast<std::size_t>(model.valves[v].link)] =
+                static_cast<std::int32_t>(v);
+            valve_states.push_back(initial_state(valves_[v]));
+        }
+    }
 
     std::vector<double> heads;
 
@@ -230,6 +239,7 @@ public:
         start_.assign(model_.links.size(), 0.0);
         const double velocity = 0.3; // m/s: the turbulent laws' units
         for (std::size_t e = 0; e < model_.links.size(); ++e) {
+            if (valve_of_[e] >= 0) continue;
             const LinkLaw& law = laws_[e];
             start_[e] = law.k;
             if (model_.law == model::HeadLossLaw::laminar) continue;
@@ -239,6 +249,9 @@ public:
             if (loss > 0.0 && std::isfinite(q / loss)) start_[e] = q / loss;
         }
     }
+
+    // Per valve of the model: the state the passes solve with.
+    std::vector<ValveState> valve_states;
 
     // The discharges the passes linearize the laws about (see link_flow_about).
     std::vector<double> about;
@@ -263,12 +276,26 @@ public:
                 continue;
             }
             const double dh = h[a] - h[b];
+            if (valve_of_[e] >= 0) {
+                const ValveTerm v = valve(e, h, form);
+                flows_[e] = v.flow;
+                const std::int32_t ra = t_.equation[a];
+                const std::int32_t rb = t_.equation[b];
+                if (ra >= 0) residual_[static_cast<std::size_t>(ra)] += v.out_of_start;
+                if (rb >= 0) residual_[static_cast<std::size_t>(rb)] -= v.into_end;
+                if (!assemble || link.start == link.end) continue;
+                if (t_.start_entry[e] >= 0) values[t_.start_entry[e]] += v.at_start;
+                if (t_.end_entry[e] >= 0) values[t_.end_entry[e]] += v.at_end;
+                if (t_.off_entry[e] >= 0) values[t_.off_entry[e]] -= v.between;
+                continue;
+            }
             const LawValue v =
                 form == Form::linear
                     ? (laws_[e].pump ? link_flow_about(laws_[e], laws_[e].pump->design, dh)
                                      : LawValue{start_[e] * dh, start_[e]})
                 : form == Form::law ? link_flow(laws_[e], dh)
-                                    : link_flow_about(laws_[e], about[e], dh);            flows_[e] = v.flow;
+                                    : link_flow_about(laws_[e], about[e], dh);
+            flows_[e] = v.flow;
             slopes_[e] = v.slope;
             intercepts_[e] = v.flow - v.slope * dh;
             const std::int32_t ra = t_.equation[a];
@@ -302,6 +329,7 @@ public:
             const auto b = static_cast<std::size_t>(link.end);
             flows_[e] = link.status != model::LinkStatus::open || !t_.reached[a] || !t_.reached[b]
                             ? 0.0
+                        : valve_of_[e] >= 0 ? valve(e, h, Form::about).flow
                         : pure_power(laws_[e])
                             ? (1.0 - laws_[e].exponent) * about[e] + slopes_[e] * (h[a] - h[b])
                             : intercepts_[e] + slopes_[e] * (h[a] - h[b]);
@@ -333,13 +361,50 @@ public:
     std::int32_t worst() const { return worst_; }
     const std::vector<double>& flows() const { return flows_; }
     const LinkLaw& law(std::size_t e) const { return laws_[e]; }
+    std::int32_t valve_of(std::size_t e) const { return valve_of_[e]; }
+    const ValveLaw& valve_law(std::size_t v) const { return valves_[v]; }
+    std::int32_t changed_link = -1;
+
+    // Moves every valve to the state its rules give at heads `h`; true when one changed, the
+    // link of the last that did in `changed_link`.
+    bool update_valve_states(const std::vector<double>& h) {
+        bool changed = false;
+        for (std::size_t v = 0; v < valves_.size(); ++v) {
+            const model::Link& link = model_.links[static_cast<std::size_t>(model_.valves[v].link)];
+            const auto a = static_cast<std::size_t>(link.start);
+            const auto b = static_cast<std::size_t>(link.end);
+            if (link.status != model::LinkStatus::open || !t_.reached[a] || !t_.reached[b])
+                continue;
+            const ValveState next =
+                next_state(valves_[v], valve_states[v], h[a], h[b],
+                           flows_[static_cast<std::size_t>(model_.valves[v].link)]);
+            if (next != valve_states[v]) {
+                changed = true;
+                changed_link = model_.valves[v].link;
+            }
+            valve_states[v] = next;
+        }
+        return changed;
+    }
 
 private:
+    ValveTerm valve(std::size_t e, const std::vector<double>& h, Form form) const {
+        const auto v = static_cast<std::size_t>(valve_of_[e]);
+        const model::Link& link = model_.links[e];
+        return valve_term(valves_[v], valve_states[v], h[static_cast<std::size_t>(link.start)],
+                          h[static_cast<std::size_t>(link.end)], about.empty() ? 0.0 : about[e],
+                          form == Form::law      ? ValveForm::law
+                          : form == Form::linear ? ValveForm::linear
+                                                 : ValveForm::about);
+    }
+
     const model::Model& model_;
     Solver::Topology& t_;
     // The solver's cache of laws, not a copy (80 bytes a link: 160 MB on a grid of 10^6 nodes).
     const std::vector<LinkLaw>& laws_;
     std::vector<double> start_;
+    std::vector<ValveLaw> valves_;
+    std::vector<std::int32_t> valve_of_; // per link: its valve, or -1
     std::vector<double> residual_;
     std::vector<double> flows_;
     std::vector<double> slopes_;
@@ -355,7 +420,7 @@ private:
 // Nodes joined to a known head by open links when the closed links of `states` are left out.
 std::vector<bool> reached_through(const model::Model& model, const std::vector<LinkState>& states) {
     return reached_from_known_heads(model,
-                                    [&](std::size_t e) { return states[e] == LinkState::open; });
+                                    [&](std::size_t e) { return states[e] != LinkState::closed; });
 }
 
 std::string first_ids(const model::Model& model, const std::vector<bool>& reached) {
@@ -397,6 +462,7 @@ Result Solver::run(const model::Model& model, const Settings& settings,
         std::string why;
         // The input check's code where it has one for the fault.
         model::Code code = model::Code::bad_link;
+        const bool valve = link.kind == model::LinkKind::valve;
         if (laws_->pump_of[e] >= 0) {
             const model::Pump& pump = model.pumps[static_cast<std::size_t>(laws_->pump_of[e])];
             why = pump_curve(pump).why;
@@ -405,21 +471,22 @@ Result Solver::run(const model::Model& model, const Settings& settings,
             if (why.empty()) laws_->of(model, e);
         } else if (link.kind == model::LinkKind::pump) {
             why = "it is a pump with no curve or power";
-        } else if (!(link.length.value > 0.0)) {
+        } else if (!valve && !(link.length.value > 0.0)) {
             why = "its length is " + number_text(link.length.value) + ", not positive";
             code = link.start == link.end ? model::Code::link_same_node
                                           : model::Code::link_zero_length;
         } else if (!(link.diameter.value > 0.0)) {
             why = "its diameter is " + number_text(link.diameter.value) + ", not positive";
             code = model::Code::link_bad_diameter;
-        } else if (model.law != model::HeadLossLaw::laminar && !(link.roughness.value > 0.0)) {
+        } else if (!valve && model.law != model::HeadLossLaw::laminar &&
+                   !(link.roughness.value > 0.0)) {
             why = "its roughness coefficient is " + number_text(link.roughness.value) +
                   ", not positive";
             code = model::Code::link_bad_roughness;
         } else if (!(link.minor_loss.value >= 0.0)) {
             why = "its minor loss coefficient is " + number_text(link.minor_loss.value) +
                   ", negative";
-        } else {
+        } else if (!valve) {
             const LinkLaw& law = laws_->of(model, e);
             if (!(law.k > 0.0) || !std::isfinite(law.k) || !(law.cap >= 0.0) ||
                 !std::isfinite(law.cap) || !std::isfinite(law.minor) ||
@@ -433,6 +500,23 @@ Result Solver::run(const model::Model& model, const Settings& settings,
         }
         if (!why.empty())
             result.findings.push_back(model::make_finding(code, {link.id, why}, link.record));
+    }
+    std::vector<ValveLaw> valves;
+    for (const model::Valve& valve : model.valves) {
+        const bool on_a_valve =
+            valve.link >= 0 && static_cast<std::size_t>(valve.link) < model.links.size() &&
+            model.links[static_cast<std::size_t>(valve.link)].kind == model::LinkKind::valve;
+        if (!on_a_valve || !(valve.setting >= 0.0) || !std::isfinite(valve.setting)) {
+            result.findings.push_back(model::make_finding(
+                model::Code::bad_link,
+                {on_a_valve ? model.links[static_cast<std::size_t>(valve.link)].id
+                            : std::to_string(valve.link),
+                 on_a_valve ? "its valve setting " + number_text(valve.setting) +
+                                  " is not a finite number of 0 or more"
+                            : std::string("a valve names it, but it is not a valve link")}));
+            continue;
+        }
+        valves.push_back(valve_law(model, valve));
     }
     if (!result.findings.empty()) return result;
 
@@ -459,7 +543,7 @@ Result Solver::run(const model::Model& model, const Settings& settings,
         result.findings.push_back(model::make_finding(
             model::Code::isolated_nodes, {std::to_string(left_out), first_ids(model, t.reached)}));
 
-    Passes passes(model, t, laws_->laws, result.timings, settings.timed);
+    Passes passes(model, t, laws_->laws, std::move(valves), result.timings, settings.timed);
     std::vector<double>& h = passes.heads;
     h.assign(n, 0.0);
     for (std::size_t i = 0; i < n; ++i)
@@ -512,37 +596,54 @@ Result Solver::run(const model::Model& model, const Settings& settings,
     if (norm < 0.0) norm = passes.evaluate(h, false, Passes::Form::law);
     passes.about = passes.flows();
     std::vector<double> tangent_flows;
-    for (std::int32_t pass = 1; !converged && pass <= settings.max_passes; ++pass) {
-        passes.evaluate(h, true, Passes::Form::about);
-        if (!passes.newton_step(step)) {
-            singular_at(pass);
-            return result;
+    // The valves' states are fixed while the passes run; a round of passes that converges is
+    // followed by the state rules, and by another round when a state changed.
+    std::int32_t pass = 0;
+    bool unsettled = false;
+    for (std::int32_t round = 1;; ++round) {
+        for (std::int32_t in_round = 1; !converged && in_round <= settings.max_passes; ++in_round) {
+            ++pass;
+            passes.evaluate(h, true, Passes::Form::about);
+            if (!passes.newton_step(step)) {
+                singular_at(pass);
+                return result;
+            }
+            move(1.0, trial);
+            tangent_flows = passes.tangent_flows(trial);
+            double fraction = 1.0;
+            double change = 0.0;
+            double trial_norm = 0.0;
+            for (;;) {
+                change = move(fraction, trial);
+                trial_norm = passes.evaluate(trial, false, Passes::Form::law);
+                if (trial_norm <= (1.0 - 1.0e-4 * fraction) * norm || fraction <= 1.0 / 16.0) break;
+                fraction /= 2.0;
+            }
+            // Where no fraction lowered the residual the full step is kept: the tangents' own
+            // solution, which is where the discharges converge from.
+            if (fraction <= 1.0 / 16.0 && trial_norm > norm) {
+                fraction = 1.0;
+                change = move(1.0, trial);
+                trial_norm = passes.evaluate(trial, false, Passes::Form::law);
+            }
+            norm = trial_norm; // the residual and discharges held are now those of the laws at h
+            for (std::size_t e = 0; e < passes.about.size(); ++e)
+                passes.about[e] += fraction * (tangent_flows[e] - passes.about[e]);
+            h.swap(trial);
+            result.passes.push_back({pass, passes.largest(), change, fraction});
+            converged =
+                passes.largest() <= settings.flow_tolerance && change <= settings.head_tolerance;
         }
-        move(1.0, trial);
-        tangent_flows = passes.tangent_flows(trial);
-        double fraction = 1.0;
-        double change = 0.0;
-        double trial_norm = 0.0;
-        for (;;) {
-            change = move(fraction, trial);
-            trial_norm = passes.evaluate(trial, false, Passes::Form::law);
-            if (trial_norm <= (1.0 - 1.0e-4 * fraction) * norm || fraction <= 1.0 / 16.0) break;
-            fraction /= 2.0;
+        // A round that did not converge may have held a valve in a state the network cannot meet:
+        // its heads still show which way the valve must move.
+        if (model.valves.empty() || !passes.update_valve_states(h)) break;
+        if (round == max_valve_rounds) {
+            unsettled = true;
+            converged = false;
+            break;
         }
-        // Where no fraction lowered the residual the full step is kept: the tangents' own
-        // solution, which is where the discharges converge from.
-        if (fraction <= 1.0 / 16.0 && trial_norm > norm) {
-            fraction = 1.0;
-            change = move(1.0, trial);
-            trial_norm = passes.evaluate(trial, false, Passes::Form::law);
-        }
-        norm = trial_norm; // the residual and discharges held are now those of the laws at h
-        for (std::size_t e = 0; e < passes.about.size(); ++e)
-            passes.about[e] += fraction * (tangent_flows[e] - passes.about[e]);
-        h.swap(trial);
-        result.passes.push_back({pass, passes.largest(), change, fraction});
-        converged =
-            passes.largest() <= settings.flow_tolerance && change <= settings.head_tolerance;
+        converged = false;
+        norm = passes.evaluate(h, false, Passes::Form::law);
     }
 
     for (std::size_t i = 0; i < n; ++i) {
@@ -555,6 +656,12 @@ Result Solver::run(const model::Model& model, const Settings& settings,
             !result.solved[static_cast<std::size_t>(link.end)])
             continue;
         result.flows[e] = passes.flows()[e];
+        if (const std::int32_t v = passes.valve_of(e);
+            v >= 0 && link.status == model::LinkStatus::open) {
+            const ValveState state = passes.valve_states[static_cast<std::size_t>(v)];
+            result.states[e] = reported_state(passes.valve_law(static_cast<std::size_t>(v)), state);
+            continue;
+        }
         // A closed check valve's leak only keeps the matrix definite: it carries nothing.
         const double dh =
             h[static_cast<std::size_t>(link.start)] - h[static_cast<std::size_t>(link.end)];
@@ -596,17 +703,22 @@ Result Solver::run(const model::Model& model, const Settings& settings,
     std::vector<bool> free(n, false);
     for (std::size_t i = 0; i < n; ++i) free[i] = t.equation[i] >= 0;
     const FinalCheck check =
-        check_final_state(model, free, result.solved, result.heads, result.flows);
+        check_final_state(model, free, result.solved, result.heads, result.flows, result.states);
     result.max_imbalance = check.max_imbalance;
     result.worst_node = check.worst_node;
-    if (converged && check.holds(settings.flow_tolerance)) {
+    if (converged && check.holds(settings.flow_tolerance, settings.head_tolerance)) {
         result.outcome = Outcome::solved;
     } else {
         result.outcome = Outcome::not_converged;
         const std::string worst = check.worst_node >= 0
                                       ? model.nodes[static_cast<std::size_t>(check.worst_node)].id
                                       : std::string("none");
-        if (!converged) {
+        if (unsettled) {
+            result.findings.push_back(model::make_finding(
+                model::Code::valve_states_unsettled,
+                {std::to_string(max_valve_rounds),
+                 model.links[static_cast<std::size_t>(passes.changed_link)].id}));
+        } else if (!converged) {
             result.findings.push_back(
                 model::make_finding(model::Code::not_converged,
                                     {std::to_string(settings.max_passes), worst,
@@ -617,6 +729,11 @@ Result Solver::run(const model::Model& model, const Settings& settings,
             if (check.worst_link >= 0)
                 what += "; link " + model.links[static_cast<std::size_t>(check.worst_link)].id +
                         " is off its law by " + number_text(check.max_law_error);
+            if (check.worst_setting_link >= 0)
+                what += "; valve " +
+                        model.links[static_cast<std::size_t>(check.worst_setting_link)].id +
+                        " is off its setting by " + number_text(check.max_setting_error) + " " +
+                        model.units.length;
             if (!check.finite) what += "; a value is not a finite number";
             result.findings.push_back(model::make_finding(model::Code::final_check_failed, {what}));
         }

@@ -55,8 +55,13 @@ struct Timings {
 };
 
 // The state of a link in a result: a pipe open or closed (by its status, or a check valve
-// closed against reverse flow).
-enum class LinkState : std::uint8_t { open, closed };
+// closed against reverse flow); a valve also active (holding its setting, or following its
+// setting's or curve's loss).
+enum class LinkState : std::uint8_t { open, closed, active };
+
+// Rounds of passes, each followed by the valves' state rules, before the states are called
+// unsettled.
+inline constexpr std::int32_t max_valve_rounds = 30;
 
 struct Result {
     Outcome outcome = Outcome::refused;

@@ -1,5 +1,6 @@
 #include "analysis/final_check.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 #include "analysis/pump_laws.hpp"
@@ -130,11 +131,47 @@ double pump_discharge(const model::Pump& pump, double dh) {
     return 0.5 * (lo + hi);
 }
 
+// A valve that follows a law: its minor loss K v^2/2g (a throttle valve's K is its setting), or
+// a general-purpose valve's curve of head loss against flow, from (0, 0) to its first point and
+// on along its last segment, turned round by bisection.
+double valve_discharge(const model::Model& model, const model::Valve& valve, LinkState state,
+                       double dh) {
+    const model::Link& link = model.links[static_cast<std::size_t>(valve.link)];
+    const double sign = dh < 0 ? -1.0 : 1.0;
+    if (state == LinkState::active && valve.type == model::ValveType::gpv) {
+        std::vector<std::pair<double, double>> points{{0.0, 0.0}};
+        for (const auto& p : valve.curve)
+            if (p.first > points.back().first) points.push_back(p);
+        auto loss = [&](double q) {
+            std::size_t i = 1;
+            while (i + 1 < points.size() && points[i].first < q) ++i;
+            const auto [q0, h0] = points[i - 1];
+            const auto [q1, h1] = points[i];
+            return h0 + (h1 - h0) * (q - q0) / (q1 - q0);
+        };
+        double lo = 0.0;
+        double hi = 1.0e-3;
+        while (loss(hi) < std::abs(dh) && hi < 1.0e12) hi *= 2.0;
+        for (int i = 0; i < 200 && hi - lo > 1.0e-16 * hi; ++i) {
+            const double mid = 0.5 * (lo + hi);
+            (loss(mid) < std::abs(dh) ? lo : hi) = mid;
+        }
+        return sign * 0.5 * (lo + hi);
+    }
+    const double k = state == LinkState::active && valve.type == model::ValveType::tcv
+                         ? valve.setting
+                         : link.minor_loss.value;
+    if (k == 0.0) return 1.0e5 * dh; // an open valve's loss of 1e-5 m per m3/s
+    const double area = std::acos(-1.0) * link.diameter.value * link.diameter.value / 4.0;
+    return sign * area * std::sqrt(2.0 * model::inp_gravity * std::abs(dh) / k);
+}
+
 } // namespace
 
 FinalCheck check_final_state(const model::Model& model, const std::vector<bool>& free,
                              const std::vector<bool>& solved, const std::vector<double>& heads,
-                             const std::vector<double>& flows) {
+                             const std::vector<double>& flows,
+                             const std::vector<LinkState>& states) {
     FinalCheck check;
     const std::size_t n = model.nodes.size();
     std::vector<double> outflow(n, 0.0);
@@ -142,6 +179,10 @@ FinalCheck check_final_state(const model::Model& model, const std::vector<bool>&
     for (const model::Pump& pump : model.pumps)
         if (static_cast<std::size_t>(pump.link) < pump_of.size())
             pump_of[static_cast<std::size_t>(pump.link)] = &pump;
+    std::vector<const model::Valve*> valve_of(model.links.size(), nullptr);
+    for (const model::Valve& valve : model.valves)
+        if (valve.link >= 0 && static_cast<std::size_t>(valve.link) < model.links.size())
+            valve_of[static_cast<std::size_t>(valve.link)] = &valve;
     for (std::size_t e = 0; e < model.links.size(); ++e) {
         const model::Link& link = model.links[e];
         const auto a = static_cast<std::size_t>(link.start);
@@ -156,9 +197,35 @@ FinalCheck check_final_state(const model::Model& model, const std::vector<bool>&
         }
         // A check valve carries nothing against reverse flow.
         const double dh = heads[a] - heads[b];
-        const double q = pump_of[e] != nullptr          ? pump_discharge(*pump_of[e], dh)
-                         : link.check_valve && dh < 0.0 ? 0.0
-                                                        : law_discharge(model, link, dh);
+        double q = 0.0;
+        if (const model::Valve* valve = valve_of[e]) {
+            const LinkState state = states[e];
+            const bool holds = state == LinkState::active && valve->type != model::ValveType::tcv &&
+                               valve->type != model::ValveType::gpv;
+            if (holds && valve->type == model::ValveType::fcv) {
+                // Open, its flow cut at the setting.
+                q = std::min(valve_discharge(model, *valve, LinkState::open, dh), valve->setting);
+            } else if (holds) {
+                // Its flow is what the heads leave to it; its setting is what it must meet.
+                q = flows[e];
+                const double off =
+                    valve->type == model::ValveType::prv
+                        ? heads[b] - (model.nodes[b].elevation.value + valve->setting)
+                    : valve->type == model::ValveType::psv
+                        ? heads[a] - (model.nodes[a].elevation.value + valve->setting)
+                        : dh - valve->setting;
+                if (!(std::abs(off) <= check.max_setting_error)) {
+                    check.max_setting_error = std::abs(off);
+                    check.worst_setting_link = static_cast<std::int32_t>(e);
+                }
+            } else if (state != LinkState::closed) {
+                q = valve_discharge(model, *valve, state, dh);
+            }
+        } else if (pump_of[e] != nullptr) {
+            q = pump_discharge(*pump_of[e], dh);
+        } else if (!(link.check_valve && dh < 0.0)) {
+            q = law_discharge(model, link, dh);
+        }
         if (!std::isfinite(q) || !std::isfinite(flows[e])) check.finite = false;
         const double error = std::abs(flows[e] - q);
         if (error > check.max_law_error) {

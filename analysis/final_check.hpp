@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "analysis/analyse.hpp"
 #include "model/network_model.hpp"
 
 namespace pipenet::analysis {
@@ -15,16 +16,23 @@ struct FinalCheck {
     std::int32_t worst_node = -1; // index of that node, or -1
     double max_law_error = 0.0;   // over the open links: the given discharge minus the law's
     std::int32_t worst_link = -1;
+    // Over the active PRVs, PSVs and PBVs: how far the controlled head or head drop is from the
+    // setting (length unit).
+    double max_setting_error = 0.0;
+    std::int32_t worst_setting_link = -1;
     bool finite = true; // every head and discharge is a finite number
-    bool holds(double flow_tolerance) const {
-        return finite && max_imbalance <= flow_tolerance && max_law_error <= flow_tolerance;
+    bool holds(double flow_tolerance, double head_tolerance) const {
+        return finite && max_imbalance <= flow_tolerance && max_law_error <= flow_tolerance &&
+               max_setting_error <= head_tolerance;
     }
 };
 
 // `free` marks the nodes whose balance is an equation (no known head, joined to one); links with
-// an end that is neither free nor at a known head are skipped.
+// an end that is neither free nor at a known head are skipped. `states` gives each valve's state
+// (an active PRV, PSV or PBV carries the flow given, and is checked against its setting).
 FinalCheck check_final_state(const model::Model& model, const std::vector<bool>& free,
                              const std::vector<bool>& solved, const std::vector<double>& heads,
-                             const std::vector<double>& flows);
+                             const std::vector<double>& flows,
+                             const std::vector<LinkState>& states);
 
 } // namespace pipenet::analysis

@@ -68,6 +68,32 @@ struct InpCurve {
     std::int32_t line = 0;                         // the first line of the curve
 };
 
+// A valve as the file gives it: `setting` in the file's pressure or flow units, or K (TCV); a
+// GPV names its head-loss curve instead.
+struct InpValve {
+    std::string id;
+    std::string start_node;
+    std::string end_node;
+    double diameter = 0.0;
+    std::string type; // upper case: PRV, PSV, PBV, FCV, TCV, GPV (others are refused)
+    double setting = 0.0;
+    std::string curve; // GPV
+    double minor_loss = 0.0;
+    std::int32_t line = 0;
+};
+
+// A simple control of [CONTROLS], its words as written.
+struct InpControl {
+    std::vector<std::string> words;
+    std::int32_t line = 0;
+};
+
+// A rule of [RULES]: its ID and the line of its RULE word.
+struct InpRule {
+    std::string id;
+    std::int32_t line = 0;
+};
+
 struct InpDemand {
     std::string junction;
     double base_demand = 0.0;
@@ -85,7 +111,7 @@ struct InpStatus {
     std::string link;
     LinkStatus status = LinkStatus::open;
     bool setting = false; // a numeric setting (pumps and valves): no effect on a pipe
-    double value = 0.0;   // the setting
+    double value = 0.0;   // the setting, when there is one
     std::int32_t line = 0;
 };
 
@@ -113,9 +139,14 @@ struct InpOptions {
     std::int32_t default_pattern_line = 0;
     double demand_multiplier = 1.0;
     double viscosity = 1.0; // relative to water at 20 C
+    // The Pressure option in upper case (empty: the unit system's own, psi or metres).
+    std::string pressure;
+    std::int32_t pressure_line = 0;
     // [TIMES]: the period of a pattern's multipliers and the time of day of the first, in s.
     std::int64_t pattern_step = 3600;
     std::int64_t pattern_start = 0;
+    // The time of day at the start, s after midnight (Start ClockTime).
+    std::int64_t start_clocktime = 0;
 };
 
 struct InpNetwork {
@@ -125,7 +156,7 @@ struct InpNetwork {
     std::vector<InpTank> tanks;
     std::vector<InpPipe> pipes;
     std::vector<InpPump> pumps;
-    std::vector<InpOtherLink> valves;
+    std::vector<InpValve> valves;
     std::vector<InpDemand> demands;
     std::vector<InpPattern> patterns;
     std::vector<InpCurve> curves;
@@ -134,6 +165,8 @@ struct InpNetwork {
     std::vector<InpCoordinate> coordinates;
     InpOptions options;
     std::int32_t controls_line = 0; // first line of [CONTROLS] or [RULES] content, 0: none
+    std::vector<InpControl> controls;
+    std::vector<InpRule> rules;
 };
 
 } // namespace pipenet::exchange

@@ -39,6 +39,7 @@ enum class Section : std::uint8_t {
     coordinates,
     options,
     controls,
+    rules,
     times,
     skipped,
     unknown,
@@ -65,7 +66,7 @@ constexpr std::array<SectionName, 30> section_names{{
     {"COORDINATES", Section::coordinates},
     {"OPTIONS", Section::options},
     {"CONTROLS", Section::controls},
-    {"RULES", Section::controls},
+    {"RULES", Section::rules},
     {"VERTICES", Section::skipped},
     {"LABELS", Section::skipped},
     {"BACKDROP", Section::skipped},
@@ -281,6 +282,12 @@ private:
     }
 
     bool status_word(std::string_view token, LinkStatus& status, bool& setting) {
+        double value = 0.0;
+        return status_word(token, status, setting, value);
+    }
+
+    // A status, or a numeric setting (`setting` true, its number in `value`).
+    bool status_word(std::string_view token, LinkStatus& status, bool& setting, double& value) {
         std::string word = upper(token);
         setting = false;
         if (word == "OPEN") {
@@ -290,9 +297,8 @@ private:
         } else if (word == "CV") {
             status = LinkStatus::check_valve;
         } else {
-            double value = 0.0;
             auto [end, ec] = std::from_chars(token.data(), token.data() + token.size(), value);
-            if (ec != std::errc{} || end != token.data() + token.size()) {
+            if (ec != std::errc{} || end != token.data() + token.size() || !std::isfinite(value)) {
                 error(format_message(Message::unknown_status, {token.substr(0, 40)}));
                 return false;
             }
@@ -381,10 +387,25 @@ private:
             return;
         }
         case Section::valves: {
-            InpOtherLink l;
-            l.line = line_;
-            if (!fields(3) || !id(0, l.id) || !id(1, l.start_node) || !id(2, l.end_node)) return;
-            net_.valves.push_back(std::move(l));
+            InpValve v;
+            v.line = line_;
+            if (!fields(6) || !id(0, v.id) || !id(1, v.start_node) || !id(2, v.end_node) ||
+                !number(3, v.diameter))
+                return;
+            v.type = upper(tokens_[4]);
+            static constexpr std::array<std::string_view, 6> types{"PRV", "PSV", "PBV",
+                                                                   "FCV", "TCV", "GPV"};
+            if (std::find(types.begin(), types.end(), v.type) == types.end()) {
+                error(format_message(Message::unknown_valve_type, {tokens_[4].substr(0, 40)}));
+                return;
+            }
+            if (v.type == "GPV") {
+                if (!id(5, v.curve)) return;
+            } else if (!number(5, v.setting)) {
+                return;
+            }
+            if (!optional_number(6, v.minor_loss, 0.0)) return;
+            net_.valves.push_back(std::move(v));
             return;
         }
         case Section::demands: {
@@ -411,7 +432,8 @@ private:
         case Section::status: {
             InpStatus s;
             s.line = line_;
-            if (!fields(2) || !id(0, s.link) || !status_word(tokens_[1], s.status, s.setting))
+            if (!fields(2) || !id(0, s.link) ||
+                !status_word(tokens_[1], s.status, s.setting, s.value))
                 return;
             if (s.setting && !number(1, s.value)) return;
             net_.statuses.push_back(std::move(s));
@@ -439,6 +461,12 @@ private:
             return;
         case Section::controls:
             if (net_.controls_line == 0) net_.controls_line = line_;
+            net_.controls.push_back({{tokens_.begin(), tokens_.end()}, line_});
+            return;
+        case Section::rules:
+            if (net_.controls_line == 0) net_.controls_line = line_;
+            if (upper(tokens_.front()) == "RULE")
+                net_.rules.push_back({tokens_.size() > 1 ? std::string(tokens_[1]) : "", line_});
             return;
         case Section::title:
         case Section::skipped:
@@ -489,6 +517,13 @@ private:
 
     // The two times that decide which multiplier of a pattern applies at a given time.
     void read_time() {
+        if (tokens_.size() >= 3 && upper(tokens_[0]) == "START" &&
+            upper(tokens_[1]) == "CLOCKTIME") {
+            std::string_view suffix = tokens_.size() > 3 ? tokens_[3] : std::string_view();
+            if (!parse_clock_time(tokens_[2], suffix, net_.options.start_clocktime))
+                error(format_message(Message::bad_time, {tokens_[2].substr(0, 40)}));
+            return;
+        }
         if (tokens_.size() < 2 || upper(tokens_[0]) != "PATTERN") return;
         std::string key = upper(tokens_[1]);
         if (key != "TIMESTEP" && key != "START") return;
@@ -507,7 +542,8 @@ private:
         std::size_t value_index = 1;
         if (key == "DEMAND" && tokens_.size() > 1 && upper(tokens_[1]) == "MULTIPLIER")
             value_index = 2;
-        else if (key != "UNITS" && key != "HEADLOSS" && key != "PATTERN" && key != "VISCOSITY")
+        else if (key != "UNITS" && key != "HEADLOSS" && key != "PATTERN" && key != "VISCOSITY" &&
+                 key != "PRESSURE")
             return; // options that do not change a steady state of pipes
         if (!fields(value_index + 1)) return;
         std::string_view token = tokens_[value_index];
@@ -553,6 +589,9 @@ private:
         } else if (key == "PATTERN") {
             if (id(value_index, net_.options.default_pattern))
                 net_.options.default_pattern_line = line_;
+        } else if (key == "PRESSURE") {
+            net_.options.pressure = value;
+            net_.options.pressure_line = line_;
         } else if (key == "VISCOSITY") {
             number(value_index, net_.options.viscosity);
         } else {
@@ -614,7 +653,7 @@ void Reader::check_references() {
     for (const InpTank& t : net_.tanks) add_node(t.id, t.line);
     for (const InpPipe& p : net_.pipes) add_link(p.id, p.line);
     for (const InpOtherLink& l : net_.pumps) add_link(l.id, l.line);
-    for (const InpOtherLink& l : net_.valves) add_link(l.id, l.line);
+    for (const InpValve& v : net_.valves) add_link(v.id, v.line);
     for (const InpPattern& p : net_.patterns) {
         patterns.try_emplace(p.id, p.line);
         if (p.multipliers.empty())
@@ -654,9 +693,12 @@ void Reader::check_references() {
             note(Severity::error, l.line,
                  format_message(Message::bad_pump_curve, {l.id, l.curve, fault}));
     }
-    for (const InpOtherLink& l : net_.valves) {
-        need_node(nodes, "valve", l.id, l.start_node, l.line);
-        need_node(nodes, "valve", l.id, l.end_node, l.line);
+    for (const InpValve& v : net_.valves) {
+        need_node(nodes, "valve", v.id, v.start_node, v.line);
+        need_node(nodes, "valve", v.id, v.end_node, v.line);
+        if (!v.curve.empty() && curves.find(v.curve) == curves.end())
+            note(Severity::error, v.line,
+                 format_message(Message::unknown_curve, {"valve", v.id, v.curve}));
     }
     for (const InpDemand& d : net_.demands) {
         need_node(junctions, "demand at", d.junction, d.junction, d.line);
@@ -702,6 +744,21 @@ bool looks_like_fixed_columns(std::string_view text) {
         i = end;
     }
     return numbers >= 4;
+}
+
+bool parse_clock_time(std::string_view text, std::string_view suffix, std::int64_t& seconds) {
+    const std::string half = upper(suffix);
+    if (!half.empty() && half != "AM" && half != "PM") return false;
+    std::int64_t time = 0;
+    if (!parse_duration(text, "", time)) return false;
+    if (!half.empty()) {
+        if (time >= 13 * 3600) return false;      // "13:00 PM" is no clock time
+        if (time >= 12 * 3600) time -= 12 * 3600; // 12 AM is midnight, 12 PM noon
+        if (half == "PM") time += 12 * 3600;
+    }
+    if (time >= 24 * 3600) return false;
+    seconds = time;
+    return true;
 }
 
 bool parse_duration(std::string_view text, std::string_view unit, std::int64_t& seconds) {

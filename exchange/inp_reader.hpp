@@ -28,6 +28,10 @@ bool looks_like_fixed_columns(std::string_view text);
 // (SEC, MIN, HOURS, DAYS; hours without one). False for anything else or a negative time.
 bool parse_duration(std::string_view text, std::string_view unit, std::int64_t& seconds);
 
+// A time of day: "H:MM", "H:MM:SS" or hours, followed by AM or PM or by nothing (a 24-hour
+// clock), as seconds after midnight. False for anything else.
+bool parse_clock_time(std::string_view text, std::string_view suffix, std::int64_t& seconds);
+
 // The multiplier of `pattern` at `seconds` after the start (an empty ID: the default pattern,
 // that is the Pattern option, else pattern "1"); 1 where the file has no such pattern.
 double multiplier_at(const InpNetwork& network, std::string_view pattern, std::int64_t seconds);

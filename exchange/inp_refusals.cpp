@@ -80,7 +80,9 @@ bool refuse_unsupported(const InpNetwork& network, const PipeStatuses& statuses,
             pumps.add(network.pumps[i].id, network.pumps[i].line);
         Refusals valves(diagnostics,
                         programs ? Message::valve_refused : Message::valve_not_analysed, "valves");
-        for (const InpOtherLink& valve : network.valves) valves.add(valve.id, valve.line);
+        // The analysis has valves; the programs' files do not.
+        for (std::size_t i = 0; programs && i < network.valves.size(); ++i)
+            valves.add(network.valves[i].id, network.valves[i].line);
         // The analysis has check valves; the programs' files do not.
         Refusals check_valves(diagnostics, Message::check_valve_refused, "check valves");
         for (std::size_t i = 0; programs && i < network.pipes.size(); ++i)
@@ -102,7 +104,8 @@ bool refuse_unsupported(const InpNetwork& network, const PipeStatuses& statuses,
                  {network.options.headloss == HeadLoss::darcy_weisbach ? "D-W" : "C-M"})});
         refused = true;
     }
-    if (network.controls_line != 0)
+    // The analysis says of each control and rule whether it applies.
+    if (programs && network.controls_line != 0)
         diagnostics.push_back({Severity::note, network.controls_line,
                                format_message(Message::controls_ignored, {"CONTROLS] or [RULES"})});
     return refused;

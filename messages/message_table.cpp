@@ -49,9 +49,12 @@ constexpr auto table = std::to_array<Entry>({
      "own files"},
     {Id::cut_off_by_check_valves, "cut-off-by-check-valves", warning,
      "{} junction(s) are joined to a known head only through check valves closed against the "
-     "flow or pumps closed, so no water reaches them: {}"},
+     "flow, pumps closed or valves closed by their state, so no water reaches them: {}"},
     {Id::pump_cannot_deliver, "pump-cannot-deliver", warning,
      "pump {} is closed: it would have to add {} {} of head, at least its shutoff head of {} {}"},
+    {Id::valve_states_unsettled, "valve-states-unsettled", error,
+     "the valves' states still changed after {} rounds of passes (valve {} last): no steady "
+     "state was found"},
     {Id::end_of_file, "missing-record", error,
      "the file ends before all the records its counts announce"},
     {Id::not_a_number_field, "not-a-number", error, "a field holds something that is not a number"},
@@ -240,6 +243,8 @@ constexpr auto table = std::to_array<Entry>({
     {Id::pump_without_curve, "inp", error,
      "pump '{}' has no head curve (HEAD) and no power (POWER)"},
     {Id::unknown_curve, "inp", error, "{} '{}' uses curve '{}', which does not exist"},
+    {Id::unknown_valve_type, "inp", error,
+     "unknown valve type '{}' (PRV, PSV, PBV, FCV, TCV or GPV)"},
     {Id::bad_pump_curve, "inp", error, "pump '{}' uses curve '{}', whose {}"},
     {Id::units_si_as_lps, "inp", warning, "flow units SI read as LPS (litres per second)"},
     {Id::default_pattern_missing, "inp", warning,
@@ -300,6 +305,25 @@ constexpr auto table = std::to_array<Entry>({
      "{} of {} pipes are written as equivalent pipes (the coordinates' length and the single "
      "roughness, diameter changed to match): --map lists each with its change"},
     {Id::not_an_inp_file, "inp", error, "this is not a .inp file: it has no [SECTION] line{}"},
+    {Id::valve_fixed_heads, "inp", error,
+     "valve '{}' joins two nodes of known head ('{}' and '{}'): it can hold nothing"},
+    {Id::valve_fixed_heads_solved, "inp", warning,
+     "valve '{}' joins two nodes of known head ('{}' and '{}'): its flow follows from their "
+     "heads alone"},
+    {Id::valve_at_fixed_head, "inp", warning,
+     "valve '{}' is a {} joined to node '{}' of known head: the field's reference solver "
+     "refuses such a valve; analysed here"},
+    {Id::valve_controls_fixed_head, "inp", error,
+     "valve '{}' is a {} whose controlled node '{}' has a known head: it cannot hold its "
+     "setting"},
+    {Id::valve_negative_setting, "inp", error, "valve '{}' has setting {}, below zero"},
+    {Id::valve_bad_value, "inp", error, "valve '{}' needs {}"},
+    {Id::valve_pressure_units, "inp", error,
+     "pressure unit {} is not read: valve settings are taken in {}; give the settings in {}"},
+    {Id::valve_curve_unusable, "inp", error, "curve '{}' of valve '{}' {}"},
+    {Id::control_applied, "inp", note, "control applied: link '{}' {} from time {} on"},
+    {Id::control_not_applied, "inp", note, "{} not applied: {}"},
+    {Id::more_not_applied, "inp", note, "... and {} more {} not applied (lines {} to {}): {}"},
     {Id::export_bad_records, "inp", error, "the input cannot be exported: {}"},
     {Id::export_discharge_overridden, "inp", note,
      "node {} has a known head: its known discharge has no effect and is not exported"},

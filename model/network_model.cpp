@@ -18,6 +18,24 @@ const char* law_name(HeadLossLaw law) {
     return "chezy-manning";
 }
 
+const char* valve_type_name(ValveType type) {
+    switch (type) {
+    case ValveType::prv:
+        return "prv";
+    case ValveType::psv:
+        return "psv";
+    case ValveType::pbv:
+        return "pbv";
+    case ValveType::fcv:
+        return "fcv";
+    case ValveType::tcv:
+        return "tcv";
+    case ValveType::gpv:
+        break;
+    }
+    return "gpv";
+}
+
 std::string place_text(const std::string& file, const Place& place) {
     if (!place.known()) return file;
     return file + ':' + std::to_string(place.line) + ':' + std::to_string(place.first_column) +

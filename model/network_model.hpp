@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "model/valve.hpp"
+
 namespace pipenet::model {
 
 // Where a value was read: 1-based line and columns of a file; line 0 when it was not read from a
@@ -114,6 +116,7 @@ struct Model {
     std::vector<Node> nodes;
     std::vector<Link> links;
     std::vector<Pump> pumps;
+    std::vector<Valve> valves; // each names its link (of kind valve)
     // The file gives elevations (pressures can be worked out); the programs' files do not.
     bool elevations = false;
     std::int32_t tanks = 0; // nodes whose fixed head is a tank's level at `time`

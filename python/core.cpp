@@ -297,18 +297,25 @@ py::tuple state_of(const Network& net, analysis::Settings settings) {
             curve.append(py::make_tuple(point.flow, point.head));
         pumps.append(py::make_tuple(p.link, curve, p.curve_id, p.power, p.speed));
     }
+    py::list valves;
+    for (const model::Valve& v : m.valves) {
+        py::list curve;
+        for (const auto& [q, h] : v.curve) curve.append(py::make_tuple(q, h));
+        valves.append(
+            py::make_tuple(v.link, static_cast<int>(v.type), v.setting, v.fixed_open, curve));
+    }
     return py::make_tuple(
         1, m.file, static_cast<int>(m.law),
         py::make_tuple(m.units.length, m.units.discharge, m.units.file), m.rho_g_over_mu.value,
         m.elevations, m.tanks, m.time, nodes, links,
         py::make_tuple(settings.flow_tolerance, settings.head_tolerance, settings.max_passes),
-        m.viscosity, pumps);
+        m.viscosity, pumps, valves);
 }
 
 Network network_of_state(const py::tuple& s) {
     // States pickled before the Darcy-Weisbach law came have no viscosity: 11 entries; before
-    // pumps came, no pumps: 12.
-    if (s.size() < 11 || s.size() > 13 || s[0].cast<int>() != 1)
+    // pumps and valves came, none of them: 12.
+    if (s.size() < 11 || s.size() > 14 || s[0].cast<int>() != 1)
         throw py::value_error("not a pipenet network state");
     model::Model m;
     m.file = s[1].cast<std::string>();
@@ -375,6 +382,25 @@ Network network_of_state(const py::tuple& s) {
             p.power = t[3].cast<double>();
             p.speed = t[4].cast<double>();
             m.pumps.push_back(std::move(p));
+        }
+    if (s.size() >= 14)
+        for (const py::handle item : s[13].cast<py::list>()) {
+            const auto t = item.cast<py::tuple>();
+            model::Valve v;
+            v.link = t[0].cast<std::int32_t>();
+            const int type = t[1].cast<int>();
+            if (v.link < 0 || static_cast<std::size_t>(v.link) >= m.links.size() ||
+                m.links[static_cast<std::size_t>(v.link)].kind != model::LinkKind::valve ||
+                type < 0 || type > static_cast<int>(model::ValveType::gpv))
+                throw py::value_error("a valve of a network state is no valve link");
+            v.type = static_cast<model::ValveType>(type);
+            v.setting = t[2].cast<double>();
+            v.fixed_open = t[3].cast<bool>();
+            for (const py::handle point : t[4].cast<py::list>()) {
+                const auto pair = point.cast<py::tuple>();
+                v.curve.emplace_back(pair[0].cast<double>(), pair[1].cast<double>());
+            }
+            m.valves.push_back(std::move(v));
         }
     Network net(std::move(m), {});
     const auto settings = s[10].cast<py::tuple>();

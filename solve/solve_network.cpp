@@ -500,6 +500,9 @@ void analyse_model(NetworkResult& result, const model::Model& m, const SolveSett
     if (r.worst_node >= 0) result.max_balance_error = r.max_imbalance;
     add_pressure_findings(result, m);
     result.pipes.resize(m.links.size());
+    for (const model::Valve& valve : m.valves)
+        result.pipes[static_cast<std::size_t>(valve.link)].kind =
+            model::valve_type_name(valve.type);
     for (std::size_t e = 0; e < m.links.size(); ++e) {
         const model::Link& link = m.links[e];
         PipeResult& out = result.pipes[e];
@@ -523,10 +526,13 @@ void analyse_model(NetworkResult& result, const model::Model& m, const SolveSett
             out.id = link.id;
             out.start_id = m.nodes[static_cast<std::size_t>(link.start)].id;
             out.end_id = m.nodes[static_cast<std::size_t>(link.end)].id;
-            out.kind = link.kind == model::LinkKind::pump ? "pump"
-                       : link.check_valve                 ? "check-valve"
-                                                          : "pipe";
-            out.state = r.states[e] == analysis::LinkState::open ? "open" : "closed";
+            if (!out.kind)
+                out.kind = link.kind == model::LinkKind::pump ? "pump"
+                           : link.check_valve                 ? "check-valve"
+                                                              : "pipe";
+            out.state = r.states[e] == analysis::LinkState::open     ? "open"
+                        : r.states[e] == analysis::LinkState::active ? "active"
+                                                                     : "closed";
         }
     }
 }

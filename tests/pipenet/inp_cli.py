@@ -192,25 +192,26 @@ def time_and_tanks(pipenet, folder):
 
 
 def refusals(pipenet, folder):
-    """Thousands of valves: refused, counted after three named, while the pump beside them is
+    """Thousands of emitters: refused, counted after three named, while the pump beside them is
     taken; a closed pipe carries nothing and is noted; an ID of 31 characters is kept whole."""
     long_id = "J" * 31
     lines = ["[JUNCTIONS]"] + [f" J{i} 0 1" for i in range(1, 2001)] + [f" {long_id} 0 1"]
     lines += ["[RESERVOIRS]", " R 40", "[PIPES]", f" P0 R {long_id} 100 100 100",
-              " P1 R J1 100 100 100 0 Closed", "[VALVES]"]
-    lines += [f" V{i} J{i} J{i + 1} 100 PRV 10 0" for i in range(1, 2000)]
+              " P1 R J1 100 100 100 0 Closed"]
+    lines += [f" P{i} J{i - 1} J{i} 100 100 100" for i in range(2, 2001)]
+    lines += ["[EMITTERS]"] + [f" J{i} 0.5" for i in range(1, 2000)]
     lines += ["[PUMPS]", " PU R J1 HEAD C1", "[CURVES]", " C1 20 40"]
-    (folder / "valves.inp").write_text("\n".join(lines) + "\n")
-    status, doc, err = solve_json(pipenet, folder, "valves.inp")
+    (folder / "emitters.inp").write_text("\n".join(lines) + "\n")
+    status, doc, err = solve_json(pipenet, folder, "emitters.inp")
     errors = [m["text"] for m in doc["messages"] if m["severity"] == "error"]
     if status != 1 or doc["outcome"] != "refused" or len(errors) != 4 or \
-            "... and 1996 more valves" not in errors[3] or "1999 in all" not in errors[3] or \
-            "valve 'V1'" not in errors[0] or "pump 'PU'" in err:
+            "... and 1996 more emitters" not in errors[3] or "1999 in all" not in errors[3] or \
+            "emitter at junction 'J1'" not in errors[0] or "pump 'PU'" in err:
         fail(f"status {status}, {doc['outcome']}: {errors}")
     # Standard error gives every reason too, not the first alone.
-    status, _, err = run(pipenet, ["solve", "valves.inp"], folder)
-    if status != 1 or "refused: line" not in err or "valve 'V2'" not in err or \
-            "valves.inp: error: inp: line" not in err or "1999 in all" not in err:
+    status, _, err = run(pipenet, ["solve", "emitters.inp"], folder)
+    if status != 1 or "refused: line" not in err or "junction 'J2'" not in err or \
+            "emitters.inp: error: inp: line" not in err or "1999 in all" not in err:
         fail(f"standard error of a refused file, status {status}: {err}")
 
     (folder / "closed.inp").write_text(

@@ -283,6 +283,35 @@ def test_pickle_keeps_pumps(chain):
     numpy.testing.assert_allclose(again.solve().heads, expected.heads, rtol=0, atol=1e-8)
 
 
+VALVES_INP = """[JUNCTIONS]
+ J1 10 5
+ J2 5 10
+ J3 0 8
+[RESERVOIRS]
+ R 80
+[PIPES]
+ P1 R J1 500 200 120
+ P2 J2 J3 400 150 120
+[VALVES]
+ V1 J1 J2 150 PRV 30
+ V2 J2 J3 100 GPV C1
+[CURVES]
+ C1 0 0
+ C1 20 4
+[OPTIONS]
+ Units LPS
+"""
+
+
+def test_copy_and_pickle_keep_the_valves():
+    net = pipenet.parse(VALVES_INP, kind="inp", file="valves.inp")
+    expected = net.solve().heads
+    # The PRV holds J2 at 5 + 30 m.
+    assert expected[1] == pytest.approx(35.0, abs=1e-5)
+    for other in (pickle.loads(pickle.dumps(net)), copy.deepcopy(net)):
+        numpy.testing.assert_allclose(other.solve().heads, expected, rtol=0, atol=1e-9)
+
+
 def test_a_corrupt_pickle_state_is_refused(chain):
     state = chain.__getstate__()
     broken = list(state)
