@@ -136,5 +136,46 @@ TEST(InpControls, ValveStatusesAndRulesAreSaid) {
         << o.said(49);
 }
 
+// A pump's control opens or closes it, or sets its relative speed (0 stops it).
+TEST(InpControls, APumpsControlSetsItsStatusOrSpeed) {
+    // Lines 1-13; the control is on line 14.
+    const std::string pumped = "[JUNCTIONS]\n J1 0 5\n[RESERVOIRS]\n R 10\n[PIPES]\n"
+                               " P1 J1 R 100 200 120\n[PUMPS]\n U R J1 HEAD C\n[CURVES]\n"
+                               " C 20 30\n[OPTIONS]\n Units LPS\n[CONTROLS]\n";
+    struct Case {
+        std::string control;
+        std::int64_t time;
+        LinkStatus status;
+        double speed;
+        std::string says;
+    };
+    const std::vector<Case> cases = {
+        {" LINK U 0.8 AT TIME 0\n", 0, LinkStatus::open, 0.8,
+         "control applied: link 'U' set to speed 0.8 from time 0:00 on"},
+        {" LINK U 0 AT TIME 1\n", 3600, LinkStatus::closed, 0.0,
+         "control applied: link 'U' set to speed 0 from time 1:00 on"},
+        {" LINK U CLOSED AT TIME 1\n", 3600, LinkStatus::closed, 1.0,
+         "control applied: link 'U' closed from time 1:00 on"},
+        {" LINK U CLOSED AT TIME 1\n", 0, LinkStatus::open, 1.0,
+         "it acts at 1:00, after the time analysed"},
+        {" LINK U FAST AT TIME 0\n", 0, LinkStatus::open, 1.0,
+         "its speed 'FAST' is not a number of 0 or more"},
+        {" LINK U -1 AT TIME 0\n", 0, LinkStatus::open, 1.0,
+         "its speed '-1' is not a number of 0 or more"},
+    };
+    for (const Case& c : cases) {
+        Outcome o;
+        ASSERT_TRUE(
+            read_inp_model(pumped + c.control, "pumped.inp", c.time, o.model, o.diagnostics))
+            << c.control;
+        ASSERT_EQ(o.model.pumps.size(), 1u);
+        const Link& pump = o.model.links[static_cast<std::size_t>(o.model.pumps[0].link)];
+        EXPECT_EQ(pump.id, "U");
+        EXPECT_EQ(pump.status, c.status) << c.control;
+        EXPECT_DOUBLE_EQ(o.model.pumps[0].speed, c.speed) << c.control;
+        EXPECT_NE(o.said(14).find(c.says), std::string::npos) << c.control << ": " << o.said(14);
+    }
+}
+
 } // namespace
 } // namespace pipenet::model
