@@ -13,10 +13,6 @@ namespace pipenet::exchange {
 
 using Message = messages::Id;
 
-inline std::string format_message(Message message, std::initializer_list<std::string_view> values) {
-    return messages::format(message, values);
-}
-
 using Severity = messages::Severity;
 
 // One message about the input, with the line it concerns (0: the file as a whole).

@@ -18,9 +18,7 @@ namespace {
 
 using exchange::Diagnostic;
 using exchange::diagnostic;
-using exchange::format_message;
 using exchange::Message;
-using exchange::Severity;
 
 Place line_place(std::int32_t line) {
     return {line, 0, 0};
