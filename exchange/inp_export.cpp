@@ -65,15 +65,13 @@ bool export_network(const NetworkRecords& input, LengthUnit lamnet_length, std::
     text.clear();
     std::string why;
     if (!check_node_numbers(input, why)) {
-        diagnostics.push_back(
-            {Severity::error, 0, format_message(Message::export_bad_records, {why})});
+        diagnostics.push_back(diagnostic(Message::export_bad_records, 0, {why}));
         return false;
     }
     if (!pipes_numbered_once(input)) {
         diagnostics.push_back(
-            {Severity::error, 0,
-             format_message(Message::export_bad_records,
-                            {"the pipes are not numbered 1 ... their count once each"})});
+            diagnostic(Message::export_bad_records, 0,
+                       {"the pipes are not numbered 1 ... their count once each"}));
         return false;
     }
     // Node records in number order, so that node n is nodes[n - 1].
@@ -86,9 +84,7 @@ bool export_network(const NetworkRecords& input, LengthUnit lamnet_length, std::
     // The programs refuse such a pipe with a message of their own; a .inp file cannot hold it.
     for (const ElementRecord& e : records.elements) {
         if (length_between(records, e.start_node, e.end_node) > 0.0f && e.diameter > 0.0f) continue;
-        diagnostics.push_back(
-            {Severity::error, 0,
-             format_message(Message::export_bad_pipe, {std::to_string(e.element)})});
+        diagnostics.push_back(diagnostic(Message::export_bad_pipe, 0, {std::to_string(e.element)}));
         return false;
     }
 
@@ -120,8 +116,7 @@ bool export_network(const NetworkRecords& input, LengthUnit lamnet_length, std::
         if (known_head[n] && !overridden_noted[n]) {
             overridden_noted[n] = true;
             diagnostics.push_back(
-                {Severity::note, 0,
-                 format_message(Message::export_discharge_overridden, {std::to_string(d.node)})});
+                diagnostic(Message::export_discharge_overridden, 0, {std::to_string(d.node)}));
         }
     }
 
@@ -186,7 +181,7 @@ bool export_input_text(std::string_view input, Program program, LengthUnit lamne
     NetworkRecords records;
     std::string error;
     if (!read_network_records(input, program, records, error)) {
-        diagnostics.push_back({Severity::error, 0, error});
+        diagnostics.push_back(diagnostic(Message::inp_error, 0, {error}));
         return false;
     }
     return export_network(records, lamnet_length, inp, diagnostics);

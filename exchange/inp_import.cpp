@@ -49,9 +49,9 @@ public:
         // A file with nothing to compute (an empty file, a text that is no .inp file) would
         // become an input the programs cannot read.
         if (net_.junctions.empty() && net_.reservoirs.empty() && net_.tanks.empty())
-            note(Severity::error, 0, format_message(Message::no_nodes, {}));
+            note(Message::no_nodes, 0, {});
         if (net_.pipes.empty() && net_.pumps.empty() && net_.valves.empty())
-            note(Severity::error, 0, format_message(Message::no_links, {}));
+            note(Message::no_links, 0, {});
         if (failed_) return false;
         // Every reason for a refusal in one pass: the pipes are checked even when a pump or a
         // valve has already decided it.
@@ -68,9 +68,9 @@ public:
     }
 
 private:
-    void note(Severity severity, std::int32_t line, std::string text) {
-        if (severity == Severity::error) failed_ = true;
-        diagnostics_.push_back({severity, line, std::move(text)});
+    void note(Message id, std::int32_t line, std::initializer_list<std::string_view> values) {
+        diagnostics_.push_back(diagnostic(id, line, values));
+        if (diagnostics_.back().severity == Severity::error) failed_ = true;
     }
 
     // The value as the programs will read it: the nearest float its field holds. A value beyond
@@ -83,8 +83,7 @@ private:
         bool vanished = field == RealField::diameter && !(fitted > 0.0f);
         if (!std::isfinite(fitted) || vanished ||
             std::fabs(double{fitted} - value) > 1.0e-6 * std::fabs(value)) {
-            note(Severity::error, line,
-                 format_message(Message::value_out_of_range, {what, id, text_of(value)}));
+            note(Message::value_out_of_range, line, {what, id, text_of(value)});
         }
         return fitted;
     }
@@ -116,38 +115,32 @@ private:
         for (std::size_t i = 0; i < net_.pipes.size(); ++i) {
             const InpPipe& p = net_.pipes[i];
             if (statuses_.status[i] == LinkStatus::closed) {
-                note(Severity::note, statuses_.line[i],
-                     format_message(Message::closed_pipe_left_out, {p.id}));
+                note(Message::closed_pipe_left_out, statuses_.line[i], {p.id});
                 continue;
             }
             if (!(p.length > 0.0 && p.diameter > 0.0 && p.roughness > 0.0)) {
-                note(Severity::error, p.line,
-                     format_message(Message::nonpositive_pipe_value, {p.id}));
+                note(Message::nonpositive_pipe_value, p.line, {p.id});
                 continue;
             }
             if (!node_number_.contains(p.start_node) || !node_number_.contains(p.end_node)) {
-                note(Severity::error, p.line,
-                     format_message(
-                         Message::unknown_node,
-                         {"pipe", p.id,
-                          node_number_.contains(p.start_node) ? p.end_node : p.start_node}));
+                note(Message::unknown_node, p.line,
+                     {"pipe", p.id,
+                      node_number_.contains(p.start_node) ? p.end_node : p.start_node});
                 continue;
             }
             if (p.start_node == p.end_node) {
-                note(Severity::warning, p.line,
-                     format_message(Message::self_loop, {p.id, p.start_node}));
+                note(Message::self_loop, p.line, {p.id, p.start_node});
                 continue;
             }
             if (p.minor_loss != 0.0)
-                note(Severity::warning, p.line,
-                     format_message(Message::minor_loss_dropped, {p.id, text_of(p.minor_loss)}));
+                note(Message::minor_loss_dropped, p.line, {p.id, text_of(p.minor_loss)});
             open_pipes_.push_back(i);
             ++roughness_count[p.roughness];
         }
         // A network refused already gets its pipes' faults, not a header value.
         if (failed_) return;
         if (open_pipes_.empty()) {
-            note(Severity::warning, 0, format_message(Message::no_pipes, {}));
+            note(Message::no_pipes, 0, {});
             return;
         }
         // The most common value, the larger one of a tie: most pipes keep their diameter.
@@ -160,9 +153,8 @@ private:
                           net_.pipes[open_pipes_.front()].id, net_.pipes[open_pipes_.front()].line);
             }
         }
-        note(Severity::note, 0,
-             format_message(Message::roughness_chosen, {text_of(roughness_), std::to_string(best),
-                                                        std::to_string(open_pipes_.size())}));
+        note(Message::roughness_chosen, 0,
+             {text_of(roughness_), std::to_string(best), std::to_string(open_pipes_.size())});
     }
 
     void place_nodes() {
@@ -210,9 +202,8 @@ private:
             p.y = y0 + spacing * static_cast<double>(k / columns);
             ++k;
         }
-        note(Severity::warning, 0,
-             format_message(Message::coordinates_laid_out,
-                            {std::to_string(missing), text_of(spacing), first_missing}));
+        note(Message::coordinates_laid_out, 0,
+             {std::to_string(missing), text_of(spacing), first_missing});
     }
 
     // Coordinates of a million metres or more would not keep their digits in the node fields.
@@ -233,8 +224,7 @@ private:
             p.x -= dx;
             p.y -= dy;
         }
-        note(Severity::note, 0,
-             format_message(Message::coordinates_shifted, {text_of(-dx), text_of(-dy)}));
+        note(Message::coordinates_shifted, 0, {text_of(-dx), text_of(-dy)});
     }
 
     // A pipe whose ends lie on one point has no length for the programs: move its end node a
@@ -250,10 +240,8 @@ private:
                 double step = std::max(0.01 * length_(p.length), 0.01);
                 float target = static_cast<float>(double{x_[b]} + step);
                 if (target == x_[b]) target = std::nextafter(x_[b], HUGE_VALF);
-                note(Severity::warning, p.line,
-                     format_message(Message::coincident_node_moved,
-                                    {p.end_node, p.start_node, p.id,
-                                     text_of(double{target} - double{x_[b]})}));
+                note(Message::coincident_node_moved, p.line,
+                     {p.end_node, p.start_node, p.id, text_of(double{target} - double{x_[b]})});
                 x_[b] =
                     store(RealField::coordinate, double{target}, "x of node", p.end_node, p.line);
                 moved = true;
@@ -296,14 +284,12 @@ private:
             out_.pipe_diameters.push_back(diameter);
         }
         if (equivalent_pipes > 0)
-            note(Severity::note, 0,
-                 format_message(Message::equivalent_pipes, {std::to_string(equivalent_pipes),
-                                                            std::to_string(open_pipes_.size())}));
+            note(Message::equivalent_pipes, 0,
+                 {std::to_string(equivalent_pipes), std::to_string(open_pipes_.size())});
         if (largest_change >= 0.0)
-            note(Severity::note, 0,
-                 format_message(Message::largest_diameter_change,
-                                {changed_pipe, text_of(changed_from), text_of(changed_to),
-                                 text_of(100.0 * (changed_to / changed_from - 1.0))}));
+            note(Message::largest_diameter_change, 0,
+                 {changed_pipe, text_of(changed_from), text_of(changed_to),
+                  text_of(100.0 * (changed_to / changed_from - 1.0))});
     }
 
     // The multiplier of a pattern at the start time; an empty ID means the default pattern.
@@ -351,8 +337,7 @@ private:
             out_.records.heads.push_back(
                 {++n, store(RealField::head, length_(t.bottom_elevation + t.initial_level),
                             "head of tank", t.id, t.line)});
-        if (out_.records.heads.empty())
-            note(Severity::warning, 0, format_message(Message::import_no_known_head, {}));
+        if (out_.records.heads.empty()) note(Message::import_no_known_head, 0, {});
         out_.records.program = Program::turbnet;
         out_.records.max_iterations = imported_max_iterations;
         out_.records.tolerance = imported_tolerance;
@@ -448,7 +433,7 @@ bool import_inp_text(std::string_view inp, std::string& input, std::string& map_
         return false;
     std::string error;
     if (!write_network_records(imported.records, input, error)) {
-        diagnostics.push_back({Severity::error, 0, error});
+        diagnostics.push_back(diagnostic(Message::inp_error, 0, {error}));
         return false;
     }
     map_csv = id_map_csv(imported);

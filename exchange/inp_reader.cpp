@@ -124,7 +124,7 @@ public:
         }
         if (ended_ && begin < text.size() &&
             text.find_first_not_of(" \t\r\n", begin) != std::string_view::npos)
-            note(Severity::note, line_ + 1, format_message(Message::section_after_end, {}));
+            note(Message::section_after_end, line_ + 1, {});
     }
 
     void check_references();
@@ -133,29 +133,29 @@ public:
     // programs are the likely mix-up.
     void check_sections(std::string_view text) {
         if (any_section_) {
-            if (outside_line_ != 0)
-                note(Severity::warning, outside_line_,
-                     format_message(Message::text_outside_section, {}));
+            if (outside_line_ != 0) note(Message::text_outside_section, outside_line_, {});
             return;
         }
         const bool fixed_columns = looks_like_fixed_columns(text);
-        note(Severity::error, 0,
-             format_message(Message::not_an_inp_file,
-                            {fixed_columns ? ": it looks like a lamnet or turbnet input file "
-                                             "(fixed columns), which pipenet solve reads as it is"
-                                           : ""}));
+        note(Message::not_an_inp_file, 0,
+             {fixed_columns ? ": it looks like a lamnet or turbnet input file "
+                              "(fixed columns), which pipenet solve reads as it is"
+                            : ""});
     }
 
 private:
-    void note(Severity severity, std::int32_t line, std::string text) {
-        diagnostics_.push_back({severity, line, std::move(text)});
+    void note(Message id, std::int32_t line, std::initializer_list<std::string_view> values) {
+        diagnostics_.push_back(diagnostic(id, line, values));
     }
-    void error(std::string text) { note(Severity::error, line_, std::move(text)); }
+    // A message about the line being read; its severity is the table's, an error for all of these.
+    void error(Message id, std::initializer_list<std::string_view> values) {
+        note(id, line_, values);
+    }
 
     void read_line(std::string_view line) {
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line.size() > max_line_length) {
-            error(format_message(Message::line_too_long, {}));
+            error(Message::line_too_long, {});
             return;
         }
         for (char c : line) {
@@ -163,7 +163,7 @@ private:
             if ((byte < 0x20 && c != '\t') || byte == 0x7f) {
                 std::array<char, 3> hex{};
                 std::snprintf(hex.data(), hex.size(), "%02X", byte);
-                error(format_message(Message::stray_byte, {hex.data()}));
+                error(Message::stray_byte, {hex.data()});
                 return;
             }
         }
@@ -199,7 +199,7 @@ private:
             } else if (c == '"') {
                 std::size_t close = line.find('"', i + 1);
                 if (close == std::string_view::npos) {
-                    error(format_message(Message::unclosed_quote, {}));
+                    error(Message::unclosed_quote, {});
                     return false;
                 }
                 if (tokens_.empty()) quoted_first_ = true;
@@ -222,7 +222,7 @@ private:
         std::size_t open = line.find('[');
         std::size_t close = line.find(']', open);
         if (close == std::string_view::npos) {
-            error(format_message(Message::bad_section_header, {}));
+            error(Message::bad_section_header, {});
             section_ = Section::unknown;
             return;
         }
@@ -231,16 +231,14 @@ private:
         while (!name.empty() && is_blank(name.back())) name.remove_suffix(1);
         section_ = section_of(name);
         if (section_ == Section::unknown)
-            note(Severity::warning, line_,
-                 format_message(Message::unknown_section, {name.substr(0, 40)}));
+            note(Message::unknown_section, line_, {name.substr(0, 40)});
         if (section_ == Section::end) ended_ = true;
     }
 
     bool fields(std::size_t needed) {
         if (tokens_.size() >= needed) return true;
-        error(format_message(
-            Message::too_few_fields,
-            {section_label(section_), std::to_string(needed), std::to_string(tokens_.size())}));
+        error(Message::too_few_fields,
+              {section_label(section_), std::to_string(needed), std::to_string(tokens_.size())});
         return false;
     }
 
@@ -251,8 +249,7 @@ private:
         auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
         if (digits.empty() || ec != std::errc{} || end != digits.data() + digits.size() ||
             !std::isfinite(value)) {
-            error(format_message(Message::not_a_number,
-                                 {section_label(section_), token.substr(0, 40)}));
+            error(Message::not_a_number, {section_label(section_), token.substr(0, 40)});
             return false;
         }
         return true;
@@ -261,11 +258,11 @@ private:
     bool id(std::size_t index, std::string& out) {
         std::string_view token = tokens_[index];
         if (token.empty()) {
-            error(format_message(Message::empty_id, {}));
+            error(Message::empty_id, {});
             return false;
         }
         if (token.size() > max_id_length) {
-            error(format_message(Message::id_too_long, {token.substr(0, 40)}));
+            error(Message::id_too_long, {token.substr(0, 40)});
             return false;
         }
         out.assign(token);
@@ -299,7 +296,7 @@ private:
         } else {
             auto [end, ec] = std::from_chars(token.data(), token.data() + token.size(), value);
             if (ec != std::errc{} || end != token.data() + token.size() || !std::isfinite(value)) {
-                error(format_message(Message::unknown_status, {token.substr(0, 40)}));
+                error(Message::unknown_status, {token.substr(0, 40)});
                 return false;
             }
             setting = true;
@@ -335,7 +332,7 @@ private:
             t.line = line_;
             if (!fields(2) || !id(0, t.id) || !number(1, t.bottom_elevation)) return;
             if (tokens_.size() == 2) {
-                note(Severity::warning, line_, format_message(Message::tank_as_reservoir, {t.id}));
+                note(Message::tank_as_reservoir, line_, {t.id});
             } else if (!number(2, t.initial_level)) {
                 return;
             }
@@ -361,8 +358,7 @@ private:
                     if (tokens_.size() > 7) {
                         if (!status_word(tokens_[7], status, setting)) return;
                         if (setting) {
-                            error(format_message(Message::unknown_status,
-                                                 {tokens_[7].substr(0, 40)}));
+                            error(Message::unknown_status, {tokens_[7].substr(0, 40)});
                             return;
                         }
                         p.status = status;
@@ -396,7 +392,7 @@ private:
             static constexpr std::array<std::string_view, 6> types{"PRV", "PSV", "PBV",
                                                                    "FCV", "TCV", "GPV"};
             if (std::find(types.begin(), types.end(), v.type) == types.end()) {
-                error(format_message(Message::unknown_valve_type, {tokens_[4].substr(0, 40)}));
+                error(Message::unknown_valve_type, {tokens_[4].substr(0, 40)});
                 return;
             }
             if (v.type == "GPV") {
@@ -484,14 +480,13 @@ private:
         for (std::size_t i = 3; i < tokens_.size(); i += 2) {
             const std::string key = upper(tokens_[i]);
             if (key != "HEAD" && key != "POWER" && key != "SPEED" && key != "PATTERN") {
-                error(format_message(Message::pump_keyword,
-                                     {p.id, "unknown keyword '" +
-                                                std::string(tokens_[i].substr(0, 40)) +
-                                                "' (HEAD, POWER, SPEED or PATTERN)"}));
+                error(Message::pump_keyword,
+                      {p.id, "unknown keyword '" + std::string(tokens_[i].substr(0, 40)) +
+                                 "' (HEAD, POWER, SPEED or PATTERN)"});
                 return;
             }
             if (i + 1 >= tokens_.size()) {
-                error(format_message(Message::pump_keyword, {p.id, key + " has no value"}));
+                error(Message::pump_keyword, {p.id, key + " has no value"});
                 return;
             }
             if (key == "HEAD") {
@@ -501,15 +496,15 @@ private:
             } else if (!number(i + 1, key == "POWER" ? p.power : p.speed)) {
                 return;
             } else if (key == "POWER" && !(p.power > 0.0)) {
-                error(format_message(Message::pump_keyword, {p.id, "its power is not positive"}));
+                error(Message::pump_keyword, {p.id, "its power is not positive"});
                 return;
             } else if (key == "SPEED" && p.speed < 0.0) {
-                error(format_message(Message::pump_keyword, {p.id, "its speed is negative"}));
+                error(Message::pump_keyword, {p.id, "its speed is negative"});
                 return;
             }
         }
         if (p.curve.empty() && p.power == 0.0) {
-            error(format_message(Message::pump_without_curve, {p.id}));
+            error(Message::pump_without_curve, {p.id});
             return;
         }
         net_.pumps.push_back(std::move(p));
@@ -521,7 +516,7 @@ private:
             upper(tokens_[1]) == "CLOCKTIME") {
             std::string_view suffix = tokens_.size() > 3 ? tokens_[3] : std::string_view();
             if (!parse_clock_time(tokens_[2], suffix, net_.options.start_clocktime))
-                error(format_message(Message::bad_time, {tokens_[2].substr(0, 40)}));
+                error(Message::bad_time, {tokens_[2].substr(0, 40)});
             return;
         }
         if (tokens_.size() < 2 || upper(tokens_[0]) != "PATTERN") return;
@@ -531,7 +526,7 @@ private:
         std::int64_t seconds = 0;
         std::string_view unit = tokens_.size() > 3 ? tokens_[3] : std::string_view();
         if (!parse_duration(tokens_[2], unit, seconds) || (key == "TIMESTEP" && seconds <= 0)) {
-            error(format_message(Message::bad_time, {tokens_[2].substr(0, 40)}));
+            error(Message::bad_time, {tokens_[2].substr(0, 40)});
             return;
         }
         (key == "TIMESTEP" ? net_.options.pattern_step : net_.options.pattern_start) = seconds;
@@ -570,10 +565,10 @@ private:
             }
             if (value == "SI") {
                 net_.options.units = FlowUnits::lps;
-                note(Severity::warning, line_, format_message(Message::units_si_as_lps, {}));
+                note(Message::units_si_as_lps, line_, {});
                 return;
             }
-            error(format_message(Message::unknown_units, {token.substr(0, 40)}));
+            error(Message::unknown_units, {token.substr(0, 40)});
         } else if (key == "HEADLOSS") {
             if (value == "H-W") {
                 net_.options.headloss = HeadLoss::hazen_williams;
@@ -582,7 +577,7 @@ private:
             } else if (value == "C-M") {
                 net_.options.headloss = HeadLoss::chezy_manning;
             } else {
-                error(format_message(Message::unknown_headloss, {token.substr(0, 40)}));
+                error(Message::unknown_headloss, {token.substr(0, 40)});
                 return;
             }
             net_.options.headloss_line = line_;
@@ -635,15 +630,11 @@ void Reader::check_references() {
     std::unordered_map<std::string_view, std::int32_t> patterns;
     auto add_node = [&](const std::string& id, std::int32_t line) {
         auto [it, fresh] = nodes.try_emplace(id, line);
-        if (!fresh)
-            note(Severity::error, line,
-                 format_message(Message::duplicate_node, {id, std::to_string(it->second)}));
+        if (!fresh) note(Message::duplicate_node, line, {id, std::to_string(it->second)});
     };
     auto add_link = [&](const std::string& id, std::int32_t line) {
         auto [it, fresh] = links.try_emplace(id, line);
-        if (!fresh)
-            note(Severity::error, line,
-                 format_message(Message::duplicate_link, {id, std::to_string(it->second)}));
+        if (!fresh) note(Message::duplicate_link, line, {id, std::to_string(it->second)});
     };
     for (const InpJunction& j : net_.junctions) {
         add_node(j.id, j.line);
@@ -656,20 +647,17 @@ void Reader::check_references() {
     for (const InpValve& v : net_.valves) add_link(v.id, v.line);
     for (const InpPattern& p : net_.patterns) {
         patterns.try_emplace(p.id, p.line);
-        if (p.multipliers.empty())
-            note(Severity::error, p.line, format_message(Message::empty_pattern, {p.id}));
+        if (p.multipliers.empty()) note(Message::empty_pattern, p.line, {p.id});
     }
 
     auto need_node = [&](const auto& map, std::string_view what, const std::string& owner,
                          const std::string& node, std::int32_t line) {
-        if (map.find(node) == map.end())
-            note(Severity::error, line, format_message(Message::unknown_node, {what, owner, node}));
+        if (map.find(node) == map.end()) note(Message::unknown_node, line, {what, owner, node});
     };
     auto need_pattern = [&](std::string_view what, const std::string& owner,
                             const std::string& pattern, std::int32_t line) {
         if (!pattern.empty() && patterns.find(pattern) == patterns.end())
-            note(Severity::error, line,
-                 format_message(Message::unknown_pattern, {what, owner, pattern}));
+            note(Message::unknown_pattern, line, {what, owner, pattern});
     };
     for (const InpPipe& p : net_.pipes) {
         need_node(nodes, "pipe", p.id, p.start_node, p.line);
@@ -684,21 +672,17 @@ void Reader::check_references() {
         if (l.curve.empty()) continue;
         auto it = curves.find(l.curve);
         if (it == curves.end()) {
-            note(Severity::error, l.line,
-                 format_message(Message::unknown_curve, {"pump", l.id, l.curve}));
+            note(Message::unknown_curve, l.line, {"pump", l.id, l.curve});
             continue;
         }
         const std::string fault = pump_curve_fault(*it->second);
-        if (!fault.empty())
-            note(Severity::error, l.line,
-                 format_message(Message::bad_pump_curve, {l.id, l.curve, fault}));
+        if (!fault.empty()) note(Message::bad_pump_curve, l.line, {l.id, l.curve, fault});
     }
     for (const InpValve& v : net_.valves) {
         need_node(nodes, "valve", v.id, v.start_node, v.line);
         need_node(nodes, "valve", v.id, v.end_node, v.line);
         if (!v.curve.empty() && curves.find(v.curve) == curves.end())
-            note(Severity::error, v.line,
-                 format_message(Message::unknown_curve, {"valve", v.id, v.curve}));
+            note(Message::unknown_curve, v.line, {"valve", v.id, v.curve});
     }
     for (const InpDemand& d : net_.demands) {
         need_node(junctions, "demand at", d.junction, d.junction, d.line);
@@ -709,18 +693,16 @@ void Reader::check_references() {
         need_pattern("reservoir", r.id, r.pattern, r.line);
     if (!net_.options.default_pattern.empty() &&
         patterns.find(net_.options.default_pattern) == patterns.end())
-        note(Severity::warning, net_.options.default_pattern_line,
-             format_message(Message::default_pattern_missing, {net_.options.default_pattern}));
+        note(Message::default_pattern_missing, net_.options.default_pattern_line,
+             {net_.options.default_pattern});
     for (const InpEmitter& e : net_.emitters)
         need_node(junctions, "emitter at", e.junction, e.junction, e.line);
     for (const InpCoordinate& c : net_.coordinates)
         if (nodes.find(c.node) == nodes.end())
-            note(Severity::warning, c.line,
-                 format_message(Message::coordinates_of_unknown_node, {c.node}));
+            note(Message::coordinates_of_unknown_node, c.line, {c.node});
     for (const InpStatus& s : net_.statuses)
         if (links.find(s.link) == links.end())
-            note(Severity::error, s.line,
-                 format_message(Message::unknown_link, {"STATUS", s.link}));
+            note(Message::unknown_link, s.line, {"STATUS", s.link});
 }
 
 } // namespace

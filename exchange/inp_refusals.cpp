@@ -22,17 +22,15 @@ public:
     Refusals& operator=(const Refusals&) = delete;
     ~Refusals() {
         if (count_ <= listed_refusals) return;
-        diagnostics_.push_back(
-            {Severity::error, first_line_,
-             format_message(Message::more_refused,
-                            {std::to_string(count_ - listed_refusals), kind_,
-                             std::to_string(first_line_), std::to_string(last_line_),
-                             std::to_string(count_)})});
+        diagnostics_.push_back(diagnostic(Message::more_refused, first_line_,
+                                          {std::to_string(count_ - listed_refusals), kind_,
+                                           std::to_string(first_line_), std::to_string(last_line_),
+                                           std::to_string(count_)}));
     }
 
     void add(const std::string& id, std::int32_t line) {
         if (++count_ <= listed_refusals) {
-            diagnostics_.push_back({Severity::error, line, format_message(message_, {id})});
+            diagnostics_.push_back(diagnostic(message_, line, {id}));
             return;
         }
         if (count_ == listed_refusals + 1) first_line_ = line;
@@ -98,16 +96,14 @@ bool refuse_unsupported(const InpNetwork& network, const PipeStatuses& statuses,
     // The analysis has every head-loss law; the programs' files hold Hazen-Williams only.
     if (programs && network.options.headloss != HeadLoss::hazen_williams) {
         diagnostics.push_back(
-            {Severity::error, network.options.headloss_line,
-             format_message(
-                 Message::headloss_refused,
-                 {network.options.headloss == HeadLoss::darcy_weisbach ? "D-W" : "C-M"})});
+            diagnostic(Message::headloss_refused, network.options.headloss_line,
+                       {network.options.headloss == HeadLoss::darcy_weisbach ? "D-W" : "C-M"}));
         refused = true;
     }
     // The analysis says of each control and rule whether it applies.
     if (programs && network.controls_line != 0)
-        diagnostics.push_back({Severity::note, network.controls_line,
-                               format_message(Message::controls_ignored, {"CONTROLS] or [RULES"})});
+        diagnostics.push_back(
+            diagnostic(Message::controls_ignored, network.controls_line, {"CONTROLS] or [RULES"}));
     return refused;
 }
 

@@ -13,10 +13,6 @@ namespace pipenet::exchange {
 
 using Message = messages::Id;
 
-inline std::string format_message(Message message, std::initializer_list<std::string_view> values) {
-    return messages::format(message, values);
-}
-
 using Severity = messages::Severity;
 
 // One message about the input, with the line it concerns (0: the file as a whole).
@@ -24,7 +20,15 @@ struct Diagnostic {
     Severity severity = Severity::error;
     std::int32_t line = 0;
     std::string text;
+    Message id = Message::inp_error; // the table's entry the text was made from
 };
+
+// The diagnostic for one entry of the table, with the table's severity: the one place a message's
+// severity lives.
+inline Diagnostic diagnostic(Message id, std::int32_t line,
+                             std::initializer_list<std::string_view> values) {
+    return {messages::entry(id).severity, line, messages::format(id, values), id};
+}
 
 // The table's entry for a diagnostic, which carries its own severity.
 inline Message message_of(const Diagnostic& diagnostic) {

@@ -119,8 +119,8 @@ enum class Id : std::uint16_t {
     inp_error,
     inp_warning,
     inp_note,
-    // The .inp reader, import and export. Their code is one, "inp"; the place that gives one
-    // states its severity, the table's is the one it is given with.
+    // The .inp reader, import and export. Their code is one, "inp"; each is given with the
+    // severity it has here (exchange::diagnostic).
     line_too_long,
     stray_byte,
     unclosed_quote,

@@ -17,9 +17,8 @@ namespace pipenet::model {
 namespace {
 
 using exchange::Diagnostic;
-using exchange::format_message;
+using exchange::diagnostic;
 using exchange::Message;
-using exchange::Severity;
 
 Place line_place(std::int32_t line) {
     return {line, 0, 0};
@@ -62,11 +61,10 @@ public:
         ok = add_valves() && ok;
         apply_controls();
         if (model_.nodes.empty() || model_.links.empty()) {
-            diagnostics_.push_back({Severity::error, 0,
-                                    format_message(Message::no_network,
-                                                   {model_.nodes.empty() ? "junctions, reservoirs "
-                                                                           "or tanks"
-                                                                         : "pipes"})});
+            diagnostics_.push_back(diagnostic(Message::no_network, 0,
+                                              {model_.nodes.empty() ? "junctions, reservoirs "
+                                                                      "or tanks"
+                                                                    : "pipes"}));
             ok = false;
         }
         return ok;
@@ -146,8 +144,7 @@ private:
             auto b = index_.find(p.end_node);
             if (a == index_.end() || b == index_.end()) continue; // reported by the reader
             if (!(p.length > 0.0 && p.diameter > 0.0 && p.roughness > 0.0)) {
-                diagnostics_.push_back({Severity::error, p.line,
-                                        format_message(Message::nonpositive_pipe_value, {p.id})});
+                diagnostics_.push_back(diagnostic(Message::nonpositive_pipe_value, p.line, {p.id}));
                 ok = false;
                 continue;
             }
@@ -169,12 +166,12 @@ private:
                                statuses.status[i] == exchange::LinkStatus::check_valve;
             if (statuses.status[i] == exchange::LinkStatus::closed) {
                 link.status = LinkStatus::closed;
-                diagnostics_.push_back({Severity::note, statuses.line[i],
-                                        format_message(Message::closed_link_no_flow, {p.id})});
+                diagnostics_.push_back(
+                    diagnostic(Message::closed_link_no_flow, statuses.line[i], {p.id}));
             }
             if (p.start_node == p.end_node)
-                diagnostics_.push_back({Severity::warning, p.line,
-                                        format_message(Message::self_loop, {p.id, p.start_node})});
+                diagnostics_.push_back(
+                    diagnostic(Message::self_loop, p.line, {p.id, p.start_node}));
             model_.links.push_back(std::move(link));
         }
         add_pumps();
@@ -229,8 +226,7 @@ private:
             if (!p.pattern.empty()) pump.speed *= exchange::multiplier_at(net_, p.pattern, time_);
             if (closed || pump.speed == 0.0) {
                 link.status = LinkStatus::closed;
-                diagnostics_.push_back(
-                    {Severity::note, status_line, format_message(Message::closed_pump, {p.id})});
+                diagnostics_.push_back(diagnostic(Message::closed_pump, status_line, {p.id}));
             }
             model_.links.push_back(std::move(link));
             model_.pumps.push_back(std::move(pump));
@@ -245,7 +241,7 @@ private:
 
     void valve_error(std::int32_t line, Message message,
                      std::initializer_list<std::string_view> values) {
-        diagnostics_.push_back({Severity::error, line, format_message(message, values)});
+        diagnostics_.push_back(diagnostic(message, line, values));
     }
 
     bool add_valves() {
@@ -321,9 +317,8 @@ private:
             const Node& end = model_.nodes[static_cast<std::size_t>(link.end)];
             const bool law_only = valve.type == ValveType::tcv || valve.type == ValveType::gpv;
             if (link.status == LinkStatus::open && start.fixed_head && end.fixed_head && law_only) {
-                diagnostics_.push_back(
-                    {Severity::warning, v.line,
-                     format_message(Message::valve_fixed_heads_solved, {v.id, start.id, end.id})});
+                diagnostics_.push_back(diagnostic(Message::valve_fixed_heads_solved, v.line,
+                                                  {v.id, start.id, end.id}));
             } else if (link.status == LinkStatus::open && start.fixed_head && end.fixed_head) {
                 valve_error(v.line, Message::valve_fixed_heads, {v.id, start.id, end.id});
                 ok = false;
@@ -337,9 +332,8 @@ private:
                         valve.type == ValveType::fcv) &&
                        (start.fixed_head || end.fixed_head)) {
                 diagnostics_.push_back(
-                    {Severity::warning, v.line,
-                     format_message(Message::valve_at_fixed_head,
-                                    {v.id, v.type, start.fixed_head ? start.id : end.id})});
+                    diagnostic(Message::valve_at_fixed_head, v.line,
+                               {v.id, v.type, start.fixed_head ? start.id : end.id}));
             }
             if (pressure && !net_.options.pressure.empty() &&
                 net_.options.pressure != own_pressure && !pressure_refused) {
@@ -401,8 +395,7 @@ private:
     void not_applied(Unapplied& u, std::int32_t line, const std::string& what,
                      const std::string& why) {
         if (++u.count <= listed) {
-            diagnostics_.push_back(
-                {Severity::note, line, format_message(Message::control_not_applied, {what, why})});
+            diagnostics_.push_back(diagnostic(Message::control_not_applied, line, {what, why}));
             return;
         }
         u.first = u.count == listed + 1 ? line : std::min(u.first, line);
@@ -410,11 +403,9 @@ private:
     }
     void sum_up(const Unapplied& u, std::string_view kind, std::string_view why) {
         if (u.count <= listed) return;
-        diagnostics_.push_back(
-            {Severity::note, u.first,
-             format_message(Message::more_not_applied,
-                            {std::to_string(u.count - listed), kind, std::to_string(u.first),
-                             std::to_string(u.last), why})});
+        diagnostics_.push_back(diagnostic(Message::more_not_applied, u.first,
+                                          {std::to_string(u.count - listed), kind,
+                                           std::to_string(u.first), std::to_string(u.last), why}));
     }
 
     static std::string upper_word(const std::string& word) {
@@ -564,12 +555,10 @@ private:
                 done = "set to speed " + c.words[2];
             } else if (v != valves.end() && model_.valves[v->second].type != ValveType::gpv) {
                 if (!number || !(setting >= 0.0)) {
-                    diagnostics_.push_back(
-                        {Severity::note, c.line,
-                         format_message(
-                             Message::control_not_applied,
-                             {"control of link '" + id + "'",
-                              "its setting '" + c.words[2] + "' is not a number of 0 or more"})});
+                    diagnostics_.push_back(diagnostic(
+                        Message::control_not_applied, c.line,
+                        {"control of link '" + id + "'",
+                         "its setting '" + c.words[2] + "' is not a number of 0 or more"}));
                     continue;
                 }
                 Valve& valve = model_.valves[v->second];
@@ -581,19 +570,16 @@ private:
                 done = "set to " + c.words[2];
             } else {
                 diagnostics_.push_back(
-                    {Severity::note, c.line,
-                     format_message(
-                         Message::control_not_applied,
-                         {"control of link '" + id + "'",
-                          v != valves.end() ? "a GPV's setting is its curve"
-                          : pump != pumps.end()
-                              ? "its speed '" + c.words[2] + "' is not a number of 0 or more"
-                              : "a setting has no effect on a pipe"})});
+                    diagnostic(Message::control_not_applied, c.line,
+                               {"control of link '" + id + "'",
+                                v != valves.end() ? "a GPV's setting is its curve"
+                                : pump != pumps.end()
+                                    ? "its speed '" + c.words[2] + "' is not a number of 0 or more"
+                                    : "a setting has no effect on a pipe"}));
                 continue;
             }
             diagnostics_.push_back(
-                {Severity::note, c.line,
-                 format_message(Message::control_applied, {id, done, time_text(best.at)})});
+                diagnostic(Message::control_applied, c.line, {id, done, time_text(best.at)}));
         }
 
         Unapplied rules;
