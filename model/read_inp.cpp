@@ -5,6 +5,7 @@
 #include <charconv>
 #include <initializer_list>
 #include <map>
+#include <optional>
 #include <unordered_map>
 
 #include "exchange/inp_export.hpp"
@@ -140,19 +141,15 @@ private:
         bool ok = true;
         for (std::size_t i = 0; i < net_.pipes.size(); ++i) {
             const exchange::InpPipe& p = net_.pipes[i];
-            auto a = index_.find(p.start_node);
-            auto b = index_.find(p.end_node);
-            if (a == index_.end() || b == index_.end()) continue; // reported by the reader
+            std::optional<Link> joined =
+                link_between(p.id, LinkKind::pipe, p.start_node, p.end_node, p.line);
+            if (!joined) continue;
             if (!(p.length > 0.0 && p.diameter > 0.0 && p.roughness > 0.0)) {
                 diagnostics_.push_back(diagnostic(Message::nonpositive_pipe_value, p.line, {p.id}));
                 ok = false;
                 continue;
             }
-            Link link;
-            link.id = p.id;
-            link.record = line_place(p.line);
-            link.start = a->second;
-            link.end = b->second;
+            Link link = std::move(*joined);
             link.length = {length_(p.length), line_place(p.line)};
             link.diameter = {diameter_(p.diameter), line_place(p.line)};
             // A Darcy-Weisbach roughness height is read in mm or in 10^-3 ft.
@@ -178,6 +175,22 @@ private:
         return ok;
     }
 
+    // A link of `kind` from its line, joining two nodes of the model; none when an end names
+    // no node (the reader has said so).
+    std::optional<Link> link_between(const std::string& id, LinkKind kind, const std::string& start,
+                                     const std::string& end, std::int32_t line) const {
+        auto a = index_.find(start);
+        auto b = index_.find(end);
+        if (a == index_.end() || b == index_.end()) return std::nullopt;
+        Link link;
+        link.id = id;
+        link.kind = kind;
+        link.record = line_place(line);
+        link.start = a->second;
+        link.end = b->second;
+        return link;
+    }
+
     // Pumps follow the pipes. A [STATUS] line sets a pump open, closed, or to a speed; a speed
     // of 0 closes it.
     void add_pumps() {
@@ -187,15 +200,10 @@ private:
         for (const exchange::InpStatus& s : net_.statuses) statuses[s.link] = &s;
         const bool us = exchange::us_units(net_.options.units);
         for (const exchange::InpPump& p : net_.pumps) {
-            auto a = index_.find(p.start_node);
-            auto b = index_.find(p.end_node);
-            if (a == index_.end() || b == index_.end()) continue; // reported by the reader
-            Link link;
-            link.id = p.id;
-            link.kind = LinkKind::pump;
-            link.record = line_place(p.line);
-            link.start = a->second;
-            link.end = b->second;
+            std::optional<Link> joined =
+                link_between(p.id, LinkKind::pump, p.start_node, p.end_node, p.line);
+            if (!joined) continue;
+            Link link = std::move(*joined);
             Pump pump;
             pump.link = static_cast<std::int32_t>(model_.links.size());
             pump.place = line_place(p.line);
@@ -255,9 +263,9 @@ private:
         const std::string own_pressure = us ? "PSI" : "METERS";
         bool pressure_refused = false;
         for (const exchange::InpValve& v : net_.valves) {
-            auto a = index_.find(v.start_node);
-            auto b = index_.find(v.end_node);
-            if (a == index_.end() || b == index_.end()) continue; // reported by the reader
+            std::optional<Link> joined =
+                link_between(v.id, LinkKind::valve, v.start_node, v.end_node, v.line);
+            if (!joined) continue;
             Valve valve;
             valve.type = v.type == "PRV"   ? ValveType::prv
                          : v.type == "PSV" ? ValveType::psv
@@ -267,12 +275,7 @@ private:
                                            : ValveType::gpv;
             double setting = v.setting;
             std::int32_t setting_line = v.line;
-            Link link;
-            link.id = v.id;
-            link.kind = LinkKind::valve;
-            link.record = line_place(v.line);
-            link.start = a->second;
-            link.end = b->second;
+            Link link = std::move(*joined);
             link.diameter = {diameter_(v.diameter), line_place(v.line)};
             link.minor_loss = {v.minor_loss, line_place(v.line)};
             if (auto s = statuses.find(v.id); s != statuses.end()) {
