@@ -156,8 +156,9 @@ def main():
     parser.add_argument("--skip", action="append", default=[],
                         choices=["callgrind", "processes", "jobs", "epanet"])
     args = parser.parse_args()
-    pipenet = os.path.join(args.build, "pipenet", "pipenet")
-    turbnet = os.path.join(args.build, "turbnet", "turbnet")
+    build = os.path.abspath(args.build)  # the runs change folder
+    pipenet = os.path.join(build, "pipenet", "pipenet")
+    turbnet = os.path.join(build, "turbnet", "turbnet")
     for program in (pipenet, turbnet):
         if not os.access(program, os.X_OK):
             sys.exit(f"many_networks.py: build {program} first")
