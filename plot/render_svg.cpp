@@ -211,7 +211,7 @@ Point pipe_label_start(const PlotPipe& pipe, Point a, Point b, const Scales& sca
             half = std::max(half, 0.7 * (4.0 + width));
     }
     if (pipe.pump) half = std::max(half, 7.75); // the symbol's circle and its edge
-    if (pipe.valve || pipe.check_valve) half = std::max(half, 6.75);
+    if (pipe.valve || pipe.check_valve) half = std::max(half, 7.75);
     const double clearance = half + 3.0;
     const Box box = label_box({0.0, 0.0}, text);
     const double width = box.right - box.left;
@@ -263,8 +263,8 @@ void write_valve_symbol(std::string& out, const PlotPipe& pipe, Point a, Point b
     const double ux = along ? (b.x - a.x) / length : 1.0;
     const double uy = along ? (b.y - a.y) / length : 0.0;
     const std::string state = pipe.state.value_or("open");
-    constexpr double reach = 7.0; // from the tips to a triangle's base
-    constexpr double breadth = 5.0;
+    constexpr double reach = 8.0; // from the tips to a triangle's base
+    constexpr double breadth = 6.0;
     for (const double side : {-1.0, 1.0}) { // the start's half, then the end's
         const char* fill = "#ffffff";
         if (state == "closed") fill = "#757575";
@@ -293,9 +293,9 @@ void write_valve_symbol(std::string& out, const PlotPipe& pipe, Point a, Point b
     std::string type = *pipe.valve;
     std::transform(type.begin(), type.end(), type.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    out += "<text class=\"kind\" font-family=\"sans-serif\" font-size=\"8\" font-weight=\"bold\" "
-           "text-anchor=\"middle\" fill=\"#1a1a1a\"";
-    const double gap = breadth + 9.0;
+    out += "<text class=\"kind\" font-family=\"sans-serif\" font-size=\"9\" font-weight=\"bold\" "
+           "text-anchor=\"middle\" fill=\"#1a1a1a\" stroke=\"none\"";
+    const double gap = breadth + 10.0;
     attribute(out, "x", middle.x + away.x * gap);
     attribute(out, "y", middle.y + away.y * gap + 3.0); // the baseline: the text's middle at gap
     out += ">" + escape_markup(type) + "</text>";
