@@ -211,7 +211,7 @@ Point pipe_label_start(const PlotPipe& pipe, Point a, Point b, const Scales& sca
             half = std::max(half, 0.7 * (4.0 + width));
     }
     if (pipe.pump) half = std::max(half, 7.75); // the symbol's circle and its edge
-    if (pipe.valve || pipe.check_valve) half = std::max(half, 7.75);
+    if (pipe.valve || pipe.check_valve) half = std::max(half, 6.75); // the symbol and its edge
     const double clearance = half + 3.0;
     const Box box = label_box({0.0, 0.0}, text);
     const double width = box.right - box.left;
@@ -253,6 +253,24 @@ void write_pump_symbol(std::string& out, const PlotPipe& pipe, Point a, Point b)
     out += "Z\"/>";
 }
 
+// The valve symbol's size, and where the middle of its type's text goes: beside the middle of
+// the link, below a level link and left of an upright one, away from the name.
+constexpr double valve_reach = 8.0; // from the tips to a triangle's base
+constexpr double valve_breadth = 6.0;
+constexpr double kind_font_size = 9.0;
+
+Point valve_kind_centre(Point a, Point b) {
+    const Point middle{(a.x + b.x) / 2.0, (a.y + b.y) / 2.0};
+    const double length = std::hypot(b.x - a.x, b.y - a.y);
+    Point away{0.0, 1.0};
+    if (length > 0.0 && std::isfinite(length)) {
+        away = {-(b.y - a.y) / length, (b.x - a.x) / length};
+        if (away.y < 0.0 || (away.y == 0.0 && away.x > 0.0)) away = {-away.x, -away.y};
+    }
+    const double gap = valve_breadth + 10.0;
+    return {middle.x + away.x * gap, middle.y + away.y * gap};
+}
+
 // A valve's symbol at the middle of its link: two triangles meeting at their tips (a bow tie),
 // white when open, the end node's half black when active, grey when closed; its type in capitals
 // on the side of the link away from its name.
@@ -263,8 +281,8 @@ void write_valve_symbol(std::string& out, const PlotPipe& pipe, Point a, Point b
     const double ux = along ? (b.x - a.x) / length : 1.0;
     const double uy = along ? (b.y - a.y) / length : 0.0;
     const std::string state = pipe.state.value_or("open");
-    constexpr double reach = 8.0; // from the tips to a triangle's base
-    constexpr double breadth = 6.0;
+    constexpr double reach = valve_reach;
+    constexpr double breadth = valve_breadth;
     for (const double side : {-1.0, 1.0}) { // the start's half, then the end's
         const char* fill = "#ffffff";
         if (state == "closed") fill = "#757575";
@@ -284,20 +302,15 @@ void write_valve_symbol(std::string& out, const PlotPipe& pipe, Point a, Point b
         }
         out += "Z\"/>";
     }
-    // Below a level link, left of an upright one: the name takes the other side.
-    Point away{0.0, 1.0};
-    if (along) {
-        away = {-uy, ux};
-        if (away.y < 0.0 || (away.y == 0.0 && away.x > 0.0)) away = {-away.x, -away.y};
-    }
     std::string type = *pipe.valve;
     std::transform(type.begin(), type.end(), type.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    out += "<text class=\"kind\" font-family=\"sans-serif\" font-size=\"9\" font-weight=\"bold\" "
+    out += "<text class=\"kind\" font-family=\"sans-serif\" font-size=\"" + number(kind_font_size) +
+           "\" font-weight=\"bold\" "
            "text-anchor=\"middle\" fill=\"#1a1a1a\" stroke=\"none\"";
-    const double gap = breadth + 10.0;
-    attribute(out, "x", middle.x + away.x * gap);
-    attribute(out, "y", middle.y + away.y * gap + 3.0); // the baseline: the text's middle at gap
+    const Point centre = valve_kind_centre(a, b);
+    attribute(out, "x", centre.x);
+    attribute(out, "y", centre.y + kind_font_size / 3.0); // the baseline below the text's middle
     out += ">" + escape_markup(type) + "</text>";
 }
 
@@ -751,6 +764,21 @@ std::string render_svg(const PlotNetwork& network, const RenderSettings& setting
         for (std::size_t k = 0; k < network.nodes.size(); ++k)
             obstacles.push_back({screen[k].x - half(k), screen[k].y - half(k),
                                  screen[k].x + half(k), screen[k].y + half(k)});
+        // Labels keep clear of the valves' symbols and types, which are always drawn.
+        for (const PlotPipe& pipe : network.pipes) {
+            if (!pipe.valve) continue;
+            const Point a = screen[static_cast<std::size_t>(pipe.start - 1)];
+            const Point b = screen[static_cast<std::size_t>(pipe.end - 1)];
+            const Point middle{(a.x + b.x) / 2.0, (a.y + b.y) / 2.0};
+            const Point kind = valve_kind_centre(a, b);
+            const double wide = 0.35 * kind_font_size * static_cast<double>(pipe.valve->size());
+            // The square inside the symbol: its own name, beside it, stays clear of that.
+            const double inner = 0.75 * valve_reach;
+            obstacles.push_back(
+                {middle.x - inner, middle.y - inner, middle.x + inner, middle.y + inner});
+            obstacles.push_back({kind.x - wide, kind.y - kind_font_size / 2.0, kind.x + wide,
+                                 kind.y + kind_font_size / 2.0});
+        }
         std::vector<Box> boxes;
         std::vector<std::optional<Point>*> slots;
         const auto offer = [&](std::optional<Point>& slot, Point at, const std::string& text) {

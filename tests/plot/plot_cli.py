@@ -577,6 +577,9 @@ def case_valve_district(pipenet, tmp):
               f"link {link['id']}: dashed {dashed}, {kind} {link['state']}")
         marks = [e.text for e in group.iter(SVG + "text") if "kind" in classes(e)]
         check(marks == ([kind.upper()] if kind in valves else []), f"{link['id']}: {marks}")
+        # A valve's name stays beside it, on a level link and a slanting one alike.
+        names = [e.text for e in group.iter(SVG + "text") if "label" in classes(e)]
+        check(kind not in valves or names == [link["id"]], f"{link['id']}: labels {names}")
         title = group.find(SVG + "title").text
         name = {"check-valve": f"pipe {link['id']} (check valve)"}.get(
             kind, f"valve {link['id']} ({kind})" if kind in valves else f"pipe {link['id']}")
