@@ -142,7 +142,13 @@ bool load_plot_inp(std::string_view file, std::string_view text, std::int64_t ti
         pipe.roughness = static_cast<float>(l.roughness.value);
         pipe.id = l.id;
         pipe.pump = l.kind == model::LinkKind::pump;
+        pipe.check_valve = l.kind == model::LinkKind::pipe && l.check_valve;
         network.pipes.push_back(pipe);
+    }
+    for (const model::Valve& v : m.valves) {
+        PlotPipe& pipe = network.pipes.at(static_cast<std::size_t>(v.link));
+        pipe.valve = model::valve_type_name(v.type);
+        if (v.type != model::ValveType::gpv) pipe.setting = v.setting;
     }
     if (!settings.results) return true;
 

@@ -38,7 +38,11 @@ struct PlotPipe {
     std::optional<float> roughness;   // Hazen-Williams C: turbnet's header, a .inp file's pipe
     std::optional<std::string> id;    // the file's own ID (.inp files)
     bool pump = false;                // a pump: drawn with its own symbol, its length unused
-    std::optional<std::string> state; // computed, .inp files: "open" or "closed"
+    std::optional<std::string> valve; // a valve's type, "prv" ... "gpv": its own symbol
+    std::optional<double> setting;    // a valve's, in the unit of its type (none for a GPV)
+    bool check_valve = false;         // a pipe that lets water from start to end only
+    // computed, .inp files: "open" or "closed", a valve also "active"
+    std::optional<std::string> state;
 };
 
 struct PlotNetwork {

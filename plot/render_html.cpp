@@ -22,6 +22,14 @@ std::string cell(const std::optional<float>& value) {
     return value ? cell(double{*value}) : std::string("<td></td>");
 }
 
+// The unit of a valve's setting: a pressure or a head drop in metres of water, a discharge, or
+// a loss coefficient (none).
+const char* setting_unit(const std::string& type) {
+    if (type == "fcv") return "m\xc2\xb3/s";
+    if (type == "tcv") return "";
+    return "m";
+}
+
 // Each node's and pipe's values for the hover card, as rows of a name and a value with its
 // unit; lamnet's values are in the input's own units.
 nlohmann::json card_data(const PlotNetwork& network) {
@@ -54,12 +62,20 @@ nlohmann::json card_data(const PlotNetwork& network) {
     nlohmann::json pipes = nlohmann::json::object();
     for (const PlotPipe& pipe : network.pipes) {
         nlohmann::json rows = nlohmann::json::array();
-        rows.push_back({pipe.pump ? "pump" : "pipe", std::to_string(pipe.pipe)});
+        rows.push_back({pipe.pump    ? "pump"
+                        : pipe.valve ? "valve"
+                                     : "pipe",
+                        std::to_string(pipe.pipe)});
         if (pipe.id) rows.push_back({"ID", *pipe.id});
+        if (pipe.valve) rows.push_back({"type", *pipe.valve});
+        if (pipe.check_valve) rows.push_back({"check valve", "from its start to its end only"});
         rows.push_back({"from", node_name(pipe.start)});
         rows.push_back({"to", node_name(pipe.end)});
         if (pipe.state) rows.push_back({"state", *pipe.state});
-        if (!pipe.pump) {
+        if (pipe.setting)
+            rows.push_back({"setting", value(*pipe.setting, setting_unit(*pipe.valve))});
+        if (pipe.valve) rows.push_back({"diameter", value(pipe.diameter, "m")});
+        if (!pipe.pump && !pipe.valve) {
             rows.push_back({"length", value(pipe.length, "m")});
             rows.push_back({"diameter", value(pipe.diameter, "m")});
             if (pipe.roughness) rows.push_back({"roughness (C)", value(*pipe.roughness, "")});

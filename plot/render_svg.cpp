@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <string_view>
@@ -155,8 +156,12 @@ void write_header(std::string& out, const PlotNetwork& network, double height) {
            " \xe2\x80\x94 " + std::to_string(network.nodes.size()) + " nodes, ";
     const auto pumps = std::count_if(network.pipes.begin(), network.pipes.end(),
                                      [](const PlotPipe& pipe) { return pipe.pump; });
-    out += std::to_string(network.pipes.size() - static_cast<std::size_t>(pumps)) + " pipes";
+    const auto valves = std::count_if(network.pipes.begin(), network.pipes.end(),
+                                      [](const PlotPipe& pipe) { return pipe.valve.has_value(); });
+    out +=
+        std::to_string(network.pipes.size() - static_cast<std::size_t>(pumps + valves)) + " pipes";
     if (pumps > 0) out += ", " + std::to_string(pumps) + " pumps";
+    if (valves > 0) out += ", " + std::to_string(valves) + " valves";
     out += "</text>\n";
 }
 
@@ -206,6 +211,7 @@ Point pipe_label_start(const PlotPipe& pipe, Point a, Point b, const Scales& sca
             half = std::max(half, 0.7 * (4.0 + width));
     }
     if (pipe.pump) half = std::max(half, 7.75); // the symbol's circle and its edge
+    if (pipe.valve || pipe.check_valve) half = std::max(half, 6.75); // the symbol and its edge
     const double clearance = half + 3.0;
     const Box box = label_box({0.0, 0.0}, text);
     const double width = box.right - box.left;
@@ -247,14 +253,123 @@ void write_pump_symbol(std::string& out, const PlotPipe& pipe, Point a, Point b)
     out += "Z\"/>";
 }
 
+// The valve symbol's size, and where the middle of its type's text goes: beside the middle of
+// the link, below a level link and left of an upright one, away from the name.
+constexpr double valve_reach = 8.0; // from the tips to a triangle's base
+constexpr double valve_breadth = 6.0;
+constexpr double kind_font_size = 9.0;
+
+Point valve_kind_centre(Point a, Point b) {
+    const Point middle{(a.x + b.x) / 2.0, (a.y + b.y) / 2.0};
+    const double length = std::hypot(b.x - a.x, b.y - a.y);
+    Point away{0.0, 1.0};
+    if (length > 0.0 && std::isfinite(length)) {
+        away = {-(b.y - a.y) / length, (b.x - a.x) / length};
+        if (away.y < 0.0 || (away.y == 0.0 && away.x > 0.0)) away = {-away.x, -away.y};
+    }
+    const double gap = valve_breadth + 10.0;
+    return {middle.x + away.x * gap, middle.y + away.y * gap};
+}
+
+// A valve's symbol at the middle of its link: two triangles meeting at their tips (a bow tie),
+// white when open, the end node's half black when active, grey when closed; its type in capitals
+// on the side of the link away from its name.
+void write_valve_symbol(std::string& out, const PlotPipe& pipe, Point a, Point b) {
+    const Point middle{(a.x + b.x) / 2.0, (a.y + b.y) / 2.0};
+    const double length = std::hypot(b.x - a.x, b.y - a.y);
+    const bool along = length > 0.0 && std::isfinite(length);
+    const double ux = along ? (b.x - a.x) / length : 1.0;
+    const double uy = along ? (b.y - a.y) / length : 0.0;
+    const std::string state = pipe.state.value_or("open");
+    constexpr double reach = valve_reach;
+    constexpr double breadth = valve_breadth;
+    for (const double side : {-1.0, 1.0}) { // the start's half, then the end's
+        const char* fill = "#ffffff";
+        if (state == "closed") fill = "#757575";
+        if (state == "active" && side > 0.0) fill = "#1a1a1a";
+        out += "<path class=\"symbol\" stroke=\"#1a1a1a\" stroke-width=\"1.5\" "
+               "stroke-linejoin=\"round\" fill=\"";
+        out += fill;
+        out += "\" d=\"M";
+        coordinate(out, middle.x);
+        out += ',';
+        coordinate(out, middle.y);
+        for (const double across : {1.0, -1.0}) {
+            out += 'L';
+            coordinate(out, middle.x + side * ux * reach - across * uy * breadth);
+            out += ',';
+            coordinate(out, middle.y + side * uy * reach + across * ux * breadth);
+        }
+        out += "Z\"/>";
+    }
+    std::string type = *pipe.valve;
+    std::transform(type.begin(), type.end(), type.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    out += "<text class=\"kind\" font-family=\"sans-serif\" font-size=\"" + number(kind_font_size) +
+           "\" font-weight=\"bold\" "
+           "text-anchor=\"middle\" fill=\"#1a1a1a\" stroke=\"none\"";
+    const Point centre = valve_kind_centre(a, b);
+    attribute(out, "x", centre.x);
+    attribute(out, "y", centre.y + kind_font_size / 3.0); // the baseline below the text's middle
+    out += ">" + escape_markup(type) + "</text>";
+}
+
+// A check valve's symbol at the middle of its pipe: a triangle pointing the one way water may
+// go, from the start to the end node, against a bar; white when open, grey when closed.
+void write_check_valve_symbol(std::string& out, const PlotPipe& pipe, Point a, Point b) {
+    const Point middle{(a.x + b.x) / 2.0, (a.y + b.y) / 2.0};
+    const double length = std::hypot(b.x - a.x, b.y - a.y);
+    const bool along = length > 0.0 && std::isfinite(length);
+    const double ux = along ? (b.x - a.x) / length : 1.0;
+    const double uy = along ? (b.y - a.y) / length : 0.0;
+    const bool closed = pipe.state && *pipe.state == "closed";
+    constexpr double reach = 5.0;
+    constexpr double breadth = 5.0;
+    out += "<path class=\"symbol\" stroke=\"#1a1a1a\" stroke-width=\"1.5\" "
+           "stroke-linejoin=\"round\" fill=\"";
+    out += closed ? "#757575" : "#ffffff";
+    out += "\" d=\"M";
+    coordinate(out, middle.x + ux * reach);
+    out += ',';
+    coordinate(out, middle.y + uy * reach);
+    for (const double across : {1.0, -1.0}) {
+        out += 'L';
+        coordinate(out, middle.x - ux * reach - across * uy * breadth);
+        out += ',';
+        coordinate(out, middle.y - uy * reach + across * ux * breadth);
+    }
+    out += "Z\"/><path class=\"symbol bar\" stroke=\"#1a1a1a\" stroke-width=\"2\" d=\"M";
+    for (const double across : {1.0, -1.0}) {
+        if (across < 0.0) out += 'L';
+        coordinate(out, middle.x + ux * (reach + 1.0) - across * uy * breadth);
+        out += ',';
+        coordinate(out, middle.y + uy * (reach + 1.0) + across * ux * breadth);
+    }
+    out += "\"/>";
+}
+
+const char* pipe_group_class(const PlotPipe& pipe) {
+    if (pipe.pump) return "pipe pump";
+    if (pipe.check_valve) return "pipe check-valve";
+    if (!pipe.valve) return "pipe";
+    return nullptr; // a valve: its type is part of the class
+}
+
 void write_pipe(std::string& out, const PlotPipe& pipe, Point a, Point b, const Scales& scales,
                 std::optional<Point> label) {
     const std::string name = pipe.id ? escape_markup(*pipe.id) : std::to_string(pipe.pipe);
     // The state before the number, so that a match on the number's end still finds the title.
-    out += pipe.pump ? "<g class=\"pipe pump\"" : "<g class=\"pipe\"";
+    const char* group = pipe_group_class(pipe);
+    out += "<g class=\"" +
+           (group ? std::string(group) : "pipe valve " + escape_markup(*pipe.valve)) + '"';
     if (pipe.state) out += " data-state=\"" + escape_markup(*pipe.state) + "\"";
     out += " data-pipe=\"" + std::to_string(pipe.pipe) + "\"><title>" +
-           (pipe.pump ? "pump " : "pipe ") + name;
+           (pipe.pump    ? "pump "
+            : pipe.valve ? "valve "
+                         : "pipe ") +
+           name;
+    if (pipe.valve) out += " (" + escape_markup(*pipe.valve) + ")";
+    if (pipe.check_valve) out += " (check valve)";
     // The ends by number, where the nodes are known by their numbers.
     if (!pipe.id)
         out += " (" + std::to_string(pipe.start) + " to " + std::to_string(pipe.end) + ")";
@@ -263,7 +378,10 @@ void write_pipe(std::string& out, const PlotPipe& pipe, Point a, Point b, const 
     if (pipe.velocity && colours_pipes(scales.colour) && !pipe.pump)
         out += "\nvelocity " + number(*pipe.velocity);
     if (pipe.pump && pipe.head_loss) out += "\nhead gain " + number(-*pipe.head_loss);
-    if (!pipe.pump)
+    if (pipe.valve && pipe.head_loss) out += "\nhead loss " + number(*pipe.head_loss);
+    if (pipe.setting) out += "\nsetting " + number(*pipe.setting);
+    if (pipe.valve) out += "\ndiameter " + number(pipe.diameter);
+    if (!pipe.pump && !pipe.valve)
         out += "\nlength " + number(pipe.length) + "\ndiameter " + number(pipe.diameter);
     out += "</title>";
     std::optional<double> width;
@@ -289,10 +407,13 @@ void write_pipe(std::string& out, const PlotPipe& pipe, Point a, Point b, const 
     attribute(out, "y2", b.y);
     if (width) attribute(out, "stroke-width", *width);
     if (!stroke.empty()) out += " stroke=\"" + stroke + "\"";
-    if (pipe.pump && pipe.state && *pipe.state == "closed") out += " stroke-dasharray=\"4 3\"";
+    const bool symbol = pipe.pump || pipe.valve || pipe.check_valve;
+    if (symbol && pipe.state && *pipe.state == "closed") out += " stroke-dasharray=\"4 3\"";
     out += "/>";
-    if (pipe.pump) {
-        write_pump_symbol(out, pipe, a, b);
+    if (symbol) {
+        if (pipe.pump) write_pump_symbol(out, pipe, a, b);
+        if (pipe.valve) write_valve_symbol(out, pipe, a, b);
+        if (pipe.check_valve) write_check_valve_symbol(out, pipe, a, b);
         if (label) {
             out += "<text class=\"label\"";
             attribute(out, "x", label->x);
@@ -643,6 +764,21 @@ std::string render_svg(const PlotNetwork& network, const RenderSettings& setting
         for (std::size_t k = 0; k < network.nodes.size(); ++k)
             obstacles.push_back({screen[k].x - half(k), screen[k].y - half(k),
                                  screen[k].x + half(k), screen[k].y + half(k)});
+        // Labels keep clear of the valves' symbols and types, which are always drawn.
+        for (const PlotPipe& pipe : network.pipes) {
+            if (!pipe.valve) continue;
+            const Point a = screen[static_cast<std::size_t>(pipe.start - 1)];
+            const Point b = screen[static_cast<std::size_t>(pipe.end - 1)];
+            const Point middle{(a.x + b.x) / 2.0, (a.y + b.y) / 2.0};
+            const Point kind = valve_kind_centre(a, b);
+            const double wide = 0.35 * kind_font_size * static_cast<double>(pipe.valve->size());
+            // The square inside the symbol: its own name, beside it, stays clear of that.
+            const double inner = 0.75 * valve_reach;
+            obstacles.push_back(
+                {middle.x - inner, middle.y - inner, middle.x + inner, middle.y + inner});
+            obstacles.push_back({kind.x - wide, kind.y - kind_font_size / 2.0, kind.x + wide,
+                                 kind.y + kind_font_size / 2.0});
+        }
         std::vector<Box> boxes;
         std::vector<std::optional<Point>*> slots;
         const auto offer = [&](std::optional<Point>& slot, Point at, const std::string& text) {

@@ -20,6 +20,7 @@ PICTURES = {
     "floating-group": (HERE / "floating-group.dat", "lamnet", []),
     "wide-band": (HERE / "wide-band.dat", "lamnet", ["--band"]),
     "pump-station": (HERE.parent / "examples" / "pumps" / "station.inp", None, []),
+    "valve-district": (HERE.parent / "examples" / "valves" / "district.inp", None, []),
 }
 
 

@@ -202,6 +202,8 @@ CASES = {
     # Chezy-Manning in SI and US units.
     "cm_lps": one_pipe("LPS", "C-M", 15, 150, 0.011),
     "cm_gpm": one_pipe("GPM", "C-M", 250, 6, 0.012, minor=2.0),
+    # The valves' example of the docs: five kinds and two check valves in every state.
+    "docs_valves": (HERE.parents[1] / "docs" / "examples" / "valves" / "district.inp").read_text(),
     # Check valves open with the flow and closed against it.
     "cv_open": check_valves(reverse=False),
     "cv_closed": check_valves(reverse=True),

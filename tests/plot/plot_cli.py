@@ -552,6 +552,57 @@ def case_pump_station(pipenet, tmp):
     check("pump-cannot-deliver" in banner and "U2" in banner, f"banner {banner}")
 
 
+def case_valve_district(pipenet, tmp):
+    """Valves and check valves get their own symbols, the type of each valve beside it, and the
+    states pipenet solve gives them, in the picture and in the page's cards."""
+    source = SOURCE / "docs" / "examples" / "valves" / "district.inp"
+    out = plot(pipenet, tmp, source, "district.svg")
+    xmllint(out)
+    result = solve_json(pipenet, tmp, source)
+    root = ET.parse(out).getroot()
+    drawn = shapes(root, "pipe")
+    check(len(drawn) == len(result["pipes"]), "one group per link")
+    valves = ("prv", "psv", "pbv", "fcv", "tcv", "gpv")
+    for number, link in enumerate(result["pipes"], start=1):
+        group, kind = drawn[number], link["kind"]
+        wanted = {"pipe": {"pipe"}, "check-valve": {"pipe", "check-valve"}}.get(
+            kind, {"pipe", "valve", kind})
+        check(set(classes(group)) == wanted, f"link {link['id']}: classes {classes(group)}, {kind}")
+        check(group.get("data-state") == link["state"],
+              f"link {link['id']}: state {group.get('data-state')}, solve {link['state']}")
+        symbols = [e for e in group if "symbol" in classes(e)]
+        check(len(symbols) == {"pipe": 0}.get(kind, 2), f"link {link['id']}: {len(symbols)}")
+        dashed = any(e.get("stroke-dasharray") for e in group.iter(SVG + "line"))
+        check(dashed == (kind != "pipe" and link["state"] == "closed"),
+              f"link {link['id']}: dashed {dashed}, {kind} {link['state']}")
+        marks = [e.text for e in group.iter(SVG + "text") if "kind" in classes(e)]
+        check(marks == ([kind.upper()] if kind in valves else []), f"{link['id']}: {marks}")
+        # A valve's name stays beside it, on a level link and a slanting one alike.
+        names = [e.text for e in group.iter(SVG + "text") if "label" in classes(e)]
+        check(kind not in valves or names == [link["id"]], f"{link['id']}: labels {names}")
+        title = group.find(SVG + "title").text
+        name = {"check-valve": f"pipe {link['id']} (check valve)"}.get(
+            kind, f"valve {link['id']} ({kind})" if kind in valves else f"pipe {link['id']}")
+        check(title.startswith(name + "\n" + link["state"]), title)
+    # The file's own account: every kind in a state of its own, each one's state worked out
+    # from the heads beside it (and the same as the reference solver's).
+    states = {link["id"]: (link["kind"], link["state"]) for link in result["pipes"]
+              if link["kind"] != "pipe"}
+    check(states == {"V1": ("prv", "active"), "V2": ("fcv", "active"), "V3": ("pbv", "closed"),
+                     "V4": ("tcv", "active"), "V5": ("psv", "open"),
+                     "P7": ("check-valve", "open"), "P9": ("check-valve", "closed")},
+          f"states {states}")
+    title = next(t.text for t in root.iter(SVG + "text") if "title" in classes(t))
+    check(title.endswith("11 nodes, 7 pipes, 5 valves"), title)
+    page = plot(pipenet, tmp, source, "district.html").read_text()
+    data = json.loads(re.findall(r"<script[^>]*>(.*?)</script>", page, re.S)[0])
+    for number, link in enumerate(result["pipes"], start=1):
+        rows = dict(map(tuple, data["pipes"][str(number)]))
+        check(rows.get("state") == link["state"], f"card of {link['id']}: {rows}")
+        if link["kind"] in valves:
+            check(rows.get("type") == link["kind"] and "valve" in rows, f"card {rows}")
+
+
 CASES = {name[5:]: f for name, f in globals().items() if name.startswith("case_")}
 
 

@@ -1,7 +1,9 @@
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <limits>
 #include <regex>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -439,6 +441,169 @@ TEST(RenderSvg, PumpsHaveTheirOwnSymbolPointingTheWayTheyLiftAndTheirState) {
         EXPECT_EQ(std::stod(tip[1].str()) > std::stod(circle[2].str()), c.tip_right) << c.name;
         // Only the pump has the symbol: the pipes keep theirs.
         EXPECT_EQ(svg.find("class=\"symbol\"", begin + group.size()), std::string::npos) << c.name;
+    }
+}
+
+// The group of the first element of class `kind` in an SVG, and where its pipe's line is drawn.
+struct DrawnLink {
+    std::string group;
+    double x1 = 0.0, y1 = 0.0, x2 = 0.0, y2 = 0.0;
+};
+
+DrawnLink drawn_link(const std::string& svg, const std::string& kind) {
+    DrawnLink link;
+    const std::size_t begin = svg.find("<g class=\"" + kind + "\"");
+    if (begin == std::string::npos) return link;
+    link.group = svg.substr(begin, svg.find("</g>", begin) - begin);
+    std::smatch line;
+    if (std::regex_search(link.group, line,
+                          std::regex("<line x1=\"([-\\d.]+)\" y1=\"([-\\d.]+)\" x2=\"([-\\d.]+)\" "
+                                     "y2=\"([-\\d.]+)\""))) {
+        link.x1 = std::stod(line[1].str());
+        link.y1 = std::stod(line[2].str());
+        link.x2 = std::stod(line[3].str());
+        link.y2 = std::stod(line[4].str());
+    }
+    return link;
+}
+
+// The symbols of a group: their fill and the mean x of their path's points.
+std::vector<std::pair<std::string, double>> symbol_fills(const std::string& group) {
+    std::vector<std::pair<std::string, double>> found;
+    const std::regex path("<path class=\"symbol\"[^>]*fill=\"(#[0-9a-f]+)\" d=\"([^\"]*)\"");
+    const std::regex point("([-\\d.]+),([-\\d.]+)");
+    for (auto it = std::sregex_iterator(group.begin(), group.end(), path);
+         it != std::sregex_iterator(); ++it) {
+        const std::string d = (*it)[2].str();
+        double sum = 0.0;
+        int count = 0;
+        for (auto p = std::sregex_iterator(d.begin(), d.end(), point); p != std::sregex_iterator();
+             ++p, ++count)
+            sum += std::stod((*p)[1].str());
+        found.emplace_back((*it)[1].str(), count > 0 ? sum / count : 0.0);
+    }
+    return found;
+}
+
+// A valve is drawn as two triangles meeting at their tips in the middle of its link, its type
+// in capitals on the side away from its name: both white when open, the half towards its end
+// node black when active, both grey on a dashed line when closed; never an arrowhead.
+TEST(RenderSvg, ValvesAreBowTiesMarkedWithTheirTypeAndState) {
+    struct Case {
+        const char* type;
+        const char* state;
+        bool reversed; // drawn from node 2 to node 1: right to left
+        const char* left_fill;
+        const char* right_fill;
+    };
+    const std::vector<Case> cases{
+        {"prv", "active", false, "#ffffff", "#1a1a1a"},
+        {"psv", "active", true, "#1a1a1a", "#ffffff"},
+        {"fcv", "open", false, "#ffffff", "#ffffff"},
+        {"tcv", "open", true, "#ffffff", "#ffffff"},
+        {"pbv", "closed", false, "#757575", "#757575"},
+        {"gpv", "closed", true, "#757575", "#757575"},
+    };
+    for (const Case& c : cases) {
+        const std::string name = std::string(c.type) + " " + c.state;
+        PlotNetwork network = grid(2); // pipe 1 joins node 1 (left) and node 2 (right)
+        network.inp = true;
+        PlotPipe& valve = network.pipes[0];
+        valve.valve = c.type;
+        valve.state = c.state;
+        valve.id = "V<1>";
+        valve.setting = 30.0;
+        valve.head_loss = 4.0f;
+        valve.discharge = c.state == std::string("closed") ? 0.0f : 0.004f;
+        if (c.reversed) std::swap(valve.start, valve.end);
+        const std::string svg = render_svg(network, {});
+        const DrawnLink link = drawn_link(svg, std::string("pipe valve ") + c.type);
+        ASSERT_FALSE(link.group.empty()) << name;
+        const std::string& group = link.group;
+        EXPECT_NE(group.find(std::string("data-state=\"") + c.state + "\" data-pipe=\"1\""),
+                  std::string::npos)
+            << name << ": " << group;
+        EXPECT_NE(group.find(std::string("<title>valve V&lt;1&gt; (") + c.type + ")\n" + c.state),
+                  std::string::npos)
+            << name << ": " << group;
+        EXPECT_NE(group.find("\nsetting 30"), std::string::npos) << name;
+        EXPECT_NE(group.find("\nhead loss 4"), std::string::npos) << name;
+        EXPECT_EQ(group.find("length"), std::string::npos) << name;
+        EXPECT_EQ(group.find("class=\"arrow\""), std::string::npos) << name;
+        EXPECT_EQ(group.find("stroke-dasharray") != std::string::npos,
+                  c.state == std::string("closed"))
+            << name;
+        const double middle_x = (link.x1 + link.x2) / 2.0;
+        const auto fills = symbol_fills(group);
+        ASSERT_EQ(fills.size(), 2U) << name << ": " << group;
+        for (const auto& [fill, x] : fills)
+            EXPECT_EQ(fill, x < middle_x ? c.left_fill : c.right_fill) << name << " at " << x;
+        EXPECT_NE(fills[0].second < middle_x, fills[1].second < middle_x) << name;
+        // The type below the level link; the name, when drawn, above it.
+        std::smatch kind;
+        ASSERT_TRUE(std::regex_search(group, kind,
+                                      std::regex("<text class=\"kind\"[^>]* y=\"([-\\d.]+)\"[^>]*>"
+                                                 "([^<]*)</text>")))
+            << name << ": " << group;
+        std::string upper = c.type;
+        for (char& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+        EXPECT_EQ(kind[2].str(), upper) << name;
+        EXPECT_GT(std::stod(kind[1].str()), link.y1) << name;
+        std::smatch label;
+        if (std::regex_search(group, label,
+                              std::regex("<text class=\"label\" x=\"[-\\d.]+\" "
+                                         "y=\"([-\\d.]+)\"")))
+            EXPECT_LT(std::stod(label[1].str()), link.y1) << name;
+        // Only the valve has a symbol, and the title counts it apart from the pipes.
+        EXPECT_EQ(svg.find("class=\"symbol\"", svg.find(group) + group.size()), std::string::npos)
+            << name;
+        EXPECT_NE(svg.find("4 nodes, 3 pipes, 1 valves</text>"), std::string::npos) << name;
+    }
+}
+
+// A check valve is drawn as a triangle pointing from its start to its end node against a bar:
+// white when open, grey on a dashed line when closed; the pipe keeps its length in the title.
+TEST(RenderSvg, CheckValvesPointTheOneWayWaterMayGoAndShowTheirState) {
+    struct Case {
+        const char* state;
+        bool reversed;
+        const char* fill;
+    };
+    for (const Case& c : std::vector<Case>{{"open", false, "#ffffff"},
+                                           {"open", true, "#ffffff"},
+                                           {"closed", false, "#757575"},
+                                           {"closed", true, "#757575"}}) {
+        const std::string name = std::string(c.state) + (c.reversed ? " right to left" : "");
+        PlotNetwork network = grid(2);
+        PlotPipe& pipe = network.pipes[0];
+        pipe.check_valve = true;
+        pipe.state = c.state;
+        pipe.discharge = c.state == std::string("open") ? 0.004f : 0.0f;
+        if (c.reversed) std::swap(pipe.start, pipe.end);
+        const std::string svg = render_svg(network, {});
+        const DrawnLink link = drawn_link(svg, "pipe check-valve");
+        ASSERT_FALSE(link.group.empty()) << name;
+        const std::string& group = link.group;
+        EXPECT_NE(group.find(std::string("(check valve) (") + (c.reversed ? "2 to 1" : "1 to 2") +
+                             ")\n" + c.state),
+                  std::string::npos)
+            << name << ": " << group;
+        EXPECT_NE(group.find("\nlength 10"), std::string::npos) << name;
+        EXPECT_EQ(group.find("class=\"arrow\""), std::string::npos) << name;
+        EXPECT_EQ(group.find("stroke-dasharray") != std::string::npos,
+                  c.state == std::string("closed"))
+            << name;
+        EXPECT_NE(group.find("class=\"symbol bar\""), std::string::npos) << name;
+        std::smatch tip;
+        ASSERT_TRUE(std::regex_search(group, tip,
+                                      std::regex("<path class=\"symbol\"[^>]*fill=\"(#[0-9a-f]+)\" "
+                                                 "d=\"M([-\\d.]+),")))
+            << name << ": " << group;
+        EXPECT_EQ(tip[1].str(), c.fill) << name;
+        const double middle_x = (link.x1 + link.x2) / 2.0;
+        EXPECT_EQ(std::stod(tip[2].str()) > middle_x, !c.reversed) << name;
+        // A check valve is still a pipe: no valve in the title.
+        EXPECT_NE(svg.find("4 nodes, 4 pipes</text>"), std::string::npos) << name;
     }
 }
 
