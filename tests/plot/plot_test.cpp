@@ -550,10 +550,12 @@ TEST(RenderSvg, ValvesAreBowTiesMarkedWithTheirTypeAndState) {
         EXPECT_EQ(kind[2].str(), upper) << name;
         EXPECT_GT(std::stod(kind[1].str()), link.y1) << name;
         std::smatch label;
-        if (std::regex_search(group, label,
-                              std::regex("<text class=\"label\" x=\"[-\\d.]+\" "
-                                         "y=\"([-\\d.]+)\"")))
+        const bool labelled = std::regex_search(
+            group, label, std::regex("<text class=\"label\" x=\"[-\\d.]+\" y=\"([-\\d.]+)\""));
+        EXPECT_TRUE(labelled) << name;
+        if (labelled) {
             EXPECT_LT(std::stod(label[1].str()), link.y1) << name;
+        }
         // Only the valve has a symbol, and the title counts it apart from the pipes.
         EXPECT_EQ(svg.find("class=\"symbol\"", svg.find(group) + group.size()), std::string::npos)
             << name;
