@@ -410,26 +410,18 @@ void write_pipe(std::string& out, const PlotPipe& pipe, Point a, Point b, const 
     const bool symbol = pipe.pump || pipe.valve || pipe.check_valve;
     if (symbol && pipe.state && *pipe.state == "closed") out += " stroke-dasharray=\"4 3\"";
     out += "/>";
-    if (symbol) {
-        if (pipe.pump) write_pump_symbol(out, pipe, a, b);
-        if (pipe.valve) write_valve_symbol(out, pipe, a, b);
-        if (pipe.check_valve) write_check_valve_symbol(out, pipe, a, b);
-        if (label) {
-            out += "<text class=\"label\"";
-            attribute(out, "x", label->x);
-            attribute(out, "y", label->y);
-            out += ">" + name + "</text>";
-        }
-        out += "</g>\n";
-        return;
-    }
     const double dx = b.x - a.x;
     const double dy = b.y - a.y;
     const double screen_length = std::hypot(dx, dy);
     const Point middle{(a.x + b.x) / 2.0, (a.y + b.y) / 2.0};
-    // An arrowhead only where the pipe is long enough on the picture to show it.
-    if (pipe.discharge && std::isfinite(*pipe.discharge) && *pipe.discharge != 0.0f &&
-        screen_length >= 24.0) {
+    if (symbol) {
+        // A symbol shows the element and its way; it takes the arrowhead's place.
+        if (pipe.pump) write_pump_symbol(out, pipe, a, b);
+        if (pipe.valve) write_valve_symbol(out, pipe, a, b);
+        if (pipe.check_valve) write_check_valve_symbol(out, pipe, a, b);
+    } else if (pipe.discharge && std::isfinite(*pipe.discharge) && *pipe.discharge != 0.0f &&
+               screen_length >= 24.0) {
+        // An arrowhead only where the pipe is long enough on the picture to show it.
         const double sign = *pipe.discharge > 0.0f ? 1.0 : -1.0;
         const double ux = sign * dx / screen_length;
         const double uy = sign * dy / screen_length;
