@@ -119,6 +119,19 @@ def valve_loops():
                curves=curves, status=[("V_PBV", "Closed")])
 
 
+def pumped_valve_loops():
+    """The valve loops with R2 a well at 5 m that a pump of three points lifts into S, and the
+    thin pipe from G to D a check valve: pumps, valves and check valves in one network."""
+    text = valve_loops()
+    for old, new in ((" R2\t65\n", " R2\t5\n"), (" P9\tR2\tS\t200\t200\t120\t0\n", ""),
+                     (" P8\tG\tD\t800\t80\t120\t0\n", " P8\tG\tD\t800\t80\t120\t0\tCV\n"),
+                     ("[CURVES]\n", "[CURVES]\n PC\t0\t80\n PC\t30\t70\n PC\t60\t45\n"),
+                     ("[OPTIONS]\n", "[PUMPS]\n U9\tR2\tS\tHEAD\tPC\n[OPTIONS]\n")):
+        assert old in text, old
+        text = text.replace(old, new, 1)
+    return text
+
+
 def grid(units, headloss, side, seed, roughness, minor_share=0.0, check_valve_share=0.0,
          valve_share=0.0):
     """A side x side grid of junctions, fed by two reservoirs at opposite corners, with
@@ -253,7 +266,10 @@ CASES = {
     "valve_fixed_closed": valve_line("FCV", 8, status=[("V1", "Closed")], low_head=50),
     "valve_status_setting": valve_line("PRV", 45, status=[("V1", 25)]),
     # Several valves in a looped network.
-    "grid_valves": valve_loops(),}
+    "grid_valves": valve_loops(),
+    # Pumps, valves and check valves together.
+    "pumps_valves_check_valves": pumped_valve_loops(),
+}
 
 
 def reference(files):
