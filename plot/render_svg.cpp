@@ -224,11 +224,26 @@ Point pipe_label_start(const PlotPipe& pipe, Point a, Point b, const Scales& sca
 
 // A pump's symbol at the middle of its link: a circle holding a triangle that points from its
 // start to its end, white when it runs, grey when it is closed.
-void write_pump_symbol(std::string& out, const PlotPipe& pipe, Point a, Point b) {
-    const Point middle{(a.x + b.x) / 2.0, (a.y + b.y) / 2.0};
+// The middle of a link on the picture and the unit vector from its start to its end (along x
+// for a link of no length, whose ends coincide on the picture).
+struct Course {
+    Point middle;
+    double ux = 1.0;
+    double uy = 0.0;
+};
+
+Course course_of(Point a, Point b) {
+    Course c{{(a.x + b.x) / 2.0, (a.y + b.y) / 2.0}};
     const double length = std::hypot(b.x - a.x, b.y - a.y);
-    const double ux = length > 0.0 ? (b.x - a.x) / length : 1.0;
-    const double uy = length > 0.0 ? (b.y - a.y) / length : 0.0;
+    if (length > 0.0 && std::isfinite(length)) {
+        c.ux = (b.x - a.x) / length;
+        c.uy = (b.y - a.y) / length;
+    }
+    return c;
+}
+
+void write_pump_symbol(std::string& out, const PlotPipe& pipe, Point a, Point b) {
+    const auto [middle, ux, uy] = course_of(a, b);
     const bool closed = pipe.state && *pipe.state == "closed";
     constexpr double radius = 7.0;
     out += "<circle class=\"symbol\" stroke=\"#1a1a1a\" stroke-width=\"1.5\" fill=\"";
@@ -275,11 +290,7 @@ Point valve_kind_centre(Point a, Point b) {
 // white when open, the end node's half black when active, grey when closed; its type in capitals
 // on the side of the link away from its name.
 void write_valve_symbol(std::string& out, const PlotPipe& pipe, Point a, Point b) {
-    const Point middle{(a.x + b.x) / 2.0, (a.y + b.y) / 2.0};
-    const double length = std::hypot(b.x - a.x, b.y - a.y);
-    const bool along = length > 0.0 && std::isfinite(length);
-    const double ux = along ? (b.x - a.x) / length : 1.0;
-    const double uy = along ? (b.y - a.y) / length : 0.0;
+    const auto [middle, ux, uy] = course_of(a, b);
     const std::string state = pipe.state.value_or("open");
     constexpr double reach = valve_reach;
     constexpr double breadth = valve_breadth;
@@ -317,11 +328,7 @@ void write_valve_symbol(std::string& out, const PlotPipe& pipe, Point a, Point b
 // A check valve's symbol at the middle of its pipe: a triangle pointing the one way water may
 // go, from the start to the end node, against a bar; white when open, grey when closed.
 void write_check_valve_symbol(std::string& out, const PlotPipe& pipe, Point a, Point b) {
-    const Point middle{(a.x + b.x) / 2.0, (a.y + b.y) / 2.0};
-    const double length = std::hypot(b.x - a.x, b.y - a.y);
-    const bool along = length > 0.0 && std::isfinite(length);
-    const double ux = along ? (b.x - a.x) / length : 1.0;
-    const double uy = along ? (b.y - a.y) / length : 0.0;
+    const auto [middle, ux, uy] = course_of(a, b);
     const bool closed = pipe.state && *pipe.state == "closed";
     constexpr double reach = 5.0;
     constexpr double breadth = 5.0;
