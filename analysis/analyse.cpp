@@ -222,11 +222,27 @@ public:
         : model_(model), t_(topology), laws_(laws), valves_(std::move(valves)),
           valve_of_(model.links.size(), -1), residual_(t_.node_of.size(), 0.0),
           flows_(model.links.size(), 0.0), slopes_(model.links.size(), 0.0),
-          intercepts_(model.links.size(), 0.0), timings_(timings), timed_(timed) {
+          intercepts_(model.links.size(), 0.0), kind_(model.links.size(), Kind::idle),
+          timings_(timings), timed_(timed) {
         for (std::size_t v = 0; v < model.valves.size(); ++v) {
             valve_of_[static_cast<std::size_t>(model.valves[v].link)] =
                 static_cast<std::int32_t>(v);
             valve_states.push_back(initial_state(valves_[v]));
+        }
+        powers_.resize(model.links.size());
+        for (std::size_t e = 0; e < model.links.size(); ++e) {
+            const model::Link& link = model.links[e];
+            const auto a = static_cast<std::size_t>(link.start);
+            const auto b = static_cast<std::size_t>(link.end);
+            if (link.status != model::LinkStatus::open || !t_.reached[a] || !t_.reached[b])
+                continue;
+            kind_[e] = valve_of_[e] >= 0 ? Kind::valve : Kind::other;
+            if (kind_[e] == Kind::valve || link.start == link.end || !pure_power(laws_[e]))
+                continue;
+            const LinkLaw& law = laws_[e];
+            kind_[e] = law.exponent == 1.0 ? Kind::linear : Kind::power;
+            powers_[e] = {law.k, law.exponent, law.cap, law.exponent * law.k,
+                          (law.exponent - 1.0) / law.exponent, 1.0 - law.exponent};
         }
     }
 
@@ -267,16 +283,58 @@ public:
         if (assemble) std::fill(values, values + t_.matrix.nonZeros(), 0.0);
         for (std::size_t r = 0; r < t_.node_of.size(); ++r)
             residual_[r] = -model_.nodes[static_cast<std::size_t>(t_.node_of[r])].demand.value;
+        const bool laws = form != Form::linear;
         for (std::size_t e = 0; e < model_.links.size(); ++e) {
-            const model::Link& link = model_.links[e];
-            const auto a = static_cast<std::size_t>(link.start);
-            const auto b = static_cast<std::size_t>(link.end);
-            if (link.status != model::LinkStatus::open || !t_.reached[a] || !t_.reached[b]) {
+            const Kind kind = kind_[e];
+            if (kind == Kind::idle) {
                 flows_[e] = 0.0;
                 continue;
             }
+            const model::Link& link = model_.links[e];
+            const auto a = static_cast<std::size_t>(link.start);
+            const auto b = static_cast<std::size_t>(link.end);
             const double dh = h[a] - h[b];
-            if (valve_of_[e] >= 0) {
+            if (laws && kind != Kind::valve && kind != Kind::other) {
+                // A pure power law between two distinct nodes, worked out here as link_flow and
+                // link_flow_about do; the law's slope is not needed, nor its tangent's intercept
+                // (tangent_flows reads (1 - e) q).
+                double flow = 0.0;
+                double slope = 0.0;
+                const Power& p = powers_[e];
+                if (kind == Kind::linear) {
+                    flow = p.k * dh;
+                    slope = p.k;
+                } else if (form == Form::law) {
+                    const double magnitude = std::abs(dh);
+                    if (magnitude < linear_below) {
+                        flow = p.cap * dh;
+                        slope = p.cap;
+                    } else {
+                        const double f = p.k * std::pow(magnitude, p.exponent);
+                        flow = std::copysign(f, dh);
+                        slope = p.exponent * f / magnitude;
+                    }
+                } else {
+                    const double q = about[e];
+                    const double magnitude = std::abs(q);
+                    slope = p.cap;
+                    if (magnitude > 0.0)
+                        slope = std::min(p.cap, p.ek * std::pow(magnitude / p.k, p.about_power));
+                    flow = p.one_less * q + slope * dh;
+                }
+                flows_[e] = flow;
+                slopes_[e] = slope;
+                const std::int32_t ra = t_.equation[a];
+                const std::int32_t rb = t_.equation[b];
+                if (ra >= 0) residual_[static_cast<std::size_t>(ra)] += flow;
+                if (rb >= 0) residual_[static_cast<std::size_t>(rb)] -= flow;
+                if (!assemble) continue;
+                if (t_.start_entry[e] >= 0) values[t_.start_entry[e]] += slope;
+                if (t_.end_entry[e] >= 0) values[t_.end_entry[e]] += slope;
+                if (t_.off_entry[e] >= 0) values[t_.off_entry[e]] -= slope;
+                continue;
+            }
+            if (kind == Kind::valve) {
                 const ValveTerm v = valve(e, h, form);
                 flows_[e] = v.flow;
                 const std::int32_t ra = t_.equation[a];
@@ -324,13 +382,13 @@ public:
     const std::vector<double>& tangent_flows(const std::vector<double>& h) {
         const Stopwatch watch(timed_ ? &timings_.evaluate : nullptr);
         for (std::size_t e = 0; e < model_.links.size(); ++e) {
+            const Kind kind = kind_[e];
             const model::Link& link = model_.links[e];
             const auto a = static_cast<std::size_t>(link.start);
             const auto b = static_cast<std::size_t>(link.end);
-            flows_[e] = link.status != model::LinkStatus::open || !t_.reached[a] || !t_.reached[b]
-                            ? 0.0
-                        : valve_of_[e] >= 0 ? valve(e, h, Form::about).flow
-                        : pure_power(laws_[e])
+            flows_[e] = kind == Kind::idle    ? 0.0
+                        : kind == Kind::valve ? valve(e, h, Form::about).flow
+                        : kind != Kind::other || pure_power(laws_[e])
                             ? (1.0 - laws_[e].exponent) * about[e] + slopes_[e] * (h[a] - h[b])
                             : intercepts_[e] + slopes_[e] * (h[a] - h[b]);
         }
@@ -411,6 +469,16 @@ private:
     // Per link, the tangent's discharge at a head difference of 0: for a law other than a pure
     // power law the tangent is not (1 - e) q + slope * dh.
     std::vector<double> intercepts_;
+    // How each link is evaluated: carrying nothing (closed, or an end cut off), as a valve, as a
+    // pure power law between two nodes (with exponent 1 or another), or through link_flow.
+    enum class Kind : std::uint8_t { idle, valve, linear, power, other };
+    std::vector<Kind> kind_;
+    // A pure power law's constants, and those of its tangent about a discharge q:
+    // slope = min(cap, ek * (|q| / k)^about_power), flow = one_less * q + slope * dh.
+    struct Power {
+        double k, exponent, cap, ek, about_power, one_less;
+    };
+    std::vector<Power> powers_;
     Timings& timings_;
     bool timed_;
     double largest_ = 0.0;
