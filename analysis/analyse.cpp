@@ -60,6 +60,24 @@ std::vector<std::int64_t> signature_of(const model::Model& model) {
     return signature;
 }
 
+// Whether `model` has the topology `signature` was taken from, without building its signature.
+bool same_signature(const model::Model& model, const std::vector<std::int64_t>& signature) {
+    const std::size_t n = model.nodes.size();
+    if (signature.size() != n + 3 * model.links.size() + 1 ||
+        signature[0] != static_cast<std::int64_t>(n))
+        return false;
+    const std::int64_t* at = signature.data() + 1;
+    for (const model::Node& node : model.nodes)
+        if (*at++ != (node.fixed_head ? 1 : 0)) return false;
+    for (const model::Link& link : model.links) {
+        if (at[0] != link.start || at[1] != link.end ||
+            at[2] != (link.status == model::LinkStatus::open ? 1 : 0))
+            return false;
+        at += 3;
+    }
+    return true;
+}
+
 // Nodes joined to a known head by the links `open(e)` lets through: a breadth-first search.
 template <typename IsOpen>
 std::vector<bool> reached_from_known_heads(const model::Model& model, IsOpen open) {
@@ -94,6 +112,8 @@ struct Solver::Topology {
     std::vector<bool> reached;          // a known head, or joined to one by open links
     std::vector<std::int32_t> equation; // per node: its row, or -1
     std::vector<std::int32_t> node_of;  // per row: its node
+    std::vector<bool> free;             // per node: whether it has a row
+    std::size_t left_out = 0;           // nodes not reached
     std::vector<std::int32_t> diagonal; // per row: position of its diagonal entry in the values
     // Per link: positions of the entries it adds to, or -1 where an end has no row.
     std::vector<std::int32_t> start_entry, end_entry, off_entry;
@@ -108,11 +128,15 @@ struct Solver::Topology {
             model, [&](std::size_t e) { return model.links[e].status == model::LinkStatus::open; });
 
         equation.assign(n, -1);
-        for (std::size_t i = 0; i < n; ++i)
+        free.assign(n, false);
+        for (std::size_t i = 0; i < n; ++i) {
+            if (!reached[i]) ++left_out;
             if (reached[i] && !model.nodes[i].fixed_head) {
                 equation[i] = static_cast<std::int32_t>(node_of.size());
                 node_of.push_back(static_cast<std::int32_t>(i));
+                free[i] = true;
             }
+        }
         const auto rows = static_cast<int>(node_of.size());
         std::vector<Eigen::Triplet<double, int>> entries;
         entries.reserve(node_of.size() + model.links.size());
@@ -241,8 +265,12 @@ public:
                 continue;
             const LinkLaw& law = laws_[e];
             kind_[e] = law.exponent == 1.0 ? Kind::linear : Kind::power;
-            powers_[e] = {law.k, law.exponent, law.cap, law.exponent * law.k,
-                          (law.exponent - 1.0) / law.exponent, 1.0 - law.exponent};
+            powers_[e] = {law.k,
+                          law.exponent,
+                          law.cap,
+                          law.exponent * law.k,
+                          (law.exponent - 1.0) / law.exponent,
+                          1.0 - law.exponent};
         }
     }
 
@@ -588,12 +616,11 @@ Result Solver::run(const model::Model& model, const Settings& settings,
     }
     if (!result.findings.empty()) return result;
 
-    std::vector<std::int64_t> signature = signature_of(model);
-    if (!topology_ || topology_->signature != signature) {
+    if (!topology_ || !same_signature(model, topology_->signature)) {
         const Stopwatch watch(settings.timed ? &result.timings.topology : nullptr);
         topology_.reset();
         topology_ =
-            std::make_unique<Topology>(model, std::move(signature), settings.large_network_rows);
+            std::make_unique<Topology>(model, signature_of(model), settings.large_network_rows);
         start = {};
     }
     Topology& t = *topology_;
@@ -605,11 +632,10 @@ Result Solver::run(const model::Model& model, const Settings& settings,
         result.findings.push_back(model::make_finding(model::Code::no_known_head, {}));
         return result;
     }
-    const auto left_out =
-        static_cast<std::size_t>(std::count(t.reached.begin(), t.reached.end(), false));
-    if (left_out > 0)
-        result.findings.push_back(model::make_finding(
-            model::Code::isolated_nodes, {std::to_string(left_out), first_ids(model, t.reached)}));
+    if (t.left_out > 0)
+        result.findings.push_back(
+            model::make_finding(model::Code::isolated_nodes,
+                                {std::to_string(t.left_out), first_ids(model, t.reached)}));
 
     Passes passes(model, t, laws_->laws, std::move(valves), result.timings, settings.timed);
     std::vector<double>& h = passes.heads;
@@ -714,10 +740,9 @@ Result Solver::run(const model::Model& model, const Settings& settings,
         norm = passes.evaluate(h, false, Passes::Form::law);
     }
 
-    for (std::size_t i = 0; i < n; ++i) {
-        result.solved[i] = t.reached[i];
+    result.solved = t.reached;
+    for (std::size_t i = 0; i < n; ++i)
         if (t.reached[i]) result.heads[i] = h[i];
-    }
     for (std::size_t e = 0; e < model.links.size(); ++e) {
         const model::Link& link = model.links[e];
         if (!result.solved[static_cast<std::size_t>(link.start)] ||
@@ -768,10 +793,8 @@ Result Solver::run(const model::Model& model, const Settings& settings,
         result.nodal_discharge[static_cast<std::size_t>(model.links[e].end)] -= result.flows[e];
     }
 
-    std::vector<bool> free(n, false);
-    for (std::size_t i = 0; i < n; ++i) free[i] = t.equation[i] >= 0;
     const FinalCheck check =
-        check_final_state(model, free, result.solved, result.heads, result.flows, result.states);
+        check_final_state(model, t.free, result.solved, result.heads, result.flows, result.states);
     result.max_imbalance = check.max_imbalance;
     result.worst_node = check.worst_node;
     if (converged && check.holds(settings.flow_tolerance, settings.head_tolerance)) {
