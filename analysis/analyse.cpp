@@ -187,6 +187,9 @@ struct Solver::Laws {
     // Per link, its index in Model::pumps, or -1.
     std::vector<std::int32_t> pump_of;
 
+    // The final check's own coefficients, kept likewise.
+    CheckCoefficients check;
+
     const LinkLaw& of(const model::Model& model, std::size_t e) {
         const model::Link& link = model.links[e];
         if (pump_of[e] >= 0) {
@@ -793,8 +796,8 @@ Result Solver::run(const model::Model& model, const Settings& settings,
         result.nodal_discharge[static_cast<std::size_t>(model.links[e].end)] -= result.flows[e];
     }
 
-    const FinalCheck check =
-        check_final_state(model, t.free, result.solved, result.heads, result.flows, result.states);
+    const FinalCheck check = check_final_state(model, t.free, result.solved, result.heads,
+                                               result.flows, result.states, &laws_->check);
     result.max_imbalance = check.max_imbalance;
     result.worst_node = check.worst_node;
     if (converged && check.holds(settings.flow_tolerance, settings.head_tolerance)) {
