@@ -249,32 +249,42 @@ public:
         : model_(model), t_(topology), laws_(laws), valves_(std::move(valves)),
           valve_of_(model.links.size(), -1), residual_(t_.node_of.size(), 0.0),
           flows_(model.links.size(), 0.0), slopes_(model.links.size(), 0.0),
-          intercepts_(model.links.size(), 0.0), kind_(model.links.size(), Kind::idle),
-          timings_(timings), timed_(timed) {
+          intercepts_(model.links.size(), 0.0), timings_(timings), timed_(timed) {
         for (std::size_t v = 0; v < model.valves.size(); ++v) {
             valve_of_[static_cast<std::size_t>(model.valves[v].link)] =
                 static_cast<std::int32_t>(v);
             valve_states.push_back(initial_state(valves_[v]));
         }
-        powers_.resize(model.links.size());
+        terms_.resize(model.links.size());
         for (std::size_t e = 0; e < model.links.size(); ++e) {
             const model::Link& link = model.links[e];
             const auto a = static_cast<std::size_t>(link.start);
             const auto b = static_cast<std::size_t>(link.end);
+            Term& term = terms_[e];
             if (link.status != model::LinkStatus::open || !t_.reached[a] || !t_.reached[b])
                 continue;
-            kind_[e] = valve_of_[e] >= 0 ? Kind::valve : Kind::other;
-            if (kind_[e] == Kind::valve || link.start == link.end || !pure_power(laws_[e]))
+            term.a = link.start;
+            term.b = link.end;
+            term.ra = t_.equation[a];
+            term.rb = t_.equation[b];
+            term.sa = t_.start_entry[e];
+            term.sb = t_.end_entry[e];
+            term.so = t_.off_entry[e];
+            term.kind = valve_of_[e] >= 0 ? Kind::valve : Kind::other;
+            if (term.kind == Kind::valve || link.start == link.end || !pure_power(laws_[e]))
                 continue;
             const LinkLaw& law = laws_[e];
-            kind_[e] = law.exponent == 1.0 ? Kind::linear : Kind::power;
-            powers_[e] = {law.k,
-                          law.exponent,
-                          law.cap,
-                          law.exponent * law.k,
-                          (law.exponent - 1.0) / law.exponent,
-                          1.0 - law.exponent};
+            term.kind = law.exponent == 1.0 ? Kind::linear : Kind::power;
+            term.k = law.k;
+            term.exponent = law.exponent;
+            term.cap = law.cap;
+            term.ek = law.exponent * law.k;
+            term.about_power = (law.exponent - 1.0) / law.exponent;
+            term.one_less = 1.0 - law.exponent;
         }
+        minus_demand_.resize(t_.node_of.size());
+        for (std::size_t r = 0; r < t_.node_of.size(); ++r)
+            minus_demand_[r] = -model_.nodes[static_cast<std::size_t>(t_.node_of[r])].demand.value;
     }
 
     std::vector<double> heads;
@@ -309,62 +319,61 @@ public:
     enum class Form : std::uint8_t { law, linear, about };
     double evaluate(const std::vector<double>& h, bool assemble, Form form) {
         const Stopwatch watch(timed_ ? &timings_.evaluate : nullptr);
-        std::fill(residual_.begin(), residual_.end(), 0.0);
         double* values = t_.matrix.valuePtr();
         if (assemble) std::fill(values, values + t_.matrix.nonZeros(), 0.0);
-        for (std::size_t r = 0; r < t_.node_of.size(); ++r)
-            residual_[r] = -model_.nodes[static_cast<std::size_t>(t_.node_of[r])].demand.value;
+        std::copy(minus_demand_.begin(), minus_demand_.end(), residual_.begin());
         const bool laws = form != Form::linear;
-        for (std::size_t e = 0; e < model_.links.size(); ++e) {
-            const Kind kind = kind_[e];
+        double* residual = residual_.data();
+        for (std::size_t e = 0; e < terms_.size(); ++e) {
+            const Term& term = terms_[e];
+            const Kind kind = term.kind;
             if (kind == Kind::idle) {
                 flows_[e] = 0.0;
                 continue;
             }
-            const model::Link& link = model_.links[e];
-            const auto a = static_cast<std::size_t>(link.start);
-            const auto b = static_cast<std::size_t>(link.end);
-            const double dh = h[a] - h[b];
+            const double dh =
+                h[static_cast<std::size_t>(term.a)] - h[static_cast<std::size_t>(term.b)];
             if (laws && kind != Kind::valve && kind != Kind::other) {
                 // A pure power law between two distinct nodes, worked out here as link_flow and
                 // link_flow_about do; the law's slope is not needed, nor its tangent's intercept
                 // (tangent_flows reads (1 - e) q).
                 double flow = 0.0;
                 double slope = 0.0;
-                const Power& p = powers_[e];
                 if (kind == Kind::linear) {
-                    flow = p.k * dh;
-                    slope = p.k;
+                    flow = term.k * dh;
+                    slope = term.k;
                 } else if (form == Form::law) {
                     const double magnitude = std::abs(dh);
                     if (magnitude < linear_below) {
-                        flow = p.cap * dh;
-                        slope = p.cap;
+                        flow = term.cap * dh;
+                        slope = term.cap;
                     } else {
-                        const double f = p.k * std::pow(magnitude, p.exponent);
+                        const double f = term.k * std::pow(magnitude, term.exponent);
                         flow = std::copysign(f, dh);
-                        slope = p.exponent * f / magnitude;
+                        slope = term.exponent * f / magnitude;
                     }
                 } else {
                     const double q = about[e];
                     const double magnitude = std::abs(q);
-                    slope = p.cap;
+                    slope = term.cap;
                     if (magnitude > 0.0)
-                        slope = std::min(p.cap, p.ek * std::pow(magnitude / p.k, p.about_power));
-                    flow = p.one_less * q + slope * dh;
+                        slope = std::min(term.cap,
+                                         term.ek * std::pow(magnitude / term.k, term.about_power));
+                    flow = term.one_less * q + slope * dh;
                 }
                 flows_[e] = flow;
                 slopes_[e] = slope;
-                const std::int32_t ra = t_.equation[a];
-                const std::int32_t rb = t_.equation[b];
-                if (ra >= 0) residual_[static_cast<std::size_t>(ra)] += flow;
-                if (rb >= 0) residual_[static_cast<std::size_t>(rb)] -= flow;
+                if (term.ra >= 0) residual[term.ra] += flow;
+                if (term.rb >= 0) residual[term.rb] -= flow;
                 if (!assemble) continue;
-                if (t_.start_entry[e] >= 0) values[t_.start_entry[e]] += slope;
-                if (t_.end_entry[e] >= 0) values[t_.end_entry[e]] += slope;
-                if (t_.off_entry[e] >= 0) values[t_.off_entry[e]] -= slope;
+                if (term.sa >= 0) values[term.sa] += slope;
+                if (term.sb >= 0) values[term.sb] += slope;
+                if (term.so >= 0) values[term.so] -= slope;
                 continue;
             }
+            const model::Link& link = model_.links[e];
+            const auto a = static_cast<std::size_t>(link.start);
+            const auto b = static_cast<std::size_t>(link.end);
             if (kind == Kind::valve) {
                 const ValveTerm v = valve(e, h, form);
                 flows_[e] = v.flow;
@@ -412,16 +421,19 @@ public:
     // The discharges on the tangents of the last evaluation with `about` and `assemble`, at `h`.
     const std::vector<double>& tangent_flows(const std::vector<double>& h) {
         const Stopwatch watch(timed_ ? &timings_.evaluate : nullptr);
-        for (std::size_t e = 0; e < model_.links.size(); ++e) {
-            const Kind kind = kind_[e];
-            const model::Link& link = model_.links[e];
-            const auto a = static_cast<std::size_t>(link.start);
-            const auto b = static_cast<std::size_t>(link.end);
-            flows_[e] = kind == Kind::idle    ? 0.0
-                        : kind == Kind::valve ? valve(e, h, Form::about).flow
+        for (std::size_t e = 0; e < terms_.size(); ++e) {
+            const Term& term = terms_[e];
+            const Kind kind = term.kind;
+            if (kind == Kind::idle) {
+                flows_[e] = 0.0;
+                continue;
+            }
+            const double dh =
+                h[static_cast<std::size_t>(term.a)] - h[static_cast<std::size_t>(term.b)];
+            flows_[e] = kind == Kind::valve ? valve(e, h, Form::about).flow
                         : kind != Kind::other || pure_power(laws_[e])
-                            ? (1.0 - laws_[e].exponent) * about[e] + slopes_[e] * (h[a] - h[b])
-                            : intercepts_[e] + slopes_[e] * (h[a] - h[b]);
+                            ? (1.0 - laws_[e].exponent) * about[e] + slopes_[e] * dh
+                            : intercepts_[e] + slopes_[e] * dh;
         }
         return flows_;
     }
@@ -503,13 +515,16 @@ private:
     // How each link is evaluated: carrying nothing (closed, or an end cut off), as a valve, as a
     // pure power law between two nodes (with exponent 1 or another), or through link_flow.
     enum class Kind : std::uint8_t { idle, valve, linear, power, other };
-    std::vector<Kind> kind_;
-    // A pure power law's constants, and those of its tangent about a discharge q:
-    // slope = min(cap, ek * (|q| / k)^about_power), flow = one_less * q + slope * dh.
-    struct Power {
-        double k, exponent, cap, ek, about_power, one_less;
+    // Per link, what a pass reads of it in one place: its nodes, their rows (or -1), its matrix
+    // entries (or -1) and, for a pure power law, its constants and those of its tangent about a
+    // discharge q: slope = min(cap, ek * (|q| / k)^about_power), flow = one_less * q + slope * dh.
+    struct Term {
+        Kind kind = Kind::idle;
+        std::int32_t a = 0, b = 0, ra = -1, rb = -1, sa = -1, sb = -1, so = -1;
+        double k = 0.0, exponent = 1.0, cap = 0.0, ek = 0.0, about_power = 0.0, one_less = 0.0;
     };
-    std::vector<Power> powers_;
+    std::vector<Term> terms_;
+    std::vector<double> minus_demand_; // per row: the negated given discharge of its node
     Timings& timings_;
     bool timed_;
     double largest_ = 0.0;
