@@ -319,10 +319,20 @@ public:
     enum class Form : std::uint8_t { law, linear, about };
     double evaluate(const std::vector<double>& h, bool assemble, Form form) {
         const Stopwatch watch(timed_ ? &timings_.evaluate : nullptr);
+        // The form and the assembly known when compiled: the pass loop's tests drop out.
+        if (form == Form::law)
+            return assemble ? evaluate<Form::law, true>(h) : evaluate<Form::law, false>(h);
+        if (form == Form::about)
+            return assemble ? evaluate<Form::about, true>(h) : evaluate<Form::about, false>(h);
+        return assemble ? evaluate<Form::linear, true>(h) : evaluate<Form::linear, false>(h);
+    }
+
+    template <Form form, bool assemble>
+    double evaluate(const std::vector<double>& h) {
         double* values = t_.matrix.valuePtr();
         if (assemble) std::fill(values, values + t_.matrix.nonZeros(), 0.0);
         std::copy(minus_demand_.begin(), minus_demand_.end(), residual_.begin());
-        const bool laws = form != Form::linear;
+        constexpr bool laws = form != Form::linear;
         double* residual = residual_.data();
         for (std::size_t e = 0; e < terms_.size(); ++e) {
             const Term& term = terms_[e];
@@ -342,7 +352,7 @@ public:
                 if (kind == Kind::linear) {
                     flow = term.k * dh;
                     slope = term.k;
-                } else if (form == Form::law) {
+                } else if constexpr (form == Form::law) {
                     const double magnitude = std::abs(dh);
                     if (magnitude < linear_below) {
                         flow = term.cap * dh;
