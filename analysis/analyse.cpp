@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <ctime>
@@ -120,6 +121,9 @@ struct Solver::Topology {
     Matrix matrix;
     SparseCholesky cholesky;
     std::vector<double> last_heads;
+    // The discharges of the laws at last_heads, kept at the end of a run: a re-solve that starts
+    // from those heads takes them for every link whose law was not worked out again.
+    std::vector<double> last_flows;
 
     Topology(const model::Model& model, std::vector<std::int64_t> sig, std::int64_t large_from)
         : signature(std::move(sig)), cholesky(large_from) {
@@ -190,6 +194,10 @@ struct Solver::Laws {
     // The final check's own coefficients, kept likewise.
     CheckCoefficients check;
 
+    // Per link: whether its law was worked out again since the topology kept the flows of the
+    // last run (Topology::last_flows).
+    std::vector<bool> recomputed;
+
     const LinkLaw& of(const model::Model& model, std::size_t e) {
         const model::Link& link = model.links[e];
         if (pump_of[e] >= 0) {
@@ -197,6 +205,7 @@ struct Solver::Laws {
             const model::Pump& pump = model.pumps[static_cast<std::size_t>(pump_of[e])];
             values[e].fill(std::nan(""));
             laws[e] = pump_link_law(pump_curve(pump), pump.speed);
+            recomputed[e] = true;
             return laws[e];
         }
         const Values now{link.length.value, link.diameter.value, link.roughness.value,
@@ -204,6 +213,7 @@ struct Solver::Laws {
         if (now != values[e]) {
             values[e] = now;
             laws[e] = link_law(model, link);
+            recomputed[e] = true;
         }
         return laws[e];
     }
@@ -219,6 +229,7 @@ struct Solver::Laws {
             viscosity = model.viscosity;
             values.assign(model.links.size(), none);
             laws.assign(model.links.size(), LinkLaw{});
+            recomputed.assign(model.links.size(), true);
         }
         pump_of.assign(model.links.size(), -1);
         for (std::size_t p = 0; p < model.pumps.size(); ++p) {
@@ -327,7 +338,20 @@ public:
         return assemble ? evaluate<Form::linear, true>(h) : evaluate<Form::linear, false>(h);
     }
 
-    template <Form form, bool assemble>
+    // The laws at `h` where each link marked in `keep` carries its discharge in `flows` (worked
+    // out before at the same head difference by the same law).
+    double evaluate_keeping(const std::vector<double>& h, const std::vector<bool>& keep,
+                            const std::vector<double>& flows) {
+        const Stopwatch watch(timed_ ? &timings_.evaluate : nullptr);
+        keep_ = &keep;
+        kept_flows_ = &flows;
+        const double sum = evaluate<Form::law, false, true>(h);
+        keep_ = nullptr;
+        kept_flows_ = nullptr;
+        return sum;
+    }
+
+    template <Form form, bool assemble, bool keeping = false>
     double evaluate(const std::vector<double>& h) {
         double* values = t_.matrix.valuePtr();
         if (assemble) std::fill(values, values + t_.matrix.nonZeros(), 0.0);
@@ -340,6 +364,15 @@ public:
             if (kind == Kind::idle) {
                 flows_[e] = 0.0;
                 continue;
+            }
+            if constexpr (keeping) {
+                if ((*keep_)[e]) {
+                    const double flow = (*kept_flows_)[e];
+                    flows_[e] = flow;
+                    if (term.ra >= 0) residual[term.ra] += flow;
+                    if (term.rb >= 0) residual[term.rb] -= flow;
+                    continue;
+                }
             }
             const double dh =
                 h[static_cast<std::size_t>(term.a)] - h[static_cast<std::size_t>(term.b)];
@@ -468,6 +501,12 @@ public:
         return step.allFinite();
     }
 
+    // Whether link e's law discharge depends on its head difference and law alone (not on a
+    // valve's state).
+    bool plain_law(std::size_t e) const {
+        return terms_[e].kind != Kind::idle && terms_[e].kind != Kind::valve;
+    }
+
     double largest() const { return largest_; }
     std::int32_t worst() const { return worst_; }
     const std::vector<double>& flows() const { return flows_; }
@@ -534,6 +573,8 @@ private:
         double k = 0.0, exponent = 1.0, cap = 0.0, ek = 0.0, about_power = 0.0, one_less = 0.0;
     };
     std::vector<Term> terms_;
+    const std::vector<bool>* keep_ = nullptr; // see evaluate_keeping
+    const std::vector<double>* kept_flows_ = nullptr;
     std::vector<double> minus_demand_; // per row: the negated given discharge of its node
     Timings& timings_;
     bool timed_;
@@ -715,6 +756,22 @@ Result Solver::run(const model::Model& model, const Settings& settings,
     // whose slope stays finite near zero flow where the head form's does not) and solves for the
     // heads that balance those tangents; the step is then halved until the residual of the laws
     // themselves falls (Armijo's rule), the discharges moving with the heads.
+    if (norm < 0.0 && warm && t.last_flows.size() == model.links.size() &&
+        t.last_heads.size() == n) {
+        // From the heads the last run ended at, every law that was not worked out again still
+        // gives the discharge it gave then.
+        auto same = [](double a, double b) {
+            return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+        };
+        std::vector<bool> keep(model.links.size(), false);
+        for (std::size_t e = 0; e < model.links.size(); ++e) {
+            const auto a = static_cast<std::size_t>(model.links[e].start);
+            const auto b = static_cast<std::size_t>(model.links[e].end);
+            keep[e] = passes.plain_law(e) && !laws_->recomputed[e] && same(h[a], t.last_heads[a]) &&
+                      same(h[b], t.last_heads[b]);
+        }
+        norm = passes.evaluate_keeping(h, keep, t.last_flows);
+    }
     if (norm < 0.0) norm = passes.evaluate(h, false, Passes::Form::law);
     passes.about = passes.flows();
     std::vector<double> tangent_flows;
@@ -858,6 +915,8 @@ Result Solver::run(const model::Model& model, const Settings& settings,
         }
     }
     t.last_heads = h;
+    t.last_flows = passes.flows();
+    std::fill(laws_->recomputed.begin(), laws_->recomputed.end(), false);
     return result;
 }
 
