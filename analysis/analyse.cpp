@@ -338,16 +338,15 @@ public:
         return assemble ? evaluate<Form::linear, true>(h) : evaluate<Form::linear, false>(h);
     }
 
-    // The laws at `h` where each link marked in `keep` carries its discharge in `flows` (worked
-    // out before at the same head difference by the same law).
-    double evaluate_keeping(const std::vector<double>& h, const std::vector<bool>& keep,
-                            const std::vector<double>& flows) {
+    // The laws at `h`, where each plain law that was not worked out again (`recomputed`) and
+    // whose ends are at the heads `heads` the discharges `flows` were worked out at carries that
+    // discharge again.
+    double evaluate_keeping(const std::vector<double>& h, const std::vector<double>& heads,
+                            const std::vector<double>& flows, const std::vector<bool>& recomputed) {
         const Stopwatch watch(timed_ ? &timings_.evaluate : nullptr);
-        keep_ = &keep;
-        kept_flows_ = &flows;
+        kept_ = {&heads, &flows, &recomputed};
         const double sum = evaluate<Form::law, false, true>(h);
-        keep_ = nullptr;
-        kept_flows_ = nullptr;
+        kept_ = {};
         return sum;
     }
 
@@ -366,8 +365,11 @@ public:
                 continue;
             }
             if constexpr (keeping) {
-                if ((*keep_)[e]) {
-                    const double flow = (*kept_flows_)[e];
+                const auto a = static_cast<std::size_t>(term.a);
+                const auto b = static_cast<std::size_t>(term.b);
+                if (kind != Kind::valve && !(*kept_.recomputed)[e] &&
+                    same_bits(h[a], (*kept_.heads)[a]) && same_bits(h[b], (*kept_.heads)[b])) {
+                    const double flow = (*kept_.flows)[e];
                     flows_[e] = flow;
                     if (term.ra >= 0) residual[term.ra] += flow;
                     if (term.rb >= 0) residual[term.rb] -= flow;
@@ -501,12 +503,6 @@ public:
         return step.allFinite();
     }
 
-    // Whether link e's law discharge depends on its head difference and law alone (not on a
-    // valve's state).
-    bool plain_law(std::size_t e) const {
-        return terms_[e].kind != Kind::idle && terms_[e].kind != Kind::valve;
-    }
-
     double largest() const { return largest_; }
     std::int32_t worst() const { return worst_; }
     const std::vector<double>& flows() const { return flows_; }
@@ -573,8 +569,14 @@ private:
         double k = 0.0, exponent = 1.0, cap = 0.0, ek = 0.0, about_power = 0.0, one_less = 0.0;
     };
     std::vector<Term> terms_;
-    const std::vector<bool>* keep_ = nullptr; // see evaluate_keeping
-    const std::vector<double>* kept_flows_ = nullptr;
+    struct Kept {
+        const std::vector<double>* heads = nullptr;
+        const std::vector<double>* flows = nullptr;
+        const std::vector<bool>* recomputed = nullptr;
+    } kept_; // see evaluate_keeping
+    static bool same_bits(double x, double y) {
+        return std::bit_cast<std::uint64_t>(x) == std::bit_cast<std::uint64_t>(y);
+    }
     std::vector<double> minus_demand_; // per row: the negated given discharge of its node
     Timings& timings_;
     bool timed_;
@@ -760,17 +762,7 @@ Result Solver::run(const model::Model& model, const Settings& settings,
         t.last_heads.size() == n) {
         // From the heads the last run ended at, every law that was not worked out again still
         // gives the discharge it gave then.
-        auto same = [](double a, double b) {
-            return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
-        };
-        std::vector<bool> keep(model.links.size(), false);
-        for (std::size_t e = 0; e < model.links.size(); ++e) {
-            const auto a = static_cast<std::size_t>(model.links[e].start);
-            const auto b = static_cast<std::size_t>(model.links[e].end);
-            keep[e] = passes.plain_law(e) && !laws_->recomputed[e] && same(h[a], t.last_heads[a]) &&
-                      same(h[b], t.last_heads[b]);
-        }
-        norm = passes.evaluate_keeping(h, keep, t.last_flows);
+        norm = passes.evaluate_keeping(h, t.last_heads, t.last_flows, laws_->recomputed);
     }
     if (norm < 0.0) norm = passes.evaluate(h, false, Passes::Form::law);
     passes.about = passes.flows();
