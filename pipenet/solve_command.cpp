@@ -52,6 +52,18 @@ struct Solved {
     std::string passes_csv;
     std::string report;
     std::string table_row;
+
+    // Empties the slot for the next file, keeping the strings' storage: the next file's
+    // outputs are about as long.
+    void clear() {
+        verdict = Verdict::unreadable;
+        turbulent = false;
+        warning_count = 0;
+        for (std::string* text :
+             {&file, &first_message, &more_errors, &warnings, &outcome_csv, &unnamed, &json,
+              &nodes_csv, &pipes_csv, &passes_csv, &report, &table_row})
+            text->clear();
+    }
 };
 
 // A number for the table: six significant digits, the way a person reads them.
@@ -102,8 +114,9 @@ std::size_t table_file_width(const SolveOptions& options) {
     return width;
 }
 
-Solved solve_file(const SolveOptions& options, std::int64_t time, const solve::ResultIds* ids,
-                  bool csv_ids, const std::string& path, solve::Workspace& workspace) {
+// Fills `out`, an emptied slot.
+void solve_file(const SolveOptions& options, std::int64_t time, const solve::ResultIds* ids,
+                bool csv_ids, const std::string& path, solve::Workspace& workspace, Solved& out) {
     NetworkResult result;
     std::string text;
     std::string reason;
@@ -140,7 +153,6 @@ Solved solve_file(const SolveOptions& options, std::int64_t time, const solve::R
     } else {
         result = solve::solve_network(path, text, *program, settings, &workspace);
     }
-    Solved out;
     out.verdict = result.verdict;
     out.turbulent = program == Program::turbnet || result.inp;
     out.file = path;
@@ -167,13 +179,12 @@ Solved solve_file(const SolveOptions& options, std::int64_t time, const solve::R
         out.table_row = table_row(result, table_file_width(options));
     if (!options.json.empty()) solve::json_document(result, out.json);
     if (!options.csv.empty()) {
-        out.nodes_csv = solve::csv_nodes(result, csv_ids);
-        out.pipes_csv = solve::csv_pipes(result, csv_ids);
-        out.passes_csv = solve::csv_passes(result);
-        out.outcome_csv = solve::csv_outcome(result);
+        solve::csv_nodes(result, csv_ids, out.nodes_csv);
+        solve::csv_pipes(result, csv_ids, out.pipes_csv);
+        solve::csv_passes(result, out.passes_csv);
+        solve::csv_outcome(result, out.outcome_csv);
     }
     out.report = std::move(result.report);
-    return out;
 }
 
 struct Tally {
@@ -400,8 +411,8 @@ int run_solve(const SolveOptions& options, ByteSink& err, files::TemporaryFiles&
         std::atomic<std::size_t> next{0};
         auto work = [&](solve::Workspace& workspace) {
             for (std::size_t i = next++; i < count; i = next++)
-                solved[i] =
-                    solve_file(options, time, map, csv_ids, options.files[first + i], workspace);
+                solve_file(options, time, map, csv_ids, options.files[first + i], workspace,
+                           solved[i]);
         };
         {
             std::vector<std::jthread> threads;
@@ -441,7 +452,7 @@ int run_solve(const SolveOptions& options, ByteSink& err, files::TemporaryFiles&
             passes.write(s.passes_csv);
             outcomes.write(s.outcome_csv);
             report.write(s.report);
-            s = Solved{};
+            s.clear();
         }
         if (progress) draw_progress(err, first + count, total);
     }

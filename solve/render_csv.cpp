@@ -1,5 +1,8 @@
 #include <charconv>
 #include <cmath>
+#include <optional>
+#include <string>
+#include <string_view>
 
 #include "report/shortest_text.hpp"
 #include "solve/render.hpp"
@@ -8,70 +11,98 @@ namespace pipenet::solve {
 
 namespace {
 
-void field(std::string& row, std::string_view text) {
-    if (!row.empty()) row += ',';
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
-        row += text;
-        return;
+// Rows appended straight to a table's text, a field at a time; numbers written in place.
+class Rows {
+public:
+    explicit Rows(std::string& table) : table_(table) {}
+
+    // A field holding `text`, quoted when it holds a comma, a quote or a line end.
+    void text(std::string_view text) {
+        separate();
+        if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+            table_ += text;
+            return;
+        }
+        table_ += '"';
+        for (char c : text) {
+            if (c == '"') table_ += '"';
+            table_ += c;
+        }
+        table_ += '"';
     }
-    row += '"';
-    for (char c : text) {
-        if (c == '"') row += '"';
-        row += c;
+    // An ID: empty where there is none.
+    void id(const std::optional<std::string>& id) {
+        text(id ? std::string_view(*id) : std::string_view());
     }
-    row += '"';
-}
+    void integer(std::int32_t value) {
+        char digits[16];
+        text(std::string_view(digits, std::to_chars(digits, digits + sizeof digits, value).ptr));
+    }
+    // A float's shortest text; NaN, Infinity or -Infinity for one that is not finite.
+    void single(float value) {
+        if (!std::isfinite(value)) {
+            text(std::isnan(value) ? "NaN" : value > 0 ? "Infinity" : "-Infinity");
+            return;
+        }
+        separate();
+        number(value);
+    }
+    // A double's shortest text; empty for one that is not finite (a node left out).
+    void finite(double value) {
+        separate();
+        if (std::isfinite(value)) number(value);
+    }
+    // A double's shortest text, NaN, Infinity or -Infinity; empty where there is none.
+    void optional(const std::optional<double>& value) {
+        if (value && !std::isfinite(*value)) {
+            text(std::isnan(*value) ? "NaN" : *value > 0 ? "Infinity" : "-Infinity");
+            return;
+        }
+        separate();
+        if (value) number(*value);
+    }
+    void end() {
+        table_ += "\r\n";
+        fresh_ = true;
+    }
 
-void field(std::string& row, std::int32_t value) {
-    field(row, std::to_string(value));
-}
-void field(std::string& row, float value) {
-    field(row, float_text(value));
-}
+private:
+    void separate() {
+        if (!fresh_) table_ += ',';
+        fresh_ = false;
+    }
+    template <class Real>
+    void number(Real value) {
+        char digits[shortest_text_room];
+        table_.append(digits, shortest_text(digits, digits + sizeof digits, value));
+    }
+    std::string& table_;
+    bool fresh_ = true;
+};
 
-std::string double_text(double value) {
-    std::array<char, 32> digits{};
-    return {digits.data(), shortest_text(digits.data(), digits.data() + digits.size(), value)};
-}
-
-// A value of the programs' arithmetic is a float widened, written back as that float; a double
-// that is not a number (a node left out) is an empty field.
+// A value of the programs' arithmetic is a float widened, written back as that float.
 struct Numbers {
-    std::string& row;
+    Rows& row;
     bool single;
     void operator()(double value) {
         if (single) {
-            field(row, static_cast<float>(value));
+            row.single(static_cast<float>(value));
         } else {
-            field(row, std::isfinite(value) ? double_text(value) : std::string());
+            row.finite(value);
         }
     }
     void operator()(const std::optional<double>& value) {
         if (value) {
             (*this)(*value);
         } else {
-            field(row, std::string());
+            row.text(std::string_view());
         }
     }
 };
 
-void field(std::string& row, const std::optional<double>& value) {
-    std::string text;
-    if (value) {
-        std::array<char, 32> digits{};
-        text.assign(digits.data(),
-                    shortest_text(digits.data(), digits.data() + digits.size(), *value));
-        if (text == "nan" || text == "-nan") text = "NaN";
-        if (text == "inf") text = "Infinity";
-        if (text == "-inf") text = "-Infinity";
-    }
-    field(row, text);
-}
-
-void end_row(std::string& table, std::string& row) {
-    table += row;
-    table += "\r\n";
-    row.clear();
+// About the length of a row, so that a table is allocated once.
+void reserve(std::string& table, std::size_t rows, std::size_t file, std::size_t row) {
+    table.reserve(table.size() + rows * (file + row));
 }
 
 } // namespace
@@ -95,80 +126,100 @@ std::string csv_outcomes_header() {
     return "file,outcome,arithmetic,passes,max_imbalance,warnings,law\r\n";
 }
 
-std::string csv_outcome(const NetworkResult& result) {
-    std::string table;
-    std::string row;
-    field(row, result.file);
-    field(row, std::string_view(verdict_name(result.verdict)));
-    field(row, std::string_view(result.arithmetic == Arithmetic::programs ? "programs" : "double"));
-    field(row, static_cast<std::int32_t>(result.passes.size()));
-    field(row, result.max_balance_error);
-    field(row, static_cast<std::int32_t>(count_messages(result, "warning")));
-    field(row, std::string_view(result.law));
-    end_row(table, row);
-    return table;
+void csv_outcome(const NetworkResult& result, std::string& table) {
+    Rows row(table);
+    row.text(result.file);
+    row.text(verdict_name(result.verdict));
+    row.text(result.arithmetic == Arithmetic::programs ? "programs" : "double");
+    row.integer(static_cast<std::int32_t>(result.passes.size()));
+    row.optional(result.max_balance_error);
+    row.integer(static_cast<std::int32_t>(count_messages(result, "warning")));
+    row.text(result.law);
+    row.end();
 }
 
-std::string csv_nodes(const NetworkResult& result, bool ids) {
-    std::string table;
-    std::string row;
+void csv_nodes(const NetworkResult& result, bool ids, std::string& table) {
+    reserve(table, result.nodes.size(), result.file.size(), 200);
+    Rows row(table);
     Numbers number{row, result.arithmetic == Arithmetic::programs};
     for (const NodeResult& n : result.nodes) {
-        field(row, result.file);
-        field(row, n.node);
+        row.text(result.file);
+        row.integer(n.node);
         number(n.x);
         number(n.y);
         number(n.head);
         number(n.discharge);
         number(n.known_head);
         number(n.known_discharge);
-        field(row, n.balance_error);
-        field(row, n.elevation);
-        field(row, n.pressure);
-        if (ids) field(row, n.id.value_or(""));
-        end_row(table, row);
+        row.optional(n.balance_error);
+        row.optional(n.elevation);
+        row.optional(n.pressure);
+        if (ids) row.id(n.id);
+        row.end();
     }
-    return table;
 }
 
-std::string csv_pipes(const NetworkResult& result, bool ids) {
-    std::string table;
-    std::string row;
+void csv_pipes(const NetworkResult& result, bool ids, std::string& table) {
+    reserve(table, result.pipes.size(), result.file.size(), 160);
+    Rows row(table);
     Numbers number{row, result.arithmetic == Arithmetic::programs};
     for (const PipeResult& p : result.pipes) {
-        field(row, result.file);
-        field(row, p.pipe);
-        field(row, p.start);
-        field(row, p.end);
+        row.text(result.file);
+        row.integer(p.pipe);
+        row.integer(p.start);
+        row.integer(p.end);
         number(p.diameter);
         number(p.length);
         number(p.discharge);
         number(p.head_loss);
         number(p.velocity);
         if (ids) {
-            field(row, p.id.value_or(""));
-            field(row, p.start_id.value_or(""));
-            field(row, p.end_id.value_or(""));
-            field(row, p.kind.value_or(""));
-            field(row, p.state.value_or(""));
-            field(row, p.head_gain);
+            row.id(p.id);
+            row.id(p.start_id);
+            row.id(p.end_id);
+            row.id(p.kind);
+            row.id(p.state);
+            row.optional(p.head_gain);
         }
-        end_row(table, row);
+        row.end();
     }
+}
+
+void csv_passes(const NetworkResult& result, std::string& table) {
+    reserve(table, result.passes.size(), result.file.size(), 80);
+    Rows row(table);
+    Numbers number{row, true};
+    for (const PassResult& p : result.passes) {
+        row.text(result.file);
+        row.integer(p.pass);
+        number(p.relative_residual);
+        row.optional(p.max_imbalance);
+        row.optional(p.max_head_change);
+        row.end();
+    }
+}
+
+std::string csv_outcome(const NetworkResult& result) {
+    std::string table;
+    csv_outcome(result, table);
+    return table;
+}
+
+std::string csv_nodes(const NetworkResult& result, bool ids) {
+    std::string table;
+    csv_nodes(result, ids, table);
+    return table;
+}
+
+std::string csv_pipes(const NetworkResult& result, bool ids) {
+    std::string table;
+    csv_pipes(result, ids, table);
     return table;
 }
 
 std::string csv_passes(const NetworkResult& result) {
     std::string table;
-    std::string row;
-    for (const PassResult& p : result.passes) {
-        field(row, result.file);
-        field(row, p.pass);
-        Numbers{row, true}(p.relative_residual);
-        field(row, p.max_imbalance);
-        field(row, p.max_head_change);
-        end_row(table, row);
-    }
+    csv_passes(result, table);
     return table;
 }
 
