@@ -4,6 +4,7 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -66,45 +67,59 @@ struct Solved {
     }
 };
 
-// A number for the table: six significant digits, the way a person reads them.
-std::string table_number(double value) {
-    std::array<char, 32> text{};
-    const int length = std::snprintf(text.data(), text.size(), "%.6g", value);
-    return {text.data(), static_cast<std::size_t>(std::max(length, 0))};
+// A number for the table: six significant digits, the way a person reads them (what printf's
+// "%.6g" writes, without its cost).
+std::string_view table_number(double value, std::array<char, 32>& text) {
+    const char* end =
+        std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::general, 6)
+            .ptr;
+    return {text.data(), static_cast<std::size_t>(end - text.data())};
 }
 
 constexpr std::array<std::size_t, 5> table_widths{13, 7, 13, 13, 17};
 
-std::string table_line(const std::string& file, std::size_t file_width,
-                       const std::array<std::string, 5>& cells) {
-    std::string line = file + std::string(file_width - std::min(file_width, file.size()), ' ');
+std::string table_line(std::string_view file, std::size_t file_width,
+                       const std::array<std::string_view, 5>& cells) {
+    std::string line;
+    line.reserve(file_width + 80);
+    line += file;
+    line.append(file_width - std::min(file_width, file.size()), ' ');
     for (std::size_t i = 0; i < table_widths.size(); ++i) {
-        const std::string& cell = cells[i];
+        const std::string_view cell = cells[i];
+        const std::size_t pad = table_widths[i] - std::min(table_widths[i], cell.size());
         line += "  ";
         // The outcome is a word, left-aligned; the rest are numbers.
-        if (i == 0)
-            line +=
-                cell + std::string(table_widths[i] - std::min(table_widths[i], cell.size()), ' ');
-        else
-            line +=
-                std::string(table_widths[i] - std::min(table_widths[i], cell.size()), ' ') + cell;
+        if (i == 0) {
+            line += cell;
+            line.append(pad, ' ');
+        } else {
+            line.append(pad, ' ');
+            line += cell;
+        }
     }
     while (!line.empty() && line.back() == ' ') line.pop_back();
-    return line + '\n';
+    line += '\n';
+    return line;
 }
 
 // The table's row for one result: outcome, passes, head range and largest imbalance.
 std::string table_row(const NetworkResult& result, std::size_t file_width) {
-    std::array<std::string, 5> cells{solve::verdict_name(result.verdict), "-", "-", "-", "-"};
-    if (!result.passes.empty()) cells[1] = std::to_string(result.passes.size());
+    std::array<std::array<char, 32>, 4> texts;
+    std::array<std::string_view, 5> cells{solve::verdict_name(result.verdict), "-", "-", "-", "-"};
+    if (!result.passes.empty()) {
+        const char* end =
+            std::to_chars(texts[0].data(), texts[0].data() + texts[0].size(), result.passes.size())
+                .ptr;
+        cells[1] = {texts[0].data(), static_cast<std::size_t>(end - texts[0].data())};
+    }
     if (!result.nodes.empty()) {
         auto [low, high] = std::minmax_element(
             result.nodes.begin(), result.nodes.end(),
             [](const solve::NodeResult& a, const solve::NodeResult& b) { return a.head < b.head; });
-        cells[2] = table_number(low->head);
-        cells[3] = table_number(high->head);
+        cells[2] = table_number(low->head, texts[1]);
+        cells[3] = table_number(high->head, texts[2]);
     }
-    if (result.max_balance_error) cells[4] = table_number(*result.max_balance_error);
+    if (result.max_balance_error) cells[4] = table_number(*result.max_balance_error, texts[3]);
     return table_line(result.file, file_width, cells);
 }
 
@@ -112,6 +127,18 @@ std::size_t table_file_width(const SolveOptions& options) {
     std::size_t width = 4; // "file"
     for (const std::string& file : options.files) width = std::max(width, file.size());
     return width;
+}
+
+// "FILE: warning: CODE: text" and a line feed, appended.
+void line(std::string& lines, std::string_view path, std::string_view severity,
+          const solve::Message& m) {
+    lines.reserve(lines.size() + path.size() + severity.size() + m.code.size() + m.text.size() + 3);
+    lines += path;
+    lines += severity;
+    lines += m.code;
+    lines += ": ";
+    lines += m.text;
+    lines += '\n';
 }
 
 // Fills `out`, an emptied slot.
@@ -164,13 +191,13 @@ void solve_file(const SolveOptions& options, std::int64_t time, const solve::Res
         if (out.first_message.empty())
             out.first_message = m.text;
         else
-            out.more_errors += path + ": error: " + m.code + ": " + m.text + '\n';
+            line(out.more_errors, path, ": error: ", m);
     }
     if (out.first_message.empty() && !result.messages.empty())
         out.first_message = result.messages.front().text;
     for (const solve::Message& m : result.messages)
         if (m.severity == "warning") {
-            out.warnings += path + ": warning: " + m.code + ": " + m.text + '\n';
+            line(out.warnings, path, ": warning: ", m);
             ++out.warning_count;
         }
     if (ids != nullptr && !solve::label_results(*ids, result, out.unnamed))

@@ -52,6 +52,14 @@ std::uint64_t round_to_odd(std::uint64_t high, std::uint64_t low, std::uint64_t 
     return whole | (((z & low_63) + low_63) >> 63);
 }
 
+// The same for a float's operands (cp below 2^31), from the high bits of g rounded up: the excess
+// stays below 2^31 units of the 2^-64 kept, so a fraction first seen from bit 32 up is one, and
+// none below is (every float is checked against the library by tests/report).
+std::uint64_t round_to_odd(std::uint64_t high, std::uint64_t cp) {
+    const Wide p = Wide{high + 1} * cp;
+    return static_cast<std::uint64_t>(p >> 64) | (static_cast<std::uint64_t>(p) >> 32 != 0);
+}
+
 // The shortest decimal inside the rounding interval of c * 2^q, the nearest of them, the even on
 // a tie: c a significand of `precision` bits (normal: its leading bit set; below: any, at the
 // lowest exponent). In units of 2^(q-2) the value is 4c and its bounds 4c - 2 and 4c + 2 (4c - 1
@@ -75,9 +83,16 @@ Decimal shortest_decimal(std::uint64_t c, int q) {
     }
     const int h = q + floor_log2_pow10(-k) + 2;
     const std::uint64_t* g = ten_powers[k - lowest_k];
-    const std::uint64_t vb = round_to_odd(g[0], g[1], cb << h);
-    const std::uint64_t vbl = round_to_odd(g[0], g[1], cbl << h);
-    const std::uint64_t vbr = round_to_odd(g[0], g[1], cbr << h);
+    std::uint64_t vb = 0, vbl = 0, vbr = 0;
+    if constexpr (precision <= 24) {
+        vb = round_to_odd(g[0], cb << h);
+        vbl = round_to_odd(g[0], cbl << h);
+        vbr = round_to_odd(g[0], cbr << h);
+    } else {
+        vb = round_to_odd(g[0], g[1], cb << h);
+        vbl = round_to_odd(g[0], g[1], cbl << h);
+        vbr = round_to_odd(g[0], g[1], cbr << h);
+    }
     const std::uint64_t s = vb >> 2;
     if (s >= 10) {
         const std::uint64_t sp10 = s / 10 * 10;
@@ -96,7 +111,7 @@ Decimal shortest_decimal(std::uint64_t c, int q) {
 }
 
 // Drops the trailing zeros of a non-zero decimal's digits.
-Decimal without_trailing_zeros(Decimal d) {
+[[gnu::always_inline]] inline Decimal without_trailing_zeros(Decimal d) {
     if (d.digits % 10 != 0) return d; // most results of arithmetic
     while (d.digits % 100000000 == 0) {
         d.digits /= 100000000;
@@ -168,7 +183,7 @@ void put_eight(char* out, std::uint32_t value) {
 // The shortest text of digits * 10^exponent, negative or not, as std::to_chars lays it out: fixed
 // or exponent form, whichever is shorter, fixed on a tie; the exponent with a sign and at least
 // two digits. Writes within shortest_text_room bytes of `out`, past the end of the text too.
-char* put_decimal(char* out, bool negative, Decimal d) {
+[[gnu::always_inline]] inline char* put_decimal(char* out, bool negative, Decimal d) {
     // The digits right-aligned in the first 24 places, in blocks of eight; the rest lets the
     // copies below be of a fixed length.
     char digits[48];
