@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <optional>
@@ -6,77 +7,88 @@
 
 #include "report/shortest_text.hpp"
 #include "solve/render.hpp"
+#include "solve/text_block.hpp"
 
 namespace pipenet::solve {
 
 namespace {
 
-// Rows appended straight to a table's text, a field at a time; numbers written in place.
-class Rows {
-public:
-    explicit Rows(std::string& table) : table_(table) {}
+// A field's text: quoted when it holds a comma, a quote or a line end, its quotes doubled.
+std::string quoted(std::string_view text) {
+    std::string field = "\"";
+    for (char c : text) {
+        if (c == '"') field += '"';
+        field += c;
+    }
+    return field + '"';
+}
 
-    // A field holding `text`, quoted when it holds a comma, a quote or a line end.
+bool needs_quotes(std::string_view text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; });
+}
+
+// Rows put together a field at a time, numbers written in place.
+class Rows : TextBlock {
+public:
+    using TextBlock::TextBlock;
+
     void text(std::string_view text) {
+        if (needs_quotes(text)) {
+            field(quoted(text));
+        } else {
+            field(text);
+        }
+    }
+    // A field whose text is ready: quoted already where it needs to be.
+    void field(std::string_view text) {
         separate();
-        if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
-            table_ += text;
-            return;
-        }
-        table_ += '"';
-        for (char c : text) {
-            if (c == '"') table_ += '"';
-            table_ += c;
-        }
-        table_ += '"';
+        append(text);
     }
     // An ID: empty where there is none.
     void id(const std::optional<std::string>& id) {
         text(id ? std::string_view(*id) : std::string_view());
     }
     void integer(std::int32_t value) {
-        char digits[16];
-        text(std::string_view(digits, std::to_chars(digits, digits + sizeof digits, value).ptr));
+        separate();
+        put_integer(value);
     }
     // A float's shortest text; NaN, Infinity or -Infinity for one that is not finite.
     void single(float value) {
         if (!std::isfinite(value)) {
-            text(std::isnan(value) ? "NaN" : value > 0 ? "Infinity" : "-Infinity");
+            field(std::isnan(value) ? "NaN" : value > 0 ? "Infinity" : "-Infinity");
             return;
         }
         separate();
-        number(value);
+        put_shortest(value);
     }
     // A double's shortest text; empty for one that is not finite (a node left out).
     void finite(double value) {
         separate();
-        if (std::isfinite(value)) number(value);
+        if (std::isfinite(value)) put_shortest(value);
     }
     // A double's shortest text, NaN, Infinity or -Infinity; empty where there is none.
     void optional(const std::optional<double>& value) {
         if (value && !std::isfinite(*value)) {
-            text(std::isnan(*value) ? "NaN" : *value > 0 ? "Infinity" : "-Infinity");
+            field(std::isnan(*value) ? "NaN" : *value > 0 ? "Infinity" : "-Infinity");
             return;
         }
         separate();
-        if (value) number(*value);
+        if (value) put_shortest(*value);
     }
     void end() {
-        table_ += "\r\n";
+        room(2);
+        put("\r\n");
         fresh_ = true;
     }
 
 private:
+    // The separator, and room for a number after it.
     void separate() {
-        if (!fresh_) table_ += ',';
+        room(1 + number_room);
+        if (!fresh_) put(',');
         fresh_ = false;
     }
-    template <class Real>
-    void number(Real value) {
-        char digits[shortest_text_room];
-        table_.append(digits, shortest_text(digits, digits + sizeof digits, value));
-    }
-    std::string& table_;
     bool fresh_ = true;
 };
 
@@ -99,11 +111,6 @@ struct Numbers {
         }
     }
 };
-
-// About the length of a row, so that a table is allocated once.
-void reserve(std::string& table, std::size_t rows, std::size_t file, std::size_t row) {
-    table.reserve(table.size() + rows * (file + row));
-}
 
 } // namespace
 
@@ -139,11 +146,11 @@ void csv_outcome(const NetworkResult& result, std::string& table) {
 }
 
 void csv_nodes(const NetworkResult& result, bool ids, std::string& table) {
-    reserve(table, result.nodes.size(), result.file.size(), 200);
+    const std::string file = needs_quotes(result.file) ? quoted(result.file) : result.file;
     Rows row(table);
     Numbers number{row, result.arithmetic == Arithmetic::programs};
     for (const NodeResult& n : result.nodes) {
-        row.text(result.file);
+        row.field(file);
         row.integer(n.node);
         number(n.x);
         number(n.y);
@@ -160,11 +167,11 @@ void csv_nodes(const NetworkResult& result, bool ids, std::string& table) {
 }
 
 void csv_pipes(const NetworkResult& result, bool ids, std::string& table) {
-    reserve(table, result.pipes.size(), result.file.size(), 160);
+    const std::string file = needs_quotes(result.file) ? quoted(result.file) : result.file;
     Rows row(table);
     Numbers number{row, result.arithmetic == Arithmetic::programs};
     for (const PipeResult& p : result.pipes) {
-        row.text(result.file);
+        row.field(file);
         row.integer(p.pipe);
         row.integer(p.start);
         row.integer(p.end);
@@ -186,11 +193,11 @@ void csv_pipes(const NetworkResult& result, bool ids, std::string& table) {
 }
 
 void csv_passes(const NetworkResult& result, std::string& table) {
-    reserve(table, result.passes.size(), result.file.size(), 80);
+    const std::string file = needs_quotes(result.file) ? quoted(result.file) : result.file;
     Rows row(table);
     Numbers number{row, true};
     for (const PassResult& p : result.passes) {
-        row.text(result.file);
+        row.field(file);
         row.integer(p.pass);
         number(p.relative_residual);
         row.optional(p.max_imbalance);

@@ -8,6 +8,7 @@
 
 #include "report/shortest_text.hpp"
 #include "solve/render.hpp"
+#include "solve/text_block.hpp"
 
 namespace pipenet::solve {
 
@@ -25,33 +26,17 @@ namespace {
 // print the float's double, often with more digits). A reader that takes the number as a double
 // and rounds it to float gets the float back, as the shortest text of a float lies strictly
 // within half a float step of it. Strings go through the JSON library for their escapes.
-// The text is put together in a small buffer and appended to the document a block at a time:
-// growing a string byte by byte, or sizing it ahead (which fills it), costs more than the text.
 // Keys are literals with their comma; the room for a whole object of numbers is made at once.
-class Writer {
+class Writer : public TextBlock {
 public:
-    // Room enough for a number: its text, and what the shortest text may scribble past it.
-    static constexpr std::size_t number_room = shortest_text_room;
+    using TextBlock::put;
+    using TextBlock::TextBlock;
 
-    explicit Writer(std::string& text) : text_(text) {}
-    Writer(const Writer&) = delete;
-    Writer& operator=(const Writer&) = delete;
-    ~Writer() { flush(); }
-
-    // Makes room for `size` more bytes (at most a block): the puts below write without looking.
-    void room(std::size_t size) {
-        if (free() < size) flush();
-    }
-    template <std::size_t N>
-    void put(const char (&literal)[N]) {
-        std::memcpy(end_, literal, N - 1);
-        end_ += N - 1;
-    }
-    void put(std::int32_t number) { end_ = std::to_chars(end_, end_ + 16, number).ptr; }
+    void put(std::int32_t number) { put_integer(number); }
     template <class Real>
     void put(Real number) requires std::is_floating_point_v<Real> {
         if (std::isfinite(number)) {
-            end_ = shortest_text(end_, end_ + number_room, number);
+            put_shortest(number);
         } else {
             put("null");
         }
@@ -71,10 +56,10 @@ public:
         if (std::all_of(string.begin(), string.end(),
                         [](char c) { return c >= 0x20 && c < 0x7f && c != '"' && c != '\\'; })) {
             room(1);
-            *end_++ = '"';
+            put('"');
             append(string);
             room(1);
-            *end_++ = '"';
+            put('"');
             return;
         }
         append(nlohmann::json(std::string(string))
@@ -88,28 +73,6 @@ public:
             put("null");
         }
     }
-    void flush() {
-        text_.append(block_.data(), static_cast<std::size_t>(end_ - block_.data()));
-        end_ = block_.data();
-    }
-
-private:
-    std::size_t free() const {
-        return static_cast<std::size_t>(block_.data() + block_.size() - end_);
-    }
-    void append(std::string_view text) {
-        if (free() < text.size()) flush();
-        if (free() < text.size()) {
-            text_ += text;
-            return;
-        }
-        std::memcpy(end_, text.data(), text.size());
-        end_ += text.size();
-    }
-    // Below the size from which the C library copies byte by byte.
-    std::array<char, 2048> block_;
-    char* end_ = block_.data();
-    std::string& text_;
 };
 
 // A time as H:MM, or H:MM:SS when it has seconds.
