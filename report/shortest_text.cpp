@@ -69,7 +69,7 @@ std::uint64_t round_to_odd(std::uint64_t high, std::uint64_t cp) {
 // ten inside has one digit fewer than any other; else the one or two integers next to the
 // value are the candidates.
 template <int precision, int lowest_q>
-Decimal shortest_decimal(std::uint64_t c, int q) {
+[[gnu::always_inline]] inline Decimal shortest_decimal(std::uint64_t c, int q) {
     const std::uint64_t excluded = c & 1; // an odd significand's bounds round away from it
     const std::uint64_t cb = c << 2;
     const std::uint64_t cbr = cb + 2;
@@ -168,7 +168,7 @@ constexpr char digit_pairs[] = "000102030405060708091011121314151617181920212223
 // The eight digits of value < 10^8, leading zeros included, worked out side by side in the lanes
 // of one 64-bit word: two lanes of four digits, split into four of two, then eight of one, each
 // division by a multiplication exact over the lane's range; the lowest byte is the first digit.
-void put_eight(char* out, std::uint32_t value) {
+[[gnu::always_inline]] inline void put_eight(char* out, std::uint32_t value) {
     const std::uint64_t high = value / 10000;
     const std::uint64_t low = value - high * 10000;
     const std::uint64_t fours = high | (low << 32);
@@ -203,13 +203,19 @@ void put_eight(char* out, std::uint32_t value) {
     }
     const char* first = digits + 24 - n;
     const int p = d.exponent;
-    const int power = p + n - 1;
-    const int magnitude = power < 0 ? -power : power;
-    const int exponent_length = n + (n > 1 ? 1 : 0) + 2 + (magnitude >= 100 ? 3 : 2);
-    const int fixed_length = p >= 0 ? n + p : (n + p > 0 ? n + 1 : 2 - p);
     *out = '-';
     out += negative ? 1 : 0;
     // Copies of a fixed length (the 48 bytes allow for them) are cheaper than exact ones.
+    if (p < 0 && n + p > 0) { // the point among the digits: the fixed form is never longer
+        std::memcpy(out, first, 24);
+        out[n + p] = '.';
+        std::memcpy(out + n + p + 1, first + n + p, 16);
+        return out + n + 1;
+    }
+    const int power = p + n - 1;
+    const int magnitude = power < 0 ? -power : power;
+    const int exponent_length = n + (n > 1 ? 1 : 0) + 2 + (magnitude >= 100 ? 3 : 2);
+    const int fixed_length = p >= 0 ? n + p : 2 - p;
     if (fixed_length > exponent_length) {
         out[0] = first[0];
         out[1] = '.';
@@ -226,12 +232,6 @@ void put_eight(char* out, std::uint32_t value) {
         std::memcpy(out, first, 24);
         std::memset(out + n, '0', 8);
         return out + n + p;
-    }
-    if (n + p > 0) {
-        std::memcpy(out, first, 24);
-        out[n + p] = '.';
-        std::memcpy(out + n + p + 1, first + n + p, 16);
-        return out + n + 1;
     }
     // 0.000ddd: at most four zeros after the point before the digits
     std::memcpy(out, "0.000000", 8);
