@@ -43,6 +43,7 @@ public:
     }
     // Text of any length; makes its own room.
     void append(std::string_view text) {
+        if (text.empty()) return; // its data may be null, which memcpy must not be given
         if (free() < text.size()) flush();
         if (free() < text.size()) {
             text_ += text;
