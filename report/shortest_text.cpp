@@ -54,7 +54,7 @@ std::uint64_t round_to_odd(std::uint64_t high, std::uint64_t low, std::uint64_t 
 
 // The same for a float's operands (cp below 2^31), from the high bits of g rounded up: the excess
 // stays below 2^31 units of the 2^-64 kept, so a fraction first seen from bit 32 up is one, and
-// none below is (every float is checked against the library by tests/report).
+// none below is (tests/report/every_float checks every float against the library).
 std::uint64_t round_to_odd(std::uint64_t high, std::uint64_t cp) {
     const Wide p = Wide{high + 1} * cp;
     return static_cast<std::uint64_t>(p >> 64) | (static_cast<std::uint64_t>(p) >> 32 != 0);
