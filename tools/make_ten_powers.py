@@ -3,6 +3,7 @@
 binary values by, worked out with exact integers:
 
     tools/make_ten_powers.py > report/ten_powers.inc
+    tools/make_ten_powers.py --check report/ten_powers.inc    (fails if the file differs)
 
 Entry k holds g = floor(10^-k / 2^r) + 1 for the r that puts g in [2^125, 2^126), split into its
 high bits (g >> 63) and its low 63 bits, for every k = floor(log10(2^q)) (and floor(log10(3/4
@@ -11,6 +12,7 @@ products shortest_text.cpp uses for floor(log10(2^q)), floor(log10(3/4 2^q)) and
 floor(log2(10^e)) against exact values over the whole range they are used on, and fails if one
 is off.
 """
+import sys
 from fractions import Fraction
 
 K_MIN, K_MAX = -324, 292
@@ -53,14 +55,23 @@ def entry(k):
     return g >> 63, g & (2 ** 63 - 1)
 
 
-def main():
-    check_products()
-    print("// Written by tools/make_ten_powers.py: do not edit. For k from "
-          f"{K_MIN} to {K_MAX}, the high bits and")
-    print("// the low 63 bits of floor(10^-k / 2^r) + 1, in [2^125, 2^126).")
+def table():
+    lines = ["// Written by tools/make_ten_powers.py: do not edit. For k from "
+             f"{K_MIN} to {K_MAX}, the high bits and",
+             "// the low 63 bits of floor(10^-k / 2^r) + 1, in [2^125, 2^126)."]
     for k in range(K_MIN, K_MAX + 1):
         high, low = entry(k)
-        print(f"{{0x{high:016x}, 0x{low:016x}}}, // {k}")
+        lines.append(f"{{0x{high:016x}, 0x{low:016x}}}, // {k}")
+    return "\n".join(lines) + "\n"
+
+
+def main():
+    check_products()
+    if sys.argv[1:2] == ["--check"]:
+        if open(sys.argv[2]).read() != table():
+            sys.exit(f"{sys.argv[2]} is not what tools/make_ten_powers.py writes")
+        return
+    sys.stdout.write(table())
 
 
 if __name__ == "__main__":
