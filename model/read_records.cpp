@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "report/shortest_text.hpp"
+#include "report/typed_decimal.hpp"
 
 namespace pipenet::model {
 
@@ -16,7 +16,7 @@ constexpr Place field(std::int32_t line, std::int32_t first, std::int32_t width)
 // The record layer reads each real as the nearest float; the double of that float's shortest
 // decimal is the value as typed (0.3 rather than 0.30000001192092896), up to the float's digits.
 double decimal(float value) {
-    return float_decimal(value);
+    return typed_decimal(value);
 }
 
 } // namespace
