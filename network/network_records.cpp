@@ -29,18 +29,19 @@ public:
     }
 
     // The next record, or false when none is left. The record lies in storage with at least
-    // field_padding readable bytes past its end, as the padded field readers want.
-    bool next(std::string_view& record) {
+    // field_padding readable bytes past its end, as the padded field readers want; comma: out,
+    // the record's first comma (npos: none).
+    bool next(std::string_view& record, std::size_t& comma) {
         if (position_ >= text_.size()) return false;
         const char* start = text_.data() + position_;
         const std::size_t rest = text_.size() - position_;
-        const auto* line_feed = static_cast<const char*>(std::memchr(start, '\n', rest));
-        const std::size_t line =
-            line_feed != nullptr ? static_cast<std::size_t>(line_feed - start) : rest;
-        position_ += line_feed != nullptr ? line + 1 : line;
+        const LineScan scan = scan_line(start, rest);
+        const std::size_t line = scan.line_feed != std::string_view::npos ? scan.line_feed : rest;
+        position_ += scan.line_feed != std::string_view::npos ? line + 1 : line;
         constexpr auto capacity = static_cast<std::size_t>(RecordStream::record_capacity);
         std::size_t kept = line < capacity ? line : capacity;
         if (line > 0 && start[line - 1] == '\r' && kept < capacity) --kept;
+        comma = scan.comma < kept ? scan.comma : std::string_view::npos;
         if (rest - kept >= field_padding) {
             record = {start, kept};
         } else {
@@ -82,8 +83,9 @@ static_assert(fields_follow_one_another(layouts::lamnet_header) &&
 // cannot be read clears `ok`, and every value from it on is 0, as the layout reader leaves them.
 class RecordFields {
 public:
-    RecordFields(std::string_view record, const Layout& layout)
-        : record_(record), layout_(layout), next_comma_(record.find(',')) {}
+    // first_comma: the record's first comma (npos: none).
+    RecordFields(std::string_view record, std::size_t first_comma, const Layout& layout)
+        : record_(record), layout_(layout), next_comma_(first_comma) {}
 
     std::int32_t integer() {
         std::int32_t value = 0;
@@ -124,15 +126,17 @@ int read_groups(std::string_view text, Program program, NetworkRecords& records,
                 std::string& error) {
     TextRecords file(text);
     std::string_view record;
+    std::size_t comma = 0;
     line = 1;
-    if (!file.next(record)) return static_cast<int>(Failure::end_of_file);
+    if (!file.next(record, comma)) return static_cast<int>(Failure::end_of_file);
     std::int32_t node_count = 0;
     std::int32_t element_count = 0;
     std::int32_t discharge_count = 0;
     std::int32_t head_count = 0;
     {
-        RecordFields header(record, program == Program::lamnet ? layouts::lamnet_header
-                                                               : layouts::turbnet_header);
+        RecordFields header(record, comma,
+                            program == Program::lamnet ? layouts::lamnet_header
+                                                       : layouts::turbnet_header);
         node_count = header.integer();
         element_count = header.integer();
         discharge_count = header.integer();
@@ -162,8 +166,8 @@ int read_groups(std::string_view text, Program program, NetworkRecords& records,
     records.nodes.reserve(room(node_count));
     for (std::int32_t i = 0; i < node_count; ++i) {
         ++line;
-        if (!file.next(record)) return static_cast<int>(Failure::end_of_file);
-        RecordFields fields(record, layouts::node_record);
+        if (!file.next(record, comma)) return static_cast<int>(Failure::end_of_file);
+        RecordFields fields(record, comma, layouts::node_record);
         NodeRecord& r = records.nodes.emplace_back();
         r.node = fields.integer();
         r.x = fields.real();
@@ -173,8 +177,8 @@ int read_groups(std::string_view text, Program program, NetworkRecords& records,
     records.elements.reserve(room(element_count));
     for (std::int32_t i = 0; i < element_count; ++i) {
         ++line;
-        if (!file.next(record)) return static_cast<int>(Failure::end_of_file);
-        RecordFields fields(record, layouts::element_record);
+        if (!file.next(record, comma)) return static_cast<int>(Failure::end_of_file);
+        RecordFields fields(record, comma, layouts::element_record);
         ElementRecord& r = records.elements.emplace_back();
         r.element = fields.integer();
         r.start_node = fields.integer();
@@ -185,8 +189,8 @@ int read_groups(std::string_view text, Program program, NetworkRecords& records,
     records.discharges.reserve(room(discharge_count));
     for (std::int32_t i = 0; i < discharge_count; ++i) {
         ++line;
-        if (!file.next(record)) return static_cast<int>(Failure::end_of_file);
-        RecordFields fields(record, layouts::discharge_record);
+        if (!file.next(record, comma)) return static_cast<int>(Failure::end_of_file);
+        RecordFields fields(record, comma, layouts::discharge_record);
         DischargeRecord& r = records.discharges.emplace_back();
         r.node = fields.integer();
         r.discharge = fields.real();
@@ -195,8 +199,8 @@ int read_groups(std::string_view text, Program program, NetworkRecords& records,
     records.heads.reserve(room(head_count));
     for (std::int32_t i = 0; i < head_count; ++i) {
         ++line;
-        if (!file.next(record)) return static_cast<int>(Failure::end_of_file);
-        RecordFields fields(record, layouts::head_record);
+        if (!file.next(record, comma)) return static_cast<int>(Failure::end_of_file);
+        RecordFields fields(record, comma, layouts::head_record);
         HeadRecord& r = records.heads.emplace_back();
         r.node = fields.integer();
         r.head = fields.real();
