@@ -87,7 +87,7 @@ public:
     RecordFields(std::string_view record, std::size_t first_comma, const Layout& layout)
         : record_(record), layout_(layout), next_comma_(first_comma) {}
 
-    std::int32_t integer() {
+    [[gnu::always_inline]] std::int32_t integer() {
         std::int32_t value = 0;
         if (ok && !read_integer_field_padded(take(), value)) {
             ok = false;
@@ -95,7 +95,7 @@ public:
         }
         return value;
     }
-    float real() {
+    [[gnu::always_inline]] float real() {
         const int decimals = layout_.flat_field(field_).decimals;
         float value = 0.0f;
         if (ok && !read_real_field_padded(take(), decimals, value)) {
@@ -108,8 +108,16 @@ public:
     bool ok = true;
 
 private:
-    std::string_view take() {
+    [[gnu::always_inline]] std::string_view take() {
         const auto width = static_cast<std::size_t>(layout_.flat_field(field_++).width);
+        if (next_comma_ == std::string_view::npos) {
+            // No comma: the field's own columns, cut short by the end of the record.
+            const std::size_t column = column_;
+            column_ += width;
+            if (column >= record_.size()) return {};
+            const std::size_t rest = record_.size() - column;
+            return {record_.data() + column, width < rest ? width : rest};
+        }
         return cut_field(record_, column_, width, next_comma_);
     }
 
