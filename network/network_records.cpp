@@ -110,14 +110,6 @@ public:
 private:
     [[gnu::always_inline]] std::string_view take() {
         const auto width = static_cast<std::size_t>(layout_.flat_field(field_++).width);
-        if (next_comma_ == std::string_view::npos) {
-            // No comma: the field's own columns, cut short by the end of the record.
-            const std::size_t column = column_;
-            column_ += width;
-            if (column >= record_.size()) return {};
-            const std::size_t rest = record_.size() - column;
-            return {record_.data() + column, width < rest ? width : rest};
-        }
         return cut_field(record_, column_, width, next_comma_);
     }
 

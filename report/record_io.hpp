@@ -280,6 +280,14 @@ private:
 [[gnu::always_inline]] inline std::string_view cut_field(std::string_view record,
                                                          std::size_t& column, std::size_t width,
                                                          std::size_t& next_comma) {
+    if (next_comma == std::string_view::npos) {
+        // No comma from here on: the field's own columns, cut short by the end of the record.
+        const std::size_t start = column;
+        column += width;
+        if (start >= record.size()) return {};
+        const std::size_t rest = record.size() - start;
+        return {record.data() + start, width < rest ? width : rest};
+    }
     std::string_view rest = column < record.size() ? record.substr(column) : std::string_view{};
     std::string_view field = rest.substr(0, width < rest.size() ? width : rest.size());
     if (next_comma < column) next_comma = record.find(',', column);
