@@ -367,9 +367,62 @@ constexpr unsigned column_span(int first, int last) {
 
 } // namespace
 
+namespace {
+
+// The right-justified integer the fields of the input files hold, read from its last column
+// leftwards: digits, an optional sign, then nothing but blanks. Any other shape is left to the
+// readers that take every shape.
+struct RightJustified {
+    std::uint32_t magnitude = 0;
+    int digits = 0;
+    bool negative = false;
+};
+
+// The first n (0 ... 16) characters at p are blanks; 16 bytes from p may be read.
+[[gnu::always_inline]] inline bool blanks_only(const char* p, std::size_t n) {
+    const auto low_bytes = [](std::size_t count) {
+        return count >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * count)) - 1;
+    };
+    if (((load8(p) ^ eight_blanks) & low_bytes(n)) != 0) return false;
+    return n <= 8 || ((load8(p + 8) ^ eight_blanks) & low_bytes(n - 8)) == 0;
+}
+
+// Reads `field` (1 ... field_padding columns, padded) as a right-justified integer of at most
+// max_digits digits. Returns false where the field has another shape.
+[[gnu::always_inline]] inline bool read_right_justified(std::string_view field, int max_digits,
+                                                        RightJustified& number) {
+    if (std::endian::native != std::endian::little) return false;
+    const char* p = field.data();
+    auto i = static_cast<std::ptrdiff_t>(field.size()) - 1;
+    std::uint32_t place = 1;
+    for (; i >= 0; --i) {
+        const unsigned digit = static_cast<unsigned char>(p[i]) - unsigned{'0'};
+        if (digit <= 9) {
+            if (number.digits == max_digits) return false;
+            number.magnitude += digit * place;
+            place *= 10;
+            ++number.digits;
+        } else {
+            break;
+        }
+    }
+    if (number.digits == 0) return false;
+    if (i >= 0 && (p[i] == '-' || p[i] == '+')) number.negative = p[i--] == '-';
+    return blanks_only(p, static_cast<std::size_t>(i + 1));
+}
+
+} // namespace
+
 bool read_integer_field_padded(std::string_view field, std::int32_t& value) {
     if (!have_field_columns || field.empty() || field.size() > field_padding)
         return read_integer_field(field, value);
+    // Most fields: a right-justified number of up to nine digits, read without the classes of
+    // every column.
+    if (RightJustified number; read_right_justified(field, 9, number)) {
+        const auto magnitude = static_cast<std::int32_t>(number.magnitude);
+        value = number.negative ? -magnitude : magnitude;
+        return true;
+    }
     const FieldColumns columns = field_columns(field);
     if (columns.filled == 0) {
         value = 0;
