@@ -676,7 +676,16 @@ bool write_integer_field(char* out, int width, std::int32_t value) {
     char* end = text.data() + text.size();
     char* p = put_digits(end, magnitude);
     if (value < 0) *--p = '-';
-    return fill_field(out, width, p, static_cast<int>(end - p));
+    // At most eleven characters: a plain copy, which also keeps the compiler from assuming the
+    // short copy's sixteen-byte moves could run past `text`.
+    const int length = static_cast<int>(end - p);
+    if (length > width) {
+        fill_run(out, width, asterisks);
+        return false;
+    }
+    fill_run(out, width - length, blanks);
+    std::memcpy(out + (width - length), p, static_cast<std::size_t>(length));
+    return true;
 }
 
 bool write_real_field(char* out, int width, int decimals, float value) {
