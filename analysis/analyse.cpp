@@ -41,10 +41,16 @@ private:
     double start_;
 };
 
-std::string number_text(double value) {
+// A value the user typed is echoed in full; a computed one is given to `digits` significant
+// digits, since its last ones say nothing.
+std::string number_text(double value, int digits = 0) {
     std::array<char, 32> text{};
-    auto end = std::to_chars(text.data(), text.data() + text.size(), value).ptr;
-    return {text.data(), end};
+    char* const first = text.data();
+    char* const last = first + text.size();
+    auto end = digits > 0
+                   ? std::to_chars(first, last, value, std::chars_format::general, digits).ptr
+                   : std::to_chars(first, last, value).ptr;
+    return {first, end};
 }
 
 // What the topology is made of: a change in any of these needs a new pattern.
@@ -845,8 +851,8 @@ Result Solver::run(const model::Model& model, const Settings& settings,
             result.states[e] = LinkState::closed;
             result.findings.push_back(
                 model::make_finding(model::Code::pump_cannot_deliver,
-                                    {link.id, number_text(-dh), model.units.length,
-                                     number_text(pump->shutoff), model.units.length},
+                                    {link.id, number_text(-dh, 6), model.units.length,
+                                     number_text(pump->shutoff, 6), model.units.length},
                                     link.record));
         }
     }
