@@ -529,6 +529,11 @@ Result Solver::run(const model::Model& model, const Settings& settings,
         start = {};
     }
     Topology& t = *topology_;
+    // The numeric factor is of no use once the passes end: the next run factorizes anew.
+    struct ReleaseFactor {
+        SparseCholesky& cholesky;
+        ~ReleaseFactor() { cholesky.release_values(); }
+    } release_factor{t.cholesky};
 
     const bool any_known = std::any_of(model.nodes.begin(), model.nodes.end(),
                                        [](const model::Node& node) { return node.fixed_head; });

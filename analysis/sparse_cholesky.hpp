@@ -31,13 +31,19 @@ public:
     bool factorize(const Matrix& lower);
     // x = A^-1 b with the last factorization; false when it failed.
     bool solve(Eigen::Ref<const Eigen::VectorXd> b, Eigen::VectorXd& x);
+    // Frees the numeric factor of a large matrix, keeping the symbolic analysis for the next
+    // factorize(): a network of 10^5 nodes holds tens of megabytes of it between analyses.
+    void release_values();
+    // Whether CHOLMOD holds a numeric factor (false for the simplicial factorization).
+    bool holds_values() const;
 
     bool analysed() const { return analysed_; }
     // Whether CHOLMOD holds the factorization (for the benchmarks and the tests).
     bool by_cholmod() const { return cholmod_ != nullptr; }
 
-private:
     struct Cholmod;
+
+private:
     std::int64_t large_from_;
     bool analysed_ = false;
     Eigen::SimplicialLLT<Matrix, Eigen::Lower, Eigen::AMDOrdering<int>> simplicial_;
