@@ -46,16 +46,23 @@ std::string number_text(double value) {
     return {text.data(), end};
 }
 
-// What the topology is made of: a change in any of these needs a new pattern.
-std::vector<std::int64_t> signature_of(const model::Model& model) {
-    std::vector<std::int64_t> signature;
-    signature.reserve(model.nodes.size() + 3 * model.links.size() + 1);
-    signature.push_back(static_cast<std::int64_t>(model.nodes.size()));
-    for (const model::Node& node : model.nodes) signature.push_back(node.fixed_head ? 1 : 0);
+// What the topology is made of: a change in any of these needs a new pattern. Each link's ends,
+// the start written as -1 - start for a closed link, then one entry per 32 nodes with a bit for
+// each known head: 8 bytes a link where 24 would hold the same.
+std::vector<std::int32_t> signature_of(const model::Model& model) {
+    std::vector<std::int32_t> signature;
+    const std::size_t n = model.nodes.size();
+    signature.reserve(2 * model.links.size() + n / 32 + 2);
+    signature.push_back(static_cast<std::int32_t>(n));
     for (const model::Link& link : model.links) {
-        signature.push_back(link.start);
+        signature.push_back(link.status == model::LinkStatus::open ? link.start : -1 - link.start);
         signature.push_back(link.end);
-        signature.push_back(link.status == model::LinkStatus::open ? 1 : 0);
+    }
+    for (std::size_t first = 0; first < n; first += 32) {
+        std::uint32_t bits = 0;
+        for (std::size_t i = first; i < std::min(n, first + 32); ++i)
+            if (model.nodes[i].fixed_head) bits |= std::uint32_t{1} << (i - first);
+        signature.push_back(static_cast<std::int32_t>(bits));
     }
     return signature;
 }
@@ -64,12 +71,27 @@ std::vector<std::int64_t> signature_of(const model::Model& model) {
 template <typename IsOpen>
 std::vector<bool> reached_from_known_heads(const model::Model& model, IsOpen open) {
     const std::size_t n = model.nodes.size();
-    std::vector<std::vector<std::int32_t>> neighbours(n);
+    // The neighbours of node i are neighbour[first[i] .. first[i + 1]): one allocation rather
+    // than one per node.
+    std::vector<std::int32_t> first(n + 1, 0);
     for (std::size_t e = 0; e < model.links.size(); ++e) {
         const model::Link& link = model.links[e];
         if (!open(e) || link.start == link.end) continue;
-        neighbours[static_cast<std::size_t>(link.start)].push_back(link.end);
-        neighbours[static_cast<std::size_t>(link.end)].push_back(link.start);
+        ++first[static_cast<std::size_t>(link.start) + 1];
+        ++first[static_cast<std::size_t>(link.end) + 1];
+    }
+    for (std::size_t i = 0; i < n; ++i) first[i + 1] += first[i];
+    std::vector<std::int32_t> neighbour(static_cast<std::size_t>(first[n]));
+    {
+        std::vector<std::int32_t> next(first.begin(), first.end() - 1);
+        for (std::size_t e = 0; e < model.links.size(); ++e) {
+            const model::Link& link = model.links[e];
+            if (!open(e) || link.start == link.end) continue;
+            neighbour[static_cast<std::size_t>(next[static_cast<std::size_t>(link.start)]++)] =
+                link.end;
+            neighbour[static_cast<std::size_t>(next[static_cast<std::size_t>(link.end)]++)] =
+                link.start;
+        }
     }
     std::vector<bool> reached(n, false);
     std::vector<std::int32_t> queue;
@@ -79,8 +101,10 @@ std::vector<bool> reached_from_known_heads(const model::Model& model, IsOpen ope
             queue.push_back(static_cast<std::int32_t>(i));
         }
     for (std::size_t q = 0; q < queue.size(); ++q)
-        for (std::int32_t next : neighbours[static_cast<std::size_t>(queue[q])])
-            if (!reached[static_cast<std::size_t>(next)]) {
+        for (std::int32_t k = first[static_cast<std::size_t>(queue[q])];
+             k < first[static_cast<std::size_t>(queue[q]) + 1]; ++k)
+            if (const std::int32_t next = neighbour[static_cast<std::size_t>(k)];
+                !reached[static_cast<std::size_t>(next)]) {
                 reached[static_cast<std::size_t>(next)] = true;
                 queue.push_back(next);
             }
@@ -90,7 +114,7 @@ std::vector<bool> reached_from_known_heads(const model::Model& model, IsOpen ope
 } // namespace
 
 struct Solver::Topology {
-    std::vector<std::int64_t> signature;
+    std::vector<std::int32_t> signature;
     std::vector<bool> reached;          // a known head, or joined to one by open links
     std::vector<std::int32_t> equation; // per node: its row, or -1
     std::vector<std::int32_t> node_of;  // per row: its node
@@ -101,7 +125,7 @@ struct Solver::Topology {
     SparseCholesky cholesky;
     std::vector<double> last_heads;
 
-    Topology(const model::Model& model, std::vector<std::int64_t> sig, std::int64_t large_from)
+    Topology(const model::Model& model, std::vector<std::int32_t> sig, std::int64_t large_from)
         : signature(std::move(sig)), cholesky(large_from) {
         const std::size_t n = model.nodes.size();
         reached = reached_from_known_heads(
@@ -520,7 +544,7 @@ Result Solver::run(const model::Model& model, const Settings& settings,
     }
     if (!result.findings.empty()) return result;
 
-    std::vector<std::int64_t> signature = signature_of(model);
+    std::vector<std::int32_t> signature = signature_of(model);
     if (!topology_ || topology_->signature != signature) {
         const Stopwatch watch(settings.timed ? &result.timings.topology : nullptr);
         topology_.reset();
@@ -674,7 +698,7 @@ Result Solver::run(const model::Model& model, const Settings& settings,
             result.flows[e] = 0.0;
             result.states[e] = LinkState::closed;
         }
-        if (const std::optional<PumpLaw>& pump = passes.law(e).pump;
+        if (const std::shared_ptr<const PumpLaw>& pump = passes.law(e).pump;
             pump && closed_pump(*pump, dh)) {
             result.flows[e] = 0.0;
             result.states[e] = LinkState::closed;
