@@ -46,23 +46,16 @@ std::string number_text(double value) {
     return {text.data(), end};
 }
 
-// What the topology is made of: a change in any of these needs a new pattern. Each link's ends,
-// the start written as -1 - start for a closed link, then one entry per 32 nodes with a bit for
-// each known head: 8 bytes a link where 24 would hold the same.
-std::vector<std::int32_t> signature_of(const model::Model& model) {
-    std::vector<std::int32_t> signature;
-    const std::size_t n = model.nodes.size();
-    signature.reserve(2 * model.links.size() + n / 32 + 2);
-    signature.push_back(static_cast<std::int32_t>(n));
+// What the topology is made of: a change in any of these needs a new pattern.
+std::vector<std::int64_t> signature_of(const model::Model& model) {
+    std::vector<std::int64_t> signature;
+    signature.reserve(model.nodes.size() + 3 * model.links.size() + 1);
+    signature.push_back(static_cast<std::int64_t>(model.nodes.size()));
+    for (const model::Node& node : model.nodes) signature.push_back(node.fixed_head ? 1 : 0);
     for (const model::Link& link : model.links) {
-        signature.push_back(link.status == model::LinkStatus::open ? link.start : -1 - link.start);
+        signature.push_back(link.start);
         signature.push_back(link.end);
-    }
-    for (std::size_t first = 0; first < n; first += 32) {
-        std::uint32_t bits = 0;
-        for (std::size_t i = first; i < std::min(n, first + 32); ++i)
-            if (model.nodes[i].fixed_head) bits |= std::uint32_t{1} << (i - first);
-        signature.push_back(static_cast<std::int32_t>(bits));
+        signature.push_back(link.status == model::LinkStatus::open ? 1 : 0);
     }
     return signature;
 }
@@ -114,7 +107,7 @@ std::vector<bool> reached_from_known_heads(const model::Model& model, IsOpen ope
 } // namespace
 
 struct Solver::Topology {
-    std::vector<std::int32_t> signature;
+    std::vector<std::int64_t> signature;
     std::vector<bool> reached;          // a known head, or joined to one by open links
     std::vector<std::int32_t> equation; // per node: its row, or -1
     std::vector<std::int32_t> node_of;  // per row: its node
@@ -125,7 +118,7 @@ struct Solver::Topology {
     SparseCholesky cholesky;
     std::vector<double> last_heads;
 
-    Topology(const model::Model& model, std::vector<std::int32_t> sig, std::int64_t large_from)
+    Topology(const model::Model& model, std::vector<std::int64_t> sig, std::int64_t large_from)
         : signature(std::move(sig)), cholesky(large_from) {
         const std::size_t n = model.nodes.size();
         reached = reached_from_known_heads(
@@ -544,7 +537,7 @@ Result Solver::run(const model::Model& model, const Settings& settings,
     }
     if (!result.findings.empty()) return result;
 
-    std::vector<std::int32_t> signature = signature_of(model);
+    std::vector<std::int64_t> signature = signature_of(model);
     if (!topology_ || topology_->signature != signature) {
         const Stopwatch watch(settings.timed ? &result.timings.topology : nullptr);
         topology_.reset();
