@@ -17,8 +17,9 @@ class SparseCholesky {
 public:
     using Matrix = Eigen::SparseMatrix<double, Eigen::ColMajor, int>;
 
-    // CHOLMOD factorizes matrices of `large_from` rows and more (Settings::large_network_rows).
-    explicit SparseCholesky(std::int64_t large_from);
+    // CHOLMOD factorizes matrices of `large_from` rows and more (Settings::large_network_rows),
+    // ordered by METIS's nested dissection from `nested_dissection_from` rows on, else by AMD.
+    explicit SparseCholesky(std::int64_t large_from, std::int64_t nested_dissection_from = 600000);
     ~SparseCholesky();
     SparseCholesky(const SparseCholesky&) = delete;
     SparseCholesky& operator=(const SparseCholesky&) = delete;
@@ -45,6 +46,7 @@ public:
 
 private:
     std::int64_t large_from_;
+    std::int64_t nested_dissection_from_;
     bool analysed_ = false;
     Eigen::SimplicialLLT<Matrix, Eigen::Lower, Eigen::AMDOrdering<int>> simplicial_;
     std::unique_ptr<Cholmod> cholmod_;

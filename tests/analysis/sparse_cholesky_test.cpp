@@ -44,17 +44,19 @@ struct Side {
     const char* name;
     std::int64_t large_from;
     bool cholmod;
+    std::int64_t nested_dissection_from = 600000;
 };
 
 class BothFactorizations : public testing::TestWithParam<Side> {};
 
 INSTANTIATE_TEST_SUITE_P(SparseCholesky, BothFactorizations,
-                         testing::Values(Side{"simplicial", 1000, false}, Side{"cholmod", 1, true}),
+                         testing::Values(Side{"simplicial", 1000, false}, Side{"cholmod", 1, true},
+                                         Side{"cholmod_nested_dissection", 1, true, 1}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_P(BothFactorizations, SolvesWithNewValuesOnTheAnalysedPattern) {
     const int n = 40;
-    SparseCholesky cholesky(GetParam().large_from);
+    SparseCholesky cholesky(GetParam().large_from, GetParam().nested_dissection_from);
     Matrix a = ring(n, 0.5);
     cholesky.analyse(a);
     EXPECT_EQ(cholesky.by_cholmod(), GetParam().cholmod);
@@ -108,7 +110,7 @@ TEST_P(BothFactorizations, SolvesAScrambledGridAgainAfterItsValuesAreReleased) {
     const int side = 15;
     const int n = side * side;
     Matrix a = scrambled_grid(side);
-    SparseCholesky cholesky(GetParam().large_from);
+    SparseCholesky cholesky(GetParam().large_from, GetParam().nested_dissection_from);
     cholesky.analyse(a);
     Eigen::VectorXd expected(n);
     for (int i = 0; i < n; ++i) expected[i] = 50.0 + 0.5 * (i % 11) - 0.25 * (i % 4);
@@ -133,7 +135,7 @@ TEST_P(BothFactorizations, ReportsAMatrixThatIsNotPositiveDefiniteAndPrintsNothi
     for (int i = 0; i < 12; ++i) zero_row.insert(i, i) = i == 7 ? 0.0 : 2.0;
     zero_row.makeCompressed();
     for (const Matrix& a : {ring(12, -0.5), zero_row}) {
-        SparseCholesky cholesky(GetParam().large_from);
+        SparseCholesky cholesky(GetParam().large_from, GetParam().nested_dissection_from);
         cholesky.analyse(a);
         testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
