@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cholmod.h>
+#include <cholmod_partition.h>
 #include <vector>
 
 namespace pipenet::analysis {
@@ -142,18 +143,29 @@ void SparseCholesky::analyse(const Matrix& lower) {
         // against METIS's 0.4 s and its factorizations cost little more; at 10^6 METIS's
         // nested dissection takes 5.5 s against 2 s, but each factorization then takes 1.0 s
         // instead of 1.6 s, which the eight of an analysis make up.
-        c.common.nmethods = 1;
-        c.common.method[0].ordering =
-            lower.rows() >= nested_dissection_from_ ? CHOLMOD_METIS : CHOLMOD_AMD;
-        c.common.postorder = 1;
         cholmod_sparse a = view(lower);
-        cholmod_factor* ordered = cholmod_analyze(&a, &c.common);
-        if (ordered != nullptr) {
-            const auto* perm = static_cast<const int*>(ordered->Perm);
-            c.perm.assign(perm, perm + lower.rows());
-            cholmod_free_factor(&ordered, &c.common);
+        bool ordered = false;
+        if (lower.rows() >= nested_dissection_from_) {
+            // Postordered by the elimination tree, as the symbolic analysis below needs.
+            c.perm.resize(static_cast<std::size_t>(lower.rows()));
+            ordered = cholmod_metis(&a, nullptr, 0, 1, c.perm.data(), &c.common) != 0;
+        } else {
+            // AMD through the whole analysis, for its postorder weighted by the column counts.
+            c.common.nmethods = 1;
+            c.common.method[0].ordering = CHOLMOD_AMD;
+            c.common.postorder = 1;
+            cholmod_factor* amd = cholmod_analyze(&a, &c.common);
+            if (amd != nullptr) {
+                const auto* perm = static_cast<const int*>(amd->Perm);
+                c.perm.assign(perm, perm + lower.rows());
+                cholmod_free_factor(&amd, &c.common);
+                ordered = true;
+            }
+        }
+        if (ordered) {
             permute(lower, c);
             // B is in the order found, postordered already.
+            c.common.nmethods = 1;
             c.common.method[0].ordering = CHOLMOD_NATURAL;
             c.common.postorder = 0;
             cholmod_sparse b =
