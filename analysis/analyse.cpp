@@ -546,11 +546,20 @@ Result Solver::run(const model::Model& model, const Settings& settings,
         start = {};
     }
     Topology& t = *topology_;
-    // The numeric factor is of no use once the passes end: the next run factorizes anew.
-    struct ReleaseFactor {
+    // The numeric factor is of no use once the passes end: the next run factorizes anew. A large
+    // network's laws are not kept either (96 bytes and 40 of values a link, 27 MB at 10^5
+    // nodes, held while the caller writes its results): working them out again costs a
+    // hundredth of its analysis.
+    struct AfterRun {
         SparseCholesky& cholesky;
-        ~ReleaseFactor() { cholesky.release_values(); }
-    } release_factor{t.cholesky};
+        std::unique_ptr<Laws>& laws;
+        bool large;
+        ~AfterRun() {
+            cholesky.release_values();
+            if (large) laws.reset();
+        }
+    } after_run{t.cholesky, laws_,
+                static_cast<std::int64_t>(t.node_of.size()) >= settings.large_network_rows};
 
     const bool any_known = std::any_of(model.nodes.begin(), model.nodes.end(),
                                        [](const model::Node& node) { return node.fixed_head; });

@@ -185,6 +185,7 @@ bool SparseCholesky::factorize(const Matrix& lower) {
         return simplicial_.info() == Eigen::Success;
     }
     Cholmod& c = *cholmod_;
+    c.value.resize(c.to_b.size()); // every entry written below: to_b is one to one
     const double* values = lower.valuePtr();
     for (std::size_t k = 0; k < c.to_b.size(); ++k)
         c.value[static_cast<std::size_t>(c.to_b[k])] = values[k];
@@ -202,6 +203,7 @@ bool SparseCholesky::solve(Eigen::Ref<const Eigen::VectorXd> b, Eigen::VectorXd&
     }
     Cholmod& c = *cholmod_;
     const std::size_t n = c.perm.size();
+    c.rhs.resize(n);
     for (std::size_t r = 0; r < n; ++r) c.rhs[r] = b[c.perm[r]];
     cholmod_dense rhs{};
     rhs.nrow = n;
@@ -224,6 +226,8 @@ void SparseCholesky::release_values() {
     if (!cholmod_) return;
     Cholmod& c = *cholmod_;
     c.free_solve_workspace();
+    c.value = {};
+    c.rhs = {};
     // Back to the symbolic factor: the next factorization allocates the values again.
     cholmod_change_factor(CHOLMOD_PATTERN, 1, 1, 1, 1, c.factor, &c.common);
 }
