@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <ctime>
@@ -60,6 +61,24 @@ std::vector<std::int64_t> signature_of(const model::Model& model) {
     return signature;
 }
 
+// Whether `model` has the topology `signature` was taken from, without building its signature.
+bool same_signature(const model::Model& model, const std::vector<std::int64_t>& signature) {
+    const std::size_t n = model.nodes.size();
+    if (signature.size() != n + 3 * model.links.size() + 1 ||
+        signature[0] != static_cast<std::int64_t>(n))
+        return false;
+    const std::int64_t* at = signature.data() + 1;
+    for (const model::Node& node : model.nodes)
+        if (*at++ != (node.fixed_head ? 1 : 0)) return false;
+    for (const model::Link& link : model.links) {
+        if (at[0] != link.start || at[1] != link.end ||
+            at[2] != (link.status == model::LinkStatus::open ? 1 : 0))
+            return false;
+        at += 3;
+    }
+    return true;
+}
+
 // Nodes joined to a known head by the links `open(e)` lets through: a breadth-first search.
 template <typename IsOpen>
 std::vector<bool> reached_from_known_heads(const model::Model& model, IsOpen open) {
@@ -111,12 +130,17 @@ struct Solver::Topology {
     std::vector<bool> reached;          // a known head, or joined to one by open links
     std::vector<std::int32_t> equation; // per node: its row, or -1
     std::vector<std::int32_t> node_of;  // per row: its node
+    std::vector<bool> free;             // per node: whether it has a row
+    std::size_t left_out = 0;           // nodes not reached
     std::vector<std::int32_t> diagonal; // per row: position of its diagonal entry in the values
     // Per link: positions of the entries it adds to, or -1 where an end has no row.
     std::vector<std::int32_t> start_entry, end_entry, off_entry;
     Matrix matrix;
     SparseCholesky cholesky;
     std::vector<double> last_heads;
+    // The discharges of the laws at last_heads, kept at the end of a run: a re-solve that starts
+    // from those heads takes them for every link whose law was not worked out again.
+    std::vector<double> last_flows;
 
     Topology(const model::Model& model, std::vector<std::int64_t> sig, std::int64_t large_from)
         : signature(std::move(sig)), cholesky(large_from) {
@@ -125,11 +149,15 @@ struct Solver::Topology {
             model, [&](std::size_t e) { return model.links[e].status == model::LinkStatus::open; });
 
         equation.assign(n, -1);
-        for (std::size_t i = 0; i < n; ++i)
+        free.assign(n, false);
+        for (std::size_t i = 0; i < n; ++i) {
+            if (!reached[i]) ++left_out;
             if (reached[i] && !model.nodes[i].fixed_head) {
                 equation[i] = static_cast<std::int32_t>(node_of.size());
                 node_of.push_back(static_cast<std::int32_t>(i));
+                free[i] = true;
             }
+        }
         const auto rows = static_cast<int>(node_of.size());
         std::vector<Eigen::Triplet<double, int>> entries;
         entries.reserve(node_of.size() + model.links.size());
@@ -180,6 +208,13 @@ struct Solver::Laws {
     // Per link, its index in Model::pumps, or -1.
     std::vector<std::int32_t> pump_of;
 
+    // The final check's own coefficients, kept likewise.
+    CheckCoefficients check;
+
+    // Per link: whether its law was worked out again since the topology kept the flows of the
+    // last run (Topology::last_flows).
+    std::vector<bool> recomputed;
+
     const LinkLaw& of(const model::Model& model, std::size_t e) {
         const model::Link& link = model.links[e];
         if (pump_of[e] >= 0) {
@@ -187,6 +222,7 @@ struct Solver::Laws {
             const model::Pump& pump = model.pumps[static_cast<std::size_t>(pump_of[e])];
             values[e].fill(std::nan(""));
             laws[e] = pump_link_law(pump_curve(pump), pump.speed);
+            recomputed[e] = true;
             return laws[e];
         }
         const Values now{link.length.value, link.diameter.value, link.roughness.value,
@@ -194,6 +230,7 @@ struct Solver::Laws {
         if (now != values[e]) {
             values[e] = now;
             laws[e] = link_law(model, link);
+            recomputed[e] = true;
         }
         return laws[e];
     }
@@ -209,6 +246,7 @@ struct Solver::Laws {
             viscosity = model.viscosity;
             values.assign(model.links.size(), none);
             laws.assign(model.links.size(), LinkLaw{});
+            recomputed.assign(model.links.size(), true);
         }
         pump_of.assign(model.links.size(), -1);
         for (std::size_t p = 0; p < model.pumps.size(); ++p) {
@@ -245,6 +283,36 @@ public:
                 static_cast<std::int32_t>(v);
             valve_states.push_back(initial_state(valves_[v]));
         }
+        terms_.resize(model.links.size());
+        for (std::size_t e = 0; e < model.links.size(); ++e) {
+            const model::Link& link = model.links[e];
+            const auto a = static_cast<std::size_t>(link.start);
+            const auto b = static_cast<std::size_t>(link.end);
+            Term& term = terms_[e];
+            if (link.status != model::LinkStatus::open || !t_.reached[a] || !t_.reached[b])
+                continue;
+            term.a = link.start;
+            term.b = link.end;
+            term.ra = t_.equation[a];
+            term.rb = t_.equation[b];
+            term.sa = t_.start_entry[e];
+            term.sb = t_.end_entry[e];
+            term.so = t_.off_entry[e];
+            term.kind = valve_of_[e] >= 0 ? Kind::valve : Kind::other;
+            if (term.kind == Kind::valve || link.start == link.end || !pure_power(laws_[e]))
+                continue;
+            const LinkLaw& law = laws_[e];
+            term.kind = law.exponent == 1.0 ? Kind::linear : Kind::power;
+            term.k = law.k;
+            term.exponent = law.exponent;
+            term.cap = law.cap;
+            term.ek = law.exponent * law.k;
+            term.about_power = (law.exponent - 1.0) / law.exponent;
+            term.one_less = 1.0 - law.exponent;
+        }
+        minus_demand_.resize(t_.node_of.size());
+        for (std::size_t r = 0; r < t_.node_of.size(); ++r)
+            minus_demand_[r] = -model_.nodes[static_cast<std::size_t>(t_.node_of[r])].demand.value;
     }
 
     std::vector<double> heads;
@@ -279,21 +347,96 @@ public:
     enum class Form : std::uint8_t { law, linear, about };
     double evaluate(const std::vector<double>& h, bool assemble, Form form) {
         const Stopwatch watch(timed_ ? &timings_.evaluate : nullptr);
-        std::fill(residual_.begin(), residual_.end(), 0.0);
+        // The form and the assembly known when compiled: the pass loop's tests drop out.
+        if (form == Form::law)
+            return assemble ? evaluate<Form::law, true>(h) : evaluate<Form::law, false>(h);
+        if (form == Form::about)
+            return assemble ? evaluate<Form::about, true>(h) : evaluate<Form::about, false>(h);
+        return assemble ? evaluate<Form::linear, true>(h) : evaluate<Form::linear, false>(h);
+    }
+
+    // The laws at `h`, where each plain law that was not worked out again (`recomputed`) and
+    // whose ends are at the heads `heads` the discharges `flows` were worked out at carries that
+    // discharge again.
+    double evaluate_keeping(const std::vector<double>& h, const std::vector<double>& heads,
+                            const std::vector<double>& flows, const std::vector<bool>& recomputed) {
+        const Stopwatch watch(timed_ ? &timings_.evaluate : nullptr);
+        kept_ = {&heads, &flows, &recomputed};
+        const double sum = evaluate<Form::law, false, true>(h);
+        kept_ = {};
+        return sum;
+    }
+
+    template <Form form, bool assemble, bool keeping = false>
+    double evaluate(const std::vector<double>& h) {
         double* values = t_.matrix.valuePtr();
         if (assemble) std::fill(values, values + t_.matrix.nonZeros(), 0.0);
-        for (std::size_t r = 0; r < t_.node_of.size(); ++r)
-            residual_[r] = -model_.nodes[static_cast<std::size_t>(t_.node_of[r])].demand.value;
-        for (std::size_t e = 0; e < model_.links.size(); ++e) {
-            const model::Link& link = model_.links[e];
-            const auto a = static_cast<std::size_t>(link.start);
-            const auto b = static_cast<std::size_t>(link.end);
-            if (link.status != model::LinkStatus::open || !t_.reached[a] || !t_.reached[b]) {
+        std::copy(minus_demand_.begin(), minus_demand_.end(), residual_.begin());
+        constexpr bool laws = form != Form::linear;
+        double* residual = residual_.data();
+        for (std::size_t e = 0; e < terms_.size(); ++e) {
+            const Term& term = terms_[e];
+            const Kind kind = term.kind;
+            if (kind == Kind::idle) {
                 flows_[e] = 0.0;
                 continue;
             }
-            const double dh = h[a] - h[b];
-            if (valve_of_[e] >= 0) {
+            if constexpr (keeping) {
+                const auto a = static_cast<std::size_t>(term.a);
+                const auto b = static_cast<std::size_t>(term.b);
+                if (kind != Kind::valve && !(*kept_.recomputed)[e] &&
+                    same_bits(h[a], (*kept_.heads)[a]) && same_bits(h[b], (*kept_.heads)[b])) {
+                    const double flow = (*kept_.flows)[e];
+                    flows_[e] = flow;
+                    if (term.ra >= 0) residual[term.ra] += flow;
+                    if (term.rb >= 0) residual[term.rb] -= flow;
+                    continue;
+                }
+            }
+            const double dh =
+                h[static_cast<std::size_t>(term.a)] - h[static_cast<std::size_t>(term.b)];
+            if (laws && kind != Kind::valve && kind != Kind::other) {
+                // A pure power law between two distinct nodes, worked out here as link_flow and
+                // link_flow_about do; the law's slope is not needed, nor its tangent's intercept
+                // (tangent_flows reads (1 - e) q).
+                double flow = 0.0;
+                double slope = 0.0;
+                if (kind == Kind::linear) {
+                    flow = term.k * dh;
+                    slope = term.k;
+                } else if constexpr (form == Form::law) {
+                    const double magnitude = std::abs(dh);
+                    if (magnitude < linear_below) {
+                        flow = term.cap * dh;
+                        slope = term.cap;
+                    } else {
+                        const double f = term.k * std::pow(magnitude, term.exponent);
+                        flow = std::copysign(f, dh);
+                        slope = term.exponent * f / magnitude;
+                    }
+                } else {
+                    const double q = about[e];
+                    const double magnitude = std::abs(q);
+                    slope = term.cap;
+                    if (magnitude > 0.0)
+                        slope = std::min(term.cap,
+                                         term.ek * std::pow(magnitude / term.k, term.about_power));
+                    flow = term.one_less * q + slope * dh;
+                }
+                flows_[e] = flow;
+                slopes_[e] = slope;
+                if (term.ra >= 0) residual[term.ra] += flow;
+                if (term.rb >= 0) residual[term.rb] -= flow;
+                if (!assemble) continue;
+                if (term.sa >= 0) values[term.sa] += slope;
+                if (term.sb >= 0) values[term.sb] += slope;
+                if (term.so >= 0) values[term.so] -= slope;
+                continue;
+            }
+            const model::Link& link = model_.links[e];
+            const auto a = static_cast<std::size_t>(link.start);
+            const auto b = static_cast<std::size_t>(link.end);
+            if (kind == Kind::valve) {
                 const ValveTerm v = valve(e, h, form);
                 flows_[e] = v.flow;
                 const std::int32_t ra = t_.equation[a];
@@ -340,16 +483,19 @@ public:
     // The discharges on the tangents of the last evaluation with `about` and `assemble`, at `h`.
     const std::vector<double>& tangent_flows(const std::vector<double>& h) {
         const Stopwatch watch(timed_ ? &timings_.evaluate : nullptr);
-        for (std::size_t e = 0; e < model_.links.size(); ++e) {
-            const model::Link& link = model_.links[e];
-            const auto a = static_cast<std::size_t>(link.start);
-            const auto b = static_cast<std::size_t>(link.end);
-            flows_[e] = link.status != model::LinkStatus::open || !t_.reached[a] || !t_.reached[b]
-                            ? 0.0
-                        : valve_of_[e] >= 0 ? valve(e, h, Form::about).flow
-                        : pure_power(laws_[e])
-                            ? (1.0 - laws_[e].exponent) * about[e] + slopes_[e] * (h[a] - h[b])
-                            : intercepts_[e] + slopes_[e] * (h[a] - h[b]);
+        for (std::size_t e = 0; e < terms_.size(); ++e) {
+            const Term& term = terms_[e];
+            const Kind kind = term.kind;
+            if (kind == Kind::idle) {
+                flows_[e] = 0.0;
+                continue;
+            }
+            const double dh =
+                h[static_cast<std::size_t>(term.a)] - h[static_cast<std::size_t>(term.b)];
+            flows_[e] = kind == Kind::valve ? valve(e, h, Form::about).flow
+                        : kind != Kind::other || pure_power(laws_[e])
+                            ? (1.0 - laws_[e].exponent) * about[e] + slopes_[e] * dh
+                            : intercepts_[e] + slopes_[e] * dh;
         }
         return flows_;
     }
@@ -428,6 +574,27 @@ private:
     // Per link, the tangent's discharge at a head difference of 0: for a law other than a pure
     // power law the tangent is not (1 - e) q + slope * dh.
     std::vector<double> intercepts_;
+    // How each link is evaluated: carrying nothing (closed, or an end cut off), as a valve, as a
+    // pure power law between two nodes (with exponent 1 or another), or through link_flow.
+    enum class Kind : std::uint8_t { idle, valve, linear, power, other };
+    // Per link, what a pass reads of it in one place: its nodes, their rows (or -1), its matrix
+    // entries (or -1) and, for a pure power law, its constants and those of its tangent about a
+    // discharge q: slope = min(cap, ek * (|q| / k)^about_power), flow = one_less * q + slope * dh.
+    struct Term {
+        Kind kind = Kind::idle;
+        std::int32_t a = 0, b = 0, ra = -1, rb = -1, sa = -1, sb = -1, so = -1;
+        double k = 0.0, exponent = 1.0, cap = 0.0, ek = 0.0, about_power = 0.0, one_less = 0.0;
+    };
+    std::vector<Term> terms_;
+    struct Kept {
+        const std::vector<double>* heads = nullptr;
+        const std::vector<double>* flows = nullptr;
+        const std::vector<bool>* recomputed = nullptr;
+    } kept_; // see evaluate_keeping
+    static bool same_bits(double x, double y) {
+        return std::bit_cast<std::uint64_t>(x) == std::bit_cast<std::uint64_t>(y);
+    }
+    std::vector<double> minus_demand_; // per row: the negated given discharge of its node
     Timings& timings_;
     bool timed_;
     double largest_ = 0.0;
@@ -537,19 +704,18 @@ Result Solver::run(const model::Model& model, const Settings& settings,
     }
     if (!result.findings.empty()) return result;
 
-    std::vector<std::int64_t> signature = signature_of(model);
-    if (!topology_ || topology_->signature != signature) {
+    if (!topology_ || !same_signature(model, topology_->signature)) {
         const Stopwatch watch(settings.timed ? &result.timings.topology : nullptr);
         topology_.reset();
         topology_ =
-            std::make_unique<Topology>(model, std::move(signature), settings.large_network_rows);
+            std::make_unique<Topology>(model, signature_of(model), settings.large_network_rows);
         start = {};
     }
     Topology& t = *topology_;
     // The numeric factor is of no use once the passes end: the next run factorizes anew. A large
-    // network's laws are not kept either (96 bytes and 40 of values a link, 27 MB at 10^5
-    // nodes, held while the caller writes its results): working them out again costs a
-    // hundredth of its analysis.
+    // network's laws are not kept either (with the values they were worked out from and the
+    // final check's coefficients, over 27 MB at 10^5 nodes, held while the caller writes its
+    // results): working them out again costs a hundredth of its analysis.
     struct AfterRun {
         SparseCholesky& cholesky;
         std::unique_ptr<Laws>& laws;
@@ -568,11 +734,10 @@ Result Solver::run(const model::Model& model, const Settings& settings,
         result.findings.push_back(model::make_finding(model::Code::no_known_head, {}));
         return result;
     }
-    const auto left_out =
-        static_cast<std::size_t>(std::count(t.reached.begin(), t.reached.end(), false));
-    if (left_out > 0)
-        result.findings.push_back(model::make_finding(
-            model::Code::isolated_nodes, {std::to_string(left_out), first_ids(model, t.reached)}));
+    if (t.left_out > 0)
+        result.findings.push_back(
+            model::make_finding(model::Code::isolated_nodes,
+                                {std::to_string(t.left_out), first_ids(model, t.reached)}));
 
     Passes passes(model, t, laws_->laws, std::move(valves), result.timings, settings.timed);
     std::vector<double>& h = passes.heads;
@@ -624,6 +789,12 @@ Result Solver::run(const model::Model& model, const Settings& settings,
     // whose slope stays finite near zero flow where the head form's does not) and solves for the
     // heads that balance those tangents; the step is then halved until the residual of the laws
     // themselves falls (Armijo's rule), the discharges moving with the heads.
+    if (norm < 0.0 && warm && t.last_flows.size() == model.links.size() &&
+        t.last_heads.size() == n) {
+        // From the heads the last run ended at, every law that was not worked out again still
+        // gives the discharge it gave then.
+        norm = passes.evaluate_keeping(h, t.last_heads, t.last_flows, laws_->recomputed);
+    }
     if (norm < 0.0) norm = passes.evaluate(h, false, Passes::Form::law);
     passes.about = passes.flows();
     std::vector<double> tangent_flows;
@@ -677,10 +848,9 @@ Result Solver::run(const model::Model& model, const Settings& settings,
         norm = passes.evaluate(h, false, Passes::Form::law);
     }
 
-    for (std::size_t i = 0; i < n; ++i) {
-        result.solved[i] = t.reached[i];
+    result.solved = t.reached;
+    for (std::size_t i = 0; i < n; ++i)
         if (t.reached[i]) result.heads[i] = h[i];
-    }
     for (std::size_t e = 0; e < model.links.size(); ++e) {
         const model::Link& link = model.links[e];
         if (!result.solved[static_cast<std::size_t>(link.start)] ||
@@ -731,10 +901,8 @@ Result Solver::run(const model::Model& model, const Settings& settings,
         result.nodal_discharge[static_cast<std::size_t>(model.links[e].end)] -= result.flows[e];
     }
 
-    std::vector<bool> free(n, false);
-    for (std::size_t i = 0; i < n; ++i) free[i] = t.equation[i] >= 0;
-    const FinalCheck check =
-        check_final_state(model, free, result.solved, result.heads, result.flows, result.states);
+    const FinalCheck check = check_final_state(model, t.free, result.solved, result.heads,
+                                               result.flows, result.states, &laws_->check);
     result.max_imbalance = check.max_imbalance;
     result.worst_node = check.worst_node;
     if (converged && check.holds(settings.flow_tolerance, settings.head_tolerance)) {
@@ -770,6 +938,8 @@ Result Solver::run(const model::Model& model, const Settings& settings,
         }
     }
     t.last_heads = h;
+    t.last_flows = passes.flows();
+    std::fill(laws_->recomputed.begin(), laws_->recomputed.end(), false);
     return result;
 }
 

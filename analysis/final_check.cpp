@@ -63,25 +63,36 @@ double written_head_loss(const model::Model& model, const model::Link& link, dou
     return h + link.minor_loss.value * velocity_head;
 }
 
-// Each law written out in the form it is usually given, head loss as a function of discharge
-// where that is its usual form, and turned round here (by bisection where it has no closed
-// inverse).
-double law_discharge(const model::Model& model, const model::Link& link, double dh) {
+double hazen_williams_coefficient(const model::Model& model, const model::Link& link) {
     const double d = link.diameter.value;
     const double l = link.length.value;
     const double c = link.roughness.value;
+    return model.law == model::HeadLossLaw::hazen_williams_programs
+               ? 0.2784 * c * std::pow(d, 2.63) / std::pow(l, 0.54)
+               : 10.667 * l / (std::pow(c, 1.852) * std::pow(d, 4.871));
+}
+
+// Each law written out in the form it is usually given, head loss as a function of discharge
+// where that is its usual form, and turned round here (by bisection where it has no closed
+// inverse).
+double law_discharge(const model::Model& model, const model::Link& link, double dh,
+                     CheckCoefficients* kept, std::size_t e) {
+    const double d = link.diameter.value;
+    const double l = link.length.value;
     const double sign = dh < 0 ? -1.0 : 1.0;
     if (model.law == model::HeadLossLaw::laminar) {
         // Hagen-Poiseuille: Q = (rho g / mu) * pi * D^4 * dh / (128 L).
         const double pi = std::acos(-1.0);
         return model.rho_g_over_mu.value * pi * std::pow(d, 4.0) * dh / (128.0 * l);
     }
-    if (model.law == model::HeadLossLaw::hazen_williams_programs)
-        return sign * 0.2784 * c * std::pow(d, 2.63) * std::pow(std::abs(dh), 0.54) /
-               std::pow(l, 0.54);
-    if (model.law == model::HeadLossLaw::hazen_williams_inp && link.minor_loss.value == 0.0) {
-        const double resistance = 10.667 * l / (std::pow(c, 1.852) * std::pow(d, 4.871));
-        return sign * std::pow(std::abs(dh) / resistance, 1.0 / 1.852);
+    const bool programs = model.law == model::HeadLossLaw::hazen_williams_programs;
+    if (programs ||
+        (model.law == model::HeadLossLaw::hazen_williams_inp && link.minor_loss.value == 0.0)) {
+        const double coefficient =
+            kept != nullptr ? kept->of(model, e) : hazen_williams_coefficient(model, link);
+        // Q = 0.2784 C D^2.63 (dh / L)^0.54; dh = r Q^1.852 turned round.
+        return programs ? sign * coefficient * std::pow(std::abs(dh), 0.54)
+                        : sign * std::pow(std::abs(dh) / coefficient, 1.0 / 1.852);
     }
     const double target = std::abs(dh);
     double lo = 0.0;
@@ -168,18 +179,36 @@ double valve_discharge(const model::Model& model, const model::Valve& valve, Lin
 
 } // namespace
 
+double CheckCoefficients::of(const model::Model& model, std::size_t e) {
+    if (law_ != model.law || values_.size() != model.links.size()) {
+        law_ = model.law;
+        // NaN never equals itself: every entry is worked out when first asked for.
+        values_.assign(model.links.size(), {std::nan(""), 0.0, 0.0});
+        coefficients_.assign(model.links.size(), 0.0);
+    }
+    const model::Link& link = model.links[e];
+    const std::array<double, 3> now{link.diameter.value, link.length.value, link.roughness.value};
+    if (now != values_[e]) {
+        values_[e] = now;
+        coefficients_[e] = hazen_williams_coefficient(model, link);
+    }
+    return coefficients_[e];
+}
+
 FinalCheck check_final_state(const model::Model& model, const std::vector<bool>& free,
                              const std::vector<bool>& solved, const std::vector<double>& heads,
-                             const std::vector<double>& flows,
-                             const std::vector<LinkState>& states) {
+                             const std::vector<double>& flows, const std::vector<LinkState>& states,
+                             CheckCoefficients* kept) {
     FinalCheck check;
     const std::size_t n = model.nodes.size();
     std::vector<double> outflow(n, 0.0);
-    std::vector<const model::Pump*> pump_of(model.links.size(), nullptr);
+    // Most networks have neither pumps nor valves: no table of them then.
+    std::vector<const model::Pump*> pump_of(model.pumps.empty() ? 0 : model.links.size(), nullptr);
     for (const model::Pump& pump : model.pumps)
         if (static_cast<std::size_t>(pump.link) < pump_of.size())
             pump_of[static_cast<std::size_t>(pump.link)] = &pump;
-    std::vector<const model::Valve*> valve_of(model.links.size(), nullptr);
+    std::vector<const model::Valve*> valve_of(model.valves.empty() ? 0 : model.links.size(),
+                                              nullptr);
     for (const model::Valve& valve : model.valves)
         if (valve.link >= 0 && static_cast<std::size_t>(valve.link) < model.links.size())
             valve_of[static_cast<std::size_t>(valve.link)] = &valve;
@@ -198,7 +227,7 @@ FinalCheck check_final_state(const model::Model& model, const std::vector<bool>&
         // A check valve carries nothing against reverse flow.
         const double dh = heads[a] - heads[b];
         double q = 0.0;
-        if (const model::Valve* valve = valve_of[e]) {
+        if (const model::Valve* valve = valve_of.empty() ? nullptr : valve_of[e]) {
             const LinkState state = states[e];
             const bool holds = state == LinkState::active && valve->type != model::ValveType::tcv &&
                                valve->type != model::ValveType::gpv;
@@ -221,10 +250,10 @@ FinalCheck check_final_state(const model::Model& model, const std::vector<bool>&
             } else if (state != LinkState::closed) {
                 q = valve_discharge(model, *valve, state, dh);
             }
-        } else if (pump_of[e] != nullptr) {
+        } else if (!pump_of.empty() && pump_of[e] != nullptr) {
             q = pump_discharge(*pump_of[e], dh);
         } else if (!(link.check_valve && dh < 0.0)) {
-            q = law_discharge(model, link, dh);
+            q = law_discharge(model, link, dh, kept, e);
         }
         if (!std::isfinite(q) || !std::isfinite(flows[e])) check.finite = false;
         const double error = std::abs(flows[e] - q);

@@ -3,6 +3,8 @@
 // of its own rather than the passes' element laws, so that a fault in those cannot pass itself.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -27,12 +29,27 @@ struct FinalCheck {
     }
 };
 
+// The factors of the Hazen-Williams laws that depend on a link's values alone, worked out by the
+// check's own code and kept between checks while the law and the link's values stay the same (a
+// re-solve after a change of one pipe works out one again).
+class CheckCoefficients {
+public:
+    // For link e of `model`: the Hazen-Williams (programs') coefficient 0.2784 C D^2.63 / L^0.54,
+    // or the .inp law's resistance 10.667 L / (C^1.852 D^4.871).
+    double of(const model::Model& model, std::size_t e);
+
+private:
+    model::HeadLossLaw law_ = model::HeadLossLaw::laminar;
+    std::vector<std::array<double, 3>> values_; // diameter, length, roughness
+    std::vector<double> coefficients_;
+};
+
 // `free` marks the nodes whose balance is an equation (no known head, joined to one); links with
 // an end that is neither free nor at a known head are skipped. `states` gives each valve's state
 // (an active PRV, PSV or PBV carries the flow given, and is checked against its setting).
 FinalCheck check_final_state(const model::Model& model, const std::vector<bool>& free,
                              const std::vector<bool>& solved, const std::vector<double>& heads,
-                             const std::vector<double>& flows,
-                             const std::vector<LinkState>& states);
+                             const std::vector<double>& flows, const std::vector<LinkState>& states,
+                             CheckCoefficients* kept = nullptr);
 
 } // namespace pipenet::analysis

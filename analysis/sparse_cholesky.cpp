@@ -177,13 +177,36 @@ void SparseCholesky::analyse(const Matrix& lower) {
         // Out of memory, or indices past what int holds: the simplicial factorization instead.
         if (c.factor == nullptr) cholmod_.reset();
     }
-    if (!cholmod_) simplicial_.analyzePattern(lower);
+    if (!cholmod_) {
+        // The ordering Eigen's simplicial factorization would choose itself, on the full pattern.
+        Matrix full;
+        full = lower.selfadjointView<Eigen::Lower>();
+        Eigen::PermutationMatrix<Eigen::Dynamic, Eigen::Dynamic, int> inverse;
+        Eigen::AMDOrdering<int>()(full, inverse);
+        order_ = inverse.inverse();
+        // Each value of `lower` carried through the permutation as its own index tells where it
+        // lands (indices are exact in a double).
+        Matrix numbered = lower;
+        for (Eigen::Index k = 0; k < numbered.nonZeros(); ++k)
+            numbered.valuePtr()[k] = static_cast<double>(k);
+        permuted_.resize(lower.rows(), lower.cols());
+        permuted_.selfadjointView<Eigen::Upper>() =
+            numbered.selfadjointView<Eigen::Lower>().twistedBy(order_);
+        permuted_.makeCompressed();
+        to_permuted_.assign(static_cast<std::size_t>(lower.nonZeros()), 0);
+        for (Eigen::Index p = 0; p < permuted_.nonZeros(); ++p)
+            to_permuted_[static_cast<std::size_t>(permuted_.valuePtr()[p])] = static_cast<int>(p);
+        simplicial_.analyzePattern(permuted_);
+    }
     analysed_ = true;
 }
 
 bool SparseCholesky::factorize(const Matrix& lower) {
     if (!cholmod_) {
-        simplicial_.factorize(lower);
+        const double* from = lower.valuePtr();
+        double* to = permuted_.valuePtr();
+        for (std::size_t k = 0; k < to_permuted_.size(); ++k) to[to_permuted_[k]] = from[k];
+        simplicial_.factorize(permuted_);
         return simplicial_.info() == Eigen::Success;
     }
     Cholmod& c = *cholmod_;
@@ -200,8 +223,14 @@ bool SparseCholesky::factorize(const Matrix& lower) {
 
 bool SparseCholesky::solve(Eigen::Ref<const Eigen::VectorXd> b, Eigen::VectorXd& x) {
     if (!cholmod_) {
-        x = simplicial_.solve(b);
-        return simplicial_.info() == Eigen::Success;
+        if (simplicial_.info() != Eigen::Success) return false;
+        work_ = order_ * b;
+        if (work_.size() > 0) {
+            simplicial_.matrixL().solveInPlace(work_);
+            simplicial_.matrixU().solveInPlace(work_);
+        }
+        x = order_.transpose() * work_;
+        return true;
     }
     Cholmod& c = *cholmod_;
     const std::size_t n = c.perm.size();

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include <Eigen/Core>
 #include <Eigen/OrderingMethods>
@@ -48,7 +49,14 @@ private:
     std::int64_t large_from_;
     std::int64_t nested_dissection_from_;
     bool analysed_ = false;
-    Eigen::SimplicialLLT<Matrix, Eigen::Lower, Eigen::AMDOrdering<int>> simplicial_;
+    // The simplicial factorization works on the matrix already permuted by the fill-reducing
+    // ordering (upper triangle, which it reads in place): each factorization moves the values
+    // through a map worked out once instead of permuting the whole matrix again.
+    Eigen::SimplicialLLT<Matrix, Eigen::Upper, Eigen::NaturalOrdering<int>> simplicial_;
+    Eigen::PermutationMatrix<Eigen::Dynamic, Eigen::Dynamic, int> order_; // row i goes to order_(i)
+    Matrix permuted_;
+    std::vector<int> to_permuted_; // per value of the caller's lower triangle: its place there
+    Eigen::VectorXd work_;
     std::unique_ptr<Cholmod> cholmod_;
 };
 

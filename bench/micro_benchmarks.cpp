@@ -1,9 +1,13 @@
 // Micro-benchmarks of the routines that dominate a run: the banded solve, the assembly, one
-// report line with three real fields and one input record.
+// report line with three real fields, one input record, and the shortest text of a result
+// (beside the standard library's).
 #include <benchmark/benchmark.h>
 
+#include <charconv>
 #include <cstring>
+#include <random>
 #include <string_view>
+#include <vector>
 
 #include "bench_network.hpp"
 #include "fem/assemble.hpp"
@@ -12,6 +16,7 @@
 #include "network/floating_groups.hpp"
 #include "report/layouts.hpp"
 #include "report/record_io.hpp"
+#include "report/shortest_text.hpp"
 
 namespace {
 
@@ -114,6 +119,35 @@ void read_element_record(benchmark::State& state) {
     if (checksum != state.iterations() * (17 + 23 + 42)) state.SkipWithError("wrong values");
 }
 BENCHMARK(read_element_record);
+
+// Results of arithmetic (all their digits), as the JSON of a network holds by the thousand.
+template <class Real>
+std::vector<Real> computed_values() {
+    std::mt19937_64 random(7);
+    std::uniform_real_distribution<double> value(-500.0, 500.0);
+    std::vector<Real> values(1024);
+    for (Real& v : values) v = static_cast<Real>(value(random) / 7.0);
+    return values;
+}
+
+template <class Real, bool library>
+void shortest_text_of(benchmark::State& state) {
+    const std::vector<Real> values = computed_values<Real>();
+    char text[64];
+    std::size_t i = 0, bytes = 0;
+    for (auto _ : state) {
+        const Real v = values[i++ % values.size()];
+        const char* end = library ? std::to_chars(text, text + sizeof text, v).ptr
+                                  : shortest_text(text, text + sizeof text, v);
+        bytes += static_cast<std::size_t>(end - text);
+        benchmark::DoNotOptimize(text);
+    }
+    if (bytes == 0) state.SkipWithError("nothing written");
+}
+BENCHMARK(shortest_text_of<double, false>)->Name("shortest_text_double");
+BENCHMARK(shortest_text_of<double, true>)->Name("to_chars_double");
+BENCHMARK(shortest_text_of<float, false>)->Name("shortest_text_float");
+BENCHMARK(shortest_text_of<float, true>)->Name("to_chars_float");
 
 } // namespace
 

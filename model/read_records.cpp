@@ -1,8 +1,9 @@
 #include "model/read_records.hpp"
 
+#include <charconv>
 #include <cmath>
 
-#include "report/shortest_text.hpp"
+#include "report/typed_decimal.hpp"
 
 namespace pipenet::model {
 
@@ -16,7 +17,14 @@ constexpr Place field(std::int32_t line, std::int32_t first, std::int32_t width)
 // The record layer reads each real as the nearest float; the double of that float's shortest
 // decimal is the value as typed (0.3 rather than 0.30000001192092896), up to the float's digits.
 double decimal(float value) {
-    return float_decimal(value);
+    return typed_decimal(value);
+}
+
+// A node or pipe number as its ID.
+void set_id(std::string& id, std::int32_t number) {
+    char text[16];
+    const char* end = std::to_chars(text, text + sizeof text, number).ptr;
+    id.assign(text, static_cast<std::size_t>(end - text));
 }
 
 } // namespace
@@ -42,7 +50,7 @@ bool model_from_records(const NetworkRecords& records, const std::string& file, 
     std::int32_t line = 2;
     for (const NodeRecord& r : records.nodes) {
         Node& node = model.nodes[static_cast<std::size_t>(r.node - 1)];
-        node.id = std::to_string(r.node);
+        set_id(node.id, r.node);
         node.record = field(line, 1, 30);
         node.x = {decimal(r.x), field(line, 11, 10)};
         node.y = {decimal(r.y), field(line, 21, 10)};
@@ -52,8 +60,8 @@ bool model_from_records(const NetworkRecords& records, const std::string& file, 
     const Read roughness =
         laminar ? Read{} : Read{decimal(records.relative_roughness), field(1, 61, 15)};
     for (const ElementRecord& r : records.elements) {
-        Link link;
-        link.id = std::to_string(r.element);
+        Link& link = model.links.emplace_back();
+        set_id(link.id, r.element);
         link.record = field(line, 1, 40);
         link.start = r.start_node - 1;
         link.end = r.end_node - 1;
@@ -65,7 +73,6 @@ bool model_from_records(const NetworkRecords& records, const std::string& file, 
         link.length = {std::sqrt(dx * dx + dy * dy), field(line, 11, 20)};
         link.diameter = {decimal(r.diameter), field(line, 31, 10)};
         link.roughness = roughness;
-        model.links.push_back(link);
         ++line;
     }
     // A later record for the same node replaces an earlier one, as the programs read them.

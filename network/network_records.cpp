@@ -1,6 +1,8 @@
 #include "network/network_records.hpp"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 
 #include "report/exact_field.hpp"
 #include "report/layouts.hpp"
@@ -9,20 +11,6 @@ namespace pipenet {
 
 namespace {
 
-class DiscardSink final : public ByteSink {
-public:
-    bool write(const char*, std::size_t) override { return true; }
-};
-
-class TextSink final : public ByteSink {
-public:
-    bool write(const char* data, std::size_t size) override {
-        text.append(data, size);
-        return true;
-    }
-    std::string text;
-};
-
 std::string what_failed(int status) {
     if (status == static_cast<int>(Failure::end_of_file)) return "the file ends before it";
     if (status == static_cast<int>(Failure::input_conversion))
@@ -30,70 +18,195 @@ std::string what_failed(int status) {
     return "a failure of reading (" + std::to_string(status) + ")";
 }
 
-// Reads every record group in order; `line` follows the record being read.
-void read_groups(RecordIo& io, Program program, NetworkRecords& records, std::int32_t& line,
-                 std::string& error) {
+// The records of a file held in memory, split as the record layer splits a stream: a UTF-8 byte
+// order mark at the start dropped, a record per line, a carriage return before the line feed
+// dropped, the first RecordStream::record_capacity characters kept.
+class TextRecords {
+public:
+    explicit TextRecords(std::string_view text) : text_(text) {
+        constexpr std::string_view mark = "\xEF\xBB\xBF";
+        if (text_.starts_with(mark)) position_ = mark.size();
+    }
+
+    // The next record, or false when none is left. The record lies in storage with at least
+    // field_padding readable bytes past its end, as the padded field readers want; comma: out,
+    // the record's first comma (npos: none).
+    bool next(std::string_view& record, std::size_t& comma) {
+        if (position_ >= text_.size()) return false;
+        const char* start = text_.data() + position_;
+        const std::size_t rest = text_.size() - position_;
+        const LineScan scan = scan_line(start, rest);
+        const std::size_t line = scan.line_feed != std::string_view::npos ? scan.line_feed : rest;
+        position_ += scan.line_feed != std::string_view::npos ? line + 1 : line;
+        constexpr auto capacity = static_cast<std::size_t>(RecordStream::record_capacity);
+        std::size_t kept = line < capacity ? line : capacity;
+        if (line > 0 && start[line - 1] == '\r' && kept < capacity) --kept;
+        comma = scan.comma < kept ? scan.comma : std::string_view::npos;
+        if (rest - kept >= field_padding) {
+            record = {start, kept};
+        } else {
+            // Near the end of the text: a copy with room after it.
+            std::memcpy(padded_.data(), start, kept);
+            record = {padded_.data(), kept};
+        }
+        return true;
+    }
+
+    // At most this many records are left.
+    std::size_t records_left() const { return text_.size() - position_ + 1; }
+
+private:
+    std::string_view text_;
+    std::size_t position_ = 0;
+    std::array<char, RecordStream::record_capacity + field_padding> padded_{};
+};
+
+// The first column of every field of an input layout follows the last of the field before: the
+// fields are cut one after the other, as the layout reader cuts them.
+constexpr bool fields_follow_one_another(const Layout& layout) {
+    if (layout.flat_fields() <= 0 || layout.flat_field(0).offset != 0) return false;
+    for (int k = 1; k < layout.flat_fields(); ++k)
+        if (layout.flat_field(k).offset !=
+            layout.flat_field(k - 1).offset + layout.flat_field(k - 1).width)
+            return false;
+    return true;
+}
+static_assert(fields_follow_one_another(layouts::lamnet_header) &&
+              fields_follow_one_another(layouts::turbnet_header) &&
+              fields_follow_one_another(layouts::node_record) &&
+              fields_follow_one_another(layouts::element_record) &&
+              fields_follow_one_another(layouts::discharge_record) &&
+              fields_follow_one_another(layouts::head_record));
+
+// One record read under a flat input layout, field after field, each cut as the layout reader
+// cuts it (at the end of the record or at a comma) and converted once. The first field that
+// cannot be read clears `ok`, and every value from it on is 0, as the layout reader leaves them.
+class RecordFields {
+public:
+    // first_comma: the record's first comma (npos: none).
+    RecordFields(std::string_view record, std::size_t first_comma, const Layout& layout)
+        : record_(record), layout_(layout), next_comma_(first_comma) {}
+
+    [[gnu::always_inline]] std::int32_t integer() {
+        std::int32_t value = 0;
+        if (ok && !read_integer_field_padded(take(), value)) {
+            ok = false;
+            value = 0;
+        }
+        return value;
+    }
+    [[gnu::always_inline]] float real() {
+        const int decimals = layout_.flat_field(field_).decimals;
+        float value = 0.0f;
+        if (ok && !read_real_field_padded(take(), decimals, value)) {
+            ok = false;
+            value = 0.0f;
+        }
+        return value;
+    }
+
+    bool ok = true;
+
+private:
+    [[gnu::always_inline]] std::string_view take() {
+        const auto width = static_cast<std::size_t>(layout_.flat_field(field_++).width);
+        return cut_field(record_, column_, width, next_comma_);
+    }
+
+    std::string_view record_;
+    const Layout& layout_;
+    std::size_t next_comma_;
+    std::size_t column_ = 0;
+    int field_ = 0;
+};
+
+// Reads every record group in order. Returns 0, or the record layer's failure number with
+// `line` at the record that failed.
+int read_groups(std::string_view text, Program program, NetworkRecords& records, std::int32_t& line,
+                std::string& error) {
+    TextRecords file(text);
+    std::string_view record;
+    std::size_t comma = 0;
+    line = 1;
+    if (!file.next(record, comma)) return static_cast<int>(Failure::end_of_file);
     std::int32_t node_count = 0;
     std::int32_t element_count = 0;
     std::int32_t discharge_count = 0;
     std::int32_t head_count = 0;
-    line = 1;
-    if (program == Program::lamnet) {
-        LayoutReader header(io, input_unit, layouts::lamnet_header);
-        node_count = header.get_integer();
-        element_count = header.get_integer();
-        discharge_count = header.get_integer();
-        head_count = header.get_integer();
-        records.rho_g_over_mu = header.get_real();
-    } else {
-        LayoutReader header(io, input_unit, layouts::turbnet_header);
-        node_count = header.get_integer();
-        element_count = header.get_integer();
-        discharge_count = header.get_integer();
-        head_count = header.get_integer();
-        records.max_iterations = header.get_integer();
-        records.tolerance = header.get_real();
-        records.relative_roughness = header.get_real();
+    {
+        RecordFields header(record, comma,
+                            program == Program::lamnet ? layouts::lamnet_header
+                                                       : layouts::turbnet_header);
+        node_count = header.integer();
+        element_count = header.integer();
+        discharge_count = header.integer();
+        head_count = header.integer();
+        if (program == Program::lamnet) {
+            records.rho_g_over_mu = header.real();
+        } else {
+            records.max_iterations = header.integer();
+            records.tolerance = header.real();
+            records.relative_roughness = header.real();
+        }
+        if (!header.ok) return static_cast<int>(Failure::input_conversion);
     }
     if (node_count < 0 || element_count < 0 || discharge_count < 0 || head_count < 0) {
         error = "line 1: a count in the header is negative";
-        return;
+        return 0;
     }
+    // A count is only the header's word: room for no more records than the text can hold.
+    const auto room = [&file](std::int32_t count) {
+        return std::min(static_cast<std::size_t>(count), file.records_left());
+    };
+    // A record that cannot be read is not kept.
+    const auto unreadable = [](auto& list) {
+        list.pop_back();
+        return static_cast<int>(Failure::input_conversion);
+    };
+    records.nodes.reserve(room(node_count));
     for (std::int32_t i = 0; i < node_count; ++i) {
         ++line;
-        LayoutReader reader(io, input_unit, layouts::node_record);
-        NodeRecord r;
-        r.node = reader.get_integer();
-        r.x = reader.get_real();
-        r.y = reader.get_real();
-        records.nodes.push_back(r);
+        if (!file.next(record, comma)) return static_cast<int>(Failure::end_of_file);
+        RecordFields fields(record, comma, layouts::node_record);
+        NodeRecord& r = records.nodes.emplace_back();
+        r.node = fields.integer();
+        r.x = fields.real();
+        r.y = fields.real();
+        if (!fields.ok) return unreadable(records.nodes);
     }
+    records.elements.reserve(room(element_count));
     for (std::int32_t i = 0; i < element_count; ++i) {
         ++line;
-        LayoutReader reader(io, input_unit, layouts::element_record);
-        ElementRecord r;
-        r.element = reader.get_integer();
-        r.start_node = reader.get_integer();
-        r.end_node = reader.get_integer();
-        r.diameter = reader.get_real();
-        records.elements.push_back(r);
+        if (!file.next(record, comma)) return static_cast<int>(Failure::end_of_file);
+        RecordFields fields(record, comma, layouts::element_record);
+        ElementRecord& r = records.elements.emplace_back();
+        r.element = fields.integer();
+        r.start_node = fields.integer();
+        r.end_node = fields.integer();
+        r.diameter = fields.real();
+        if (!fields.ok) return unreadable(records.elements);
     }
+    records.discharges.reserve(room(discharge_count));
     for (std::int32_t i = 0; i < discharge_count; ++i) {
         ++line;
-        LayoutReader reader(io, input_unit, layouts::discharge_record);
-        DischargeRecord r;
-        r.node = reader.get_integer();
-        r.discharge = reader.get_real();
-        records.discharges.push_back(r);
+        if (!file.next(record, comma)) return static_cast<int>(Failure::end_of_file);
+        RecordFields fields(record, comma, layouts::discharge_record);
+        DischargeRecord& r = records.discharges.emplace_back();
+        r.node = fields.integer();
+        r.discharge = fields.real();
+        if (!fields.ok) return unreadable(records.discharges);
     }
+    records.heads.reserve(room(head_count));
     for (std::int32_t i = 0; i < head_count; ++i) {
         ++line;
-        LayoutReader reader(io, input_unit, layouts::head_record);
-        HeadRecord r;
-        r.node = reader.get_integer();
-        r.head = reader.get_real();
-        records.heads.push_back(r);
+        if (!file.next(record, comma)) return static_cast<int>(Failure::end_of_file);
+        RecordFields fields(record, comma, layouts::head_record);
+        HeadRecord& r = records.heads.emplace_back();
+        r.node = fields.integer();
+        r.head = fields.real();
+        if (!fields.ok) return unreadable(records.heads);
     }
+    return 0;
 }
 
 // A line of a flat input layout, blank, with room for its fields.
@@ -138,22 +251,21 @@ private:
 bool read_network_records(std::string_view text, Program program, NetworkRecords& records,
                           std::string& error, int* failure) {
     if (failure != nullptr) *failure = 0;
-    records = NetworkRecords{};
+    // Emptied, not replaced: a caller reading file after file keeps the lists' storage.
     records.program = program;
+    records.rho_g_over_mu = 0.0f;
+    records.max_iterations = 0;
+    records.tolerance = 0.0f;
+    records.relative_roughness = 0.0f;
+    records.nodes.clear();
+    records.elements.clear();
+    records.discharges.clear();
+    records.heads.clear();
     error.clear();
-    DiscardSink report;
-    TextSink errors;
-    MemorySource console(std::string_view{});
-    MemorySource input(text);
-    RecordIo io(report, errors, console);
-    io.use_input_source(input);
     std::int32_t line = 0;
-    try {
-        io.open_input(input_file_name(program));
-        read_groups(io, program, records, line, error);
-    } catch (const RunEnded& ended) {
-        error = "line " + std::to_string(line) + ": " + what_failed(ended.status);
-        if (failure != nullptr) *failure = ended.status;
+    if (const int status = read_groups(text, program, records, line, error); status != 0) {
+        error = "line " + std::to_string(line) + ": " + what_failed(status);
+        if (failure != nullptr) *failure = status;
     }
     return error.empty();
 }

@@ -4,6 +4,7 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -52,47 +53,73 @@ struct Solved {
     std::string passes_csv;
     std::string report;
     std::string table_row;
+
+    // Empties the slot for the next file, keeping the strings' storage: the next file's
+    // outputs are about as long.
+    void clear() {
+        verdict = Verdict::unreadable;
+        turbulent = false;
+        warning_count = 0;
+        for (std::string* text :
+             {&file, &first_message, &more_errors, &warnings, &outcome_csv, &unnamed, &json,
+              &nodes_csv, &pipes_csv, &passes_csv, &report, &table_row})
+            text->clear();
+    }
 };
 
-// A number for the table: six significant digits, the way a person reads them.
-std::string table_number(double value) {
-    std::array<char, 32> text{};
-    const int length = std::snprintf(text.data(), text.size(), "%.6g", value);
-    return {text.data(), static_cast<std::size_t>(std::max(length, 0))};
+// A number for the table: six significant digits, the way a person reads them (what printf's
+// "%.6g" writes, without its cost).
+std::string_view table_number(double value, std::array<char, 32>& text) {
+    const char* end =
+        std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::general, 6)
+            .ptr;
+    return {text.data(), static_cast<std::size_t>(end - text.data())};
 }
 
 constexpr std::array<std::size_t, 5> table_widths{13, 7, 13, 13, 17};
 
-std::string table_line(const std::string& file, std::size_t file_width,
-                       const std::array<std::string, 5>& cells) {
-    std::string line = file + std::string(file_width - std::min(file_width, file.size()), ' ');
+std::string table_line(std::string_view file, std::size_t file_width,
+                       const std::array<std::string_view, 5>& cells) {
+    std::string line;
+    line.reserve(file_width + 80);
+    line += file;
+    line.append(file_width - std::min(file_width, file.size()), ' ');
     for (std::size_t i = 0; i < table_widths.size(); ++i) {
-        const std::string& cell = cells[i];
+        const std::string_view cell = cells[i];
+        const std::size_t pad = table_widths[i] - std::min(table_widths[i], cell.size());
         line += "  ";
         // The outcome is a word, left-aligned; the rest are numbers.
-        if (i == 0)
-            line +=
-                cell + std::string(table_widths[i] - std::min(table_widths[i], cell.size()), ' ');
-        else
-            line +=
-                std::string(table_widths[i] - std::min(table_widths[i], cell.size()), ' ') + cell;
+        if (i == 0) {
+            line += cell;
+            line.append(pad, ' ');
+        } else {
+            line.append(pad, ' ');
+            line += cell;
+        }
     }
     while (!line.empty() && line.back() == ' ') line.pop_back();
-    return line + '\n';
+    line += '\n';
+    return line;
 }
 
 // The table's row for one result: outcome, passes, head range and largest imbalance.
 std::string table_row(const NetworkResult& result, std::size_t file_width) {
-    std::array<std::string, 5> cells{solve::verdict_name(result.verdict), "-", "-", "-", "-"};
-    if (!result.passes.empty()) cells[1] = std::to_string(result.passes.size());
+    std::array<std::array<char, 32>, 4> texts;
+    std::array<std::string_view, 5> cells{solve::verdict_name(result.verdict), "-", "-", "-", "-"};
+    if (!result.passes.empty()) {
+        const char* end =
+            std::to_chars(texts[0].data(), texts[0].data() + texts[0].size(), result.passes.size())
+                .ptr;
+        cells[1] = {texts[0].data(), static_cast<std::size_t>(end - texts[0].data())};
+    }
     if (!result.nodes.empty()) {
         auto [low, high] = std::minmax_element(
             result.nodes.begin(), result.nodes.end(),
             [](const solve::NodeResult& a, const solve::NodeResult& b) { return a.head < b.head; });
-        cells[2] = table_number(low->head);
-        cells[3] = table_number(high->head);
+        cells[2] = table_number(low->head, texts[1]);
+        cells[3] = table_number(high->head, texts[2]);
     }
-    if (result.max_balance_error) cells[4] = table_number(*result.max_balance_error);
+    if (result.max_balance_error) cells[4] = table_number(*result.max_balance_error, texts[3]);
     return table_line(result.file, file_width, cells);
 }
 
@@ -102,8 +129,21 @@ std::size_t table_file_width(const SolveOptions& options) {
     return width;
 }
 
-Solved solve_file(const SolveOptions& options, std::int64_t time, const solve::ResultIds* ids,
-                  bool csv_ids, const std::string& path, solve::Workspace& workspace) {
+// "FILE: warning: CODE: text" and a line feed, appended.
+void line(std::string& lines, std::string_view path, std::string_view severity,
+          const solve::Message& m) {
+    lines.reserve(lines.size() + path.size() + severity.size() + m.code.size() + m.text.size() + 3);
+    lines += path;
+    lines += severity;
+    lines += m.code;
+    lines += ": ";
+    lines += m.text;
+    lines += '\n';
+}
+
+// Fills `out`, an emptied slot.
+void solve_file(const SolveOptions& options, std::int64_t time, const solve::ResultIds* ids,
+                bool csv_ids, const std::string& path, solve::Workspace& workspace, Solved& out) {
     NetworkResult result;
     std::string text;
     std::string reason;
@@ -140,7 +180,6 @@ Solved solve_file(const SolveOptions& options, std::int64_t time, const solve::R
     } else {
         result = solve::solve_network(path, text, *program, settings, &workspace);
     }
-    Solved out;
     out.verdict = result.verdict;
     out.turbulent = program == Program::turbnet || result.inp;
     out.file = path;
@@ -152,13 +191,13 @@ Solved solve_file(const SolveOptions& options, std::int64_t time, const solve::R
         if (out.first_message.empty())
             out.first_message = m.text;
         else
-            out.more_errors += path + ": error: " + m.code + ": " + m.text + '\n';
+            line(out.more_errors, path, ": error: ", m);
     }
     if (out.first_message.empty() && !result.messages.empty())
         out.first_message = result.messages.front().text;
     for (const solve::Message& m : result.messages)
         if (m.severity == "warning") {
-            out.warnings += path + ": warning: " + m.code + ": " + m.text + '\n';
+            line(out.warnings, path, ": warning: ", m);
             ++out.warning_count;
         }
     if (ids != nullptr && !solve::label_results(*ids, result, out.unnamed))
@@ -167,13 +206,12 @@ Solved solve_file(const SolveOptions& options, std::int64_t time, const solve::R
         out.table_row = table_row(result, table_file_width(options));
     if (!options.json.empty()) solve::json_document(result, out.json);
     if (!options.csv.empty()) {
-        out.nodes_csv = solve::csv_nodes(result, csv_ids);
-        out.pipes_csv = solve::csv_pipes(result, csv_ids);
-        out.passes_csv = solve::csv_passes(result);
-        out.outcome_csv = solve::csv_outcome(result);
+        solve::csv_nodes(result, csv_ids, out.nodes_csv);
+        solve::csv_pipes(result, csv_ids, out.pipes_csv);
+        solve::csv_passes(result, out.passes_csv);
+        solve::csv_outcome(result, out.outcome_csv);
     }
     out.report = std::move(result.report);
-    return out;
 }
 
 struct Tally {
@@ -400,8 +438,8 @@ int run_solve(const SolveOptions& options, ByteSink& err, files::TemporaryFiles&
         std::atomic<std::size_t> next{0};
         auto work = [&](solve::Workspace& workspace) {
             for (std::size_t i = next++; i < count; i = next++)
-                solved[i] =
-                    solve_file(options, time, map, csv_ids, options.files[first + i], workspace);
+                solve_file(options, time, map, csv_ids, options.files[first + i], workspace,
+                           solved[i]);
         };
         {
             std::vector<std::jthread> threads;
@@ -441,7 +479,7 @@ int run_solve(const SolveOptions& options, ByteSink& err, files::TemporaryFiles&
             passes.write(s.passes_csv);
             outcomes.write(s.outcome_csv);
             report.write(s.report);
-            s = Solved{};
+            s.clear();
         }
         if (progress) draw_progress(err, first + count, total);
     }

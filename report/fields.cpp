@@ -360,6 +360,35 @@ constexpr bool have_field_columns = false;
 }
 #endif
 
+// The value of eight digit characters, the first in the lowest byte: neighbouring digits, then
+// pairs, then fours are joined, each step one multiplication acting on every lane at once.
+constexpr std::uint32_t eight_digit_value(std::uint64_t text) {
+    text = ((text & 0x0f0f0f0f0f0f0f0fu) * 2561) >> 8;
+    text = ((text & 0x00ff00ff00ff00ffu) * 6553601) >> 16;
+    return static_cast<std::uint32_t>(((text & 0x0000ffff0000ffffu) * 42949672960001u) >> 32);
+}
+
+// The joining checked on values spread over every digit and on every digit in every place.
+constexpr bool eight_digit_value_holds() {
+    const auto text_of = [](std::uint32_t x) {
+        std::uint64_t text = 0;
+        for (int i = 7; i >= 0; --i, x /= 10) text |= std::uint64_t{'0' + x % 10} << (8 * i);
+        return text;
+    };
+    for (std::uint32_t x = 0; x < 100'000'000; x += 7919)
+        if (eight_digit_value(text_of(x)) != x) return false;
+    for (std::uint32_t place = 1; place < 100'000'000; place *= 10)
+        for (std::uint32_t digit = 0; digit <= 9; ++digit)
+            if (eight_digit_value(text_of(digit * place)) != digit * place ||
+                eight_digit_value(text_of(99'999'999 - digit * place)) !=
+                    99'999'999 - digit * place)
+                return false;
+    return true;
+}
+static_assert(eight_digit_value_holds());
+static_assert(!have_field_columns || std::endian::native == std::endian::little,
+              "the padded readers take digits as little-endian words");
+
 // The columns first ... last.
 constexpr unsigned column_span(int first, int last) {
     return ((2u << last) - 1) & ~((1u << first) - 1);
@@ -367,9 +396,62 @@ constexpr unsigned column_span(int first, int last) {
 
 } // namespace
 
+namespace {
+
+// The right-justified integer the fields of the input files hold, read from its last column
+// leftwards: digits, an optional sign, then nothing but blanks. Any other shape is left to the
+// readers that take every shape.
+struct RightJustified {
+    std::uint32_t magnitude = 0;
+    int digits = 0;
+    bool negative = false;
+};
+
+// The first n (0 ... 16) characters at p are blanks; 16 bytes from p may be read.
+[[gnu::always_inline]] inline bool blanks_only(const char* p, std::size_t n) {
+    const auto low_bytes = [](std::size_t count) {
+        return count >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * count)) - 1;
+    };
+    if (((load8(p) ^ eight_blanks) & low_bytes(n)) != 0) return false;
+    return n <= 8 || ((load8(p + 8) ^ eight_blanks) & low_bytes(n - 8)) == 0;
+}
+
+// Reads `field` (1 ... field_padding columns, padded) as a right-justified integer of at most
+// max_digits digits. Returns false where the field has another shape.
+[[gnu::always_inline]] inline bool read_right_justified(std::string_view field, int max_digits,
+                                                        RightJustified& number) {
+    if (std::endian::native != std::endian::little) return false;
+    const char* p = field.data();
+    auto i = static_cast<std::ptrdiff_t>(field.size()) - 1;
+    std::uint32_t place = 1;
+    for (; i >= 0; --i) {
+        const unsigned digit = static_cast<unsigned char>(p[i]) - unsigned{'0'};
+        if (digit <= 9) {
+            if (number.digits == max_digits) return false;
+            number.magnitude += digit * place;
+            place *= 10;
+            ++number.digits;
+        } else {
+            break;
+        }
+    }
+    if (number.digits == 0) return false;
+    if (i >= 0 && (p[i] == '-' || p[i] == '+')) number.negative = p[i--] == '-';
+    return blanks_only(p, static_cast<std::size_t>(i + 1));
+}
+
+} // namespace
+
 bool read_integer_field_padded(std::string_view field, std::int32_t& value) {
     if (!have_field_columns || field.empty() || field.size() > field_padding)
         return read_integer_field(field, value);
+    // Most fields: a right-justified number of up to nine digits, read without the classes of
+    // every column.
+    if (RightJustified number; read_right_justified(field, 9, number)) {
+        const auto magnitude = static_cast<std::int32_t>(number.magnitude);
+        value = number.negative ? -magnitude : magnitude;
+        return true;
+    }
     const FieldColumns columns = field_columns(field);
     if (columns.filled == 0) {
         value = 0;
@@ -408,11 +490,19 @@ bool read_real_field_padded(std::string_view field, int decimals, float& value) 
     if (span == 0 || ((digits | points) != span) || (points & (points - 1)) != 0 ||
         digit_count == 0 || digit_count > 7)
         return read_real_field(field, decimals, value);
-    std::int32_t mantissa = 0;
-    for (int i = first; i <= last; ++i) {
-        const char c = field[static_cast<std::size_t>(i)];
-        if (c != '.') mantissa = mantissa * 10 + (c - '0');
+    // The digits and the point lie in the eight columns that end at `last`: read as one word
+    // (column `last` in its highest byte, no byte before the field read), the point taken out
+    // and the columns before the digits made zeros.
+    const int base = last >= 7 ? last - 7 : 0;
+    std::uint64_t word = load8(field.data() + base) << (8 * (7 - (last - base)));
+    if (points != 0) {
+        const int point = 7 - (last - std::countr_zero(points)); // its byte in the word
+        const std::uint64_t below = word & ((std::uint64_t{1} << (8 * point)) - 1);
+        word = (word & ((~std::uint64_t{0} << (8 * point)) << 8)) | (below << 8);
     }
+    const std::uint64_t digit_bytes = ~std::uint64_t{0} << (8 * (8 - digit_count));
+    const auto mantissa = static_cast<std::int32_t>(
+        eight_digit_value((word & digit_bytes) | (0x3030303030303030u & ~digit_bytes)));
     const int scale = points != 0 ? -(last - std::countr_zero(points)) : -decimals;
     if (scale < -10 || scale > 10) return read_real_field(field, decimals, value);
     if (mantissa == 0) {

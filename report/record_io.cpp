@@ -1,6 +1,7 @@
 #include "report/record_io.hpp"
 
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -9,6 +10,10 @@
 #include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "report/fields.hpp"
 
@@ -80,11 +85,68 @@ bool RecordStream::skip_byte_order_mark(int& error) {
     return true;
 }
 
+LineScan scan_line(const char* data, std::size_t size) {
+    LineScan scan;
+    std::size_t at = 0;
+#if defined(__SSE2__)
+    // Sixteen characters at a time: the line feeds and the commas of a block as bit masks.
+    const auto look = [&scan](const char* block, std::size_t offset, unsigned dropped) {
+        const __m128i text = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
+        const unsigned feeds =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(text, _mm_set1_epi8('\n')))) >>
+            dropped;
+        unsigned commas =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(text, _mm_set1_epi8(',')))) >>
+            dropped;
+        if (feeds != 0) commas &= (1u << std::countr_zero(feeds)) - 1;
+        if (commas != 0 && scan.comma == std::string_view::npos)
+            scan.comma = offset + static_cast<std::size_t>(std::countr_zero(commas));
+        if (feeds == 0) return false;
+        scan.line_feed = offset + static_cast<std::size_t>(std::countr_zero(feeds));
+        return true;
+    };
+    for (; at + 16 <= size; at += 16)
+        if (look(data + at, at, 0)) return scan;
+    if (at < size && size >= 16) {
+        // The last block overlaps the one before: its characters before `at` are dropped.
+        look(data + size - 16, at, static_cast<unsigned>(at - (size - 16)));
+        return scan;
+    }
+#endif
+    for (; at < size; ++at) {
+        if (data[at] == '\n') {
+            scan.line_feed = at;
+            return scan;
+        }
+        if (data[at] == ',' && scan.comma == std::string_view::npos) scan.comma = at;
+    }
+    return scan;
+}
+
 bool RecordStream::next_record(int& error) {
     error = 0;
     length_ = 0;
+    record_data_ = record_.data();
+    first_comma_ = std::string_view::npos;
     if (at_start_ && !skip_byte_order_mark(error)) return false;
     if (position_ == end_ && (exhausted_ || !fill(error))) return false;
+    {
+        // The common record: its line feed in the buffer, and bytes read into the buffer after
+        // it for the padding.
+        const char* start = buffer_.data() + position_;
+        const LineScan scan = scan_line(start, end_ - position_);
+        if (scan.line_feed != std::string_view::npos &&
+            position_ + scan.line_feed + field_padding <= end_) {
+            const std::size_t line = scan.line_feed;
+            std::size_t kept = line < record_capacity ? line : record_capacity;
+            if (line > 0 && start[line - 1] == '\r' && kept < record_capacity) --kept;
+            record_data_ = start;
+            length_ = static_cast<int>(kept);
+            if (scan.comma < kept) first_comma_ = scan.comma;
+            position_ += line + 1;
+            return true;
+        }
+    }
     // A record runs to the next line feed or the end of the data; characters beyond the
     // record capacity are passed over, since no layout reaches them.
     bool last_was_carriage_return = false;
@@ -113,6 +175,7 @@ bool RecordStream::next_record(int& error) {
     }
     if (error != 0) return false;
     if (last_was_carriage_return && length_ > 0 && length_ < record_capacity) --length_;
+    first_comma_ = record().find(',');
     return true;
 }
 
@@ -485,12 +548,12 @@ void write_empty_record(RecordIo& io) {
 
 LayoutReader::LayoutReader(RecordIo& io, int unit, const Layout& layout)
     : io_(io), unit_(unit), layout_(layout), record_(io.next_record(unit)),
-      next_comma_(record_.find(',')) {}
+      next_comma_(io.first_comma(unit)) {}
 
 void LayoutReader::start_record() {
     record_ = io_.next_record(unit_);
     column_ = 0;
-    next_comma_ = record_.find(',');
+    next_comma_ = io_.first_comma(unit_);
 }
 
 // The field of `item` (the item at position_): its columns, cut short by the end of the record

@@ -88,6 +88,13 @@ private:
     std::size_t position_ = 0;
 };
 
+// The first line feed of data[0 .. size) and the first comma before it; npos where there is none.
+struct LineScan {
+    std::size_t line_feed = std::string_view::npos;
+    std::size_t comma = std::string_view::npos;
+};
+LineScan scan_line(const char* data, std::size_t size);
+
 // Splits a byte stream into records, keeping the first `record_capacity` characters of each.
 class RecordStream {
 public:
@@ -104,7 +111,11 @@ public:
     // Moves to the next record. Returns false when no record is left; on a read error returns
     // false with `error` set to the errno value.
     bool next_record(int& error);
-    std::string_view record() const { return {record_.data(), static_cast<std::size_t>(length_)}; }
+    // The record, valid until the next call of next_record; at least field_padding bytes after
+    // its end may be read.
+    std::string_view record() const { return {record_data_, static_cast<std::size_t>(length_)}; }
+    // The first comma of the record (npos: none).
+    std::size_t first_comma() const { return first_comma_; }
     // True once a byte order mark has been skipped at the start of the stream.
     bool skipped_byte_order_mark() const { return skipped_mark_; }
 
@@ -119,9 +130,13 @@ private:
     std::size_t position_ = 0;
     std::size_t end_ = 0;
     bool exhausted_ = false;
-    // The padding lets a field near the end of a record be read in one block.
+    // A record that lies whole in the buffer with room after it is read where it lies; any
+    // other is gathered here. The padding lets a field near the end of a record be read in one
+    // block.
     std::array<char, record_capacity + field_padding> record_{};
+    const char* record_data_ = record_.data();
     int length_ = 0;
+    std::size_t first_comma_ = std::string_view::npos;
 };
 
 class RecordIo {
@@ -142,6 +157,10 @@ public:
     // console is read only after the report so far is written out, so that a person at a
     // terminal sees it before typing.
     std::string_view next_record(int unit);
+    // The first comma of the record stream `unit` is at (npos: none).
+    std::size_t first_comma(int unit) const {
+        return (unit == 5 ? console_ : input_).first_comma();
+    }
     bool console_is_terminal() const;
     [[noreturn]] void input_conversion_error(int unit);
 
@@ -261,6 +280,14 @@ private:
 [[gnu::always_inline]] inline std::string_view cut_field(std::string_view record,
                                                          std::size_t& column, std::size_t width,
                                                          std::size_t& next_comma) {
+    if (next_comma == std::string_view::npos) {
+        // No comma from here on: the field's own columns, cut short by the end of the record.
+        const std::size_t start = column;
+        column += width;
+        if (start >= record.size()) return {};
+        const std::size_t rest = record.size() - start;
+        return {record.data() + start, width < rest ? width : rest};
+    }
     std::string_view rest = column < record.size() ? record.substr(column) : std::string_view{};
     std::string_view field = rest.substr(0, width < rest.size() ? width : rest.size());
     if (next_comma < column) next_comma = record.find(',', column);

@@ -7,7 +7,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <optional>
+#include <limits>
+#include <type_traits>
 
 namespace pipenet {
 
@@ -15,130 +16,136 @@ namespace {
 
 __extension__ typedef unsigned __int128 Wide;
 
-// A positive value as digits * 10^exponent, the digits without a trailing zero.
+// A positive value as digits * 10^exponent.
 struct Decimal {
     std::uint64_t digits = 0;
     int exponent = 0;
 };
 
-// The decimal with the fewest digits after the point that lies strictly inside the rounding
-// interval of m * 2^e, and the nearest such: m a normal significand that is not a power of two
-// (whose interval is lopsided), e < 0. With k digits after the point, m * 10^k holds v * 10^k
-// in units of 2^e exactly, so the nearest candidate and its distance are exact integers, as is
-// the half step 10^k / 2 it is measured against. A candidate found at k is also one at every
-// larger k, so the first k found has the fewest significant digits, and a search may halve the
-// range of k. None where a tie or a value on the boundary would need a closer look:
-// std::to_chars then decides. Unsigned is 64 bits wide for a float's significand, 128 for a
-// double's.
-template <typename Unsigned>
-class Candidates {
-public:
-    Candidates(std::uint64_t m, int shift) : m_(m), shift_(shift), unit_(Unsigned{1} << shift) {}
-
-    // 1 when a candidate with k digits after the point lies inside, 0 when none does, -1 when
-    // one lies on the boundary or two are equally near.
-    int probe(int k) {
-        const Unsigned scaled = Unsigned{m_} * power(k);
-        const Unsigned below = scaled & (unit_ - 1);
-        whole_ = scaled >> shift_;
-        Unsigned distance = below;
-        if (2 * below > unit_) {
-            distance = unit_ - below;
-            ++whole_;
-        } else if (2 * below == unit_) {
-            return -1;
-        }
-        if (2 * distance < power(k)) return 1;
-        return 2 * distance == power(k) ? -1 : 0;
-    }
-    Unsigned whole() const { return whole_; }
-
-    static Unsigned power(int k) {
-        static constexpr auto table = [] {
-            std::array<Unsigned, 21> powers{};
-            powers[0] = 1;
-            for (std::size_t i = 1; i < powers.size(); ++i) powers[i] = powers[i - 1] * 10;
-            return powers;
-        }();
-        return table[static_cast<std::size_t>(k)];
-    }
-
-private:
-    std::uint64_t m_;
-    int shift_;
-    Unsigned unit_;
-    Unsigned whole_ = 0;
+// floor(10^-k / 2^r) + 1 in [2^125, 2^126) as its high bits and its low 63 bits, for k from
+// lowest_k; tools/make_ten_powers.py works them out with exact integers.
+constexpr int lowest_k = -324;
+constexpr std::uint64_t ten_powers[][2] = {
+#include "report/ten_powers.inc"
 };
 
-// m * 2^e with a significand of `bits` bits; `most` digits after the point at most (m * 10^most
-// fits the arithmetic), `longest` significant digits always enough to tell the value apart.
-template <typename Unsigned>
-std::optional<Decimal> shortest_decimal(std::uint64_t m, int e, int bits, int most, int longest) {
-    if (e >= 0 || -e >= static_cast<int>(8 * sizeof(Unsigned)) - 8) return std::nullopt;
-    // A power of ten at or below the value, by a product that errs by less than one below
-    // 2^100; the search's lower end allows for that and for the nearest decimal lying at the
-    // next power of ten.
-    const int leading = e + bits - 1;
-    const int ten_power = (leading * 1233) >> 12;
-    int low = std::max(0, -ten_power - 3);
-    int high = std::min(most, longest - 1 - ten_power);
-    if (low > high) return std::nullopt;
-    Candidates<Unsigned> candidates(m, -e);
-    bool high_found = false;
-    Unsigned whole = 0;
-    // The results of arithmetic need all the digits or nearly, values as typed few: one probe
-    // two digits short of the most tells which half of the range to search.
-    if (high - 2 > low) {
-        const int verdict = candidates.probe(high - 2);
-        if (verdict < 0) return std::nullopt;
-        if (verdict > 0) {
-            high -= 2;
-            high_found = true;
-            whole = candidates.whole();
-        } else {
-            low = high - 1;
-        }
+// The products below are exact over every exponent of a double (the table's script checks them).
+int floor_log10_pow2(int q) {
+    return static_cast<int>((std::int64_t{q} * 661971961083) >> 41);
+}
+int floor_log10_three_quarters_pow2(int q) {
+    return static_cast<int>((std::int64_t{q} * 661971961083 - 274743187321) >> 41);
+}
+int floor_log2_pow10(int e) {
+    return static_cast<int>((std::int64_t{e} * 913124641741) >> 38);
+}
+
+// g * cp / 2^127, with g = high * 2^63 + low, rounded to odd: the integer part, its lowest bit
+// set when a fraction is left. The bits below the ones kept cannot turn an exact quotient into
+// an inexact one or the other way for the operands used here.
+std::uint64_t round_to_odd(std::uint64_t high, std::uint64_t low, std::uint64_t cp) {
+    constexpr std::uint64_t low_63 = (std::uint64_t{1} << 63) - 1;
+    const auto x1 = static_cast<std::uint64_t>((Wide{low} * cp) >> 64);
+    const Wide y = Wide{high} * cp;
+    const auto z = (static_cast<std::uint64_t>(y) >> 1) + x1;
+    const std::uint64_t whole = static_cast<std::uint64_t>(y >> 64) + (z >> 63);
+    return whole | (((z & low_63) + low_63) >> 63);
+}
+
+// The same for a float's operands (cp below 2^31), from the high bits of g rounded up: the excess
+// stays below 2^31 units of the 2^-64 kept, so a fraction first seen from bit 32 up is one, and
+// none below is (tests/report/every_float checks every float against the library).
+std::uint64_t round_to_odd(std::uint64_t high, std::uint64_t cp) {
+    const Wide p = Wide{high + 1} * cp;
+    return static_cast<std::uint64_t>(p >> 64) | (static_cast<std::uint64_t>(p) >> 32 != 0);
+}
+
+// The shortest decimal inside the rounding interval of c * 2^q, the nearest of them, the even on
+// a tie: c a significand of `precision` bits (normal: its leading bit set; below: any, at the
+// lowest exponent). In units of 2^(q-2) the value is 4c and its bounds 4c - 2 and 4c + 2 (4c - 1
+// below a power of two, whose lower neighbour is nearer). Scaled by 10^-k for the k that makes
+// the interval between 1 and 10 units wide, the bounds are worked out to two bits beyond the
+// point and whether more follows: exact enough to tell which integers lie inside. A multiple of
+// ten inside has one digit fewer than any other; else the one or two integers next to the
+// value are the candidates.
+template <int precision, int lowest_q>
+[[gnu::always_inline]] inline Decimal shortest_decimal(std::uint64_t c, int q) {
+    const std::uint64_t excluded = c & 1; // an odd significand's bounds round away from it
+    const std::uint64_t cb = c << 2;
+    const std::uint64_t cbr = cb + 2;
+    std::uint64_t cbl = cb - 2;
+    int k = 0;
+    if (c != std::uint64_t{1} << (precision - 1) || q == lowest_q) {
+        k = floor_log10_pow2(q);
+    } else {
+        cbl = cb - 1;
+        k = floor_log10_three_quarters_pow2(q);
     }
-    while (low < high) {
-        const int middle = (low + high) / 2;
-        const int verdict = candidates.probe(middle);
-        if (verdict < 0) return std::nullopt;
-        if (verdict > 0) {
-            high = middle;
-            high_found = true;
-            whole = candidates.whole();
-        } else {
-            low = middle + 1;
-        }
+    const int h = q + floor_log2_pow10(-k) + 2;
+    const std::uint64_t* g = ten_powers[k - lowest_k];
+    std::uint64_t vb = 0, vbl = 0, vbr = 0;
+    if constexpr (precision <= 24) {
+        vb = round_to_odd(g[0], cb << h);
+        vbl = round_to_odd(g[0], cbl << h);
+        vbr = round_to_odd(g[0], cbr << h);
+    } else {
+        vb = round_to_odd(g[0], g[1], cb << h);
+        vbl = round_to_odd(g[0], g[1], cbl << h);
+        vbr = round_to_odd(g[0], g[1], cbr << h);
     }
-    if (!high_found) {
-        if (candidates.probe(high) <= 0) return std::nullopt;
-        whole = candidates.whole();
+    const std::uint64_t s = vb >> 2;
+    if (s >= 10) {
+        const std::uint64_t sp10 = s / 10 * 10;
+        const std::uint64_t tp10 = sp10 + 10;
+        const bool lower_in = vbl + excluded <= sp10 << 2;
+        const bool upper_in = (tp10 << 2) + excluded <= vbr;
+        if (lower_in != upper_in) return {lower_in ? sp10 : tp10, k};
     }
-    if (whole >> 63 != 0) return std::nullopt;
-    Decimal d{static_cast<std::uint64_t>(whole), -high};
-    while (d.digits % 10 == 0) {
+    const bool lower_in = vbl + excluded <= s << 2;
+    const bool upper_in = ((s + 1) << 2) + excluded <= vbr;
+    if (lower_in != upper_in) return {lower_in ? s : s + 1, k};
+    // Both inside: the nearer, the even one when the value lies half-way.
+    const std::uint64_t middle = (2 * s + 1) << 1;
+    const bool lower = vb < middle || (vb == middle && (s & 1) == 0);
+    return {lower ? s : s + 1, k};
+}
+
+// Drops the trailing zeros of a non-zero decimal's digits.
+[[gnu::always_inline]] inline Decimal without_trailing_zeros(Decimal d) {
+    if (d.digits % 10 != 0) return d; // most results of arithmetic
+    while (d.digits % 100000000 == 0) {
+        d.digits /= 100000000;
+        d.exponent += 8;
+    }
+    if (d.digits % 10000 == 0) {
+        d.digits /= 10000;
+        d.exponent += 4;
+    }
+    if (d.digits % 100 == 0) {
+        d.digits /= 100;
+        d.exponent += 2;
+    }
+    if (d.digits % 10 == 0) {
         d.digits /= 10;
-        ++d.exponent;
+        d.exponent += 1;
     }
     return d;
 }
 
-std::optional<Decimal> decimal_of(double value) {
-    const auto bits = std::bit_cast<std::uint64_t>(value);
-    const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
-    const auto biased = static_cast<int>((bits >> 52) & 0x7ff);
-    if (biased == 0 || biased == 0x7ff || fraction == 0) return std::nullopt;
-    return shortest_decimal<Wide>(fraction | (std::uint64_t{1} << 52), biased - 1075, 53, 20, 17);
-}
+template <typename Real>
+using BitsOf = std::conditional_t<sizeof(Real) == 8, std::uint64_t, std::uint32_t>;
 
-std::optional<Decimal> decimal_of(float value) {
-    const auto bits = std::bit_cast<std::uint32_t>(value);
-    const std::uint32_t fraction = bits & ((std::uint32_t{1} << 23) - 1);
-    const auto biased = static_cast<int>((bits >> 23) & 0xff);
-    if (biased == 0 || biased == 0xff || fraction == 0) return std::nullopt;
-    return shortest_decimal<std::uint64_t>(fraction | (std::uint32_t{1} << 23), biased - 150, 24,
-                                           11, 9);
+// The shortest decimal of a finite, positive value, given its bits.
+template <typename Real>
+Decimal decimal_of(BitsOf<Real> bits) {
+    constexpr int precision = std::numeric_limits<Real>::digits;
+    constexpr int lowest_q = std::numeric_limits<Real>::min_exponent - precision;
+    const std::uint64_t fraction = bits & ((BitsOf<Real>{1} << (precision - 1)) - 1);
+    const auto biased = static_cast<int>(bits >> (precision - 1));
+    if (biased == 0)
+        return without_trailing_zeros(shortest_decimal<precision, lowest_q>(fraction, lowest_q));
+    return without_trailing_zeros(shortest_decimal<precision, lowest_q>(
+        fraction | (std::uint64_t{1} << (precision - 1)), biased - 1 + lowest_q));
 }
 
 constexpr auto powers_of_ten = [] {
@@ -148,86 +155,123 @@ constexpr auto powers_of_ten = [] {
     return powers;
 }();
 
-// Writes `count` digits of `value` (with leading zeros) ending just before `end`, two at a time.
-void put_digits(char* end, std::uint64_t value, int count) {
-    static constexpr char pairs[] = "00010203040506070809101112131415161718192021222324252627282930"
-                                    "31323334353637383940414243444546474849505152535455565758596061"
-                                    "62636465666768697071727374757677787980818283848586878889909192"
-                                    "93949596979899";
-    for (; count >= 2; count -= 2) {
-        end -= 2;
-        std::memcpy(end, pairs + 2 * (value % 100), 2);
-        value /= 100;
-    }
-    if (count == 1) *--end = static_cast<char>('0' + value % 10);
-}
-
 int digit_count(std::uint64_t value) {
     const int estimate = (std::bit_width(value) * 1233) >> 12;
     return estimate - (value < powers_of_ten[static_cast<std::size_t>(estimate)] ? 1 : 0) + 1;
 }
 
-// digits * 10^exponent in std::to_chars's layout: fixed or exponent form, whichever is shorter,
-// fixed on a tie; the exponent with a sign and at least two digits.
-char* write_decimal(char* first, char* last, bool negative, const Decimal& d) {
+constexpr char digit_pairs[] = "00010203040506070809101112131415161718192021222324252627282930"
+                               "31323334353637383940414243444546474849505152535455565758596061"
+                               "62636465666768697071727374757677787980818283848586878889909192"
+                               "93949596979899";
+
+// The eight digits of value < 10^8, leading zeros included, worked out side by side in the lanes
+// of one 64-bit word: two lanes of four digits, split into four of two, then eight of one, each
+// division by a multiplication exact over the lane's range; the lowest byte is the first digit.
+[[gnu::always_inline]] inline void put_eight(char* out, std::uint32_t value) {
+    const std::uint64_t high = value / 10000;
+    const std::uint64_t low = value - high * 10000;
+    const std::uint64_t fours = high | (low << 32);
+    const std::uint64_t hundreds = ((fours * 10486) >> 20) & 0x0000007f0000007f;
+    const std::uint64_t twos = hundreds | ((fours - 100 * hundreds) << 16);
+    const std::uint64_t tens = ((twos * 103) >> 10) & 0x000f000f000f000f;
+    const std::uint64_t ones = twos - 10 * tens;
+    const std::uint64_t text = tens | (ones << 8) | 0x3030303030303030;
+    std::memcpy(out, &text, 8);
+}
+
+// The shortest text of digits * 10^exponent, negative or not, as std::to_chars lays it out: fixed
+// or exponent form, whichever is shorter, fixed on a tie; the exponent with a sign and at least
+// two digits. Writes within shortest_text_room bytes of `out`, past the end of the text too.
+[[gnu::always_inline]] inline char* put_decimal(char* out, bool negative, Decimal d) {
+    // The digits right-aligned in the first 24 places, in blocks of eight; the rest lets the
+    // copies below be of a fixed length.
+    char digits[48];
     const int n = digit_count(d.digits);
+    if (n <= 8) {
+        put_eight(digits + 16, static_cast<std::uint32_t>(d.digits));
+    } else {
+        const std::uint64_t rest = d.digits / 100000000;
+        put_eight(digits + 16, static_cast<std::uint32_t>(d.digits - rest * 100000000));
+        if (n <= 16) {
+            put_eight(digits + 8, static_cast<std::uint32_t>(rest));
+        } else { // a double's digits: 17 at most
+            const std::uint64_t top = rest / 100000000;
+            put_eight(digits + 8, static_cast<std::uint32_t>(rest - top * 100000000));
+            digits[7] = static_cast<char>('0' + top);
+        }
+    }
+    const char* first = digits + 24 - n;
     const int p = d.exponent;
+    *out = '-';
+    out += negative ? 1 : 0;
+    // Copies of a fixed length (the 48 bytes allow for them) are cheaper than exact ones.
+    if (p < 0 && n + p > 0) { // the point among the digits: the fixed form is never longer
+        std::memcpy(out, first, 24);
+        out[n + p] = '.';
+        std::memcpy(out + n + p + 1, first + n + p, 16);
+        return out + n + 1;
+    }
     const int power = p + n - 1;
     const int magnitude = power < 0 ? -power : power;
     const int exponent_length = n + (n > 1 ? 1 : 0) + 2 + (magnitude >= 100 ? 3 : 2);
-    const int fixed_length = p >= 0 ? n + p : (n + p > 0 ? n + 1 : 2 - p);
-    const bool fixed = fixed_length <= exponent_length;
-    const int length = (fixed ? fixed_length : exponent_length) + (negative ? 1 : 0);
-    if (last - first < length) return nullptr;
-    char* out = first;
-    if (negative) *out++ = '-';
-    if (!fixed) {
-        const std::uint64_t rest = powers_of_ten[static_cast<std::size_t>(n - 1)];
-        *out++ = static_cast<char>('0' + d.digits / rest);
-        if (n > 1) {
-            *out++ = '.';
-            put_digits(out + n - 1, d.digits % rest, n - 1);
-            out += n - 1;
-        }
-        *out++ = 'e';
-        *out++ = power < 0 ? '-' : '+';
+    const int fixed_length = p >= 0 ? n + p : 2 - p;
+    if (fixed_length > exponent_length) {
+        out[0] = first[0];
+        out[1] = '.';
+        std::memcpy(out + 2, first + 1, 16);
+        out += n > 1 ? n + 1 : 1;
+        out[0] = 'e';
+        out[1] = power < 0 ? '-' : '+';
+        out += 2;
         if (magnitude >= 100) *out++ = static_cast<char>('0' + magnitude / 100);
-        *out++ = static_cast<char>('0' + magnitude / 10 % 10);
-        *out++ = static_cast<char>('0' + magnitude % 10);
-        return out;
+        std::memcpy(out, digit_pairs + 2 * (magnitude % 100), 2);
+        return out + 2;
     }
-    if (p >= 0) {
-        put_digits(out + n, d.digits, n);
-        out += n;
-        for (int i = 0; i < p; ++i) *out++ = '0';
-        return out;
+    if (p >= 0) { // at most five zeros, or the exponent form would be shorter
+        std::memcpy(out, first, 24);
+        std::memset(out + n, '0', 8);
+        return out + n + p;
     }
-    if (n + p > 0) {
-        const std::uint64_t fraction = powers_of_ten[static_cast<std::size_t>(-p)];
-        put_digits(out + n + p, d.digits / fraction, n + p);
-        out += n + p;
-        *out++ = '.';
-        put_digits(out - p, d.digits % fraction, -p);
-        return out - p;
-    }
-    *out++ = '0';
-    *out++ = '.';
-    put_digits(out - p, d.digits, -p); // the zeros after the point are the leading zeros
-    return out - p;
+    // 0.000ddd: at most four zeros after the point before the digits
+    std::memcpy(out, "0.000000", 8);
+    std::memcpy(out + 2 - p - n, first, 24);
+    return out + 2 - p;
 }
+
+constexpr std::ptrdiff_t room = shortest_text_room;
 
 template <typename Real>
 char* write_shortest(char* first, char* last, Real value) {
-    if (value == 0 && last - first >= 2) {
+    using Bits = BitsOf<Real>;
+    const auto bits = std::bit_cast<Bits>(value);
+    const bool negative = std::signbit(value);
+    const Bits magnitude = bits & (std::numeric_limits<Bits>::max() >> 1);
+    constexpr auto infinity = std::bit_cast<Bits>(std::numeric_limits<Real>::infinity());
+    // From 2^digits on, every value is an integer, and in the fixed form std::to_chars writes its
+    // exact digits rather than the shortest decimal's digits and zeros: those values, and the
+    // ones that are not finite, are left to it.
+    constexpr auto integers =
+        std::bit_cast<Bits>(Real(Bits{1} << std::numeric_limits<Real>::digits));
+    if (magnitude == 0) {
+        if (last - first < 2) return nullptr;
         char* out = first;
-        if (std::signbit(value)) *out++ = '-';
+        if (negative) *out++ = '-';
         *out++ = '0';
         return out;
     }
-    if (const std::optional<Decimal> d = decimal_of(value < 0 ? -value : value))
-        return write_decimal(first, last, value < 0, *d);
-    const std::to_chars_result written = std::to_chars(first, last, value);
-    return written.ec == std::errc{} ? written.ptr : nullptr;
+    Decimal d;
+    if (magnitude >= infinity ||
+        ((d = decimal_of<Real>(magnitude)).exponent > 0 && magnitude >= integers)) {
+        const std::to_chars_result written = std::to_chars(first, last, value);
+        return written.ec == std::errc{} ? written.ptr : nullptr;
+    }
+    if (last - first >= room) return put_decimal(first, negative, d);
+    char text[room];
+    const char* end = put_decimal(text, negative, d);
+    if (end - text > last - first) return nullptr;
+    std::memcpy(first, text, static_cast<std::size_t>(end - text));
+    return first + (end - text);
 }
 
 } // namespace
@@ -244,12 +288,17 @@ double float_decimal(float value) {
     static constexpr double powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    if (const std::optional<Decimal> d = decimal_of(value < 0 ? -value : value)) {
-        // The digits and the power of ten are exact doubles, so one rounding gives the nearest.
-        const auto digits = static_cast<double>(d->digits);
-        const double magnitude =
-            d->exponent >= 0 ? digits * powers[d->exponent] : digits / powers[-d->exponent];
-        return value < 0 ? -magnitude : magnitude;
+    if (std::isfinite(value) && value != 0) {
+        const Decimal d = decimal_of<float>(std::bit_cast<std::uint32_t>(std::fabs(value)));
+        // The digits (at most nine) and the power of ten are exact doubles, so one rounding
+        // gives the nearest.
+        // (From 2^24 on, std::to_chars may write the float's exact digits: those are read.)
+        if (d.exponent >= -22 && (d.exponent <= 0 || std::fabs(value) < 0x1p24f)) {
+            const auto digits = static_cast<double>(d.digits);
+            const double magnitude =
+                d.exponent >= 0 ? digits * powers[d.exponent] : digits / powers[-d.exponent];
+            return value < 0 ? -magnitude : magnitude;
+        }
     }
     char text[32];
     const char* end = std::to_chars(text, text + sizeof text, value).ptr;

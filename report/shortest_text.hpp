@@ -7,7 +7,9 @@
 namespace pipenet {
 
 // Writes `value` into [first, last) as std::to_chars(first, last, value) does and returns the end
-// of the text (nullptr when it does not fit). Needs no more than 32 bytes for any value.
+// of the text (nullptr when it does not fit). Needs no more than 32 bytes for any value; given
+// shortest_text_room bytes or more it writes in place, and may leave bytes past the text changed.
+inline constexpr long shortest_text_room = 48;
 char* shortest_text(char* first, char* last, double value);
 char* shortest_text(char* first, char* last, float value);
 

@@ -27,6 +27,12 @@ std::string csv_passes(const NetworkResult& result);
 // One row per network: its outcome, passes, largest imbalance and number of warnings.
 std::string csv_outcomes_header();
 std::string csv_outcome(const NetworkResult& result);
+// The same rows, appended to `table` (whose capacity a caller may keep from one network to the
+// next).
+void csv_nodes(const NetworkResult& result, bool ids, std::string& table);
+void csv_pipes(const NetworkResult& result, bool ids, std::string& table);
+void csv_passes(const NetworkResult& result, std::string& table);
+void csv_outcome(const NetworkResult& result, std::string& table);
 
 // The shortest decimal text that reads back to the same float ("NaN", "Infinity", "-Infinity"
 // for the values that are not finite).

@@ -1,78 +1,116 @@
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <optional>
+#include <string>
+#include <string_view>
 
 #include "report/shortest_text.hpp"
 #include "solve/render.hpp"
+#include "solve/text_block.hpp"
 
 namespace pipenet::solve {
 
 namespace {
 
-void field(std::string& row, std::string_view text) {
-    if (!row.empty()) row += ',';
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
-        row += text;
-        return;
-    }
-    row += '"';
+// A field's text: quoted when it holds a comma, a quote or a line end, its quotes doubled.
+std::string quoted(std::string_view text) {
+    std::string field = "\"";
     for (char c : text) {
-        if (c == '"') row += '"';
-        row += c;
+        if (c == '"') field += '"';
+        field += c;
     }
-    row += '"';
+    return field + '"';
 }
 
-void field(std::string& row, std::int32_t value) {
-    field(row, std::to_string(value));
-}
-void field(std::string& row, float value) {
-    field(row, float_text(value));
+bool needs_quotes(std::string_view text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; });
 }
 
-std::string double_text(double value) {
-    std::array<char, 32> digits{};
-    return {digits.data(), shortest_text(digits.data(), digits.data() + digits.size(), value)};
-}
+// Rows put together a field at a time, numbers written in place.
+class Rows : TextBlock {
+public:
+    using TextBlock::TextBlock;
 
-// A value of the programs' arithmetic is a float widened, written back as that float; a double
-// that is not a number (a node left out) is an empty field.
+    void text(std::string_view text) {
+        if (needs_quotes(text)) {
+            field(quoted(text));
+        } else {
+            field(text);
+        }
+    }
+    // A field whose text is ready: quoted already where it needs to be.
+    void field(std::string_view text) {
+        separate();
+        append(text);
+    }
+    // An ID: empty where there is none.
+    void id(const std::optional<std::string>& id) {
+        text(id ? std::string_view(*id) : std::string_view());
+    }
+    void integer(std::int32_t value) {
+        separate();
+        put_integer(value);
+    }
+    // A float's shortest text; NaN, Infinity or -Infinity for one that is not finite.
+    void single(float value) {
+        if (!std::isfinite(value)) {
+            field(std::isnan(value) ? "NaN" : value > 0 ? "Infinity" : "-Infinity");
+            return;
+        }
+        separate();
+        put_shortest(value);
+    }
+    // A double's shortest text; empty for one that is not finite (a node left out).
+    void finite(double value) {
+        separate();
+        if (std::isfinite(value)) put_shortest(value);
+    }
+    // A double's shortest text, NaN, Infinity or -Infinity; empty where there is none.
+    void optional(const std::optional<double>& value) {
+        if (value && !std::isfinite(*value)) {
+            field(std::isnan(*value) ? "NaN" : *value > 0 ? "Infinity" : "-Infinity");
+            return;
+        }
+        separate();
+        if (value) put_shortest(*value);
+    }
+    void end() {
+        room(2);
+        put("\r\n");
+        fresh_ = true;
+    }
+
+private:
+    // The separator, and room for a number after it.
+    void separate() {
+        room(1 + number_room);
+        if (!fresh_) put(',');
+        fresh_ = false;
+    }
+    bool fresh_ = true;
+};
+
+// A value of the programs' arithmetic is a float widened, written back as that float.
 struct Numbers {
-    std::string& row;
+    Rows& row;
     bool single;
     void operator()(double value) {
         if (single) {
-            field(row, static_cast<float>(value));
+            row.single(static_cast<float>(value));
         } else {
-            field(row, std::isfinite(value) ? double_text(value) : std::string());
+            row.finite(value);
         }
     }
     void operator()(const std::optional<double>& value) {
         if (value) {
             (*this)(*value);
         } else {
-            field(row, std::string());
+            row.text(std::string_view());
         }
     }
 };
-
-void field(std::string& row, const std::optional<double>& value) {
-    std::string text;
-    if (value) {
-        std::array<char, 32> digits{};
-        text.assign(digits.data(),
-                    shortest_text(digits.data(), digits.data() + digits.size(), *value));
-        if (text == "nan" || text == "-nan") text = "NaN";
-        if (text == "inf") text = "Infinity";
-        if (text == "-inf") text = "-Infinity";
-    }
-    field(row, text);
-}
-
-void end_row(std::string& table, std::string& row) {
-    table += row;
-    table += "\r\n";
-    row.clear();
-}
 
 } // namespace
 
@@ -95,80 +133,100 @@ std::string csv_outcomes_header() {
     return "file,outcome,arithmetic,passes,max_imbalance,warnings,law\r\n";
 }
 
-std::string csv_outcome(const NetworkResult& result) {
-    std::string table;
-    std::string row;
-    field(row, result.file);
-    field(row, std::string_view(verdict_name(result.verdict)));
-    field(row, std::string_view(result.arithmetic == Arithmetic::programs ? "programs" : "double"));
-    field(row, static_cast<std::int32_t>(result.passes.size()));
-    field(row, result.max_balance_error);
-    field(row, static_cast<std::int32_t>(count_messages(result, "warning")));
-    field(row, std::string_view(result.law));
-    end_row(table, row);
-    return table;
+void csv_outcome(const NetworkResult& result, std::string& table) {
+    Rows row(table);
+    row.text(result.file);
+    row.text(verdict_name(result.verdict));
+    row.text(result.arithmetic == Arithmetic::programs ? "programs" : "double");
+    row.integer(static_cast<std::int32_t>(result.passes.size()));
+    row.optional(result.max_balance_error);
+    row.integer(static_cast<std::int32_t>(count_messages(result, "warning")));
+    row.text(result.law);
+    row.end();
 }
 
-std::string csv_nodes(const NetworkResult& result, bool ids) {
-    std::string table;
-    std::string row;
+void csv_nodes(const NetworkResult& result, bool ids, std::string& table) {
+    const std::string file = needs_quotes(result.file) ? quoted(result.file) : result.file;
+    Rows row(table);
     Numbers number{row, result.arithmetic == Arithmetic::programs};
     for (const NodeResult& n : result.nodes) {
-        field(row, result.file);
-        field(row, n.node);
+        row.field(file);
+        row.integer(n.node);
         number(n.x);
         number(n.y);
         number(n.head);
         number(n.discharge);
         number(n.known_head);
         number(n.known_discharge);
-        field(row, n.balance_error);
-        field(row, n.elevation);
-        field(row, n.pressure);
-        if (ids) field(row, n.id.value_or(""));
-        end_row(table, row);
+        row.optional(n.balance_error);
+        row.optional(n.elevation);
+        row.optional(n.pressure);
+        if (ids) row.id(n.id);
+        row.end();
     }
-    return table;
 }
 
-std::string csv_pipes(const NetworkResult& result, bool ids) {
-    std::string table;
-    std::string row;
+void csv_pipes(const NetworkResult& result, bool ids, std::string& table) {
+    const std::string file = needs_quotes(result.file) ? quoted(result.file) : result.file;
+    Rows row(table);
     Numbers number{row, result.arithmetic == Arithmetic::programs};
     for (const PipeResult& p : result.pipes) {
-        field(row, result.file);
-        field(row, p.pipe);
-        field(row, p.start);
-        field(row, p.end);
+        row.field(file);
+        row.integer(p.pipe);
+        row.integer(p.start);
+        row.integer(p.end);
         number(p.diameter);
         number(p.length);
         number(p.discharge);
         number(p.head_loss);
         number(p.velocity);
         if (ids) {
-            field(row, p.id.value_or(""));
-            field(row, p.start_id.value_or(""));
-            field(row, p.end_id.value_or(""));
-            field(row, p.kind.value_or(""));
-            field(row, p.state.value_or(""));
-            field(row, p.head_gain);
+            row.id(p.id);
+            row.id(p.start_id);
+            row.id(p.end_id);
+            row.id(p.kind);
+            row.id(p.state);
+            row.optional(p.head_gain);
         }
-        end_row(table, row);
+        row.end();
     }
+}
+
+void csv_passes(const NetworkResult& result, std::string& table) {
+    const std::string file = needs_quotes(result.file) ? quoted(result.file) : result.file;
+    Rows row(table);
+    Numbers number{row, true};
+    for (const PassResult& p : result.passes) {
+        row.field(file);
+        row.integer(p.pass);
+        number(p.relative_residual);
+        row.optional(p.max_imbalance);
+        row.optional(p.max_head_change);
+        row.end();
+    }
+}
+
+std::string csv_outcome(const NetworkResult& result) {
+    std::string table;
+    csv_outcome(result, table);
+    return table;
+}
+
+std::string csv_nodes(const NetworkResult& result, bool ids) {
+    std::string table;
+    csv_nodes(result, ids, table);
+    return table;
+}
+
+std::string csv_pipes(const NetworkResult& result, bool ids) {
+    std::string table;
+    csv_pipes(result, ids, table);
     return table;
 }
 
 std::string csv_passes(const NetworkResult& result) {
     std::string table;
-    std::string row;
-    for (const PassResult& p : result.passes) {
-        field(row, result.file);
-        field(row, p.pass);
-        Numbers{row, true}(p.relative_residual);
-        field(row, p.max_imbalance);
-        field(row, p.max_head_change);
-        end_row(table, row);
-    }
+    csv_passes(result, table);
     return table;
 }
 

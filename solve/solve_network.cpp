@@ -346,11 +346,16 @@ Flow flow_of(Program program) {
     return program == Program::lamnet ? Flow::laminar : Flow::turbulent;
 }
 
-// Analyses records read from the file on the engine.
-std::int32_t analyse_records_programs(NetworkResult& result, const NetworkRecords& records) {
-    NetworkAnalysis analysis(flow_of(result.program));
-    analysis.read(records);
-    return analyse_read(result, analysis);
+// Analyses records read from the file on the engine: the workspace's, where there is one.
+std::int32_t analyse_records_programs(NetworkResult& result, const NetworkRecords& records,
+                                      Workspace* workspace) {
+    const Flow flow = flow_of(result.program);
+    std::unique_ptr<NetworkAnalysis> own;
+    std::unique_ptr<NetworkAnalysis>& engine =
+        workspace != nullptr ? workspace->engines[flow == Flow::laminar ? 0 : 1] : own;
+    if (engine == nullptr) engine = std::make_unique<NetworkAnalysis>(flow);
+    engine->read(records);
+    return analyse_read(result, *engine);
 }
 
 // A text whose records do not stand for what the program reads (a negative count, turbnet's
@@ -390,7 +395,7 @@ void restore_numbers(NetworkResult& result, const Renumbering& renumbering) {
 
 // Analyses the network renumbered when that narrows its band. Returns false, with a message,
 // when it cannot be renumbered; the caller then analyses the records as they are.
-bool analyse_renumbered(NetworkResult& result, const NetworkRecords& read) {
+bool analyse_renumbered(NetworkResult& result, const NetworkRecords& read, Workspace* workspace) {
     std::string error;
     if (!check_node_numbers(read, error)) {
         result.messages.push_back(message(model::Code::renumber_skipped, {error}));
@@ -407,7 +412,7 @@ bool analyse_renumbered(NetworkResult& result, const NetworkRecords& read) {
     renumbered.numbers = {static_cast<double>(renumbering.half_band_after),
                           static_cast<double>(renumbering.half_band_before)};
     result.messages.push_back(std::move(renumbered));
-    const std::int32_t singular_row = analyse_records_programs(result, records);
+    const std::int32_t singular_row = analyse_records_programs(result, records, workspace);
     restore_numbers(result, renumbering);
     // The program's message names a row of the renumbered system.
     for (std::size_t old = 1; old < renumbering.new_number.size(); ++old)
@@ -566,8 +571,8 @@ void analyse_records(NetworkResult& result, const NetworkRecords& records,
         analyse_records_double(result, records, settings, workspace))
         return;
     result.arithmetic = Arithmetic::programs;
-    if (!settings.renumber || !analyse_renumbered(result, records))
-        analyse_records_programs(result, records);
+    if (!settings.renumber || !analyse_renumbered(result, records, workspace))
+        analyse_records_programs(result, records, workspace);
     check_balance(result);
 }
 
@@ -584,7 +589,8 @@ NetworkResult new_result(std::string_view file, Program program, const SolveSett
 NetworkResult solve_network(std::string_view file, std::string_view text, Program program,
                             const SolveSettings& settings, Workspace* workspace) {
     NetworkResult result = new_result(file, program, settings);
-    NetworkRecords records;
+    NetworkRecords own;
+    NetworkRecords& records = workspace != nullptr ? workspace->records : own;
     std::string error;
     if (read_network_records(text, program, records, error) && read_alike_by_program(records)) {
         analyse_records(result, records, settings, workspace);

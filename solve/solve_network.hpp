@@ -2,10 +2,13 @@
 // everything pipenet writes about it.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
 #include "analysis/analyse.hpp"
+#include "engine/network_analysis.hpp"
 #include "model/network_model.hpp"
 #include "network/network_records.hpp"
 
@@ -24,10 +27,13 @@ struct SolveSettings {
 
 // What a thread keeps from one network to the next, so that a run of networks does not build
 // again what they share: the double-precision analysis's topology and symbolic factorization,
-// kept while the next network has the same pattern of pipes and known heads. Results do not
-// depend on what it held before.
+// kept while the next network has the same pattern of pipes and known heads; the storage of the
+// records read and of the programs' engine, laminar and turbulent. Results do not depend on what
+// it held before.
 struct Workspace {
     analysis::Solver solver;
+    NetworkRecords records;
+    std::array<std::unique_ptr<NetworkAnalysis>, 2> engines;
 };
 
 // Never throws for anything in `text`: a network the programs would stop on gives its verdict

@@ -1,9 +1,12 @@
 // Reading and writing whole input files as records, and renumbering their nodes.
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <numeric>
 #include <random>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -12,6 +15,8 @@
 #include "network/network_records.hpp"
 #include "network/renumber.hpp"
 #include "report/exact_field.hpp"
+#include "report/layouts.hpp"
+#include "report/record_io.hpp"
 
 namespace pipenet {
 namespace {
@@ -175,6 +180,222 @@ TEST(NetworkRecords, NamesTheLineThatCannotBeRead) {
         std::string error;
         EXPECT_FALSE(read_network_records(c.text, Program::turbnet, r, error));
         EXPECT_EQ(error, c.error);
+    }
+}
+
+// ---- The records as the programs' record layer reads them ----
+
+class NoBytes final : public ByteSink {
+public:
+    bool write(const char*, std::size_t) override { return true; }
+};
+
+// What the layout reader of the record layer reads from `text`, group by group, in the same
+// terms as read_network_records: the reference the direct reader must agree with.
+struct LayerRead {
+    NetworkRecords records;
+    std::int32_t line = 0;
+    int failure = 0;
+    bool negative_count = false;
+};
+
+LayerRead read_through_layer(std::string_view text, Program program) {
+    LayerRead out;
+    NetworkRecords& records = out.records;
+    records.program = program;
+    NoBytes report;
+    NoBytes errors;
+    MemorySource console(std::string_view{});
+    MemorySource input(text);
+    RecordIo io(report, errors, console);
+    io.use_input_source(input);
+    try {
+        io.open_input(input_file_name(program));
+        out.line = 1;
+        LayoutReader header(io, input_unit,
+                            program == Program::lamnet ? layouts::lamnet_header
+                                                       : layouts::turbnet_header);
+        std::int32_t counts[4];
+        for (std::int32_t& count : counts) count = header.get_integer();
+        if (program == Program::lamnet) {
+            records.rho_g_over_mu = header.get_real();
+        } else {
+            records.max_iterations = header.get_integer();
+            records.tolerance = header.get_real();
+            records.relative_roughness = header.get_real();
+        }
+        if (counts[0] < 0 || counts[1] < 0 || counts[2] < 0 || counts[3] < 0) {
+            out.negative_count = true;
+            return out;
+        }
+        for (std::int32_t i = 0; i < counts[0]; ++i) {
+            ++out.line;
+            LayoutReader reader(io, input_unit, layouts::node_record);
+            NodeRecord r{reader.get_integer(), 0.0f, 0.0f};
+            r.x = reader.get_real();
+            r.y = reader.get_real();
+            records.nodes.push_back(r);
+        }
+        for (std::int32_t i = 0; i < counts[1]; ++i) {
+            ++out.line;
+            LayoutReader reader(io, input_unit, layouts::element_record);
+            ElementRecord r;
+            r.element = reader.get_integer();
+            r.start_node = reader.get_integer();
+            r.end_node = reader.get_integer();
+            r.diameter = reader.get_real();
+            records.elements.push_back(r);
+        }
+        for (std::int32_t i = 0; i < counts[2]; ++i) {
+            ++out.line;
+            LayoutReader reader(io, input_unit, layouts::discharge_record);
+            DischargeRecord r;
+            r.node = reader.get_integer();
+            r.discharge = reader.get_real();
+            records.discharges.push_back(r);
+        }
+        for (std::int32_t i = 0; i < counts[3]; ++i) {
+            ++out.line;
+            LayoutReader reader(io, input_unit, layouts::head_record);
+            HeadRecord r;
+            r.node = reader.get_integer();
+            r.head = reader.get_real();
+            records.heads.push_back(r);
+        }
+    } catch (const RunEnded& ended) {
+        out.failure = ended.status;
+    }
+    return out;
+}
+
+// The same bits, telling -0 from +0.
+bool same_float(float a, float b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+void expect_read_alike(std::string_view text, Program program) {
+    SCOPED_TRACE(std::string(text.substr(0, 200)));
+    const LayerRead layer = read_through_layer(text, program);
+    NetworkRecords r;
+    std::string error;
+    int failure = -1;
+    const bool read = read_network_records(text, program, r, error, &failure);
+    EXPECT_EQ(read, layer.failure == 0 && !layer.negative_count) << error;
+    EXPECT_EQ(failure, layer.failure);
+    if (layer.failure != 0) {
+        EXPECT_EQ(error.substr(0, error.find(':')), "line " + std::to_string(layer.line));
+    } else if (layer.negative_count) {
+        EXPECT_EQ(error, "line 1: a count in the header is negative");
+    }
+    const NetworkRecords& want = layer.records;
+    EXPECT_TRUE(same_float(r.rho_g_over_mu, want.rho_g_over_mu));
+    EXPECT_EQ(r.max_iterations, want.max_iterations);
+    EXPECT_TRUE(same_float(r.tolerance, want.tolerance));
+    EXPECT_TRUE(same_float(r.relative_roughness, want.relative_roughness));
+    ASSERT_EQ(r.nodes.size(), want.nodes.size());
+    for (std::size_t i = 0; i < r.nodes.size(); ++i) {
+        EXPECT_EQ(r.nodes[i].node, want.nodes[i].node);
+        EXPECT_TRUE(same_float(r.nodes[i].x, want.nodes[i].x)) << i;
+        EXPECT_TRUE(same_float(r.nodes[i].y, want.nodes[i].y)) << i;
+    }
+    ASSERT_EQ(r.elements.size(), want.elements.size());
+    for (std::size_t i = 0; i < r.elements.size(); ++i) {
+        EXPECT_EQ(r.elements[i].element, want.elements[i].element);
+        EXPECT_EQ(r.elements[i].start_node, want.elements[i].start_node);
+        EXPECT_EQ(r.elements[i].end_node, want.elements[i].end_node);
+        EXPECT_TRUE(same_float(r.elements[i].diameter, want.elements[i].diameter)) << i;
+    }
+    ASSERT_EQ(r.discharges.size(), want.discharges.size());
+    for (std::size_t i = 0; i < r.discharges.size(); ++i) {
+        EXPECT_EQ(r.discharges[i].node, want.discharges[i].node);
+        EXPECT_TRUE(same_float(r.discharges[i].discharge, want.discharges[i].discharge)) << i;
+    }
+    ASSERT_EQ(r.heads.size(), want.heads.size());
+    for (std::size_t i = 0; i < r.heads.size(); ++i) {
+        EXPECT_EQ(r.heads[i].node, want.heads[i].node);
+        EXPECT_TRUE(same_float(r.heads[i].head, want.heads[i].head)) << i;
+    }
+}
+
+// Line ends, a byte order mark, commas, short and overlong records, blanks inside numbers and
+// signs of zero: the text is read as the record layer reads it.
+TEST(NetworkRecords, ReadAsTheRecordLayerReadsThem) {
+    std::string crlf;
+    for (char c : water_main) {
+        if (c == '\n') crlf += '\r';
+        crlf += c;
+    }
+    std::string long_line = water_main;
+    long_line.insert(long_line.find("\n         2    600.00"), std::string(300, 'x'));
+    const std::pair<std::string, Program> cases[] = {
+        {water_main, Program::turbnet},
+        {capillary_loop, Program::lamnet},
+        {crlf, Program::turbnet},
+        {"\xEF\xBB\xBF" + water_main, Program::turbnet},
+        {"\xEF\xBB\xBF", Program::turbnet},
+        {"\xEF\xBB", Program::turbnet},
+        {water_main.substr(0, water_main.size() - 1), Program::turbnet}, // no last line feed
+        {water_main + "\n\n", Program::turbnet},
+        {long_line, Program::turbnet},
+        {"4,5,3,1,20,1e-6,130\n1,0,0\n2,600,0\n3,600,400\n4,0,400\n1,1,2,.3\n2,2,3,.2\n"
+         "3,1,4,.25\n4,4,3,.2\n5,2,4,.15\n2,-.03\n3,-.05\n4,-.02\n1,50\n",
+         Program::turbnet},
+        {"         2         1         0         1    97900.\n"
+         "         1  1 0.5 0  -0.0\n"
+         "         2      +7      1E2,\n"
+         "         1         1         2  1.5-1\n"
+         "         1   120.   \n",
+         Program::lamnet},
+        {"         1         0         0         0        20 0.0000010    130.0000000\n"
+         "         1      0.00      0.00\n",
+         Program::turbnet},
+        {"         0         0         0         0        20\n", Program::turbnet},
+        {"         2         0         0         0    97900.\n"
+         "         1      0.00\n",
+         Program::lamnet},
+        {"         2         0         0        -3    97900.\n", Program::lamnet},
+        {"         2         0         0         0      1e99\n", Program::lamnet},
+        {"         a         0         0         0    97900.\n", Program::lamnet},
+        {"         1         0         0         0        2x 0.0000010    130.0000000\n",
+         Program::turbnet},
+        {"         2         1         0         0    97900.\n"
+         "         1      0.00      0.00\n"
+         "         2      0.00      0. 0-\n",
+         Program::lamnet},
+        {"         2         1         0         0    97900.\n"
+         "         1      0.00      0.00\n"
+         "         2      0.00      0.00\n"
+         "         1         1  99999999999\n",
+         Program::lamnet},
+    };
+    for (const auto& [text, program] : cases) expect_read_alike(text, program);
+}
+
+// Random damage to a good file: characters changed, dropped or repeated anywhere.
+TEST(NetworkRecords, DamagedFilesReadAsTheRecordLayerReadsThem) {
+    std::mt19937 random(28);
+    const std::string alphabet = " 0123456789.,+-eEdD\r\nx\t";
+    for (int trial = 0; trial < 3000; ++trial) {
+        const bool laminar = trial % 3 == 0;
+        std::string text = laminar ? capillary_loop : water_main;
+        const int edits = 1 + static_cast<int>(random() % 4);
+        for (int e = 0; e < edits && !text.empty(); ++e) {
+            const std::size_t at = random() % text.size();
+            const char c = alphabet[random() % alphabet.size()];
+            switch (random() % 3) {
+            case 0:
+                text[at] = c;
+                break;
+            case 1:
+                text.erase(at, 1);
+                break;
+            default:
+                text.insert(at, 1, c);
+                break;
+            }
+        }
+        expect_read_alike(text, laminar ? Program::lamnet : Program::turbnet);
+        if (::testing::Test::HasFailure()) break;
     }
 }
 

@@ -326,6 +326,19 @@ def csv_tables_of(pipenet, folder, paths, arithmetic):
         fail(f"status {status}")
 
 
+def csv_empty_file_name(pipenet, folder):
+    """A file named by the empty string is unreadable; its outcome row keeps its empty first
+    field, so that every column stays under its header."""
+    good = str(SOURCE / "examples/input-lin.dat")
+    status, _, err = run(pipenet, ["--csv", "tables", "", good], folder)
+    rows = list(csv.reader(io.StringIO((folder / "tables" / "outcomes.csv").read_text(),
+                                       newline="")))
+    if status != 1 or [len(r) for r in rows] != [7, 7, 7]:
+        fail(f"status {status}, rows {rows}\n{err}")
+    if rows[1][:3] != ["", "unreadable", "double"] or rows[2][:2] != [good, "solved"]:
+        fail(f"rows {rows}")
+
+
 def many_files(pipenet, folder):
     """Bad files among good ones: each reported under its name, the others solved, the outputs
     the same for any number of threads, a summary, status 1."""
@@ -664,10 +677,10 @@ def summary_table(pipenet, folder):
 
 
 CASES = {f.__name__: f for f in (report_identity, json_schema, schema_rejects_faults, json_values,
-                                  csv_tables, many_files, all_solved_status, output_not_writable,
-                                  renumber, beyond_capacity, renumbered_singular,
-                                  plausibility_warnings, disconnected, grids_converge,
-                                  told_by_header, summary_table)}
+                                  csv_tables, csv_empty_file_name, many_files, all_solved_status,
+                                  output_not_writable, renumber, beyond_capacity,
+                                  renumbered_singular, plausibility_warnings, disconnected,
+                                  grids_converge, told_by_header, summary_table)}
 
 
 def main():

@@ -286,6 +286,50 @@ INSTANTIATE_TEST_SUITE_P(
                (std::get<1>(info.param) == 1 ? "_bytewise" : "_whole");
     });
 
+// The line feed and the first comma before it, at every place in and across the blocks the
+// scan takes at once, against a plain search.
+TEST(ScanLine, FindsTheLineFeedAndTheFirstCommaBeforeIt) {
+    for (std::size_t size = 0; size <= 40; ++size)
+        for (std::size_t feed = 0; feed <= size; ++feed)          // feed == size: none
+            for (std::size_t comma = 0; comma <= size; ++comma) { // comma == size: none
+                std::string text(size, 'x');
+                if (comma < size) text[comma] = ',';
+                if (feed < size) text[feed] = '\n';
+                if (comma + 7 < size && comma + 7 != feed) text[comma + 7] = ',';
+                const std::string_view view(text);
+                const std::size_t want_feed = view.find('\n');
+                const std::size_t want_comma = view.substr(0, want_feed).find(',');
+                const LineScan scan = scan_line(text.data(), text.size());
+                ASSERT_EQ(scan.line_feed, want_feed) << size << " " << feed << " " << comma;
+                ASSERT_EQ(scan.comma, want_comma) << size << " " << feed << " " << comma;
+            }
+}
+
+// Records in the middle of a long input are read where they lie in the buffer: commas in any
+// column of them, and none, cut their fields as in a record gathered apart.
+TEST(RecordIoReader, CommasInRecordsReadWhereTheyLie) {
+    const std::string_view records[] = {"3,2.5",        "         4      1.25", "5,",
+                                        "  6,7.5",      "         8,9",         ",1.5",
+                                        "12345678,0.5", "         9         1"};
+    // A comma just after a full field ends the next one, empty.
+    const double expected[][2] = {{3, 2.5}, {4, 1.25}, {5, 0},          {6, 7.5},
+                                  {8, 0},   {0, 1.5},  {12345678, 0.5}, {9, 0.01}};
+    std::string input;
+    for (int round = 0; round < 40; ++round)
+        for (std::string_view r : records) (input += r) += "\n";
+    MemoryRun run;
+    MemorySource source(input);
+    run.io.use_input_source(source);
+    run.io.open_input("input-lin.dat");
+    for (int round = 0; round < 40; ++round)
+        for (std::size_t k = 0; k < std::size(records); ++k) {
+            LayoutReader reader(run.io, 2, integer_real);
+            EXPECT_EQ(reader.get_integer(), static_cast<std::int32_t>(expected[k][0])) << k;
+            EXPECT_EQ(reader.get_real(), static_cast<float>(expected[k][1])) << k;
+        }
+    EXPECT_EQ(run.errors, "");
+}
+
 // Every read starts at a new record, and a read with no values still takes one.
 TEST(RecordIoReader, EachReadTakesItsOwnRecordEvenWithoutValues) {
     MemoryRun run;

@@ -107,6 +107,19 @@ std::vector<Real> near_powers() {
     return values;
 }
 
+// The smallest and the largest significands below the normal range, where the value has few
+// significant bits and one digit may tell it apart.
+template <typename Real, typename Bits>
+std::vector<Real> subnormals() {
+    constexpr Bits normal_bit = Bits{1} << (std::numeric_limits<Real>::digits - 1);
+    std::vector<Real> values;
+    for (Bits c = 1; c < 3000; ++c) {
+        values.push_back(std::bit_cast<Real>(c));
+        values.push_back(std::bit_cast<Real>(static_cast<Bits>(normal_bit - c)));
+    }
+    return values;
+}
+
 TEST(ShortestText, WritesWhatTheLibraryWritesForEveryKindOfValue) {
     expect_same_text(random_bit_patterns<double, std::uint64_t>(300000, 1), "double bits");
     expect_same_text(random_bit_patterns<float, std::uint32_t>(300000, 2), "float bits");
@@ -116,6 +129,8 @@ TEST(ShortestText, WritesWhatTheLibraryWritesForEveryKindOfValue) {
     expect_same_text(typed_decimals<float>(), "float decimals");
     expect_same_text(near_powers<double>(), "double powers");
     expect_same_text(near_powers<float>(), "float powers");
+    expect_same_text(subnormals<double, std::uint64_t>(), "double subnormals");
+    expect_same_text(subnormals<float, std::uint32_t>(), "float subnormals");
     // Integers, halves and quotients such as a network's results are made of.
     std::vector<double> computed;
     for (int a = 1; a < 400; ++a)
@@ -150,6 +165,7 @@ TEST(ShortestText, FloatDecimalIsTheDoubleOfTheFloatsShortestText) {
     for (float v : network_sized<float>(200000, 6)) values.push_back(v);
     for (float v : typed_decimals<float>()) values.push_back(v);
     for (float v : near_powers<float>()) values.push_back(v);
+    for (float v : subnormals<float, std::uint32_t>()) values.push_back(v);
     std::size_t differing = 0;
     for (float v : values)
         for (float value : {v, -v}) {

@@ -174,17 +174,20 @@ TEST(SolveWorkspace, NetworksSolvedInTurnGiveTheResultsEachGivesAlone) {
         {"square again", Program::turbnet, turbnet_square("1", "0.250")},
         {"square, other diagonal again", Program::turbnet, turbnet_square("1", "0.100")},
     };
-    SolveSettings settings;
-    Workspace workspace;
-    std::size_t solved = 0;
-    for (const Network& n : networks) {
-        const NetworkResult alone = solve_network("f", n.text, n.program, settings);
-        const NetworkResult kept = solve_network("f", n.text, n.program, settings, &workspace);
-        EXPECT_EQ(json_document(kept), json_document(alone)) << n.name;
-        if (alone.verdict == Verdict::solved) ++solved;
+    for (const Arithmetic arithmetic : {Arithmetic::double_precision, Arithmetic::programs}) {
+        SolveSettings settings;
+        settings.arithmetic = arithmetic;
+        Workspace workspace;
+        std::size_t solved = 0;
+        for (const Network& n : networks) {
+            const NetworkResult alone = solve_network("f", n.text, n.program, settings);
+            const NetworkResult kept = solve_network("f", n.text, n.program, settings, &workspace);
+            EXPECT_EQ(json_document(kept), json_document(alone)) << n.name;
+            if (alone.verdict == Verdict::solved) ++solved;
+        }
+        // The cases do what they are meant to: all but the refused one are solved.
+        EXPECT_EQ(solved, networks.size() - 1);
     }
-    // The cases do what they are meant to: all but the refused one are solved.
-    EXPECT_EQ(solved, networks.size() - 1);
 }
 
 } // namespace
