@@ -89,12 +89,27 @@ bool same_signature(const model::Model& model, const std::vector<std::int64_t>& 
 template <typename IsOpen>
 std::vector<bool> reached_from_known_heads(const model::Model& model, IsOpen open) {
     const std::size_t n = model.nodes.size();
-    std::vector<std::vector<std::int32_t>> neighbours(n);
+    // The neighbours of node i are neighbour[first[i] .. first[i + 1]): one allocation rather
+    // than one per node.
+    std::vector<std::int32_t> first(n + 1, 0);
     for (std::size_t e = 0; e < model.links.size(); ++e) {
         const model::Link& link = model.links[e];
         if (!open(e) || link.start == link.end) continue;
-        neighbours[static_cast<std::size_t>(link.start)].push_back(link.end);
-        neighbours[static_cast<std::size_t>(link.end)].push_back(link.start);
+        ++first[static_cast<std::size_t>(link.start) + 1];
+        ++first[static_cast<std::size_t>(link.end) + 1];
+    }
+    for (std::size_t i = 0; i < n; ++i) first[i + 1] += first[i];
+    std::vector<std::int32_t> neighbour(static_cast<std::size_t>(first[n]));
+    {
+        std::vector<std::int32_t> next(first.begin(), first.end() - 1);
+        for (std::size_t e = 0; e < model.links.size(); ++e) {
+            const model::Link& link = model.links[e];
+            if (!open(e) || link.start == link.end) continue;
+            neighbour[static_cast<std::size_t>(next[static_cast<std::size_t>(link.start)]++)] =
+                link.end;
+            neighbour[static_cast<std::size_t>(next[static_cast<std::size_t>(link.end)]++)] =
+                link.start;
+        }
     }
     std::vector<bool> reached(n, false);
     std::vector<std::int32_t> queue;
@@ -104,8 +119,10 @@ std::vector<bool> reached_from_known_heads(const model::Model& model, IsOpen ope
             queue.push_back(static_cast<std::int32_t>(i));
         }
     for (std::size_t q = 0; q < queue.size(); ++q)
-        for (std::int32_t next : neighbours[static_cast<std::size_t>(queue[q])])
-            if (!reached[static_cast<std::size_t>(next)]) {
+        for (std::int32_t k = first[static_cast<std::size_t>(queue[q])];
+             k < first[static_cast<std::size_t>(queue[q]) + 1]; ++k)
+            if (const std::int32_t next = neighbour[static_cast<std::size_t>(k)];
+                !reached[static_cast<std::size_t>(next)]) {
                 reached[static_cast<std::size_t>(next)] = true;
                 queue.push_back(next);
             }
@@ -701,6 +718,20 @@ Result Solver::run(const model::Model& model, const Settings& settings,
         start = {};
     }
     Topology& t = *topology_;
+    // The numeric factor is of no use once the passes end: the next run factorizes anew. A large
+    // network's laws are not kept either (with the values they were worked out from and the
+    // final check's coefficients, over 27 MB at 10^5 nodes, held while the caller writes its
+    // results): working them out again costs a hundredth of its analysis.
+    struct AfterRun {
+        SparseCholesky& cholesky;
+        std::unique_ptr<Laws>& laws;
+        bool large;
+        ~AfterRun() {
+            cholesky.release_values();
+            if (large) laws.reset();
+        }
+    } after_run{t.cholesky, laws_,
+                static_cast<std::int64_t>(t.node_of.size()) >= settings.large_network_rows};
 
     const bool any_known = std::any_of(model.nodes.begin(), model.nodes.end(),
                                        [](const model::Node& node) { return node.fixed_head; });
@@ -845,7 +876,7 @@ Result Solver::run(const model::Model& model, const Settings& settings,
             result.flows[e] = 0.0;
             result.states[e] = LinkState::closed;
         }
-        if (const std::optional<PumpLaw>& pump = passes.law(e).pump;
+        if (const std::shared_ptr<const PumpLaw>& pump = passes.law(e).pump;
             pump && closed_pump(*pump, dh)) {
             result.flows[e] = 0.0;
             result.states[e] = LinkState::closed;

@@ -76,7 +76,7 @@ LinkLaw link_law(model::HeadLossLaw law, const model::Link& link, double rho_g_o
 
 LinkLaw pump_link_law(const PumpCurve& curve, double speed) {
     LinkLaw law;
-    law.pump = pump_law(curve, speed);
+    law.pump = std::make_shared<const PumpLaw>(pump_law(curve, speed));
     // The start solve takes the pump as its tangent at its working discharge (see
     // link_flow_about), not as k * dh; k only marks the law as usable.
     law.k = 1.0;

@@ -3,7 +3,7 @@
 // recomputes the laws on its own (analysis/final_check.cpp).
 #pragma once
 
-#include <optional>
+#include <memory>
 
 #include "analysis/pump_laws.hpp"
 #include "model/network_model.hpp"
@@ -43,8 +43,8 @@ struct LinkLaw {
     bool check_valve = false;
     double leak = 0.0;
     // A pump: Q from the head it has to add, -dh; closed (passing only its leak) where that is
-    // at least its shutoff head.
-    std::optional<PumpLaw> pump;
+    // at least its shutoff head. Held apart: every pipe's law would otherwise carry its room.
+    std::shared_ptr<const PumpLaw> pump;
 
     bool power() const { return !darcy && minor == 0.0 && !pump; }
 };

@@ -18,8 +18,9 @@ class SparseCholesky {
 public:
     using Matrix = Eigen::SparseMatrix<double, Eigen::ColMajor, int>;
 
-    // CHOLMOD factorizes matrices of `large_from` rows and more (Settings::large_network_rows).
-    explicit SparseCholesky(std::int64_t large_from);
+    // CHOLMOD factorizes matrices of `large_from` rows and more (Settings::large_network_rows),
+    // ordered by METIS's nested dissection from `nested_dissection_from` rows on, else by AMD.
+    explicit SparseCholesky(std::int64_t large_from, std::int64_t nested_dissection_from = 600000);
     ~SparseCholesky();
     SparseCholesky(const SparseCholesky&) = delete;
     SparseCholesky& operator=(const SparseCholesky&) = delete;
@@ -32,14 +33,21 @@ public:
     bool factorize(const Matrix& lower);
     // x = A^-1 b with the last factorization; false when it failed.
     bool solve(Eigen::Ref<const Eigen::VectorXd> b, Eigen::VectorXd& x);
+    // Frees the numeric factor of a large matrix, keeping the symbolic analysis for the next
+    // factorize(): a network of 10^5 nodes holds tens of megabytes of it between analyses.
+    void release_values();
+    // Whether CHOLMOD holds a numeric factor (false for the simplicial factorization).
+    bool holds_values() const;
 
     bool analysed() const { return analysed_; }
     // Whether CHOLMOD holds the factorization (for the benchmarks and the tests).
     bool by_cholmod() const { return cholmod_ != nullptr; }
 
-private:
     struct Cholmod;
+
+private:
     std::int64_t large_from_;
+    std::int64_t nested_dissection_from_;
     bool analysed_ = false;
     // The simplicial factorization works on the matrix already permuted by the fill-reducing
     // ordering (upper triangle, which it reads in place): each factorization moves the values

@@ -72,23 +72,24 @@ ONE_THREAD = dict(os.environ, OMP_THREAD_LIMIT="1", OPENBLAS_NUM_THREADS="1")
 
 
 def solve(pipenet, path, arithmetic="double"):
-    """Runs pipenet solve on one file; returns (seconds, peak KiB, document)."""
+    """Runs pipenet solve on one file; returns (wall seconds, processor seconds (user + system),
+    peak KiB, document)."""
     out = path + ".json"
     peak = path + ".peak"
     start = time.monotonic()
-    # The peak comes from /usr/bin/time: a child's own maximum resident size would count the
-    # copy of this interpreter it was forked from, grids and all.
-    subprocess.run(["/usr/bin/time", "-f", "%M", "-o", peak, pipenet, "solve", "--jobs", "1",
-                    "--program", "turbnet", "--arithmetic", arithmetic, "--json", out, path],
+    # The peak and the processor time come from /usr/bin/time: a child's own maximum resident
+    # size would count the copy of this interpreter it was forked from, grids and all.
+    subprocess.run(["/usr/bin/time", "-f", "%U %S %M", "-o", peak, pipenet, "solve", "--jobs",
+                    "1", "--program", "turbnet", "--arithmetic", arithmetic, "--json", out, path],
                    stderr=subprocess.DEVNULL, env=ONE_THREAD)
     seconds = time.monotonic() - start
     with open(out) as f:
         document = json.load(f)
     with open(peak) as f:
-        kib = int(f.read().split()[-1])
+        user, system, kib = f.read().split()[-3:]
     os.remove(out)
     os.remove(peak)
-    return seconds, kib, document
+    return seconds, float(user) + float(system), int(kib), document
 
 
 def stages(program, path):
@@ -133,11 +134,12 @@ def exponent(previous, nodes, value):
 
 
 def bench(pipenet, sides, stages_program, epanet_timeout):
-    print("pipenet solve --jobs 1 (wall time of the whole command, on a shared machine); the "
-          "analysis alone in processor seconds of its thread")
-    header = (f"{'nodes':>9} {'outcome':>8} {'passes':>6} {'imbalance':>9} {'wall s':>7} "
-              f"{'peak MiB':>8} {'growth':>7} {'analysis':>8} {'factor.':>7} {'count':>5} "
-              f"{'growth':>7}")
+    print("pipenet solve --jobs 1: the whole command's wall time and processor time (user + "
+          "system; the machine may be shared: load is the 1-minute load average before each "
+          "size), its peak resident size; the analysis alone in processor seconds of its thread")
+    header = (f"{'nodes':>9} {'outcome':>8} {'passes':>6} {'imbalance':>9} {'load':>5} "
+              f"{'wall s':>7} {'cpu s':>7} {'peak MiB':>8} {'growth':>7} {'analysis':>8} "
+              f"{'order.':>7} {'factor.':>7} {'count':>5} {'growth':>7}")
     if epanet_timeout:
         header += f" | {'EPANET s':>8} {'passes':>6} {'imbalance':>9}"
     print(header)
@@ -147,23 +149,24 @@ def bench(pipenet, sides, stages_program, epanet_timeout):
             path = os.path.join(folder, f"grid-{side}.dat")
             with open(path, "w") as f:
                 f.write(grid_text(side))
-            seconds, kib, document = solve(pipenet, path)
+            load = os.getloadavg()[0]
+            seconds, cpu, kib, document = solve(pipenet, path)
             nodes = side * side
             passes = sum(1 for p in document["passes"] if p["pass"] > 0)
             imbalance = document["max_balance_error"]
             line = (f"{nodes:>9} {document['outcome'][:8]:>8} {passes:>6} "
                     f"{imbalance if imbalance is not None else float('nan'):>9.1e} "
-                    f"{seconds:>7.2f} {kib / 1024:>8.0f} "
-                    f"{exponent(previous_wall, nodes, seconds):>7}")
-            previous_wall = (nodes, seconds)
+                    f"{load:>5.1f} {seconds:>7.2f} {cpu:>7.2f} {kib / 1024:>8.0f} "
+                    f"{exponent(previous_wall, nodes, cpu):>7}")
+            previous_wall = (nodes, cpu)
             if stages_program:
                 s = stages(stages_program, path)
-                line += (f" {s['analysis']:>8.3f} {s['factorize']:>7.3f} "
+                line += (f" {s['analysis']:>8.3f} {s['ordering']:>7.3f} {s['factorize']:>7.3f} "
                          f"{s['factorizations']:>5} "
                          f"{exponent(previous_cpu, nodes, s['analysis']):>7}")
                 previous_cpu = (nodes, s["analysis"])
             else:
-                line += f" {'-':>8} {'-':>7} {'-':>5} {'':>7}"
+                line += f" {'-':>8} {'-':>7} {'-':>7} {'-':>5} {'':>7}"
             if epanet_timeout:
                 e = epanet(pipenet, path, epanet_timeout)
                 if e is None:

@@ -13,12 +13,24 @@
 namespace pipenet::model {
 
 // Where a value was read: 1-based line and columns of a file; line 0 when it was not read from a
-// file (a default, or a value the reader derived).
+// file (a default, or a value the reader derived). A place sits beside every value of the model,
+// so it takes 8 bytes: a column past 65,535 is held as 65,535.
 struct Place {
     std::int32_t line = 0;
-    std::int32_t first_column = 0;
-    std::int32_t last_column = 0;
+    std::uint16_t first_column = 0;
+    std::uint16_t last_column = 0;
+
+    constexpr Place() = default;
+    constexpr Place(std::int32_t line_number, std::int32_t first, std::int32_t last)
+        : line(line_number), first_column(column(first)), last_column(column(last)) {}
     bool known() const { return line > 0; }
+
+    static constexpr std::int32_t last_held_column = 65535;
+
+private:
+    static constexpr std::uint16_t column(std::int32_t c) {
+        return static_cast<std::uint16_t>(c < 0 ? 0 : c > last_held_column ? last_held_column : c);
+    }
 };
 
 // A value and where it came from.

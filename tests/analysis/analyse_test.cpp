@@ -220,22 +220,27 @@ TEST(Analyse, ReSolveAfterAChangeOfALinksValuesUsesItsNewLaw) {
         {"roughness under the .inp law", [](Model& m) { m.links[2].roughness.value = 90.0; },
          inp_law},
     };
-    for (const Case& c : cases) {
-        Model m = chain(6);
-        if (c.first) c.first(m);
-        Solver solver;
-        const Result before = solver.run(m, {});
-        ASSERT_EQ(before.outcome, Outcome::solved) << c.name;
-        c.change(m);
-        const Result warm = solver.run(m, {}, before.heads);
-        const Result fresh = analyse(m);
-        ASSERT_EQ(warm.outcome, Outcome::solved) << c.name;
-        ASSERT_EQ(fresh.outcome, Outcome::solved) << c.name;
-        // The change moves the last junction's head by far more than the tolerance.
-        EXPECT_GT(std::abs(fresh.heads[6] - before.heads[6]), 1e-2) << c.name;
-        for (std::size_t i = 0; i < m.nodes.size(); ++i)
-            EXPECT_NEAR(warm.heads[i], fresh.heads[i], 1e-6) << c.name << " node " << i;
-    }
+    // Also as a large network, whose numeric factor and laws the solver drops after each run.
+    for (const std::int64_t large_from : {Settings{}.large_network_rows, std::int64_t{1}})
+        for (const Case& c : cases) {
+            Model m = chain(6);
+            if (c.first) c.first(m);
+            Solver solver;
+            Settings settings;
+            settings.large_network_rows = large_from;
+            const Result before = solver.run(m, settings);
+            ASSERT_EQ(before.outcome, Outcome::solved) << c.name;
+            c.change(m);
+            const Result warm = solver.run(m, settings, before.heads);
+            const Result fresh = analyse(m);
+            ASSERT_EQ(warm.outcome, Outcome::solved) << c.name << " " << large_from;
+            ASSERT_EQ(fresh.outcome, Outcome::solved) << c.name;
+            // The change moves the last junction's head by far more than the tolerance.
+            EXPECT_GT(std::abs(fresh.heads[6] - before.heads[6]), 1e-2) << c.name;
+            for (std::size_t i = 0; i < m.nodes.size(); ++i)
+                EXPECT_NEAR(warm.heads[i], fresh.heads[i], 1e-6)
+                    << c.name << " " << large_from << " node " << i;
+        }
 }
 
 // A re-solve from the last heads takes the discharges of the laws that did not change from the

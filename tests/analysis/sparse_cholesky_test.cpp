@@ -44,17 +44,19 @@ struct Side {
     const char* name;
     std::int64_t large_from;
     bool cholmod;
+    std::int64_t nested_dissection_from = 600000;
 };
 
 class BothFactorizations : public testing::TestWithParam<Side> {};
 
 INSTANTIATE_TEST_SUITE_P(SparseCholesky, BothFactorizations,
-                         testing::Values(Side{"simplicial", 1000, false}, Side{"cholmod", 1, true}),
+                         testing::Values(Side{"simplicial", 1000, false}, Side{"cholmod", 1, true},
+                                         Side{"cholmod_nested_dissection", 1, true, 1}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_P(BothFactorizations, SolvesWithNewValuesOnTheAnalysedPattern) {
     const int n = 40;
-    SparseCholesky cholesky(GetParam().large_from);
+    SparseCholesky cholesky(GetParam().large_from, GetParam().nested_dissection_from);
     Matrix a = ring(n, 0.5);
     cholesky.analyse(a);
     EXPECT_EQ(cholesky.by_cholmod(), GetParam().cholmod);
@@ -72,6 +74,60 @@ TEST_P(BothFactorizations, SolvesWithNewValuesOnTheAnalysedPattern) {
     }
 }
 
+// The lower triangle of a side x side grid whose nodes are numbered in a scrambled order (so
+// that the fill-reducing ordering moves every row), with conductances that differ link by link
+// and the nodes of the first row tied to a known head.
+Matrix scrambled_grid(int side) {
+    const int n = side * side;
+    std::vector<int> number(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) number[static_cast<std::size_t>(i)] = (i * 37 + 11) % n;
+    std::vector<Eigen::Triplet<double, int>> entries;
+    auto link = [&](int a, int b, double c) {
+        const int i = number[static_cast<std::size_t>(a)];
+        const int j = number[static_cast<std::size_t>(b)];
+        entries.emplace_back(i, i, c);
+        entries.emplace_back(j, j, c);
+        entries.emplace_back(std::max(i, j), std::min(i, j), -c);
+    };
+    for (int r = 0; r < side; ++r)
+        for (int col = 0; col < side; ++col) {
+            const int at = r * side + col;
+            if (col + 1 < side) link(at, at + 1, 1.0 + 0.1 * (at % 7));
+            if (r + 1 < side) link(at, at + side, 2.0 + 0.3 * (at % 5));
+            if (r == 0) {
+                const int i = number[static_cast<std::size_t>(at)];
+                entries.emplace_back(i, i, 0.75);
+            }
+        }
+    Matrix a(n, n);
+    a.setFromTriplets(entries.begin(), entries.end());
+    a.makeCompressed();
+    return a;
+}
+
+TEST_P(BothFactorizations, SolvesAScrambledGridAgainAfterItsValuesAreReleased) {
+    // 37 is prime to 15 * 15: the numbering is a permutation.
+    const int side = 15;
+    const int n = side * side;
+    Matrix a = scrambled_grid(side);
+    SparseCholesky cholesky(GetParam().large_from, GetParam().nested_dissection_from);
+    cholesky.analyse(a);
+    Eigen::VectorXd expected(n);
+    for (int i = 0; i < n; ++i) expected[i] = 50.0 + 0.5 * (i % 11) - 0.25 * (i % 4);
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(cholesky.factorize(a)) << round;
+        EXPECT_EQ(cholesky.holds_values(), GetParam().cholmod) << round;
+        Eigen::VectorXd x;
+        ASSERT_TRUE(cholesky.solve(product(a, expected), x)) << round;
+        ASSERT_EQ(x.size(), n);
+        EXPECT_LT((x - expected).cwiseAbs().maxCoeff(), 1.0e-9) << round;
+        // The symbolic analysis stays; the next factorization allocates the values again.
+        cholesky.release_values();
+        EXPECT_FALSE(cholesky.holds_values());
+        a *= 3.0;
+    }
+}
+
 TEST_P(BothFactorizations, ReportsAMatrixThatIsNotPositiveDefiniteAndPrintsNothing) {
     // A ring tied to its known heads by negative conductances (indefinite), and a node with no
     // conductance at all (a zero pivot, exactly).
@@ -79,7 +135,7 @@ TEST_P(BothFactorizations, ReportsAMatrixThatIsNotPositiveDefiniteAndPrintsNothi
     for (int i = 0; i < 12; ++i) zero_row.insert(i, i) = i == 7 ? 0.0 : 2.0;
     zero_row.makeCompressed();
     for (const Matrix& a : {ring(12, -0.5), zero_row}) {
-        SparseCholesky cholesky(GetParam().large_from);
+        SparseCholesky cholesky(GetParam().large_from, GetParam().nested_dissection_from);
         cholesky.analyse(a);
         testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
