@@ -8,6 +8,10 @@
 #include <ctime>
 #include <numbers>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include "analysis/element_laws.hpp"
 #include "analysis/final_check.hpp"
 #include "analysis/sparse_cholesky.hpp"
@@ -728,7 +732,13 @@ Result Solver::run(const model::Model& model, const Settings& settings,
         bool large;
         ~AfterRun() {
             cholesky.release_values();
-            if (large) laws.reset();
+            if (!large) return;
+            laws.reset();
+#if defined(__GLIBC__)
+            // Give the passes' and the factor's pages back now: freed in many pieces, they
+            // would stay with the process while the caller writes a large network's results.
+            malloc_trim(0);
+#endif
         }
     } after_run{t.cholesky, laws_,
                 static_cast<std::int64_t>(t.node_of.size()) >= settings.large_network_rows};

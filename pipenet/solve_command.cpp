@@ -160,7 +160,7 @@ void solve_file(const SolveOptions& options, std::int64_t time, const solve::Res
     settings.tolerances.max_passes = options.max_passes;
     settings.time = time;
     if (readable && model::looks_like_inp(text)) {
-        result = solve::solve_inp(path, text, settings, nullptr, &workspace);
+        result = solve::solve_inp(path, std::move(text), settings, nullptr, &workspace);
         if (!options.report.empty())
             result.messages.push_back(solve::message(model::Code::no_report));
     } else if (solve::is_inp(path) && readable) {
@@ -178,7 +178,7 @@ void solve_file(const SolveOptions& options, std::int64_t time, const solve::Res
         result = solve::unreadable_file(path, Program::lamnet,
                                         std::string(solve::unknown_program_reason));
     } else {
-        result = solve::solve_network(path, text, *program, settings, &workspace);
+        result = solve::solve_network(path, std::move(text), *program, settings, &workspace);
     }
     out.verdict = result.verdict;
     out.turbulent = program == Program::turbnet || result.inp;

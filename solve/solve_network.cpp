@@ -586,13 +586,21 @@ NetworkResult new_result(std::string_view file, Program program, const SolveSett
 
 } // namespace
 
-NetworkResult solve_network(std::string_view file, std::string_view text, Program program,
-                            const SolveSettings& settings, Workspace* workspace) {
+namespace {
+
+// `spent`, when given, holds `text` and is freed once the records stand for it.
+NetworkResult solve_network_text(std::string_view file, std::string_view text, std::string* spent,
+                                 Program program, const SolveSettings& settings,
+                                 Workspace* workspace) {
     NetworkResult result = new_result(file, program, settings);
     NetworkRecords own;
     NetworkRecords& records = workspace != nullptr ? workspace->records : own;
     std::string error;
     if (read_network_records(text, program, records, error) && read_alike_by_program(records)) {
+        if (spent != nullptr && !settings.report) {
+            std::string().swap(*spent);
+            text = {};
+        }
         analyse_records(result, records, settings, workspace);
     } else {
         result.arithmetic = Arithmetic::programs;
@@ -606,6 +614,18 @@ NetworkResult solve_network(std::string_view file, std::string_view text, Progra
     return finish(result, text, settings);
 }
 
+} // namespace
+
+NetworkResult solve_network(std::string_view file, std::string_view text, Program program,
+                            const SolveSettings& settings, Workspace* workspace) {
+    return solve_network_text(file, text, nullptr, program, settings, workspace);
+}
+
+NetworkResult solve_network(std::string_view file, std::string&& text, Program program,
+                            const SolveSettings& settings, Workspace* workspace) {
+    return solve_network_text(file, text, &text, program, settings, workspace);
+}
+
 NetworkResult solve_records(std::string_view file, const NetworkRecords& records,
                             const SolveSettings& settings) {
     NetworkResult result = new_result(file, records.program, settings);
@@ -613,8 +633,13 @@ NetworkResult solve_records(std::string_view file, const NetworkRecords& records
     return result;
 }
 
-NetworkResult solve_inp(std::string_view file, std::string_view text, const SolveSettings& settings,
-                        model::Model* read_model, Workspace* workspace) {
+namespace {
+
+// `spent`, when given, holds `text` and is freed once read, as is the file's network once the
+// model stands for it.
+NetworkResult solve_inp_text(std::string_view file, std::string_view text, std::string* spent,
+                             const SolveSettings& settings, model::Model* read_model,
+                             Workspace* workspace) {
     NetworkResult result;
     result.file = file;
     result.inp = true;
@@ -625,7 +650,9 @@ NetworkResult solve_inp(std::string_view file, std::string_view text, const Solv
     std::vector<exchange::Diagnostic> diagnostics;
     exchange::InpNetwork network;
     const bool read = exchange::read_inp(text, network, diagnostics);
+    if (spent != nullptr) std::string().swap(*spent);
     const bool filled = model::model_from_inp(network, result.file, settings.time, m, diagnostics);
+    network = exchange::InpNetwork{};
     for (const exchange::Diagnostic& d : diagnostics)
         result.messages.push_back(
             message(exchange::message_of(d),
@@ -641,6 +668,18 @@ NetworkResult solve_inp(std::string_view file, std::string_view text, const Solv
                      {model::make_finding(model::Code::tanks_fixed, {std::to_string(m.tanks)})});
     analyse_model(result, m, settings, true, workspace);
     return result;
+}
+
+} // namespace
+
+NetworkResult solve_inp(std::string_view file, std::string_view text, const SolveSettings& settings,
+                        model::Model* read_model, Workspace* workspace) {
+    return solve_inp_text(file, text, nullptr, settings, read_model, workspace);
+}
+
+NetworkResult solve_inp(std::string_view file, std::string&& text, const SolveSettings& settings,
+                        model::Model* read_model, Workspace* workspace) {
+    return solve_inp_text(file, text, &text, settings, read_model, workspace);
 }
 
 NetworkResult unreadable_file(std::string_view file, Program program, std::string reason) {

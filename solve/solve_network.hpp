@@ -42,6 +42,10 @@ struct Workspace {
 // settings.report writes the programs' report from it.
 NetworkResult solve_network(std::string_view file, std::string_view text, Program program,
                             const SolveSettings& settings, Workspace* workspace = nullptr);
+// The same for a text handed over: it is freed as soon as it is read, unless a report needs it,
+// so that a large network's file does not sit in memory through the analysis.
+NetworkResult solve_network(std::string_view file, std::string&& text, Program program,
+                            const SolveSettings& settings, Workspace* workspace = nullptr);
 
 // The network of records already read from a file (read_alike_by_program), without a report.
 NetworkResult solve_records(std::string_view file, const NetworkRecords& records,
@@ -52,6 +56,9 @@ NetworkResult solve_records(std::string_view file, const NetworkRecords& records
 // read_model, when given, receives the model as read (as far as it could be read), so that a
 // caller draws the network the analysis had without reading the text again.
 NetworkResult solve_inp(std::string_view file, std::string_view text, const SolveSettings& settings,
+                        model::Model* read_model = nullptr, Workspace* workspace = nullptr);
+// The same for a text handed over: it is freed once read, before the analysis.
+NetworkResult solve_inp(std::string_view file, std::string&& text, const SolveSettings& settings,
                         model::Model* read_model = nullptr, Workspace* workspace = nullptr);
 
 // The verdict for a file that could not be read at all, with the reason.

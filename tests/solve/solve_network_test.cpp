@@ -190,5 +190,31 @@ TEST(SolveWorkspace, NetworksSolvedInTurnGiveTheResultsEachGivesAlone) {
     }
 }
 
+TEST(SolveHandedText, IsFreedOnceReadUnlessAReportNeedsItAndResultsStayTheSame) {
+    const std::string square = turbnet_square("1", "0.250");
+    const std::string inp = "[JUNCTIONS]\nJ1 0 1\n[RESERVOIRS]\nR 50\n[PIPES]\n"
+                            "P1 R J1 1000 200 100\n[OPTIONS]\nUnits LPS\n[END]\n";
+    for (const bool report : {false, true}) {
+        SolveSettings settings;
+        settings.report = report;
+        std::string handed = square;
+        const NetworkResult viewed = solve_network("f", square, Program::turbnet, settings);
+        const NetworkResult taken =
+            solve_network("f", std::move(handed), Program::turbnet, settings);
+        ASSERT_EQ(taken.verdict, Verdict::solved) << report;
+        EXPECT_EQ(json_document(taken), json_document(viewed)) << report;
+        EXPECT_EQ(taken.report, viewed.report) << report;
+        // Moved from into a parameter, the string is only emptied by the solve itself.
+        EXPECT_EQ(handed.empty(), !report) << report;
+        EXPECT_EQ(handed.capacity() < square.size(), !report) << report;
+    }
+    std::string handed = inp;
+    const NetworkResult viewed = solve_inp("f.inp", inp, SolveSettings{});
+    const NetworkResult taken = solve_inp("f.inp", std::move(handed), SolveSettings{});
+    ASSERT_EQ(taken.verdict, Verdict::solved);
+    EXPECT_EQ(json_document(taken), json_document(viewed));
+    EXPECT_TRUE(handed.empty());
+}
+
 } // namespace
 } // namespace pipenet::solve
