@@ -444,19 +444,22 @@ public:
                 continue;
             }
             const model::Link& link = model_.links[e];
-            const auto a = static_cast<std::size_t>(link.start);
-            const auto b = static_cast<std::size_t>(link.end);
+            // The link's flows into its nodes' balances, its slopes into the matrix.
+            auto add = [&](double out_of_start, double into_end, double at_start, double at_end,
+                           double between) {
+                const std::int32_t ra = t_.equation[static_cast<std::size_t>(link.start)];
+                const std::int32_t rb = t_.equation[static_cast<std::size_t>(link.end)];
+                if (ra >= 0) residual_[static_cast<std::size_t>(ra)] += out_of_start;
+                if (rb >= 0) residual_[static_cast<std::size_t>(rb)] -= into_end;
+                if (!assemble || link.start == link.end) return;
+                if (t_.start_entry[e] >= 0) values[t_.start_entry[e]] += at_start;
+                if (t_.end_entry[e] >= 0) values[t_.end_entry[e]] += at_end;
+                if (t_.off_entry[e] >= 0) values[t_.off_entry[e]] -= between;
+            };
             if (kind == Kind::valve) {
                 const ValveTerm v = valve(e, h, form);
                 flows_[e] = v.flow;
-                const std::int32_t ra = t_.equation[a];
-                const std::int32_t rb = t_.equation[b];
-                if (ra >= 0) residual_[static_cast<std::size_t>(ra)] += v.out_of_start;
-                if (rb >= 0) residual_[static_cast<std::size_t>(rb)] -= v.into_end;
-                if (!assemble || link.start == link.end) continue;
-                if (t_.start_entry[e] >= 0) values[t_.start_entry[e]] += v.at_start;
-                if (t_.end_entry[e] >= 0) values[t_.end_entry[e]] += v.at_end;
-                if (t_.off_entry[e] >= 0) values[t_.off_entry[e]] -= v.between;
+                add(v.out_of_start, v.into_end, v.at_start, v.at_end, v.between);
                 continue;
             }
             const LawValue v =
@@ -468,14 +471,7 @@ public:
             flows_[e] = v.flow;
             slopes_[e] = v.slope;
             intercepts_[e] = v.flow - v.slope * dh;
-            const std::int32_t ra = t_.equation[a];
-            const std::int32_t rb = t_.equation[b];
-            if (ra >= 0) residual_[static_cast<std::size_t>(ra)] += v.flow;
-            if (rb >= 0) residual_[static_cast<std::size_t>(rb)] -= v.flow;
-            if (!assemble || link.start == link.end) continue;
-            if (t_.start_entry[e] >= 0) values[t_.start_entry[e]] += v.slope;
-            if (t_.end_entry[e] >= 0) values[t_.end_entry[e]] += v.slope;
-            if (t_.off_entry[e] >= 0) values[t_.off_entry[e]] -= v.slope;
+            add(v.flow, v.flow, v.slope, v.slope, v.slope);
         }
         double sum = 0.0;
         largest_ = 0.0;
