@@ -69,7 +69,7 @@ std::uint64_t round_to_odd(std::uint64_t high, std::uint64_t cp) {
 // ten inside has one digit fewer than any other; else the one or two integers next to the
 // value are the candidates.
 template <int precision, int lowest_q>
-[[gnu::always_inline]] inline Decimal shortest_decimal(std::uint64_t c, int q) {
+[[gnu::noinline]] Decimal exact_decimal(std::uint64_t c, int q) {
     const std::uint64_t excluded = c & 1; // an odd significand's bounds round away from it
     const std::uint64_t cb = c << 2;
     const std::uint64_t cbr = cb + 2;
@@ -110,6 +110,58 @@ template <int precision, int lowest_q>
     return {lower ? s : s + 1, k};
 }
 
+// The same decimal as exact_decimal, from one product: the value scaled by 10^-k, and the
+// interval's half-width from the table entry alone (its product with the half-width in units of
+// 2^(q-1) is a shift), both in units of 2^-56 beside the scaled value's integer part s, all the
+// integers in question lying within 10 of s. Both are worked out from g, a little above
+// 10^-k / 2^r, and truncated: each lies within a few units of the exact value (a float's, with
+// g's high bits rounded up, within 2^21), so a bound or the half-way point more than `margin`
+// away from an integer is placed on the right side of it. One nearer (an exact bound, a tie, an
+// integral scaled value, all rare in results of arithmetic) takes exact_decimal's way. Below a
+// power of two the interval is not symmetric: that way too.
+template <int precision, int lowest_q>
+[[gnu::always_inline]] inline Decimal shortest_decimal(std::uint64_t c, int q) {
+    if (c == std::uint64_t{1} << (precision - 1) && q != lowest_q)
+        return exact_decimal<precision, lowest_q>(c, q);
+    const int k = floor_log10_pow2(q);
+    const int h = q + floor_log2_pow10(-k) + 2; // 2 ... 5
+    const std::uint64_t* g = ten_powers[k - lowest_k];
+    const std::uint64_t y = c << (h + 2);
+    constexpr bool single = precision <= 24;
+    // The scaled value in units of 2^-66.
+    const Wide product = single ? Wide{g[0] + 1} * y : Wide{g[0]} * y + (Wide{g[1]} * y >> 63);
+    const auto high = static_cast<std::uint64_t>(product >> 64);
+    const std::uint64_t s = high >> 2;
+    constexpr std::int64_t one = std::int64_t{1} << 56;
+    const auto fraction =
+        static_cast<std::int64_t>(((high & 3) << 54) | (static_cast<std::uint64_t>(product) >> 10));
+    const auto half_width = static_cast<std::int64_t>((g[0] + (single ? 1 : 0)) >> (9 - h));
+    constexpr std::int64_t margin = single ? std::int64_t{1} << 24 : 16;
+    const auto near = [](std::int64_t difference) {
+        return static_cast<std::uint64_t>(difference + margin) < std::uint64_t{2 * margin};
+    };
+    if (near(fraction) || near(fraction - one)) return exact_decimal<precision, lowest_q>(c, q);
+    const std::int64_t lower = fraction - half_width; // the bounds less s
+    const std::int64_t upper = fraction + half_width;
+    if (s >= 10) {
+        const std::uint64_t s10 = s / 10;
+        const auto r = static_cast<std::int64_t>(s - s10 * 10);
+        const std::int64_t above_lower = -r * one - lower; // s10 * 10 less the lower bound
+        const std::int64_t below_upper = upper - (10 - r) * one;
+        if (near(above_lower) || near(below_upper)) return exact_decimal<precision, lowest_q>(c, q);
+        const bool lower_in = above_lower > 0;
+        const bool upper_in = below_upper > 0;
+        // One digit fewer, whose last zero is dropped here.
+        if (lower_in != upper_in) return {lower_in ? s10 : s10 + 1, k + 1};
+    }
+    if (near(lower) || near(upper - one)) return exact_decimal<precision, lowest_q>(c, q);
+    const bool lower_in = lower < 0;
+    const bool upper_in = upper > one;
+    if (lower_in != upper_in) return {lower_in ? s : s + 1, k};
+    if (near(fraction - one / 2)) return exact_decimal<precision, lowest_q>(c, q);
+    return {fraction < one / 2 ? s : s + 1, k};
+}
+
 // Drops the trailing zeros of a non-zero decimal's digits.
 [[gnu::always_inline]] inline Decimal without_trailing_zeros(Decimal d) {
     if (d.digits % 10 != 0) return d; // most results of arithmetic
@@ -144,8 +196,14 @@ Decimal decimal_of(BitsOf<Real> bits) {
     const auto biased = static_cast<int>(bits >> (precision - 1));
     if (biased == 0)
         return without_trailing_zeros(shortest_decimal<precision, lowest_q>(fraction, lowest_q));
-    return without_trailing_zeros(shortest_decimal<precision, lowest_q>(
-        fraction | (std::uint64_t{1} << (precision - 1)), biased - 1 + lowest_q));
+    const std::uint64_t c = fraction | (std::uint64_t{1} << (precision - 1));
+    const int q = biased - 1 + lowest_q;
+    // An integer below 2^precision is its own shortest decimal: the interval is narrower than
+    // one, and any other decimal in it has digits after the point. Lengths and diameters often
+    // are, and the scaled value of one is an integer, which the quick way cannot place.
+    if (q <= 0 && q > -precision && (c & ((std::uint64_t{1} << -q) - 1)) == 0)
+        return without_trailing_zeros({c >> -q, 0});
+    return without_trailing_zeros(shortest_decimal<precision, lowest_q>(c, q));
 }
 
 constexpr auto powers_of_ten = [] {
