@@ -110,15 +110,17 @@ template <int precision, int lowest_q>
     return {lower ? s : s + 1, k};
 }
 
-// The same decimal as exact_decimal, from one product: the value scaled by 10^-k, and the
-// interval's half-width from the table entry alone (its product with the half-width in units of
-// 2^(q-1) is a shift), both in units of 2^-56 beside the scaled value's integer part s, all the
-// integers in question lying within 10 of s. Both are worked out from g, a little above
-// 10^-k / 2^r, and truncated: each lies within a few units of the exact value (a float's, with
-// g's high bits rounded up, within 2^21), so a bound or the half-way point more than `margin`
-// away from an integer is placed on the right side of it. One nearer (an exact bound, a tie, an
-// integral scaled value, all rare in results of arithmetic) takes exact_decimal's way. Below a
-// power of two the interval is not symmetric: that way too.
+// The same decimal as exact_decimal, mostly from one product. The value v scaled by 10^-k and
+// the interval's half-width w (between 1/2 and 5) are worked out in units of 2^-56: v from g
+// times the significand, w from g alone (its product with the half-width in units of 2^(q-1) is
+// a shift). g lies a little above 10^-k / 2^r and both are truncated, so each is within a few
+// units of the exact value (a float's, with g's high bits rounded up, within 2^21).
+// With s = floor(v): the multiple of ten below s is inside the interval when v is within w of it,
+// the one above likewise; not both, as w < 5. Else of s and s + 1 the nearer to v is: the
+// interval is at least one wide, so a farther one inside means a nearer one inside too. A
+// distance within `margin` of w or of one half (an exact bound, a tie: rare in results of
+// arithmetic) cannot be placed by these sums, and takes exact_decimal's way; so does the
+// interval below a power of two, which is not symmetric.
 template <int precision, int lowest_q>
 [[gnu::always_inline]] inline Decimal shortest_decimal(std::uint64_t c, int q) {
     if (c == std::uint64_t{1} << (precision - 1) && q != lowest_q)
@@ -128,36 +130,27 @@ template <int precision, int lowest_q>
     const std::uint64_t* g = ten_powers[k - lowest_k];
     const std::uint64_t y = c << (h + 2);
     constexpr bool single = precision <= 24;
-    // The scaled value in units of 2^-66.
+    // v in units of 2^-66.
     const Wide product = single ? Wide{g[0] + 1} * y : Wide{g[0]} * y + (Wide{g[1]} * y >> 63);
     const auto high = static_cast<std::uint64_t>(product >> 64);
     const std::uint64_t s = high >> 2;
     constexpr std::int64_t one = std::int64_t{1} << 56;
     const auto fraction =
         static_cast<std::int64_t>(((high & 3) << 54) | (static_cast<std::uint64_t>(product) >> 10));
-    const auto half_width = static_cast<std::int64_t>((g[0] + (single ? 1 : 0)) >> (9 - h));
+    const auto w = static_cast<std::int64_t>((g[0] + (single ? 1 : 0)) >> (9 - h));
     constexpr std::int64_t margin = single ? std::int64_t{1} << 24 : 16;
     const auto near = [](std::int64_t difference) {
         return static_cast<std::uint64_t>(difference + margin) < std::uint64_t{2 * margin};
     };
-    if (near(fraction) || near(fraction - one)) return exact_decimal<precision, lowest_q>(c, q);
-    const std::int64_t lower = fraction - half_width; // the bounds less s
-    const std::int64_t upper = fraction + half_width;
     if (s >= 10) {
         const std::uint64_t s10 = s / 10;
-        const auto r = static_cast<std::int64_t>(s - s10 * 10);
-        const std::int64_t above_lower = -r * one - lower; // s10 * 10 less the lower bound
-        const std::int64_t below_upper = upper - (10 - r) * one;
-        if (near(above_lower) || near(below_upper)) return exact_decimal<precision, lowest_q>(c, q);
-        const bool lower_in = above_lower > 0;
-        const bool upper_in = below_upper > 0;
+        const std::int64_t below = static_cast<std::int64_t>(s - s10 * 10) * one + fraction;
+        const std::int64_t above = 10 * one - below;
+        if (near(below - w) || near(above - w)) return exact_decimal<precision, lowest_q>(c, q);
         // One digit fewer, whose last zero is dropped here.
-        if (lower_in != upper_in) return {lower_in ? s10 : s10 + 1, k + 1};
+        if (below < w) return {s10, k + 1};
+        if (above < w) return {s10 + 1, k + 1};
     }
-    if (near(lower) || near(upper - one)) return exact_decimal<precision, lowest_q>(c, q);
-    const bool lower_in = lower < 0;
-    const bool upper_in = upper > one;
-    if (lower_in != upper_in) return {lower_in ? s : s + 1, k};
     if (near(fraction - one / 2)) return exact_decimal<precision, lowest_q>(c, q);
     return {fraction < one / 2 ? s : s + 1, k};
 }
@@ -187,35 +180,21 @@ template <int precision, int lowest_q>
 template <typename Real>
 using BitsOf = std::conditional_t<sizeof(Real) == 8, std::uint64_t, std::uint32_t>;
 
-// The shortest decimal of a finite, positive value, given its bits.
+// The shortest decimal of a finite, positive value, given its bits; its digits may end in zeros.
 template <typename Real>
-Decimal decimal_of(BitsOf<Real> bits) {
+[[gnu::always_inline]] inline Decimal decimal_with_zeros(BitsOf<Real> bits) {
     constexpr int precision = std::numeric_limits<Real>::digits;
     constexpr int lowest_q = std::numeric_limits<Real>::min_exponent - precision;
     const std::uint64_t fraction = bits & ((BitsOf<Real>{1} << (precision - 1)) - 1);
     const auto biased = static_cast<int>(bits >> (precision - 1));
-    if (biased == 0)
-        return without_trailing_zeros(shortest_decimal<precision, lowest_q>(fraction, lowest_q));
-    const std::uint64_t c = fraction | (std::uint64_t{1} << (precision - 1));
-    const int q = biased - 1 + lowest_q;
-    // An integer below 2^precision is its own shortest decimal: the interval is narrower than
-    // one, and any other decimal in it has digits after the point. Lengths and diameters often
-    // are, and the scaled value of one is an integer, which the quick way cannot place.
-    if (q <= 0 && q > -precision && (c & ((std::uint64_t{1} << -q) - 1)) == 0)
-        return without_trailing_zeros({c >> -q, 0});
-    return without_trailing_zeros(shortest_decimal<precision, lowest_q>(c, q));
+    if (biased == 0) return shortest_decimal<precision, lowest_q>(fraction, lowest_q);
+    return shortest_decimal<precision, lowest_q>(fraction | (std::uint64_t{1} << (precision - 1)),
+                                                 biased - 1 + lowest_q);
 }
 
-constexpr auto powers_of_ten = [] {
-    std::array<std::uint64_t, 20> powers{};
-    powers[0] = 1;
-    for (std::size_t i = 1; i < powers.size(); ++i) powers[i] = powers[i - 1] * 10;
-    return powers;
-}();
-
-int digit_count(std::uint64_t value) {
-    const int estimate = (std::bit_width(value) * 1233) >> 12;
-    return estimate - (value < powers_of_ten[static_cast<std::size_t>(estimate)] ? 1 : 0) + 1;
+template <typename Real>
+Decimal decimal_of(BitsOf<Real> bits) {
+    return without_trailing_zeros(decimal_with_zeros<Real>(bits));
 }
 
 constexpr char digit_pairs[] = "00010203040506070809101112131415161718192021222324252627282930"
@@ -223,10 +202,11 @@ constexpr char digit_pairs[] = "000102030405060708091011121314151617181920212223
                                "62636465666768697071727374757677787980818283848586878889909192"
                                "93949596979899";
 
-// The eight digits of value < 10^8, leading zeros included, worked out side by side in the lanes
-// of one 64-bit word: two lanes of four digits, split into four of two, then eight of one, each
-// division by a multiplication exact over the lane's range; the lowest byte is the first digit.
-[[gnu::always_inline]] inline void put_eight(char* out, std::uint32_t value) {
+// The eight digits of value < 10^8 as bytes of 0 to 9, leading zeros included, worked out side by
+// side in the lanes of one 64-bit word: two lanes of four digits, split into four of two, then
+// eight of one, each division by a multiplication exact over the lane's range; the lowest byte
+// is the first digit, so a zero byte count from the top is a count of trailing zero digits.
+[[gnu::always_inline]] inline std::uint64_t eight_digits(std::uint32_t value) {
     const std::uint64_t high = value / 10000;
     const std::uint64_t low = value - high * 10000;
     const std::uint64_t fours = high | (low << 32);
@@ -234,33 +214,64 @@ constexpr char digit_pairs[] = "000102030405060708091011121314151617181920212223
     const std::uint64_t twos = hundreds | ((fours - 100 * hundreds) << 16);
     const std::uint64_t tens = ((twos * 103) >> 10) & 0x000f000f000f000f;
     const std::uint64_t ones = twos - 10 * tens;
-    const std::uint64_t text = tens | (ones << 8) | 0x3030303030303030;
-    std::memcpy(out, &text, 8);
+    return tens | (ones << 8);
+}
+
+constexpr std::uint64_t zero_characters = 0x3030303030303030;
+
+// A decimal's significant digits as text: `count` characters from `first`, and the power of ten
+// of the last of them.
+struct DigitText {
+    char
+        text[48]; // right-aligned in the first 24 places; the rest lets copies be of a fixed length
+    const char* first;
+    int count;
+    int exponent;
+};
+
+// Leading and trailing zeros are found in the digits' bytes rather than by division: the digits
+// (at most 9 of a float's, 17 of a double's) are written whole, in blocks of eight.
+template <typename Real>
+[[gnu::always_inline]] inline void put_digits(DigitText& t, Decimal d) {
+    int leading = 0, trailing = 0;
+    if constexpr (sizeof(Real) == 4) {
+        const std::uint64_t top = d.digits / 100000000; // 0 or 1
+        const std::uint64_t low =
+            eight_digits(static_cast<std::uint32_t>(d.digits - top * 100000000));
+        t.text[15] = static_cast<char>('0' + top);
+        const std::uint64_t text = low | zero_characters;
+        std::memcpy(t.text + 16, &text, 8);
+        leading = top != 0 ? 15 : 16 + std::countr_zero(low) / 8;
+        trailing = low != 0 ? std::countl_zero(low) / 8 : 8;
+    } else {
+        const std::uint64_t rest = d.digits / 100000000;
+        const std::uint64_t top = rest / 100000000; // 0 to 9
+        const std::uint64_t low =
+            eight_digits(static_cast<std::uint32_t>(d.digits - rest * 100000000));
+        const std::uint64_t middle =
+            eight_digits(static_cast<std::uint32_t>(rest - top * 100000000));
+        t.text[7] = static_cast<char>('0' + top);
+        const std::uint64_t texts[2] = {middle | zero_characters, low | zero_characters};
+        std::memcpy(t.text + 8, texts, 16);
+        leading = top != 0      ? 7
+                  : middle != 0 ? 8 + std::countr_zero(middle) / 8
+                                : 16 + std::countr_zero(low) / 8;
+        trailing = low != 0      ? std::countl_zero(low) / 8
+                   : middle != 0 ? 8 + std::countl_zero(middle) / 8
+                                 : 16;
+    }
+    t.first = t.text + leading;
+    t.count = 24 - leading - trailing;
+    t.exponent = d.exponent + trailing;
 }
 
 // The shortest text of digits * 10^exponent, negative or not, as std::to_chars lays it out: fixed
 // or exponent form, whichever is shorter, fixed on a tie; the exponent with a sign and at least
 // two digits. Writes within shortest_text_room bytes of `out`, past the end of the text too.
-[[gnu::always_inline]] inline char* put_decimal(char* out, bool negative, Decimal d) {
-    // The digits right-aligned in the first 24 places, in blocks of eight; the rest lets the
-    // copies below be of a fixed length.
-    char digits[48];
-    const int n = digit_count(d.digits);
-    if (n <= 8) {
-        put_eight(digits + 16, static_cast<std::uint32_t>(d.digits));
-    } else {
-        const std::uint64_t rest = d.digits / 100000000;
-        put_eight(digits + 16, static_cast<std::uint32_t>(d.digits - rest * 100000000));
-        if (n <= 16) {
-            put_eight(digits + 8, static_cast<std::uint32_t>(rest));
-        } else { // a double's digits: 17 at most
-            const std::uint64_t top = rest / 100000000;
-            put_eight(digits + 8, static_cast<std::uint32_t>(rest - top * 100000000));
-            digits[7] = static_cast<char>('0' + top);
-        }
-    }
-    const char* first = digits + 24 - n;
-    const int p = d.exponent;
+[[gnu::always_inline]] inline char* put_decimal(char* out, bool negative, const DigitText& t) {
+    const char* first = t.first;
+    const int n = t.count;
+    const int p = t.exponent;
     *out = '-';
     out += negative ? 1 : 0;
     // Copies of a fixed length (the 48 bytes allow for them) are cheaper than exact ones.
@@ -318,15 +329,15 @@ char* write_shortest(char* first, char* last, Real value) {
         *out++ = '0';
         return out;
     }
-    Decimal d;
-    if (magnitude >= infinity ||
-        ((d = decimal_of<Real>(magnitude)).exponent > 0 && magnitude >= integers)) {
+    DigitText t;
+    if (magnitude < infinity) put_digits<Real>(t, decimal_with_zeros<Real>(magnitude));
+    if (magnitude >= infinity || (t.exponent > 0 && magnitude >= integers)) {
         const std::to_chars_result written = std::to_chars(first, last, value);
         return written.ec == std::errc{} ? written.ptr : nullptr;
     }
-    if (last - first >= room) return put_decimal(first, negative, d);
+    if (last - first >= room) return put_decimal(first, negative, t);
     char text[room];
-    const char* end = put_decimal(text, negative, d);
+    const char* end = put_decimal(text, negative, t);
     if (end - text > last - first) return nullptr;
     std::memcpy(first, text, static_cast<std::size_t>(end - text));
     return first + (end - text);
