@@ -310,37 +310,51 @@ template <typename Real>
 
 constexpr std::ptrdiff_t room = shortest_text_room;
 
+// From 2^digits on, every value is an integer, and in the fixed form std::to_chars writes its
+// exact digits rather than the shortest decimal's digits and zeros: those values, and the ones
+// that are not finite, are left to it.
+template <typename Real>
+constexpr auto integers = std::bit_cast<BitsOf<Real>>(Real(BitsOf<Real>{1}
+                                                           << std::numeric_limits<Real>::digits));
+
+template <typename Real>
+char* write_shortest(char* first, char* last, Real value);
+
+// Zeros, values left to the library, and text written where there is less room than the
+// shortest way needs: kept out of the way of the others, which need fewer registers then.
+template <typename Real>
+[[gnu::noinline]] char* write_rare(char* first, char* last, Real value) {
+    const auto magnitude = std::bit_cast<BitsOf<Real>>(std::fabs(value));
+    if (magnitude == 0) {
+        if (last - first < 2) return nullptr;
+        char* out = first;
+        if (std::signbit(value)) *out++ = '-';
+        *out++ = '0';
+        return out;
+    }
+    if (last - first < room) {
+        char text[room];
+        const char* end = write_shortest(text, text + room, value);
+        if (end == nullptr || end - text > last - first) return nullptr;
+        std::memcpy(first, text, static_cast<std::size_t>(end - text));
+        return first + (end - text);
+    }
+    const std::to_chars_result written = std::to_chars(first, last, value);
+    return written.ec == std::errc{} ? written.ptr : nullptr;
+}
+
 template <typename Real>
 char* write_shortest(char* first, char* last, Real value) {
     using Bits = BitsOf<Real>;
     const auto bits = std::bit_cast<Bits>(value);
-    const bool negative = std::signbit(value);
     const Bits magnitude = bits & (std::numeric_limits<Bits>::max() >> 1);
     constexpr auto infinity = std::bit_cast<Bits>(std::numeric_limits<Real>::infinity());
-    // From 2^digits on, every value is an integer, and in the fixed form std::to_chars writes its
-    // exact digits rather than the shortest decimal's digits and zeros: those values, and the
-    // ones that are not finite, are left to it.
-    constexpr auto integers =
-        std::bit_cast<Bits>(Real(Bits{1} << std::numeric_limits<Real>::digits));
-    if (magnitude == 0) {
-        if (last - first < 2) return nullptr;
-        char* out = first;
-        if (negative) *out++ = '-';
-        *out++ = '0';
-        return out;
-    }
+    if (magnitude - 1 >= infinity - 1 || last - first < room) // zero, or not finite
+        return write_rare(first, last, value);
     DigitText t;
-    if (magnitude < infinity) put_digits<Real>(t, decimal_with_zeros<Real>(magnitude));
-    if (magnitude >= infinity || (t.exponent > 0 && magnitude >= integers)) {
-        const std::to_chars_result written = std::to_chars(first, last, value);
-        return written.ec == std::errc{} ? written.ptr : nullptr;
-    }
-    if (last - first >= room) return put_decimal(first, negative, t);
-    char text[room];
-    const char* end = put_decimal(text, negative, t);
-    if (end - text > last - first) return nullptr;
-    std::memcpy(first, text, static_cast<std::size_t>(end - text));
-    return first + (end - text);
+    put_digits<Real>(t, decimal_with_zeros<Real>(magnitude));
+    if (t.exponent > 0 && magnitude >= integers<Real>) return write_rare(first, last, value);
+    return put_decimal(first, bits != magnitude, t);
 }
 
 } // namespace
