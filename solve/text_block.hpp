@@ -35,7 +35,21 @@ public:
         end_ += N - 1;
     }
     void put(char c) { *end_++ = c; }
-    void put_integer(std::int64_t number) { end_ = std::to_chars(end_, end_ + 24, number).ptr; }
+    // Node, pipe and pass numbers are mostly below 10^4: two digits at a time from a table.
+    void put_integer(std::int64_t number) {
+        if (number < 0 || number >= 10000) {
+            end_ = std::to_chars(end_, end_ + 24, number).ptr;
+            return;
+        }
+        const auto high = static_cast<std::size_t>(number / 100);
+        const auto low = static_cast<std::size_t>(number % 100);
+        if (high == 0) {
+            put_pair(low, low < 10);
+        } else {
+            put_pair(high, high < 10);
+            put_pair(low, false);
+        }
+    }
     // The shortest text of a finite number.
     template <class Real>
     void put_shortest(Real number) {
@@ -58,6 +72,15 @@ public:
     }
 
 private:
+    static constexpr char digit_pairs[] =
+        "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243"
+        "4445464748495051525354555657585960616263646566676869707172737475767778798081828384858687"
+        "888990919293949596979899";
+    // The two digits of `pair` (below 100), or its last one only.
+    void put_pair(std::size_t pair, bool last_only) {
+        std::memcpy(end_, digit_pairs + 2 * pair + (last_only ? 1 : 0), 2);
+        end_ += last_only ? 1 : 2;
+    }
     std::size_t free() const {
         return static_cast<std::size_t>(block_.data() + block_.size() - end_);
     }
