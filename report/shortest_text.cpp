@@ -230,11 +230,11 @@ struct DigitText {
 };
 
 // Leading and trailing zeros are found in the digits' bytes rather than by division: the digits
-// (at most 9 of a float's, 17 of a double's) are written whole, in blocks of eight.
-template <typename Real>
+// (at most 9, or at most 17) are written whole, in blocks of eight.
+template <int most_digits>
 [[gnu::always_inline]] inline void put_digits(DigitText& t, Decimal d) {
     int leading = 0, trailing = 0;
-    if constexpr (sizeof(Real) == 4) {
+    if constexpr (most_digits <= 9) {
         const std::uint64_t top = d.digits / 100000000; // 0 or 1
         const std::uint64_t low =
             eight_digits(static_cast<std::uint32_t>(d.digits - top * 100000000));
@@ -310,6 +310,36 @@ template <typename Real>
 
 constexpr std::ptrdiff_t room = shortest_text_room;
 
+constexpr double exact_ten_powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// |x| rounded to an integer, ties to even, for 0 <= x < 2^52: adding and taking away 2^52 rounds
+// in the default rounding mode, without a library call.
+[[gnu::always_inline]] inline double nearest_integer(double x) {
+    return (x + 0x1p52) - 0x1p52;
+}
+
+// A double of few digits, as typed into an input file (a coordinate, a length, a known head):
+// m * 10^-s, for the m of at most nine digits nearest the value times 10^s (10^7 ... 10^9), when
+// it reads back to the value. Two different decimals of at most 15 digits never read back to the
+// same double, so m is then the shortest decimal, trailing zeros aside; and the product lies
+// within 10^-6 of m, so m is found exactly. Reading m * 10^-s back is one operation on two exact
+// doubles, rounded to nearest as reading the text rounds. (A float's results of arithmetic have
+// too many digits for this way to pay.)
+[[gnu::always_inline]] inline bool few_digits(std::uint64_t magnitude, Decimal& d) {
+    const int b = static_cast<int>(magnitude >> 52) - 1023;
+    if (b < -23 || b > 49) return false; // the powers of ten below exact
+    const int t = (b * 78913) >> 18;     // floor(b log10 2), exact over this range
+    const int s = 7 - t;
+    const auto value = std::bit_cast<double>(magnitude);
+    const double m =
+        nearest_integer(s >= 0 ? value * exact_ten_powers[s] : value / exact_ten_powers[-s]);
+    if ((s >= 0 ? m / exact_ten_powers[s] : m * exact_ten_powers[-s]) != value) return false;
+    d = {static_cast<std::uint64_t>(m), -s};
+    return true;
+}
+
 // From 2^digits on, every value is an integer, and in the fixed form std::to_chars writes its
 // exact digits rather than the shortest decimal's digits and zeros: those values, and the ones
 // that are not finite, are left to it.
@@ -352,7 +382,11 @@ char* write_shortest(char* first, char* last, Real value) {
     if (magnitude - 1 >= infinity - 1 || last - first < room) // zero, or not finite
         return write_rare(first, last, value);
     DigitText t;
-    put_digits<Real>(t, decimal_with_zeros<Real>(magnitude));
+    if (Decimal d; sizeof(Real) == 8 && few_digits(magnitude, d)) {
+        put_digits<9>(t, d);
+    } else {
+        put_digits<sizeof(Real) == 4 ? 9 : 17>(t, decimal_with_zeros<Real>(magnitude));
+    }
     if (t.exponent > 0 && magnitude >= integers<Real>) return write_rare(first, last, value);
     return put_decimal(first, bits != magnitude, t);
 }

@@ -79,6 +79,28 @@ std::vector<Real> typed_decimals() {
     return values;
 }
 
+// Decimals of 1 to 17 digits at every power of ten in range and each side of them: those of
+// few digits are written from the value scaled by a power of ten, within a range of magnitudes.
+template <typename Real>
+std::vector<Real> short_decimals() {
+    std::vector<Real> values;
+    const int lowest = std::numeric_limits<Real>::min_exponent10 - 1;
+    const int highest = std::numeric_limits<Real>::max_exponent10;
+    for (const char* digits :
+         {"1", "5", "12", "125", "9999", "10001", "1234567", "99999999", "123456789", "999999999",
+          "1000000001", "123456789012", "999999999999999", "1234567890123456", "12345678901234567"})
+        for (int p = lowest; p <= highest; ++p) {
+            const std::string text = std::string(digits) + "e" + std::to_string(p);
+            Real value{};
+            if (std::from_chars(text.data(), text.data() + text.size(), value).ec != std::errc{})
+                continue;
+            values.push_back(value);
+            values.push_back(std::nextafter(value, Real{0}));
+            values.push_back(std::nextafter(value, std::numeric_limits<Real>::infinity()));
+        }
+    return values;
+}
+
 // Each side of every power of ten and of two in range, and the powers themselves.
 template <typename Real>
 std::vector<Real> near_powers() {
@@ -127,6 +149,8 @@ TEST(ShortestText, WritesWhatTheLibraryWritesForEveryKindOfValue) {
     expect_same_text(network_sized<float>(300000, 4), "float magnitudes");
     expect_same_text(typed_decimals<double>(), "double decimals");
     expect_same_text(typed_decimals<float>(), "float decimals");
+    expect_same_text(short_decimals<double>(), "double short decimals");
+    expect_same_text(short_decimals<float>(), "float short decimals");
     expect_same_text(near_powers<double>(), "double powers");
     expect_same_text(near_powers<float>(), "float powers");
     expect_same_text(subnormals<double, std::uint64_t>(), "double subnormals");
