@@ -222,8 +222,8 @@ constexpr std::uint64_t zero_characters = 0x3030303030303030;
 // A decimal's significant digits as text: `count` characters from `first`, and the power of ten
 // of the last of them.
 struct DigitText {
-    char
-        text[48]; // right-aligned in the first 24 places; the rest lets copies be of a fixed length
+    // The digits right-aligned in the first 24 places; the rest lets copies be of a fixed length.
+    char text[48];
     const char* first;
     int count;
     int exponent;
@@ -314,7 +314,7 @@ constexpr double exact_ten_powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6, 
                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
-// |x| rounded to an integer, ties to even, for 0 <= x < 2^52: adding and taking away 2^52 rounds
+// x rounded to an integer, ties to even, for 0 <= x < 2^52: adding and taking away 2^52 rounds
 // in the default rounding mode, without a library call.
 [[gnu::always_inline]] inline double nearest_integer(double x) {
     return (x + 0x1p52) - 0x1p52;
