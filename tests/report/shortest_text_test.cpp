@@ -101,6 +101,18 @@ std::vector<Real> short_decimals() {
     return values;
 }
 
+// Integers: every one up to 10^5, and random ones of every bit length up to 2^64, where the
+// library writes a large value's exact digits.
+template <typename Real>
+std::vector<Real> integers() {
+    std::vector<Real> values;
+    for (int i = 0; i <= 100000; ++i) values.push_back(static_cast<Real>(i));
+    std::mt19937_64 random(8);
+    for (int bits = 1; bits <= 64; ++bits)
+        for (int i = 0; i < 200; ++i) values.push_back(static_cast<Real>(random() >> (64 - bits)));
+    return values;
+}
+
 // Each side of every power of ten and of two in range, and the powers themselves.
 template <typename Real>
 std::vector<Real> near_powers() {
@@ -151,6 +163,8 @@ TEST(ShortestText, WritesWhatTheLibraryWritesForEveryKindOfValue) {
     expect_same_text(typed_decimals<float>(), "float decimals");
     expect_same_text(short_decimals<double>(), "double short decimals");
     expect_same_text(short_decimals<float>(), "float short decimals");
+    expect_same_text(integers<double>(), "double integers");
+    expect_same_text(integers<float>(), "float integers");
     expect_same_text(near_powers<double>(), "double powers");
     expect_same_text(near_powers<float>(), "float powers");
     expect_same_text(subnormals<double, std::uint64_t>(), "double subnormals");
