@@ -133,6 +133,34 @@ std::vector<bool> reached_from_known_heads(const model::Model& model, IsOpen ope
     return reached;
 }
 
+// How each link is evaluated: carrying nothing (closed, or an end cut off), as a valve, as a
+// pure power law between two nodes (with exponent 1 or another), or through link_flow.
+enum class Kind : std::uint8_t { idle, valve, linear, power, other };
+
+// Per link, what a pass reads of it in one place: its nodes, their rows (or -1), its matrix
+// entries (or -1) and, for a pure power law, its constants and those of its tangent about a
+// discharge q: slope = min(cap, ek * (|q| / k)^about_power), flow = one_less * q + slope * dh.
+struct Term {
+    Kind kind = Kind::idle;
+    std::int32_t a = 0, b = 0, ra = -1, rb = -1, sa = -1, sb = -1, so = -1;
+    double k = 0.0, exponent = 1.0, cap = 0.0, ek = 0.0, about_power = 0.0, one_less = 0.0;
+};
+
+// What the passes work in, kept with the topology so that a run allocates nothing once the
+// first has sized it, and a link's term is worked out again only when its law or its valve
+// changed.
+struct PassBuffers {
+    std::vector<Term> terms;
+    bool terms_ready = false;              // every term stands for the laws of the last run
+    std::vector<std::int32_t> valve_of;    // per link: its valve, or -1
+    std::vector<std::int32_t> valve_links; // the links valve_of marks
+    std::vector<double> residual;          // per row
+    std::vector<double> minus_demand;      // per row: the negated given discharge of its node
+    std::vector<double> flows, slopes, intercepts, start, about, tangent; // per link
+    std::vector<double> heads, trial;                                     // per node
+    Eigen::VectorXd step;                                                 // per row
+};
+
 } // namespace
 
 struct Solver::Topology {
@@ -147,6 +175,7 @@ struct Solver::Topology {
     std::vector<std::int32_t> start_entry, end_entry, off_entry;
     Matrix matrix;
     SparseCholesky cholesky;
+    PassBuffers buffers;
     std::vector<double> last_heads;
     // The discharges of the laws at last_heads, kept at the end of a run: a re-solve that starts
     // from those heads takes them for every link whose law was not worked out again.
@@ -281,51 +310,54 @@ bool pure_power(const LinkLaw& law) {
 class Passes {
 public:
     // `laws` holds every open pipe's and pump's law (a closed link's entry, and a valve's, is
-    // never read); `valves` every valve's.
+    // never read), `recomputed` which of them were worked out again since the last run; `valves`
+    // every valve's.
     Passes(const model::Model& model, Solver::Topology& topology, const std::vector<LinkLaw>& laws,
-           std::vector<ValveLaw> valves, Timings& timings, bool timed)
-        : model_(model), t_(topology), laws_(laws), valves_(std::move(valves)),
-          valve_of_(model.links.size(), -1), residual_(t_.node_of.size(), 0.0),
-          flows_(model.links.size(), 0.0), slopes_(model.links.size(), 0.0),
-          intercepts_(model.links.size(), 0.0), timings_(timings), timed_(timed) {
+           const std::vector<bool>& recomputed, std::vector<ValveLaw> valves, Timings& timings,
+           bool timed)
+        : heads(topology.buffers.heads), trial(topology.buffers.trial),
+          about(topology.buffers.about), model_(model), t_(topology), laws_(laws),
+          start_(topology.buffers.start), valves_(std::move(valves)),
+          valve_of_(topology.buffers.valve_of), residual_(topology.buffers.residual),
+          flows_(topology.buffers.flows), slopes_(topology.buffers.slopes),
+          intercepts_(topology.buffers.intercepts), terms_(topology.buffers.terms),
+          minus_demand_(topology.buffers.minus_demand), timings_(timings), timed_(timed) {
+        PassBuffers& b = t_.buffers;
+        const std::size_t links = model.links.size();
+        const bool all = !b.terms_ready || terms_.size() != links;
+        b.terms_ready = false;
+        if (all) {
+            valve_of_.assign(links, -1);
+            b.valve_links.clear();
+            terms_.assign(links, Term{});
+        }
+        residual_.assign(t_.node_of.size(), 0.0);
+        flows_.assign(links, 0.0);
+        slopes_.assign(links, 0.0);
+        intercepts_.assign(links, 0.0);
+        // The links that were valves in the last run, or are now, have their terms built again.
+        std::vector<std::int32_t>& again = b.valve_links;
+        for (const std::int32_t e : again) valve_of_[static_cast<std::size_t>(e)] = -1;
+        const std::size_t before = again.size();
         for (std::size_t v = 0; v < model.valves.size(); ++v) {
             valve_of_[static_cast<std::size_t>(model.valves[v].link)] =
                 static_cast<std::int32_t>(v);
+            again.push_back(model.valves[v].link);
             valve_states.push_back(initial_state(valves_[v]));
         }
-        terms_.resize(model.links.size());
-        for (std::size_t e = 0; e < model.links.size(); ++e) {
-            const model::Link& link = model.links[e];
-            const auto a = static_cast<std::size_t>(link.start);
-            const auto b = static_cast<std::size_t>(link.end);
-            Term& term = terms_[e];
-            if (link.status != model::LinkStatus::open || !t_.reached[a] || !t_.reached[b])
-                continue;
-            term.a = link.start;
-            term.b = link.end;
-            term.ra = t_.equation[a];
-            term.rb = t_.equation[b];
-            term.sa = t_.start_entry[e];
-            term.sb = t_.end_entry[e];
-            term.so = t_.off_entry[e];
-            term.kind = valve_of_[e] >= 0 ? Kind::valve : Kind::other;
-            if (term.kind == Kind::valve || link.start == link.end || !pure_power(laws_[e]))
-                continue;
-            const LinkLaw& law = laws_[e];
-            term.kind = law.exponent == 1.0 ? Kind::linear : Kind::power;
-            term.k = law.k;
-            term.exponent = law.exponent;
-            term.cap = law.cap;
-            term.ek = law.exponent * law.k;
-            term.about_power = (law.exponent - 1.0) / law.exponent;
-            term.one_less = 1.0 - law.exponent;
-        }
+        for (std::size_t e = 0; e < links; ++e)
+            if (all || recomputed[e]) set_term(e);
+        for (const std::int32_t e : again) set_term(static_cast<std::size_t>(e));
+        again.erase(again.begin(), again.begin() + static_cast<std::ptrdiff_t>(before));
         minus_demand_.resize(t_.node_of.size());
         for (std::size_t r = 0; r < t_.node_of.size(); ++r)
             minus_demand_[r] = -model_.nodes[static_cast<std::size_t>(t_.node_of[r])].demand.value;
+        b.terms_ready = true;
     }
 
-    std::vector<double> heads;
+    std::vector<double>& heads;
+    // The heads a step is tried at: every entry outside the rows always equal to heads'.
+    std::vector<double>& trial;
 
     // The start solve's conductance of every link: the secant of its law through the discharge
     // at a typical velocity in a main, rather than the law's slope at a head difference of 1,
@@ -349,7 +381,7 @@ public:
     std::vector<ValveState> valve_states;
 
     // The discharges the passes linearize the laws about (see link_flow_about).
-    std::vector<double> about;
+    std::vector<double>& about;
 
     // Evaluates the discharges and the residual (outflow minus the given discharge) at `h`; with
     // `assemble`, also the Newton matrix. Each law as itself, as Q = k * dh, or linearized about
@@ -557,6 +589,32 @@ public:
     }
 
 private:
+    void set_term(std::size_t e) {
+        const model::Link& link = model_.links[e];
+        const auto a = static_cast<std::size_t>(link.start);
+        const auto b = static_cast<std::size_t>(link.end);
+        Term& term = terms_[e];
+        term = Term{};
+        if (link.status != model::LinkStatus::open || !t_.reached[a] || !t_.reached[b]) return;
+        term.a = link.start;
+        term.b = link.end;
+        term.ra = t_.equation[a];
+        term.rb = t_.equation[b];
+        term.sa = t_.start_entry[e];
+        term.sb = t_.end_entry[e];
+        term.so = t_.off_entry[e];
+        term.kind = valve_of_[e] >= 0 ? Kind::valve : Kind::other;
+        if (term.kind == Kind::valve || link.start == link.end || !pure_power(laws_[e])) return;
+        const LinkLaw& law = laws_[e];
+        term.kind = law.exponent == 1.0 ? Kind::linear : Kind::power;
+        term.k = law.k;
+        term.exponent = law.exponent;
+        term.cap = law.cap;
+        term.ek = law.exponent * law.k;
+        term.about_power = (law.exponent - 1.0) / law.exponent;
+        term.one_less = 1.0 - law.exponent;
+    }
+
     ValveTerm valve(std::size_t e, const std::vector<double>& h, Form form) const {
         const auto v = static_cast<std::size_t>(valve_of_[e]);
         const model::Link& link = model_.links[e];
@@ -571,27 +629,16 @@ private:
     Solver::Topology& t_;
     // The solver's cache of laws, not a copy (80 bytes a link: 160 MB on a grid of 10^6 nodes).
     const std::vector<LinkLaw>& laws_;
-    std::vector<double> start_;
+    std::vector<double>& start_;
     std::vector<ValveLaw> valves_;
-    std::vector<std::int32_t> valve_of_; // per link: its valve, or -1
-    std::vector<double> residual_;
-    std::vector<double> flows_;
-    std::vector<double> slopes_;
+    std::vector<std::int32_t>& valve_of_; // per link: its valve, or -1
+    std::vector<double>& residual_;
+    std::vector<double>& flows_;
+    std::vector<double>& slopes_;
     // Per link, the tangent's discharge at a head difference of 0: for a law other than a pure
     // power law the tangent is not (1 - e) q + slope * dh.
-    std::vector<double> intercepts_;
-    // How each link is evaluated: carrying nothing (closed, or an end cut off), as a valve, as a
-    // pure power law between two nodes (with exponent 1 or another), or through link_flow.
-    enum class Kind : std::uint8_t { idle, valve, linear, power, other };
-    // Per link, what a pass reads of it in one place: its nodes, their rows (or -1), its matrix
-    // entries (or -1) and, for a pure power law, its constants and those of its tangent about a
-    // discharge q: slope = min(cap, ek * (|q| / k)^about_power), flow = one_less * q + slope * dh.
-    struct Term {
-        Kind kind = Kind::idle;
-        std::int32_t a = 0, b = 0, ra = -1, rb = -1, sa = -1, sb = -1, so = -1;
-        double k = 0.0, exponent = 1.0, cap = 0.0, ek = 0.0, about_power = 0.0, one_less = 0.0;
-    };
-    std::vector<Term> terms_;
+    std::vector<double>& intercepts_;
+    std::vector<Term>& terms_;
     struct Kept {
         const std::vector<double>* heads = nullptr;
         const std::vector<double>* flows = nullptr;
@@ -600,7 +647,7 @@ private:
     static bool same_bits(double x, double y) {
         return std::bit_cast<std::uint64_t>(x) == std::bit_cast<std::uint64_t>(y);
     }
-    std::vector<double> minus_demand_; // per row: the negated given discharge of its node
+    std::vector<double>& minus_demand_; // per row: the negated given discharge of its node
     Timings& timings_;
     bool timed_;
     double largest_ = 0.0;
@@ -751,7 +798,8 @@ Result Solver::run(const model::Model& model, const Settings& settings,
             model::make_finding(model::Code::isolated_nodes,
                                 {std::to_string(t.left_out), first_ids(model, t.reached)}));
 
-    Passes passes(model, t, laws_->laws, std::move(valves), result.timings, settings.timed);
+    Passes passes(model, t, laws_->laws, laws_->recomputed, std::move(valves), result.timings,
+                  settings.timed);
     std::vector<double>& h = passes.heads;
     h.assign(n, 0.0);
     for (std::size_t i = 0; i < n; ++i)
@@ -761,13 +809,16 @@ Result Solver::run(const model::Model& model, const Settings& settings,
         for (std::size_t i = 0; i < n; ++i)
             if (t.equation[i] >= 0 && std::isfinite(start[i])) h[i] = start[i];
 
-    Eigen::VectorXd step;
-    auto move = [&](double fraction, std::vector<double>& target) {
-        target = h;
+    Eigen::VectorXd& step = t.buffers.step;
+    std::vector<double>& trial = passes.trial;
+    trial = h; // from here on only the rows' entries of either change
+    // Sets the rows' heads of `trial` to those of h moved by `fraction` of the step.
+    auto move = [&](double fraction) {
         double largest = 0.0;
         for (std::size_t r = 0; r < t.node_of.size(); ++r) {
             const double change = fraction * step[static_cast<Eigen::Index>(r)];
-            target[static_cast<std::size_t>(t.node_of[r])] += change;
+            const auto i = static_cast<std::size_t>(t.node_of[r]);
+            trial[i] = h[i] + change;
             largest = std::max(largest, std::abs(change));
         }
         return largest;
@@ -781,7 +832,6 @@ Result Solver::run(const model::Model& model, const Settings& settings,
     };
 
     bool converged = t.node_of.empty();
-    std::vector<double> trial;
     double norm = -1.0; // the sum of squared imbalances of the laws at h, once evaluated
     if (!converged && !warm) {
         // The start: every link taken as linear, Q = c * dh (start_conductances), one exact
@@ -792,7 +842,7 @@ Result Solver::run(const model::Model& model, const Settings& settings,
             singular_at(0);
             return result;
         }
-        const double change = move(1.0, trial);
+        const double change = move(1.0);
         h.swap(trial);
         norm = passes.evaluate(h, false, Passes::Form::law);
         result.passes.push_back({0, passes.largest(), change, 1.0});
@@ -809,7 +859,7 @@ Result Solver::run(const model::Model& model, const Settings& settings,
     }
     if (norm < 0.0) norm = passes.evaluate(h, false, Passes::Form::law);
     passes.about = passes.flows();
-    std::vector<double> tangent_flows;
+    std::vector<double>& tangent_flows = t.buffers.tangent;
     // The valves' states are fixed while the passes run; a round of passes that converges is
     // followed by the state rules, and by another round when a state changed.
     std::int32_t pass = 0;
@@ -822,13 +872,13 @@ Result Solver::run(const model::Model& model, const Settings& settings,
                 singular_at(pass);
                 return result;
             }
-            move(1.0, trial);
+            move(1.0);
             tangent_flows = passes.tangent_flows(trial);
             double fraction = 1.0;
             double change = 0.0;
             double trial_norm = 0.0;
             for (;;) {
-                change = move(fraction, trial);
+                change = move(fraction);
                 trial_norm = passes.evaluate(trial, false, Passes::Form::law);
                 if (trial_norm <= (1.0 - 1.0e-4 * fraction) * norm || fraction <= 1.0 / 16.0) break;
                 fraction /= 2.0;
@@ -837,7 +887,7 @@ Result Solver::run(const model::Model& model, const Settings& settings,
             // solution, which is where the discharges converge from.
             if (fraction <= 1.0 / 16.0 && trial_norm > norm) {
                 fraction = 1.0;
-                change = move(1.0, trial);
+                change = move(1.0);
                 trial_norm = passes.evaluate(trial, false, Passes::Form::law);
             }
             norm = trial_norm; // the residual and discharges held are now those of the laws at h
