@@ -180,6 +180,7 @@ struct Solver::Topology {
     // The discharges of the laws at last_heads, kept at the end of a run: a re-solve that starts
     // from those heads takes them for every link whose law was not worked out again.
     std::vector<double> last_flows;
+    std::vector<double> last_slopes; // the laws' slopes there, likewise
 
     Topology(const model::Model& model, std::vector<std::int64_t> sig, std::int64_t large_from)
         : signature(std::move(sig)), cholesky(large_from) {
@@ -392,24 +393,32 @@ public:
         // The form and the assembly known when compiled: the pass loop's tests drop out.
         if (form == Form::law)
             return assemble ? evaluate<Form::law, true>(h) : evaluate<Form::law, false>(h);
+        if (form == Form::about && near_law_)
+            return assemble ? evaluate<Form::about, true, false, true>(h)
+                            : evaluate<Form::about, false, false, true>(h);
         if (form == Form::about)
             return assemble ? evaluate<Form::about, true>(h) : evaluate<Form::about, false>(h);
         return assemble ? evaluate<Form::linear, true>(h) : evaluate<Form::linear, false>(h);
     }
 
     // The laws at `h`, where each plain law that was not worked out again (`recomputed`) and
-    // whose ends are at the heads `heads` the discharges `flows` were worked out at carries that
-    // discharge again.
+    // whose ends are at the heads `heads` the discharges `flows` and slopes `slopes` were worked
+    // out at carries that discharge and slope again.
     double evaluate_keeping(const std::vector<double>& h, const std::vector<double>& heads,
-                            const std::vector<double>& flows, const std::vector<bool>& recomputed) {
+                            const std::vector<double>& flows, const std::vector<double>& slopes,
+                            const std::vector<bool>& recomputed) {
         const Stopwatch watch(timed_ ? &timings_.evaluate : nullptr);
-        kept_ = {&heads, &flows, &recomputed};
+        kept_ = {&heads, &flows, &slopes, &recomputed};
         const double sum = evaluate<Form::law, false, true>(h);
         kept_ = {};
         return sum;
     }
 
-    template <Form form, bool assemble, bool keeping = false>
+    // From a start near the solution (a re-solve), the tangents' slopes about discharges close
+    // to the laws' at `h` are worked out from the laws' slopes there instead of a power each.
+    void take_slopes_near_the_laws() { near_law_ = true; }
+
+    template <Form form, bool assemble, bool keeping = false, bool near_law = false>
     double evaluate(const std::vector<double>& h) {
         double* values = t_.matrix.valuePtr();
         if (assemble) std::fill(values, values + t_.matrix.nonZeros(), 0.0);
@@ -430,6 +439,7 @@ public:
                     same_bits(h[a], (*kept_.heads)[a]) && same_bits(h[b], (*kept_.heads)[b])) {
                     const double flow = (*kept_.flows)[e];
                     flows_[e] = flow;
+                    slopes_[e] = (*kept_.slopes)[e];
                     if (term.ra >= 0) residual[term.ra] += flow;
                     if (term.rb >= 0) residual[term.rb] -= flow;
                     continue;
@@ -460,7 +470,18 @@ public:
                     const double q = about[e];
                     const double magnitude = std::abs(q);
                     slope = term.cap;
-                    if (magnitude > 0.0)
+                    // flows_ and slopes_ hold the law's discharge f and slope s at h: the slope
+                    // about q is s (q/f)^p, p = about_power, taken to the third order in
+                    // x = q/f - 1 where |x| is within near_law_ratio: the fourth-order term is
+                    // then below 1e-9 s for the laws' exponents (p from -1 to 0).
+                    double x = 0.0;
+                    if constexpr (near_law) x = q / flows_[e] - 1.0;
+                    if (near_law && std::abs(x) <= near_law_ratio) {
+                        const double p = term.about_power;
+                        const double series =
+                            1.0 + p * x * (1.0 + (p - 1.0) / 2.0 * x * (1.0 + (p - 2.0) / 3.0 * x));
+                        slope = std::min(term.cap, slopes_[e] * series);
+                    } else if (magnitude > 0.0)
                         slope = std::min(term.cap,
                                          term.ek * std::pow(magnitude / term.k, term.about_power));
                     flow = term.one_less * q + slope * dh;
@@ -561,6 +582,7 @@ public:
     double largest() const { return largest_; }
     std::int32_t worst() const { return worst_; }
     const std::vector<double>& flows() const { return flows_; }
+    const std::vector<double>& slopes() const { return slopes_; }
     const LinkLaw& law(std::size_t e) const { return laws_[e]; }
     std::int32_t valve_of(std::size_t e) const { return valve_of_[e]; }
     const ValveLaw& valve_law(std::size_t v) const { return valves_[v]; }
@@ -642,6 +664,7 @@ private:
     struct Kept {
         const std::vector<double>* heads = nullptr;
         const std::vector<double>* flows = nullptr;
+        const std::vector<double>* slopes = nullptr;
         const std::vector<bool>* recomputed = nullptr;
     } kept_; // see evaluate_keeping
     static bool same_bits(double x, double y) {
@@ -652,6 +675,8 @@ private:
     bool timed_;
     double largest_ = 0.0;
     std::int32_t worst_ = -1;
+    bool near_law_ = false;
+    static constexpr double near_law_ratio = 4.0e-3;
 };
 
 // Nodes joined to a known head by open links when the closed links of `states` are left out.
@@ -805,9 +830,11 @@ Result Solver::run(const model::Model& model, const Settings& settings,
     for (std::size_t i = 0; i < n; ++i)
         if (model.nodes[i].fixed_head) h[i] = model.nodes[i].fixed_head->value;
     const bool warm = start.size() == n;
-    if (warm)
+    if (warm) {
         for (std::size_t i = 0; i < n; ++i)
             if (t.equation[i] >= 0 && std::isfinite(start[i])) h[i] = start[i];
+        passes.take_slopes_near_the_laws();
+    }
 
     Eigen::VectorXd& step = t.buffers.step;
     std::vector<double>& trial = passes.trial;
@@ -852,10 +879,11 @@ Result Solver::run(const model::Model& model, const Settings& settings,
     // heads that balance those tangents; the step is then halved until the residual of the laws
     // themselves falls (Armijo's rule), the discharges moving with the heads.
     if (norm < 0.0 && warm && t.last_flows.size() == model.links.size() &&
-        t.last_heads.size() == n) {
+        t.last_slopes.size() == model.links.size() && t.last_heads.size() == n) {
         // From the heads the last run ended at, every law that was not worked out again still
         // gives the discharge it gave then.
-        norm = passes.evaluate_keeping(h, t.last_heads, t.last_flows, laws_->recomputed);
+        norm = passes.evaluate_keeping(h, t.last_heads, t.last_flows, t.last_slopes,
+                                       laws_->recomputed);
     }
     if (norm < 0.0) norm = passes.evaluate(h, false, Passes::Form::law);
     passes.about = passes.flows();
@@ -1001,6 +1029,7 @@ Result Solver::run(const model::Model& model, const Settings& settings,
     }
     t.last_heads = h;
     t.last_flows = passes.flows();
+    t.last_slopes = passes.slopes();
     std::fill(laws_->recomputed.begin(), laws_->recomputed.end(), false);
     return result;
 }
