@@ -169,6 +169,8 @@ struct Solver::Topology {
     std::vector<std::int32_t> equation; // per node: its row, or -1
     std::vector<std::int32_t> node_of;  // per row: its node
     std::vector<bool> free;             // per node: whether it has a row
+    // reached and free a byte per node, for the loops over every node and link of each run.
+    std::vector<std::uint8_t> reached_byte, free_byte;
     std::size_t left_out = 0;           // nodes not reached
     std::vector<std::int32_t> diagonal; // per row: position of its diagonal entry in the values
     // Per link: positions of the entries it adds to, or -1 where an end has no row.
@@ -198,6 +200,8 @@ struct Solver::Topology {
                 free[i] = true;
             }
         }
+        reached_byte.assign(reached.begin(), reached.end());
+        free_byte.assign(free.begin(), free.end());
         const auto rows = static_cast<int>(node_of.size());
         std::vector<Eigen::Triplet<double, int>> entries;
         entries.reserve(node_of.size() + model.links.size());
@@ -540,23 +544,26 @@ public:
     }
 
     // The discharges on the tangents of the last evaluation with `about` and `assemble`, at `h`.
-    const std::vector<double>& tangent_flows(const std::vector<double>& h) {
+    void tangent_flows(const std::vector<double>& h, std::vector<double>& flows) const {
         const Stopwatch watch(timed_ ? &timings_.evaluate : nullptr);
+        flows.resize(terms_.size());
         for (std::size_t e = 0; e < terms_.size(); ++e) {
             const Term& term = terms_[e];
             const Kind kind = term.kind;
             if (kind == Kind::idle) {
-                flows_[e] = 0.0;
+                flows[e] = 0.0;
                 continue;
             }
             const double dh =
                 h[static_cast<std::size_t>(term.a)] - h[static_cast<std::size_t>(term.b)];
-            flows_[e] = kind == Kind::valve ? valve(e, h, Form::about).flow
-                        : kind != Kind::other || pure_power(laws_[e])
-                            ? (1.0 - laws_[e].exponent) * about[e] + slopes_[e] * dh
-                            : intercepts_[e] + slopes_[e] * dh;
+            // A linear or power term is a pure power law's, whose one_less is 1 - e.
+            flows[e] = kind == Kind::linear || kind == Kind::power
+                           ? term.one_less * about[e] + slopes_[e] * dh
+                       : kind == Kind::valve ? valve(e, h, Form::about).flow
+                       : pure_power(laws_[e])
+                           ? (1.0 - laws_[e].exponent) * about[e] + slopes_[e] * dh
+                           : intercepts_[e] + slopes_[e] * dh;
         }
-        return flows_;
     }
 
     // Solves the assembled matrix for the Newton step; false when it is not positive definite.
@@ -932,7 +939,7 @@ Result Solver::run(const model::Model& model, const Settings& settings,
                 return result;
             }
             move(1.0);
-            tangent_flows = passes.tangent_flows(trial);
+            passes.tangent_flows(trial, tangent_flows);
             double fraction = 1.0;
             double change = 0.0;
             double trial_norm = 0.0;
@@ -972,11 +979,11 @@ Result Solver::run(const model::Model& model, const Settings& settings,
 
     result.solved = t.reached;
     for (std::size_t i = 0; i < n; ++i)
-        if (t.reached[i]) result.heads[i] = h[i];
+        if (t.reached_byte[i] != 0) result.heads[i] = h[i];
     for (std::size_t e = 0; e < model.links.size(); ++e) {
         const model::Link& link = model.links[e];
-        if (!result.solved[static_cast<std::size_t>(link.start)] ||
-            !result.solved[static_cast<std::size_t>(link.end)])
+        if (t.reached_byte[static_cast<std::size_t>(link.start)] == 0 ||
+            t.reached_byte[static_cast<std::size_t>(link.end)] == 0)
             continue;
         result.flows[e] = passes.flows()[e];
         if (const std::int32_t v = passes.valve_of(e);
@@ -1016,14 +1023,14 @@ Result Solver::run(const model::Model& model, const Settings& settings,
                                     {std::to_string(cut), first_ids(model, supplied)}));
     }
     for (std::size_t i = 0; i < n; ++i)
-        if (t.reached[i]) result.nodal_discharge[i] = 0.0;
+        if (t.reached_byte[i] != 0) result.nodal_discharge[i] = 0.0;
     for (std::size_t e = 0; e < model.links.size(); ++e) {
         if (!std::isfinite(result.flows[e])) continue;
         result.nodal_discharge[static_cast<std::size_t>(model.links[e].start)] += result.flows[e];
         result.nodal_discharge[static_cast<std::size_t>(model.links[e].end)] -= result.flows[e];
     }
 
-    const FinalCheck check = check_final_state(model, t.free, result.solved, result.heads,
+    const FinalCheck check = check_final_state(model, t.free_byte, t.reached_byte, result.heads,
                                                result.flows, result.states, &laws_->check);
     result.max_imbalance = check.max_imbalance;
     result.worst_node = check.worst_node;
