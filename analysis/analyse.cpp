@@ -144,6 +144,8 @@ struct Term {
     Kind kind = Kind::idle;
     std::int32_t a = 0, b = 0, ra = -1, rb = -1, sa = -1, sb = -1, so = -1;
     double k = 0.0, exponent = 1.0, cap = 0.0, ek = 0.0, about_power = 0.0, one_less = 0.0;
+    // The coefficients of (1 + x)^about_power to the third order (see Passes::evaluate).
+    double series1 = 0.0, series2 = 0.0, series3 = 0.0;
 };
 
 // What the passes work in, kept with the topology so that a run allocates nothing once the
@@ -481,9 +483,8 @@ public:
                     double x = 0.0;
                     if constexpr (near_law) x = q / flows_[e] - 1.0;
                     if (near_law && std::abs(x) <= near_law_ratio) {
-                        const double p = term.about_power;
                         const double series =
-                            1.0 + p * x * (1.0 + (p - 1.0) / 2.0 * x * (1.0 + (p - 2.0) / 3.0 * x));
+                            1.0 + x * (term.series1 + x * (term.series2 + x * term.series3));
                         slope = std::min(term.cap, slopes_[e] * series);
                     } else if (magnitude > 0.0)
                         slope = std::min(term.cap,
@@ -648,6 +649,10 @@ private:
         term.ek = law.exponent * law.k;
         term.about_power = (law.exponent - 1.0) / law.exponent;
         term.one_less = 1.0 - law.exponent;
+        const double p = term.about_power;
+        term.series1 = p;
+        term.series2 = p * (p - 1.0) / 2.0;
+        term.series3 = term.series2 * (p - 2.0) / 3.0;
     }
 
     ValveTerm valve(std::size_t e, const std::vector<double>& h, Form form) const {
@@ -719,6 +724,18 @@ std::string first_ids(const model::Model& model, const std::vector<bool>& reache
 Result Solver::run(const model::Model& model, const Settings& settings,
                    std::span<const double> start) {
     Result result;
+    run(model, settings, start, result);
+    return result;
+}
+
+void Solver::run(const model::Model& model, const Settings& settings, std::span<const double> start,
+                 Result& result) {
+    result.outcome = Outcome::refused;
+    result.passes.clear();
+    result.findings.clear();
+    result.max_imbalance = 0.0;
+    result.worst_node = -1;
+    result.timings = {};
     const std::size_t n = model.nodes.size();
     result.solved.assign(n, false);
     result.heads.assign(n, std::nan(""));
@@ -793,7 +810,7 @@ Result Solver::run(const model::Model& model, const Settings& settings,
         }
         valves.push_back(valve_law(model, valve));
     }
-    if (!result.findings.empty()) return result;
+    if (!result.findings.empty()) return;
 
     if (!topology_ || !same_signature(model, topology_->signature)) {
         const Stopwatch watch(settings.timed ? &result.timings.topology : nullptr);
@@ -829,7 +846,7 @@ Result Solver::run(const model::Model& model, const Settings& settings,
     if (!any_known) {
         result.outcome = Outcome::singular;
         result.findings.push_back(model::make_finding(model::Code::no_known_head, {}));
-        return result;
+        return;
     }
     if (t.left_out > 0)
         result.findings.push_back(
@@ -880,7 +897,7 @@ Result Solver::run(const model::Model& model, const Settings& settings,
         passes.evaluate(h, true, Passes::Form::linear);
         if (!passes.newton_step(step)) {
             singular_at(0);
-            return result;
+            return;
         }
         const double change = move(1.0);
         h.swap(trial);
@@ -936,7 +953,7 @@ Result Solver::run(const model::Model& model, const Settings& settings,
             passes.evaluate(h, true, Passes::Form::about);
             if (!passes.newton_step(step)) {
                 singular_at(pass);
-                return result;
+                return;
             }
             move(1.0);
             passes.tangent_flows(trial, tangent_flows);
@@ -1070,7 +1087,7 @@ Result Solver::run(const model::Model& model, const Settings& settings,
     t.last_flows = passes.flows();
     t.last_slopes = passes.slopes();
     std::fill(laws_->recomputed.begin(), laws_->recomputed.end(), false);
-    return result;
+    return;
 }
 
 Result analyse(const model::Model& model, const Settings& settings) {
