@@ -955,16 +955,15 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
                 singular_at(pass);
                 return;
             }
-            move(1.0);
+            double change = move(1.0);
             passes.tangent_flows(trial, tangent_flows);
             double fraction = 1.0;
-            double change = 0.0;
             double trial_norm = 0.0;
             for (;;) {
-                change = move(fraction);
                 trial_norm = passes.evaluate(trial, false, Passes::Form::law);
                 if (trial_norm <= (1.0 - 1.0e-4 * fraction) * norm || fraction <= 1.0 / 16.0) break;
                 fraction /= 2.0;
+                change = move(fraction);
             }
             // Where no fraction lowered the residual the full step is kept: the tangents' own
             // solution, which is where the discharges converge from.
