@@ -144,8 +144,10 @@ struct Term {
     Kind kind = Kind::idle;
     std::int32_t a = 0, b = 0, ra = -1, rb = -1, sa = -1, sb = -1, so = -1;
     double k = 0.0, exponent = 1.0, cap = 0.0, ek = 0.0, about_power = 0.0, one_less = 0.0;
-    // The coefficients of (1 + x)^about_power to the third order (see Passes::evaluate).
+    // The coefficients of (1 + x)^about_power to the third order, and of (1 + y)^exponent to
+    // the fourth (see Passes::evaluate).
     double series1 = 0.0, series2 = 0.0, series3 = 0.0;
+    double law1 = 0.0, law2 = 0.0, law3 = 0.0, law4 = 0.0;
 };
 
 // What the passes work in, kept with the topology so that a run allocates nothing once the
@@ -159,8 +161,12 @@ struct PassBuffers {
     std::vector<double> residual;          // per row
     std::vector<double> minus_demand;      // per row: the negated given discharge of its node
     std::vector<double> flows, slopes, intercepts, start, about, tangent; // per link
-    std::vector<double> heads, trial;                                     // per node
-    Eigen::VectorXd step;                                                 // per row
+    // Per link, in a re-solve: the last head difference (magnitude) whose law was worked out by a
+    // power in this run, and that discharge (see Passes::evaluate).
+    std::vector<double> anchor_dh, anchor_flow;
+    std::vector<std::uint8_t> by_series; // per link: whether its law's discharge came from one
+    std::vector<double> heads, trial;    // per node
+    Eigen::VectorXd step;                // per row
 };
 
 } // namespace
@@ -185,6 +191,9 @@ struct Solver::Topology {
     // from those heads takes them for every link whose law was not worked out again.
     std::vector<double> last_flows;
     std::vector<double> last_slopes; // the laws' slopes there, likewise
+    // Per link: whether those are the laws' own, not a series' (only those are taken again, so
+    // that a re-solve takes the same path whatever runs came before).
+    std::vector<std::uint8_t> last_exact;
 
     Topology(const model::Model& model, std::vector<std::int64_t> sig, std::int64_t large_from)
         : signature(std::move(sig)), cholesky(large_from) {
@@ -328,7 +337,9 @@ public:
           valve_of_(topology.buffers.valve_of), residual_(topology.buffers.residual),
           flows_(topology.buffers.flows), slopes_(topology.buffers.slopes),
           intercepts_(topology.buffers.intercepts), terms_(topology.buffers.terms),
-          minus_demand_(topology.buffers.minus_demand), timings_(timings), timed_(timed) {
+          minus_demand_(topology.buffers.minus_demand), anchor_dh_(topology.buffers.anchor_dh),
+          anchor_flow_(topology.buffers.anchor_flow), by_series_(topology.buffers.by_series),
+          timings_(timings), timed_(timed) {
         PassBuffers& b = t_.buffers;
         const std::size_t links = model.links.size();
         const bool all = !b.terms_ready || terms_.size() != links;
@@ -342,6 +353,7 @@ public:
         flows_.assign(links, 0.0);
         slopes_.assign(links, 0.0);
         intercepts_.assign(links, 0.0);
+        by_series_.assign(links, 0);
         // The links that were valves in the last run, or are now, have their terms built again.
         std::vector<std::int32_t>& again = b.valve_links;
         for (const std::int32_t e : again) valve_of_[static_cast<std::size_t>(e)] = -1;
@@ -397,6 +409,9 @@ public:
     double evaluate(const std::vector<double>& h, bool assemble, Form form) {
         const Stopwatch watch(timed_ ? &timings_.evaluate : nullptr);
         // The form and the assembly known when compiled: the pass loop's tests drop out.
+        if (form == Form::law && near_law_)
+            return assemble ? evaluate<Form::law, true, false, true>(h)
+                            : evaluate<Form::law, false, false, true>(h);
         if (form == Form::law)
             return assemble ? evaluate<Form::law, true>(h) : evaluate<Form::law, false>(h);
         if (form == Form::about && near_law_)
@@ -412,17 +427,25 @@ public:
     // out at carries that discharge and slope again.
     double evaluate_keeping(const std::vector<double>& h, const std::vector<double>& heads,
                             const std::vector<double>& flows, const std::vector<double>& slopes,
+                            const std::vector<std::uint8_t>& exact,
                             const std::vector<bool>& recomputed) {
         const Stopwatch watch(timed_ ? &timings_.evaluate : nullptr);
-        kept_ = {&heads, &flows, &slopes, &recomputed};
+        kept_ = {&heads, &flows, &slopes, &exact, &recomputed};
         const double sum = evaluate<Form::law, false, true>(h);
         kept_ = {};
         return sum;
     }
 
     // From a start near the solution (a re-solve), the tangents' slopes about discharges close
-    // to the laws' at `h` are worked out from the laws' slopes there instead of a power each.
-    void take_slopes_near_the_laws() { near_law_ = true; }
+    // to the laws' at `h` are worked out from the laws' slopes there, and the laws at head
+    // differences close to ones a power gave in this run from those, by series instead of a
+    // power each.
+    void take_series_near_known_values() {
+        near_law_ = true;
+        // NaN: every law's first evaluation in the run is a power's.
+        anchor_dh_.assign(terms_.size(), std::nan(""));
+        anchor_flow_.assign(terms_.size(), 0.0);
+    }
 
     template <Form form, bool assemble, bool keeping = false, bool near_law = false>
     double evaluate(const std::vector<double>& h) {
@@ -441,7 +464,7 @@ public:
             if constexpr (keeping) {
                 const auto a = static_cast<std::size_t>(term.a);
                 const auto b = static_cast<std::size_t>(term.b);
-                if (kind != Kind::valve && !(*kept_.recomputed)[e] &&
+                if (kind != Kind::valve && !(*kept_.recomputed)[e] && (*kept_.exact)[e] != 0 &&
                     same_bits(h[a], (*kept_.heads)[a]) && same_bits(h[b], (*kept_.heads)[b])) {
                     const double flow = (*kept_.flows)[e];
                     flows_[e] = flow;
@@ -468,7 +491,26 @@ public:
                         flow = term.cap * dh;
                         slope = term.cap;
                     } else {
-                        const double f = term.k * std::pow(magnitude, term.exponent);
+                        // Near a head difference whose law a power gave in this run, the law
+                        // is (1 + y)^exponent times that discharge, y the relative change of
+                        // the difference, taken to the fourth order where |y| is within
+                        // near_law_ratio: the fifth-order term is below 1e-10 of it.
+                        double y = 0.0;
+                        if constexpr (near_law) y = magnitude / anchor_dh_[e] - 1.0;
+                        double f = 0.0;
+                        if constexpr (near_law) by_series_[e] = 0;
+                        if (near_law && std::abs(y) <= near_law_ratio) {
+                            by_series_[e] = 1;
+                            f = anchor_flow_[e] *
+                                (1.0 + y * (term.law1 +
+                                            y * (term.law2 + y * (term.law3 + y * term.law4))));
+                        } else {
+                            f = term.k * std::pow(magnitude, term.exponent);
+                            if constexpr (near_law) {
+                                anchor_dh_[e] = magnitude;
+                                anchor_flow_[e] = f;
+                            }
+                        }
                         flow = std::copysign(f, dh);
                         slope = term.exponent * f / magnitude;
                     }
@@ -597,6 +639,7 @@ public:
     std::int32_t worst() const { return worst_; }
     const std::vector<double>& flows() const { return flows_; }
     const std::vector<double>& slopes() const { return slopes_; }
+    bool by_series(std::size_t e) const { return by_series_[e] != 0; }
     const LinkLaw& law(std::size_t e) const { return laws_[e]; }
     std::int32_t valve_of(std::size_t e) const { return valve_of_[e]; }
     const ValveLaw& valve_law(std::size_t v) const { return valves_[v]; }
@@ -653,6 +696,11 @@ private:
         term.series1 = p;
         term.series2 = p * (p - 1.0) / 2.0;
         term.series3 = term.series2 * (p - 2.0) / 3.0;
+        const double x = law.exponent;
+        term.law1 = x;
+        term.law2 = x * (x - 1.0) / 2.0;
+        term.law3 = term.law2 * (x - 2.0) / 3.0;
+        term.law4 = term.law3 * (x - 3.0) / 4.0;
     }
 
     ValveTerm valve(std::size_t e, const std::vector<double>& h, Form form) const {
@@ -683,12 +731,16 @@ private:
         const std::vector<double>* heads = nullptr;
         const std::vector<double>* flows = nullptr;
         const std::vector<double>* slopes = nullptr;
+        const std::vector<std::uint8_t>* exact = nullptr;
         const std::vector<bool>* recomputed = nullptr;
     } kept_; // see evaluate_keeping
     static bool same_bits(double x, double y) {
         return std::bit_cast<std::uint64_t>(x) == std::bit_cast<std::uint64_t>(y);
     }
     std::vector<double>& minus_demand_; // per row: the negated given discharge of its node
+    std::vector<double>& anchor_dh_;
+    std::vector<double>& anchor_flow_;
+    std::vector<std::uint8_t>& by_series_;
     Timings& timings_;
     bool timed_;
     double largest_ = 0.0;
@@ -863,7 +915,7 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
     if (warm) {
         for (std::size_t i = 0; i < n; ++i)
             if (t.equation[i] >= 0 && std::isfinite(start[i])) h[i] = start[i];
-        passes.take_slopes_near_the_laws();
+        passes.take_series_near_known_values();
     }
 
     Eigen::VectorXd& step = t.buffers.step;
@@ -909,10 +961,11 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
     // heads that balance those tangents; the step is then halved until the residual of the laws
     // themselves falls (Armijo's rule), the discharges moving with the heads.
     if (norm < 0.0 && warm && t.last_flows.size() == model.links.size() &&
-        t.last_slopes.size() == model.links.size() && t.last_heads.size() == n) {
+        t.last_slopes.size() == model.links.size() && t.last_exact.size() == model.links.size() &&
+        t.last_heads.size() == n) {
         // From the heads the last run ended at, every law that was not worked out again still
         // gives the discharge it gave then.
-        norm = passes.evaluate_keeping(h, t.last_heads, t.last_flows, t.last_slopes,
+        norm = passes.evaluate_keeping(h, t.last_heads, t.last_flows, t.last_slopes, t.last_exact,
                                        laws_->recomputed);
     }
     if (norm < 0.0) norm = passes.evaluate(h, false, Passes::Form::law);
@@ -1085,6 +1138,9 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
     t.last_heads = h;
     t.last_flows = passes.flows();
     t.last_slopes = passes.slopes();
+    t.last_exact.resize(model.links.size());
+    for (std::size_t e = 0; e < model.links.size(); ++e)
+        t.last_exact[e] = passes.by_series(e) ? 0 : 1;
     std::fill(laws_->recomputed.begin(), laws_->recomputed.end(), false);
     return;
 }
