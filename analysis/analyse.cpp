@@ -133,6 +133,30 @@ std::vector<bool> reached_from_known_heads(const model::Model& model, IsOpen ope
     return reached;
 }
 
+// (1 + x)^p by its series in x to the third or the fourth order, for a small x; the
+// coefficients are kept for the last p asked for (one law's exponent serves most links).
+class PowerSeries {
+public:
+    double third_order(double p, double x) {
+        fit(p);
+        return 1.0 + x * (p + x * (c2_ + x * c3_));
+    }
+    double fourth_order(double p, double x) {
+        fit(p);
+        return 1.0 + x * (p + x * (c2_ + x * (c3_ + x * c4_)));
+    }
+
+private:
+    void fit(double p) {
+        if (p == p_) return;
+        p_ = p;
+        c2_ = p * (p - 1.0) / 2.0;
+        c3_ = c2_ * (p - 2.0) / 3.0;
+        c4_ = c3_ * (p - 3.0) / 4.0;
+    }
+    double p_ = std::nan(""), c2_ = 0.0, c3_ = 0.0, c4_ = 0.0;
+};
+
 // How each link is evaluated: carrying nothing (closed, or an end cut off), as a valve, as a
 // pure power law between two nodes (with exponent 1 or another), or through link_flow.
 enum class Kind : std::uint8_t { idle, valve, linear, power, other };
@@ -144,10 +168,6 @@ struct Term {
     Kind kind = Kind::idle;
     std::int32_t a = 0, b = 0, ra = -1, rb = -1, sa = -1, sb = -1, so = -1;
     double k = 0.0, exponent = 1.0, cap = 0.0, ek = 0.0, about_power = 0.0, one_less = 0.0;
-    // The coefficients of (1 + x)^about_power to the third order, and of (1 + y)^exponent to
-    // the fourth (see Passes::evaluate).
-    double series1 = 0.0, series2 = 0.0, series3 = 0.0;
-    double law1 = 0.0, law2 = 0.0, law3 = 0.0, law4 = 0.0;
 };
 
 // What the passes work in, kept with the topology so that a run allocates nothing once the
@@ -501,9 +521,7 @@ public:
                         if constexpr (near_law) by_series_[e] = 0;
                         if (near_law && std::abs(y) <= near_law_ratio) {
                             by_series_[e] = 1;
-                            f = anchor_flow_[e] *
-                                (1.0 + y * (term.law1 +
-                                            y * (term.law2 + y * (term.law3 + y * term.law4))));
+                            f = anchor_flow_[e] * law_series_.fourth_order(term.exponent, y);
                         } else {
                             f = term.k * std::pow(magnitude, term.exponent);
                             if constexpr (near_law) {
@@ -525,9 +543,8 @@ public:
                     double x = 0.0;
                     if constexpr (near_law) x = q / flows_[e] - 1.0;
                     if (near_law && std::abs(x) <= near_law_ratio) {
-                        const double series =
-                            1.0 + x * (term.series1 + x * (term.series2 + x * term.series3));
-                        slope = std::min(term.cap, slopes_[e] * series);
+                        slope = std::min(
+                            term.cap, slopes_[e] * slope_series_.third_order(term.about_power, x));
                     } else if (magnitude > 0.0)
                         slope = std::min(term.cap,
                                          term.ek * std::pow(magnitude / term.k, term.about_power));
@@ -692,15 +709,6 @@ private:
         term.ek = law.exponent * law.k;
         term.about_power = (law.exponent - 1.0) / law.exponent;
         term.one_less = 1.0 - law.exponent;
-        const double p = term.about_power;
-        term.series1 = p;
-        term.series2 = p * (p - 1.0) / 2.0;
-        term.series3 = term.series2 * (p - 2.0) / 3.0;
-        const double x = law.exponent;
-        term.law1 = x;
-        term.law2 = x * (x - 1.0) / 2.0;
-        term.law3 = term.law2 * (x - 2.0) / 3.0;
-        term.law4 = term.law3 * (x - 3.0) / 4.0;
     }
 
     ValveTerm valve(std::size_t e, const std::vector<double>& h, Form form) const {
@@ -746,6 +754,7 @@ private:
     double largest_ = 0.0;
     std::int32_t worst_ = -1;
     bool near_law_ = false;
+    PowerSeries law_series_, slope_series_;
     static constexpr double near_law_ratio = 4.0e-3;
 };
 
@@ -877,12 +886,17 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
     // final check's coefficients, over 27 MB at 10^5 nodes, held while the caller writes its
     // results): working them out again costs a hundredth of its analysis.
     struct AfterRun {
-        SparseCholesky& cholesky;
+        Topology& t;
         std::unique_ptr<Laws>& laws;
         bool large;
         ~AfterRun() {
-            cholesky.release_values();
+            t.cholesky.release_values();
             if (!large) return;
+            // Nor the passes' buffers and terms (over 200 bytes a link), nor what a re-solve
+            // would take from the last run: without the laws it takes nothing.
+            t.buffers = PassBuffers{};
+            t.last_slopes = {};
+            t.last_exact = {};
             laws.reset();
 #if defined(__GLIBC__)
             // Give the passes' and the factor's pages back now: freed in many pieces, they
@@ -890,7 +904,7 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
             malloc_trim(0);
 #endif
         }
-    } after_run{t.cholesky, laws_,
+    } after_run{t, laws_,
                 static_cast<std::int64_t>(t.node_of.size()) >= settings.large_network_rows};
 
     const bool any_known = std::any_of(model.nodes.begin(), model.nodes.end(),
