@@ -1151,10 +1151,12 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
     }
     t.last_heads = h;
     t.last_flows = passes.flows();
-    t.last_slopes = passes.slopes();
-    t.last_exact.resize(model.links.size());
-    for (std::size_t e = 0; e < model.links.size(); ++e)
-        t.last_exact[e] = passes.by_series(e) ? 0 : 1;
+    if (!after_run.large) { // a large network's laws are not kept: it would take nothing
+        t.last_slopes = passes.slopes();
+        t.last_exact.resize(model.links.size());
+        for (std::size_t e = 0; e < model.links.size(); ++e)
+            t.last_exact[e] = passes.by_series(e) ? 0 : 1;
+    }
     std::fill(laws_->recomputed.begin(), laws_->recomputed.end(), false);
     return;
 }
