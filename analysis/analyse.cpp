@@ -133,6 +133,62 @@ std::vector<bool> reached_from_known_heads(const model::Model& model, IsOpen ope
     return reached;
 }
 
+// (1 + x)^p by its series in x to the third or the fourth order, for a small x; the
+// coefficients are kept for the last p asked for (one law's exponent serves most links).
+class PowerSeries {
+public:
+    double third_order(double p, double x) {
+        fit(p);
+        return 1.0 + x * (p + x * (c2_ + x * c3_));
+    }
+    double fourth_order(double p, double x) {
+        fit(p);
+        return 1.0 + x * (p + x * (c2_ + x * (c3_ + x * c4_)));
+    }
+
+private:
+    void fit(double p) {
+        if (p == p_) return;
+        p_ = p;
+        c2_ = p * (p - 1.0) / 2.0;
+        c3_ = c2_ * (p - 2.0) / 3.0;
+        c4_ = c3_ * (p - 3.0) / 4.0;
+    }
+    double p_ = std::nan(""), c2_ = 0.0, c3_ = 0.0, c4_ = 0.0;
+};
+
+// How each link is evaluated: carrying nothing (closed, or an end cut off), as a valve, as a
+// pure power law between two nodes (with exponent 1 or another), or through link_flow.
+enum class Kind : std::uint8_t { idle, valve, linear, power, other };
+
+// Per link, what a pass reads of it in one place: its nodes, their rows (or -1), its matrix
+// entries (or -1) and, for a pure power law, its constants and those of its tangent about a
+// discharge q: slope = min(cap, ek * (|q| / k)^about_power), flow = one_less * q + slope * dh.
+struct Term {
+    Kind kind = Kind::idle;
+    std::int32_t a = 0, b = 0, ra = -1, rb = -1, sa = -1, sb = -1, so = -1;
+    double k = 0.0, exponent = 1.0, cap = 0.0, ek = 0.0, about_power = 0.0, one_less = 0.0;
+};
+
+// What the passes work in, kept with the topology so that a run allocates nothing once the
+// first has sized it, and a link's term is worked out again only when its law or its valve
+// changed.
+struct PassBuffers {
+    std::vector<Term> terms;
+    bool terms_ready = false;              // every term stands for the laws of the last run
+    std::vector<std::int32_t> valve_of;    // per link: its valve, or -1
+    std::vector<std::int32_t> valve_links; // the links valve_of marks
+    std::vector<double> residual;          // per row
+    std::vector<double> minus_demand;      // per row: the negated given discharge of its node
+    std::vector<double> flows, slopes, intercepts, start, about, tangent; // per link
+    // Per link, in a re-solve: the last head difference (magnitude) whose law was worked out by a
+    // power in this run, and that discharge (see Passes::evaluate).
+    std::vector<double> anchor_dh, anchor_flow;
+    std::vector<std::uint8_t> by_series; // per link: whether its law's discharge came from one
+    std::vector<double> heads, trial;    // per node
+    Eigen::VectorXd step;                // per row
+};
+
 } // namespace
 
 struct Solver::Topology {
@@ -141,16 +197,23 @@ struct Solver::Topology {
     std::vector<std::int32_t> equation; // per node: its row, or -1
     std::vector<std::int32_t> node_of;  // per row: its node
     std::vector<bool> free;             // per node: whether it has a row
+    // reached and free a byte per node, for the loops over every node and link of each run.
+    std::vector<std::uint8_t> reached_byte, free_byte;
     std::size_t left_out = 0;           // nodes not reached
     std::vector<std::int32_t> diagonal; // per row: position of its diagonal entry in the values
     // Per link: positions of the entries it adds to, or -1 where an end has no row.
     std::vector<std::int32_t> start_entry, end_entry, off_entry;
     Matrix matrix;
     SparseCholesky cholesky;
+    PassBuffers buffers;
     std::vector<double> last_heads;
     // The discharges of the laws at last_heads, kept at the end of a run: a re-solve that starts
     // from those heads takes them for every link whose law was not worked out again.
     std::vector<double> last_flows;
+    std::vector<double> last_slopes; // the laws' slopes there, likewise
+    // Per link: whether those are the laws' own, not a series' (only those are taken again, so
+    // that a re-solve takes the same path whatever runs came before).
+    std::vector<std::uint8_t> last_exact;
 
     Topology(const model::Model& model, std::vector<std::int64_t> sig, std::int64_t large_from)
         : signature(std::move(sig)), cholesky(large_from) {
@@ -168,6 +231,8 @@ struct Solver::Topology {
                 free[i] = true;
             }
         }
+        reached_byte.assign(reached.begin(), reached.end());
+        free_byte.assign(free.begin(), free.end());
         const auto rows = static_cast<int>(node_of.size());
         std::vector<Eigen::Triplet<double, int>> entries;
         entries.reserve(node_of.size() + model.links.size());
@@ -281,51 +346,57 @@ bool pure_power(const LinkLaw& law) {
 class Passes {
 public:
     // `laws` holds every open pipe's and pump's law (a closed link's entry, and a valve's, is
-    // never read); `valves` every valve's.
+    // never read), `recomputed` which of them were worked out again since the last run; `valves`
+    // every valve's.
     Passes(const model::Model& model, Solver::Topology& topology, const std::vector<LinkLaw>& laws,
-           std::vector<ValveLaw> valves, Timings& timings, bool timed)
-        : model_(model), t_(topology), laws_(laws), valves_(std::move(valves)),
-          valve_of_(model.links.size(), -1), residual_(t_.node_of.size(), 0.0),
-          flows_(model.links.size(), 0.0), slopes_(model.links.size(), 0.0),
-          intercepts_(model.links.size(), 0.0), timings_(timings), timed_(timed) {
+           const std::vector<bool>& recomputed, std::vector<ValveLaw> valves, Timings& timings,
+           bool timed)
+        : heads(topology.buffers.heads), trial(topology.buffers.trial),
+          about(topology.buffers.about), model_(model), t_(topology), laws_(laws),
+          start_(topology.buffers.start), valves_(std::move(valves)),
+          valve_of_(topology.buffers.valve_of), residual_(topology.buffers.residual),
+          flows_(topology.buffers.flows), slopes_(topology.buffers.slopes),
+          intercepts_(topology.buffers.intercepts), terms_(topology.buffers.terms),
+          minus_demand_(topology.buffers.minus_demand), anchor_dh_(topology.buffers.anchor_dh),
+          anchor_flow_(topology.buffers.anchor_flow), by_series_(topology.buffers.by_series),
+          timings_(timings), timed_(timed) {
+        PassBuffers& b = t_.buffers;
+        const std::size_t links = model.links.size();
+        const bool all = !b.terms_ready || terms_.size() != links;
+        b.terms_ready = false;
+        if (all) {
+            valve_of_.assign(links, -1);
+            b.valve_links.clear();
+            terms_.assign(links, Term{});
+        }
+        residual_.assign(t_.node_of.size(), 0.0);
+        flows_.assign(links, 0.0);
+        slopes_.assign(links, 0.0);
+        intercepts_.assign(links, 0.0);
+        by_series_.assign(links, 0);
+        // The links that were valves in the last run, or are now, have their terms built again.
+        std::vector<std::int32_t>& again = b.valve_links;
+        for (const std::int32_t e : again) valve_of_[static_cast<std::size_t>(e)] = -1;
+        const std::size_t before = again.size();
         for (std::size_t v = 0; v < model.valves.size(); ++v) {
             valve_of_[static_cast<std::size_t>(model.valves[v].link)] =
                 static_cast<std::int32_t>(v);
+            again.push_back(model.valves[v].link);
             valve_states.push_back(initial_state(valves_[v]));
         }
-        terms_.resize(model.links.size());
-        for (std::size_t e = 0; e < model.links.size(); ++e) {
-            const model::Link& link = model.links[e];
-            const auto a = static_cast<std::size_t>(link.start);
-            const auto b = static_cast<std::size_t>(link.end);
-            Term& term = terms_[e];
-            if (link.status != model::LinkStatus::open || !t_.reached[a] || !t_.reached[b])
-                continue;
-            term.a = link.start;
-            term.b = link.end;
-            term.ra = t_.equation[a];
-            term.rb = t_.equation[b];
-            term.sa = t_.start_entry[e];
-            term.sb = t_.end_entry[e];
-            term.so = t_.off_entry[e];
-            term.kind = valve_of_[e] >= 0 ? Kind::valve : Kind::other;
-            if (term.kind == Kind::valve || link.start == link.end || !pure_power(laws_[e]))
-                continue;
-            const LinkLaw& law = laws_[e];
-            term.kind = law.exponent == 1.0 ? Kind::linear : Kind::power;
-            term.k = law.k;
-            term.exponent = law.exponent;
-            term.cap = law.cap;
-            term.ek = law.exponent * law.k;
-            term.about_power = (law.exponent - 1.0) / law.exponent;
-            term.one_less = 1.0 - law.exponent;
-        }
+        for (std::size_t e = 0; e < links; ++e)
+            if (all || recomputed[e]) set_term(e);
+        for (const std::int32_t e : again) set_term(static_cast<std::size_t>(e));
+        again.erase(again.begin(), again.begin() + static_cast<std::ptrdiff_t>(before));
         minus_demand_.resize(t_.node_of.size());
         for (std::size_t r = 0; r < t_.node_of.size(); ++r)
             minus_demand_[r] = -model_.nodes[static_cast<std::size_t>(t_.node_of[r])].demand.value;
+        b.terms_ready = true;
     }
 
-    std::vector<double> heads;
+    std::vector<double>& heads;
+    // The heads a step is tried at: every entry outside the rows always equal to heads'.
+    std::vector<double>& trial;
 
     // The start solve's conductance of every link: the secant of its law through the discharge
     // at a typical velocity in a main, rather than the law's slope at a head difference of 1,
@@ -349,7 +420,7 @@ public:
     std::vector<ValveState> valve_states;
 
     // The discharges the passes linearize the laws about (see link_flow_about).
-    std::vector<double> about;
+    std::vector<double>& about;
 
     // Evaluates the discharges and the residual (outflow minus the given discharge) at `h`; with
     // `assemble`, also the Newton matrix. Each law as itself, as Q = k * dh, or linearized about
@@ -358,26 +429,45 @@ public:
     double evaluate(const std::vector<double>& h, bool assemble, Form form) {
         const Stopwatch watch(timed_ ? &timings_.evaluate : nullptr);
         // The form and the assembly known when compiled: the pass loop's tests drop out.
+        if (form == Form::law && near_law_)
+            return assemble ? evaluate<Form::law, true, false, true>(h)
+                            : evaluate<Form::law, false, false, true>(h);
         if (form == Form::law)
             return assemble ? evaluate<Form::law, true>(h) : evaluate<Form::law, false>(h);
+        if (form == Form::about && near_law_)
+            return assemble ? evaluate<Form::about, true, false, true>(h)
+                            : evaluate<Form::about, false, false, true>(h);
         if (form == Form::about)
             return assemble ? evaluate<Form::about, true>(h) : evaluate<Form::about, false>(h);
         return assemble ? evaluate<Form::linear, true>(h) : evaluate<Form::linear, false>(h);
     }
 
     // The laws at `h`, where each plain law that was not worked out again (`recomputed`) and
-    // whose ends are at the heads `heads` the discharges `flows` were worked out at carries that
-    // discharge again.
+    // whose ends are at the heads `heads` the discharges `flows` and slopes `slopes` were worked
+    // out at carries that discharge and slope again.
     double evaluate_keeping(const std::vector<double>& h, const std::vector<double>& heads,
-                            const std::vector<double>& flows, const std::vector<bool>& recomputed) {
+                            const std::vector<double>& flows, const std::vector<double>& slopes,
+                            const std::vector<std::uint8_t>& exact,
+                            const std::vector<bool>& recomputed) {
         const Stopwatch watch(timed_ ? &timings_.evaluate : nullptr);
-        kept_ = {&heads, &flows, &recomputed};
+        kept_ = {&heads, &flows, &slopes, &exact, &recomputed};
         const double sum = evaluate<Form::law, false, true>(h);
         kept_ = {};
         return sum;
     }
 
-    template <Form form, bool assemble, bool keeping = false>
+    // From a start near the solution (a re-solve), the tangents' slopes about discharges close
+    // to the laws' at `h` are worked out from the laws' slopes there, and the laws at head
+    // differences close to ones a power gave in this run from those, by series instead of a
+    // power each.
+    void take_series_near_known_values() {
+        near_law_ = true;
+        // NaN: every law's first evaluation in the run is a power's.
+        anchor_dh_.assign(terms_.size(), std::nan(""));
+        anchor_flow_.assign(terms_.size(), 0.0);
+    }
+
+    template <Form form, bool assemble, bool keeping = false, bool near_law = false>
     double evaluate(const std::vector<double>& h) {
         double* values = t_.matrix.valuePtr();
         if (assemble) std::fill(values, values + t_.matrix.nonZeros(), 0.0);
@@ -394,10 +484,11 @@ public:
             if constexpr (keeping) {
                 const auto a = static_cast<std::size_t>(term.a);
                 const auto b = static_cast<std::size_t>(term.b);
-                if (kind != Kind::valve && !(*kept_.recomputed)[e] &&
+                if (kind != Kind::valve && !(*kept_.recomputed)[e] && (*kept_.exact)[e] != 0 &&
                     same_bits(h[a], (*kept_.heads)[a]) && same_bits(h[b], (*kept_.heads)[b])) {
                     const double flow = (*kept_.flows)[e];
                     flows_[e] = flow;
+                    slopes_[e] = (*kept_.slopes)[e];
                     if (term.ra >= 0) residual[term.ra] += flow;
                     if (term.rb >= 0) residual[term.rb] -= flow;
                     continue;
@@ -420,7 +511,24 @@ public:
                         flow = term.cap * dh;
                         slope = term.cap;
                     } else {
-                        const double f = term.k * std::pow(magnitude, term.exponent);
+                        // Near a head difference whose law a power gave in this run, the law
+                        // is (1 + y)^exponent times that discharge, y the relative change of
+                        // the difference, taken to the fourth order where |y| is within
+                        // near_law_ratio: the fifth-order term is below 1e-10 of it.
+                        double y = 0.0;
+                        if constexpr (near_law) y = magnitude / anchor_dh_[e] - 1.0;
+                        double f = 0.0;
+                        if constexpr (near_law) by_series_[e] = 0;
+                        if (near_law && std::abs(y) <= near_law_ratio) {
+                            by_series_[e] = 1;
+                            f = anchor_flow_[e] * law_series_.fourth_order(term.exponent, y);
+                        } else {
+                            f = term.k * std::pow(magnitude, term.exponent);
+                            if constexpr (near_law) {
+                                anchor_dh_[e] = magnitude;
+                                anchor_flow_[e] = f;
+                            }
+                        }
                         flow = std::copysign(f, dh);
                         slope = term.exponent * f / magnitude;
                     }
@@ -428,7 +536,16 @@ public:
                     const double q = about[e];
                     const double magnitude = std::abs(q);
                     slope = term.cap;
-                    if (magnitude > 0.0)
+                    // flows_ and slopes_ hold the law's discharge f and slope s at h: the slope
+                    // about q is s (q/f)^p, p = about_power, taken to the third order in
+                    // x = q/f - 1 where |x| is within near_law_ratio: the fourth-order term is
+                    // then below 1e-9 s for the laws' exponents (p from -1 to 0).
+                    double x = 0.0;
+                    if constexpr (near_law) x = q / flows_[e] - 1.0;
+                    if (near_law && std::abs(x) <= near_law_ratio) {
+                        slope = std::min(
+                            term.cap, slopes_[e] * slope_series_.third_order(term.about_power, x));
+                    } else if (magnitude > 0.0)
                         slope = std::min(term.cap,
                                          term.ek * std::pow(magnitude / term.k, term.about_power));
                     flow = term.one_less * q + slope * dh;
@@ -487,23 +604,26 @@ public:
     }
 
     // The discharges on the tangents of the last evaluation with `about` and `assemble`, at `h`.
-    const std::vector<double>& tangent_flows(const std::vector<double>& h) {
+    void tangent_flows(const std::vector<double>& h, std::vector<double>& flows) const {
         const Stopwatch watch(timed_ ? &timings_.evaluate : nullptr);
+        flows.resize(terms_.size());
         for (std::size_t e = 0; e < terms_.size(); ++e) {
             const Term& term = terms_[e];
             const Kind kind = term.kind;
             if (kind == Kind::idle) {
-                flows_[e] = 0.0;
+                flows[e] = 0.0;
                 continue;
             }
             const double dh =
                 h[static_cast<std::size_t>(term.a)] - h[static_cast<std::size_t>(term.b)];
-            flows_[e] = kind == Kind::valve ? valve(e, h, Form::about).flow
-                        : kind != Kind::other || pure_power(laws_[e])
-                            ? (1.0 - laws_[e].exponent) * about[e] + slopes_[e] * dh
-                            : intercepts_[e] + slopes_[e] * dh;
+            // A linear or power term is a pure power law's, whose one_less is 1 - e.
+            flows[e] = kind == Kind::linear || kind == Kind::power
+                           ? term.one_less * about[e] + slopes_[e] * dh
+                       : kind == Kind::valve ? valve(e, h, Form::about).flow
+                       : pure_power(laws_[e])
+                           ? (1.0 - laws_[e].exponent) * about[e] + slopes_[e] * dh
+                           : intercepts_[e] + slopes_[e] * dh;
         }
-        return flows_;
     }
 
     // Solves the assembled matrix for the Newton step; false when it is not positive definite.
@@ -517,6 +637,12 @@ public:
             ++timings_.factorizations;
             if (!t_.cholesky.factorize(t_.matrix)) return false;
         }
+        return solve(step);
+    }
+
+    // The step of the last factorization on the residual held (a chord step); false when it is
+    // not finite.
+    bool solve(Eigen::VectorXd& step) {
         const Stopwatch watch(timed_ ? &timings_.solve : nullptr);
         const Eigen::Map<const Eigen::VectorXd> r(residual_.data(),
                                                   static_cast<Eigen::Index>(residual_.size()));
@@ -529,6 +655,8 @@ public:
     double largest() const { return largest_; }
     std::int32_t worst() const { return worst_; }
     const std::vector<double>& flows() const { return flows_; }
+    const std::vector<double>& slopes() const { return slopes_; }
+    bool by_series(std::size_t e) const { return by_series_[e] != 0; }
     const LinkLaw& law(std::size_t e) const { return laws_[e]; }
     std::int32_t valve_of(std::size_t e) const { return valve_of_[e]; }
     const ValveLaw& valve_law(std::size_t v) const { return valves_[v]; }
@@ -557,6 +685,32 @@ public:
     }
 
 private:
+    void set_term(std::size_t e) {
+        const model::Link& link = model_.links[e];
+        const auto a = static_cast<std::size_t>(link.start);
+        const auto b = static_cast<std::size_t>(link.end);
+        Term& term = terms_[e];
+        term = Term{};
+        if (link.status != model::LinkStatus::open || !t_.reached[a] || !t_.reached[b]) return;
+        term.a = link.start;
+        term.b = link.end;
+        term.ra = t_.equation[a];
+        term.rb = t_.equation[b];
+        term.sa = t_.start_entry[e];
+        term.sb = t_.end_entry[e];
+        term.so = t_.off_entry[e];
+        term.kind = valve_of_[e] >= 0 ? Kind::valve : Kind::other;
+        if (term.kind == Kind::valve || link.start == link.end || !pure_power(laws_[e])) return;
+        const LinkLaw& law = laws_[e];
+        term.kind = law.exponent == 1.0 ? Kind::linear : Kind::power;
+        term.k = law.k;
+        term.exponent = law.exponent;
+        term.cap = law.cap;
+        term.ek = law.exponent * law.k;
+        term.about_power = (law.exponent - 1.0) / law.exponent;
+        term.one_less = 1.0 - law.exponent;
+    }
+
     ValveTerm valve(std::size_t e, const std::vector<double>& h, Form form) const {
         const auto v = static_cast<std::size_t>(valve_of_[e]);
         const model::Link& link = model_.links[e];
@@ -571,40 +725,37 @@ private:
     Solver::Topology& t_;
     // The solver's cache of laws, not a copy (80 bytes a link: 160 MB on a grid of 10^6 nodes).
     const std::vector<LinkLaw>& laws_;
-    std::vector<double> start_;
+    std::vector<double>& start_;
     std::vector<ValveLaw> valves_;
-    std::vector<std::int32_t> valve_of_; // per link: its valve, or -1
-    std::vector<double> residual_;
-    std::vector<double> flows_;
-    std::vector<double> slopes_;
+    std::vector<std::int32_t>& valve_of_; // per link: its valve, or -1
+    std::vector<double>& residual_;
+    std::vector<double>& flows_;
+    std::vector<double>& slopes_;
     // Per link, the tangent's discharge at a head difference of 0: for a law other than a pure
     // power law the tangent is not (1 - e) q + slope * dh.
-    std::vector<double> intercepts_;
-    // How each link is evaluated: carrying nothing (closed, or an end cut off), as a valve, as a
-    // pure power law between two nodes (with exponent 1 or another), or through link_flow.
-    enum class Kind : std::uint8_t { idle, valve, linear, power, other };
-    // Per link, what a pass reads of it in one place: its nodes, their rows (or -1), its matrix
-    // entries (or -1) and, for a pure power law, its constants and those of its tangent about a
-    // discharge q: slope = min(cap, ek * (|q| / k)^about_power), flow = one_less * q + slope * dh.
-    struct Term {
-        Kind kind = Kind::idle;
-        std::int32_t a = 0, b = 0, ra = -1, rb = -1, sa = -1, sb = -1, so = -1;
-        double k = 0.0, exponent = 1.0, cap = 0.0, ek = 0.0, about_power = 0.0, one_less = 0.0;
-    };
-    std::vector<Term> terms_;
+    std::vector<double>& intercepts_;
+    std::vector<Term>& terms_;
     struct Kept {
         const std::vector<double>* heads = nullptr;
         const std::vector<double>* flows = nullptr;
+        const std::vector<double>* slopes = nullptr;
+        const std::vector<std::uint8_t>* exact = nullptr;
         const std::vector<bool>* recomputed = nullptr;
     } kept_; // see evaluate_keeping
     static bool same_bits(double x, double y) {
         return std::bit_cast<std::uint64_t>(x) == std::bit_cast<std::uint64_t>(y);
     }
-    std::vector<double> minus_demand_; // per row: the negated given discharge of its node
+    std::vector<double>& minus_demand_; // per row: the negated given discharge of its node
+    std::vector<double>& anchor_dh_;
+    std::vector<double>& anchor_flow_;
+    std::vector<std::uint8_t>& by_series_;
     Timings& timings_;
     bool timed_;
     double largest_ = 0.0;
     std::int32_t worst_ = -1;
+    bool near_law_ = false;
+    PowerSeries law_series_, slope_series_;
+    static constexpr double near_law_ratio = 4.0e-3;
 };
 
 // Nodes joined to a known head by open links when the closed links of `states` are left out.
@@ -634,6 +785,18 @@ std::string first_ids(const model::Model& model, const std::vector<bool>& reache
 Result Solver::run(const model::Model& model, const Settings& settings,
                    std::span<const double> start) {
     Result result;
+    run(model, settings, start, result);
+    return result;
+}
+
+void Solver::run(const model::Model& model, const Settings& settings, std::span<const double> start,
+                 Result& result) {
+    result.outcome = Outcome::refused;
+    result.passes.clear();
+    result.findings.clear();
+    result.max_imbalance = 0.0;
+    result.worst_node = -1;
+    result.timings = {};
     const std::size_t n = model.nodes.size();
     result.solved.assign(n, false);
     result.heads.assign(n, std::nan(""));
@@ -708,7 +871,7 @@ Result Solver::run(const model::Model& model, const Settings& settings,
         }
         valves.push_back(valve_law(model, valve));
     }
-    if (!result.findings.empty()) return result;
+    if (!result.findings.empty()) return;
 
     if (!topology_ || !same_signature(model, topology_->signature)) {
         const Stopwatch watch(settings.timed ? &result.timings.topology : nullptr);
@@ -723,12 +886,17 @@ Result Solver::run(const model::Model& model, const Settings& settings,
     // final check's coefficients, over 27 MB at 10^5 nodes, held while the caller writes its
     // results): working them out again costs a hundredth of its analysis.
     struct AfterRun {
-        SparseCholesky& cholesky;
+        Topology& t;
         std::unique_ptr<Laws>& laws;
         bool large;
         ~AfterRun() {
-            cholesky.release_values();
+            t.cholesky.release_values();
             if (!large) return;
+            // Nor the passes' buffers and terms (over 200 bytes a link), nor what a re-solve
+            // would take from the last run: without the laws it takes nothing.
+            t.buffers = PassBuffers{};
+            t.last_slopes = {};
+            t.last_exact = {};
             laws.reset();
 #if defined(__GLIBC__)
             // Give the passes' and the factor's pages back now: freed in many pieces, they
@@ -736,7 +904,7 @@ Result Solver::run(const model::Model& model, const Settings& settings,
             malloc_trim(0);
 #endif
         }
-    } after_run{t.cholesky, laws_,
+    } after_run{t, laws_,
                 static_cast<std::int64_t>(t.node_of.size()) >= settings.large_network_rows};
 
     const bool any_known = std::any_of(model.nodes.begin(), model.nodes.end(),
@@ -744,30 +912,36 @@ Result Solver::run(const model::Model& model, const Settings& settings,
     if (!any_known) {
         result.outcome = Outcome::singular;
         result.findings.push_back(model::make_finding(model::Code::no_known_head, {}));
-        return result;
+        return;
     }
     if (t.left_out > 0)
         result.findings.push_back(
             model::make_finding(model::Code::isolated_nodes,
                                 {std::to_string(t.left_out), first_ids(model, t.reached)}));
 
-    Passes passes(model, t, laws_->laws, std::move(valves), result.timings, settings.timed);
+    Passes passes(model, t, laws_->laws, laws_->recomputed, std::move(valves), result.timings,
+                  settings.timed);
     std::vector<double>& h = passes.heads;
     h.assign(n, 0.0);
     for (std::size_t i = 0; i < n; ++i)
         if (model.nodes[i].fixed_head) h[i] = model.nodes[i].fixed_head->value;
     const bool warm = start.size() == n;
-    if (warm)
+    if (warm) {
         for (std::size_t i = 0; i < n; ++i)
             if (t.equation[i] >= 0 && std::isfinite(start[i])) h[i] = start[i];
+        passes.take_series_near_known_values();
+    }
 
-    Eigen::VectorXd step;
-    auto move = [&](double fraction, std::vector<double>& target) {
-        target = h;
+    Eigen::VectorXd& step = t.buffers.step;
+    std::vector<double>& trial = passes.trial;
+    trial = h; // from here on only the rows' entries of either change
+    // Sets the rows' heads of `trial` to those of h moved by `fraction` of the step.
+    auto move = [&](double fraction) {
         double largest = 0.0;
         for (std::size_t r = 0; r < t.node_of.size(); ++r) {
             const double change = fraction * step[static_cast<Eigen::Index>(r)];
-            target[static_cast<std::size_t>(t.node_of[r])] += change;
+            const auto i = static_cast<std::size_t>(t.node_of[r]);
+            trial[i] = h[i] + change;
             largest = std::max(largest, std::abs(change));
         }
         return largest;
@@ -781,7 +955,6 @@ Result Solver::run(const model::Model& model, const Settings& settings,
     };
 
     bool converged = t.node_of.empty();
-    std::vector<double> trial;
     double norm = -1.0; // the sum of squared imbalances of the laws at h, once evaluated
     if (!converged && !warm) {
         // The start: every link taken as linear, Q = c * dh (start_conductances), one exact
@@ -790,9 +963,9 @@ Result Solver::run(const model::Model& model, const Settings& settings,
         passes.evaluate(h, true, Passes::Form::linear);
         if (!passes.newton_step(step)) {
             singular_at(0);
-            return result;
+            return;
         }
-        const double change = move(1.0, trial);
+        const double change = move(1.0);
         h.swap(trial);
         norm = passes.evaluate(h, false, Passes::Form::law);
         result.passes.push_back({0, passes.largest(), change, 1.0});
@@ -802,42 +975,68 @@ Result Solver::run(const model::Model& model, const Settings& settings,
     // heads that balance those tangents; the step is then halved until the residual of the laws
     // themselves falls (Armijo's rule), the discharges moving with the heads.
     if (norm < 0.0 && warm && t.last_flows.size() == model.links.size() &&
+        t.last_slopes.size() == model.links.size() && t.last_exact.size() == model.links.size() &&
         t.last_heads.size() == n) {
         // From the heads the last run ended at, every law that was not worked out again still
         // gives the discharge it gave then.
-        norm = passes.evaluate_keeping(h, t.last_heads, t.last_flows, laws_->recomputed);
+        norm = passes.evaluate_keeping(h, t.last_heads, t.last_flows, t.last_slopes, t.last_exact,
+                                       laws_->recomputed);
     }
     if (norm < 0.0) norm = passes.evaluate(h, false, Passes::Form::law);
     passes.about = passes.flows();
-    std::vector<double> tangent_flows;
+    std::vector<double>& tangent_flows = t.buffers.tangent;
     // The valves' states are fixed while the passes run; a round of passes that converges is
     // followed by the state rules, and by another round when a state changed.
     std::int32_t pass = 0;
     bool unsettled = false;
+    // A re-solve whose balances already hold takes its next pass on the last factorization (a
+    // chord step on the laws' own residual) rather than a new one: near the solution its step is
+    // the Newton step to within the last step's change of slopes, and the step and the balances
+    // after it are checked as any pass's. Not in a first analysis, whose results stay those of
+    // Newton's passes alone, nor with valves, whose states may move between passes.
+    const bool chords = warm && model.valves.empty();
+    bool chord_next = false;
     for (std::int32_t round = 1;; ++round) {
         for (std::int32_t in_round = 1; !converged && in_round <= settings.max_passes; ++in_round) {
             ++pass;
+            if (chord_next) {
+                chord_next = false;
+                if (passes.solve(step)) {
+                    const double change = move(1.0);
+                    const double trial_norm = passes.evaluate(trial, false, Passes::Form::law);
+                    if (trial_norm <= norm) {
+                        norm = trial_norm;
+                        h.swap(trial);
+                        passes.about = passes.flows();
+                        result.passes.push_back({pass, passes.largest(), change, 1.0});
+                        converged = passes.largest() <= settings.flow_tolerance &&
+                                    change <= settings.head_tolerance;
+                        continue;
+                    }
+                }
+                // Not taken: the pass is Newton's, from the laws at h.
+                norm = passes.evaluate(h, false, Passes::Form::law);
+            }
             passes.evaluate(h, true, Passes::Form::about);
             if (!passes.newton_step(step)) {
                 singular_at(pass);
-                return result;
+                return;
             }
-            move(1.0, trial);
-            tangent_flows = passes.tangent_flows(trial);
+            double change = move(1.0);
+            passes.tangent_flows(trial, tangent_flows);
             double fraction = 1.0;
-            double change = 0.0;
             double trial_norm = 0.0;
             for (;;) {
-                change = move(fraction, trial);
                 trial_norm = passes.evaluate(trial, false, Passes::Form::law);
                 if (trial_norm <= (1.0 - 1.0e-4 * fraction) * norm || fraction <= 1.0 / 16.0) break;
                 fraction /= 2.0;
+                change = move(fraction);
             }
             // Where no fraction lowered the residual the full step is kept: the tangents' own
             // solution, which is where the discharges converge from.
             if (fraction <= 1.0 / 16.0 && trial_norm > norm) {
                 fraction = 1.0;
-                change = move(1.0, trial);
+                change = move(1.0);
                 trial_norm = passes.evaluate(trial, false, Passes::Form::law);
             }
             norm = trial_norm; // the residual and discharges held are now those of the laws at h
@@ -847,6 +1046,7 @@ Result Solver::run(const model::Model& model, const Settings& settings,
             result.passes.push_back({pass, passes.largest(), change, fraction});
             converged =
                 passes.largest() <= settings.flow_tolerance && change <= settings.head_tolerance;
+            chord_next = chords && !converged && passes.largest() <= settings.flow_tolerance;
         }
         // A round that did not converge may have held a valve in a state the network cannot meet:
         // its heads still show which way the valve must move.
@@ -862,11 +1062,11 @@ Result Solver::run(const model::Model& model, const Settings& settings,
 
     result.solved = t.reached;
     for (std::size_t i = 0; i < n; ++i)
-        if (t.reached[i]) result.heads[i] = h[i];
+        if (t.reached_byte[i] != 0) result.heads[i] = h[i];
     for (std::size_t e = 0; e < model.links.size(); ++e) {
         const model::Link& link = model.links[e];
-        if (!result.solved[static_cast<std::size_t>(link.start)] ||
-            !result.solved[static_cast<std::size_t>(link.end)])
+        if (t.reached_byte[static_cast<std::size_t>(link.start)] == 0 ||
+            t.reached_byte[static_cast<std::size_t>(link.end)] == 0)
             continue;
         result.flows[e] = passes.flows()[e];
         if (const std::int32_t v = passes.valve_of(e);
@@ -906,14 +1106,14 @@ Result Solver::run(const model::Model& model, const Settings& settings,
                                     {std::to_string(cut), first_ids(model, supplied)}));
     }
     for (std::size_t i = 0; i < n; ++i)
-        if (t.reached[i]) result.nodal_discharge[i] = 0.0;
+        if (t.reached_byte[i] != 0) result.nodal_discharge[i] = 0.0;
     for (std::size_t e = 0; e < model.links.size(); ++e) {
         if (!std::isfinite(result.flows[e])) continue;
         result.nodal_discharge[static_cast<std::size_t>(model.links[e].start)] += result.flows[e];
         result.nodal_discharge[static_cast<std::size_t>(model.links[e].end)] -= result.flows[e];
     }
 
-    const FinalCheck check = check_final_state(model, t.free, result.solved, result.heads,
+    const FinalCheck check = check_final_state(model, t.free_byte, t.reached_byte, result.heads,
                                                result.flows, result.states, &laws_->check);
     result.max_imbalance = check.max_imbalance;
     result.worst_node = check.worst_node;
@@ -951,8 +1151,14 @@ Result Solver::run(const model::Model& model, const Settings& settings,
     }
     t.last_heads = h;
     t.last_flows = passes.flows();
+    if (!after_run.large) { // a large network's laws are not kept: it would take nothing
+        t.last_slopes = passes.slopes();
+        t.last_exact.resize(model.links.size());
+        for (std::size_t e = 0; e < model.links.size(); ++e)
+            t.last_exact[e] = passes.by_series(e) ? 0 : 1;
+    }
     std::fill(laws_->recomputed.begin(), laws_->recomputed.end(), false);
-    return result;
+    return;
 }
 
 Result analyse(const model::Model& model, const Settings& settings) {

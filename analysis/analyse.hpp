@@ -94,6 +94,9 @@ public:
     // previous result); otherwise the start is the solution with every link taken as linear.
     Result run(const model::Model& model, const Settings& settings,
                std::span<const double> start = {});
+    // The same into `result`, whose storage a caller that analyses again and again keeps.
+    void run(const model::Model& model, const Settings& settings, std::span<const double> start,
+             Result& result);
 
     struct Topology; // what run() keeps between calls
     struct Laws;     // each link's law and the values it was worked out from

@@ -195,8 +195,8 @@ double CheckCoefficients::of(const model::Model& model, std::size_t e) {
     return coefficients_[e];
 }
 
-FinalCheck check_final_state(const model::Model& model, const std::vector<bool>& free,
-                             const std::vector<bool>& solved, const std::vector<double>& heads,
+FinalCheck check_final_state(const model::Model& model, std::span<const std::uint8_t> free,
+                             std::span<const std::uint8_t> solved, const std::vector<double>& heads,
                              const std::vector<double>& flows, const std::vector<LinkState>& states,
                              CheckCoefficients* kept) {
     FinalCheck check;
@@ -216,7 +216,7 @@ FinalCheck check_final_state(const model::Model& model, const std::vector<bool>&
         const model::Link& link = model.links[e];
         const auto a = static_cast<std::size_t>(link.start);
         const auto b = static_cast<std::size_t>(link.end);
-        if (!solved[a] || !solved[b]) continue;
+        if (solved[a] == 0 || solved[b] == 0) continue;
         if (link.status == model::LinkStatus::closed) {
             if (flows[e] != 0.0 && check.max_law_error < std::abs(flows[e])) {
                 check.max_law_error = std::abs(flows[e]);
@@ -265,7 +265,7 @@ FinalCheck check_final_state(const model::Model& model, const std::vector<bool>&
         outflow[b] -= q;
     }
     for (std::size_t i = 0; i < n; ++i) {
-        if (!free[i]) continue;
+        if (free[i] == 0) continue;
         if (!std::isfinite(heads[i])) check.finite = false;
         const double imbalance = std::abs(outflow[i] - model.nodes[i].demand.value);
         if (!(imbalance <= check.max_imbalance)) {

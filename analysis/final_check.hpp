@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "analysis/analyse.hpp"
@@ -44,11 +45,12 @@ private:
     std::vector<double> coefficients_;
 };
 
-// `free` marks the nodes whose balance is an equation (no known head, joined to one); links with
-// an end that is neither free nor at a known head are skipped. `states` gives each valve's state
-// (an active PRV, PSV or PBV carries the flow given, and is checked against its setting).
-FinalCheck check_final_state(const model::Model& model, const std::vector<bool>& free,
-                             const std::vector<bool>& solved, const std::vector<double>& heads,
+// Per node, `free` is nonzero where its balance is an equation (no known head, joined to one) and
+// `solved` where it was solved (free or at a known head); links with an end not solved are
+// skipped. `states` gives each valve's state (an active PRV, PSV or PBV carries the flow given,
+// and is checked against its setting).
+FinalCheck check_final_state(const model::Model& model, std::span<const std::uint8_t> free,
+                             std::span<const std::uint8_t> solved, const std::vector<double>& heads,
                              const std::vector<double>& flows, const std::vector<LinkState>& states,
                              CheckCoefficients* kept = nullptr);
 

@@ -55,7 +55,7 @@ namespace pipenet {
 
 pipenet_status solve_model(pipenet_model& m) {
     try {
-        m.result = m.solver.run(m.model, m.settings, m.last_heads);
+        m.solver.run(m.model, m.settings, m.last_heads, m.result);
     } catch (const std::bad_alloc&) {
         m.has_results = false;
         m.last_heads.clear();

@@ -207,5 +207,39 @@ TEST(Valves, AValveThatCannotControlItsNodeIsRefused) {
     }
 }
 
+// A solver keeps each link's term with the topology; a model of the same topology in which a
+// link is a valve in one run and a pipe in the next (one solver for many files) must be
+// analysed as a fresh solver would, bit for bit.
+TEST(Valves, ASolverReusedAcrossModelsOfOneTopologyFollowsWhichLinkIsAValve) {
+    const std::string with_valve = valve_network("PRV 30");
+    std::string with_pipe = with_valve;
+    // The valve's line turned into the last pipe's: the same ends, the same place in the list.
+    with_pipe.replace(with_pipe.find("[VALVES]\nV1 J1 J2 150 PRV 30\n"),
+                      std::string("[VALVES]\nV1 J1 J2 150 PRV 30\n").size(), "");
+    with_pipe.replace(with_pipe.find("P2 J2 J3 400 150 120\n"),
+                      std::string("P2 J2 J3 400 150 120\n").size(),
+                      "P2 J2 J3 400 150 120\nV1 J1 J2 50 150 120\n");
+    model::Model valve;
+    model::Model pipe;
+    std::vector<exchange::Diagnostic> diagnostics;
+    ASSERT_TRUE(model::read_inp_model(with_valve, "net.inp", 0, valve, diagnostics));
+    ASSERT_TRUE(model::read_inp_model(with_pipe, "net.inp", 0, pipe, diagnostics));
+    ASSERT_EQ(valve.links.size(), pipe.links.size());
+    ASSERT_EQ(valve.links[2].id, pipe.links[2].id);
+    ASSERT_TRUE(pipe.valves.empty());
+    Solver solver;
+    for (const model::Model* m : {&valve, &pipe, &valve, &pipe}) {
+        const Result kept = solver.run(*m, {});
+        const Result fresh = analyse(*m);
+        ASSERT_EQ(fresh.outcome, Outcome::solved) << m->valves.size();
+        EXPECT_EQ(kept.outcome, fresh.outcome) << m->valves.size();
+        EXPECT_EQ(kept.heads, fresh.heads) << m->valves.size();
+        EXPECT_EQ(kept.states, fresh.states) << m->valves.size();
+    }
+    // The valve holds J2 at 35 m; the pipe in its place does not.
+    EXPECT_NEAR(analyse(valve).heads[1], 35.0, 1e-6);
+    EXPECT_GT(analyse(pipe).heads[1], 36.0);
+}
+
 } // namespace
 } // namespace pipenet::analysis

@@ -1,5 +1,6 @@
 // The C library's model calls: .inp and programs' files, IDs, values by index, tolerances and
 // the iteration limit, against hand-worked heads.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -137,6 +138,40 @@ TEST(CModel, IterationLimitAndVersion) {
     ASSERT_EQ(pipenet_model_set_tolerance(m.handle, 1e-5, 1e-4), PIPENET_OK);
     EXPECT_EQ(pipenet_model_solve(m.handle), PIPENET_OK);
     EXPECT_STREQ(pipenet_version(), "1.0");
+}
+
+// The loop a caller of the library runs: set one diameter, solve, read the heads. Each re-solve
+// starts from the last heads and must reach the heads of a model read afresh with that diameter,
+// in fewer passes; a re-solve cut short by the iteration limit reports its own passes alone.
+TEST(CModel, ReSolvesAfterADiameterChangeMatchAFreshModel) {
+    std::ifstream file(PIPENET_EXAMPLES "/input-nonlin.dat");
+    std::stringstream read;
+    read << file.rdbuf();
+    const std::string text = read.str();
+    Model kept(text, PIPENET_FILE_TURBNET);
+    ASSERT_EQ(pipenet_model_solve(kept.handle), PIPENET_OK);
+    const std::vector<double> first = kept.heads();
+    for (const double diameter : {0.30, 0.25, 0.30, 0.12, 0.25}) {
+        ASSERT_EQ(pipenet_model_set_diameter(kept.handle, 0, diameter), PIPENET_OK);
+        ASSERT_EQ(pipenet_model_solve(kept.handle), PIPENET_OK) << diameter;
+        Model fresh(text, PIPENET_FILE_TURBNET);
+        ASSERT_EQ(pipenet_model_set_diameter(fresh.handle, 0, diameter), PIPENET_OK);
+        ASSERT_EQ(pipenet_model_solve(fresh.handle), PIPENET_OK) << diameter;
+        EXPECT_LT(pipenet_model_pass_count(kept.handle), pipenet_model_pass_count(fresh.handle))
+            << diameter;
+        const std::vector<double> warm = kept.heads();
+        const std::vector<double> cold = fresh.heads();
+        double moved = 0.0;
+        for (size_t i = 0; i < warm.size(); ++i) {
+            EXPECT_NEAR(warm[i], cold[i], 1e-5) << diameter << " node " << i;
+            moved = std::max(moved, std::abs(cold[i] - first[i]));
+        }
+        EXPECT_GT(moved, 1e-3) << diameter;
+    }
+    ASSERT_EQ(pipenet_model_set_diameter(kept.handle, 0, 0.2), PIPENET_OK);
+    ASSERT_EQ(pipenet_model_set_iteration_limit(kept.handle, 1), PIPENET_OK);
+    EXPECT_EQ(pipenet_model_solve(kept.handle), PIPENET_ITERATION_LIMIT);
+    EXPECT_EQ(pipenet_model_pass_count(kept.handle), 1u);
 }
 
 } // namespace
