@@ -219,7 +219,6 @@ bool factorize_supernodes(SparseCholesky::Cholmod& c, const double* values) {
     int* done_rows = c.done_rows.data();
     int* local_row = c.local_row.data();
     int* relative = c.relative.data();
-    double* update = c.update.data();
     std::fill(c.head.begin(), c.head.end(), -1);
     const double one = 1.0;
     const double zero = 0.0;
@@ -266,7 +265,12 @@ bool factorize_supernodes(SparseCholesky::Cholmod& c, const double* values) {
                     }
                 }
             } else {
-                // update = L_d(first.., :) L_d(first..last, :)', lower part of its top square.
+                // update = L_d(first.., :) L_d(first..last, :)', lower part of its top square
+                // (the symbolic analysis gave the largest such product's size).
+                const auto size =
+                    static_cast<std::size_t>(below) * static_cast<std::size_t>(within);
+                if (size > c.update.size()) c.update.resize(size);
+                double* update = c.update.data();
                 dsyrk_("L", "N", &within, &d_columns, &one, source, &d_rows, &zero, update, &below,
                        1, 1);
                 if (int rest = below - within; rest > 0)
