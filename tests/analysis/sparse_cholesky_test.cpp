@@ -47,6 +47,8 @@ struct Side {
     std::int64_t nested_dissection_from = 600000;
 };
 
+// cholmod_nested_dissection: METIS's ordering, CHOLMOD's symbolic factorization and the numeric
+// one of SparseCholesky's own.
 class BothFactorizations : public testing::TestWithParam<Side> {};
 
 INSTANTIATE_TEST_SUITE_P(SparseCholesky, BothFactorizations,
