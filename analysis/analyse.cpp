@@ -215,8 +215,9 @@ struct Solver::Topology {
     // that a re-solve takes the same path whatever runs came before).
     std::vector<std::uint8_t> last_exact;
 
-    Topology(const model::Model& model, std::vector<std::int64_t> sig, std::int64_t large_from)
-        : signature(std::move(sig)), cholesky(large_from) {
+    Topology(const model::Model& model, std::vector<std::int64_t> sig, std::int64_t large_from,
+             std::int64_t nested_dissection_from)
+        : signature(std::move(sig)), cholesky(large_from, nested_dissection_from) {
         const std::size_t n = model.nodes.size();
         reached = reached_from_known_heads(
             model, [&](std::size_t e) { return model.links[e].status == model::LinkStatus::open; });
@@ -877,7 +878,8 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
         const Stopwatch watch(settings.timed ? &result.timings.topology : nullptr);
         topology_.reset();
         topology_ =
-            std::make_unique<Topology>(model, signature_of(model), settings.large_network_rows);
+            std::make_unique<Topology>(model, signature_of(model), settings.large_network_rows,
+                                       settings.nested_dissection_rows);
         start = {};
     }
     Topology& t = *topology_;

@@ -23,6 +23,9 @@ struct Settings {
     // simplicial factorization (the crossing measured on looped grids, bench/factorizations);
     // read when a topology is first seen.
     std::int64_t large_network_rows = 50000;
+    // From this many free nodes on, the matrix is ordered by METIS's nested dissection and its
+    // numeric factorization is SparseCholesky's own (see analysis/sparse_cholesky.hpp).
+    std::int64_t nested_dissection_rows = 600000;
     // Fill the seconds of Result::timings (a system call per stage and pass; the counts are
     // always kept).
     bool timed = false;

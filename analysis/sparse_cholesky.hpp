@@ -1,6 +1,7 @@
 // The Cholesky factorization of the analysis's Newton matrix: Eigen's simplicial factorization
 // for small networks, where it costs least, and CHOLMOD's (supernodal on dense blocks, with its
-// choice of fill-reducing ordering) above a size, where the fill makes dense kernels pay.
+// choice of fill-reducing ordering) above a size, where the fill makes dense kernels pay; for
+// the largest, CHOLMOD's symbolic factorization with a numeric one of this class's own.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +20,8 @@ public:
     using Matrix = Eigen::SparseMatrix<double, Eigen::ColMajor, int>;
 
     // CHOLMOD factorizes matrices of `large_from` rows and more (Settings::large_network_rows),
-    // ordered by METIS's nested dissection from `nested_dissection_from` rows on, else by AMD.
+    // ordered by AMD; from `nested_dissection_from` rows on, ordered by METIS's nested
+    // dissection, with the numeric factorization worked out here on CHOLMOD's supernodes.
     explicit SparseCholesky(std::int64_t large_from, std::int64_t nested_dissection_from = 600000);
     ~SparseCholesky();
     SparseCholesky(const SparseCholesky&) = delete;

@@ -7,7 +7,8 @@
 #
 #   programs  what building lamnet, turbnet, pipenet and the C library needs (SuiteSparse's
 #             CHOLMOD factorizes large networks, on OpenBLAS: its dense kernels on the
-#             reference BLAS take about twice as long)
+#             reference BLAS take about twice as long; the analysis links the BLAS and LAPACK
+#             itself for the largest networks' factorization)
 #   tests     and what the test suite runs: GoogleTest, Google Benchmark (its smoke test),
 #             Python, pkg-config and xmllint, chromium (the plot's page in a browser), and
 #             the Python package's pybind11, numpy, pandas, Dask and pytest, node and npm
@@ -17,7 +18,7 @@
 set -euo pipefail
 
 programs=(g++ cmake ninja-build libcli11-dev nlohmann-json3-dev libeigen3-dev libsuitesparse-dev
-          libopenblas0-serial)
+          libblas-dev liblapack-dev libopenblas0-serial)
 tests=(googletest libgtest-dev libbenchmark-dev python3 pkgconf libxml2-utils chromium
        pybind11-dev python3-dev python3-numpy python3-pandas python3-dask python3-distributed
        python3-pytest nodejs npm)

@@ -47,6 +47,8 @@ struct Side {
     std::int64_t nested_dissection_from = 600000;
 };
 
+// cholmod_nested_dissection: METIS's ordering, CHOLMOD's symbolic factorization and the numeric
+// one of SparseCholesky's own.
 class BothFactorizations : public testing::TestWithParam<Side> {};
 
 INSTANTIATE_TEST_SUITE_P(SparseCholesky, BothFactorizations,
@@ -126,6 +128,64 @@ TEST_P(BothFactorizations, SolvesAScrambledGridAgainAfterItsValuesAreReleased) {
         EXPECT_FALSE(cholesky.holds_values());
         a *= 3.0;
     }
+}
+
+// Large enough that its nested dissection's separators make supernodes of tens of columns,
+// whose updates of each other and own factorizations go through the dense kernels.
+TEST_P(BothFactorizations, SolvesAGridWithWideSupernodes) {
+    const int side = 45;
+    const int n = side * side;
+    const Matrix a = scrambled_grid(side);
+    SparseCholesky cholesky(GetParam().large_from, GetParam().nested_dissection_from);
+    cholesky.analyse(a);
+    Eigen::VectorXd expected(n);
+    for (int i = 0; i < n; ++i) expected[i] = 80.0 - 0.01 * i + 0.5 * (i % 13);
+    ASSERT_TRUE(cholesky.factorize(a));
+    Eigen::VectorXd x;
+    ASSERT_TRUE(cholesky.solve(product(a, expected), x));
+    ASSERT_EQ(x.size(), n);
+    EXPECT_LT((x - expected).cwiseAbs().maxCoeff(), 1.0e-8);
+}
+
+// Every node joined to every other (one dense supernode), each tied to a known head by
+// `ground`, but node `odd` by `odd_ground`.
+Matrix clique(int n, double ground, int odd, double odd_ground) {
+    std::vector<Eigen::Triplet<double, int>> entries;
+    for (int i = 0; i < n; ++i) {
+        entries.emplace_back(i, i, i == odd ? odd_ground : ground);
+        for (int j = 0; j < i; ++j) {
+            const double c = 1.0 + 0.01 * ((i * 7 + j) % 11);
+            entries.emplace_back(i, i, c);
+            entries.emplace_back(j, j, c);
+            entries.emplace_back(i, j, -c);
+        }
+    }
+    Matrix a(n, n);
+    a.setFromTriplets(entries.begin(), entries.end());
+    a.makeCompressed();
+    return a;
+}
+
+TEST_P(BothFactorizations, FactorizesADenseBlockAndFindsItIndefinite) {
+    const int n = 40;
+    Eigen::VectorXd expected(n);
+    for (int i = 0; i < n; ++i) expected[i] = 10.0 + 0.3 * i;
+    {
+        const Matrix a = clique(n, 0.5, 0, 0.5);
+        SparseCholesky cholesky(GetParam().large_from, GetParam().nested_dissection_from);
+        cholesky.analyse(a);
+        ASSERT_TRUE(cholesky.factorize(a));
+        Eigen::VectorXd x;
+        ASSERT_TRUE(cholesky.solve(product(a, expected), x));
+        EXPECT_LT((x - expected).cwiseAbs().maxCoeff(), 1.0e-9);
+    }
+    // e_20' A e_20 < 0: no ordering gets past that node's pivot, and no solve follows.
+    const Matrix a = clique(n, 0.5, 20, -100.0);
+    SparseCholesky cholesky(GetParam().large_from, GetParam().nested_dissection_from);
+    cholesky.analyse(a);
+    EXPECT_FALSE(cholesky.factorize(a));
+    Eigen::VectorXd x;
+    EXPECT_FALSE(cholesky.solve(product(a, expected), x));
 }
 
 TEST_P(BothFactorizations, ReportsAMatrixThatIsNotPositiveDefiniteAndPrintsNothing) {
