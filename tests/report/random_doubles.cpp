@@ -8,35 +8,20 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <initializer_list>
 #include <random>
 #include <string>
 
-#include "report/shortest_text.hpp"
+#include "text_comparison.hpp"
 
 namespace {
 
-std::uint64_t differing = 0;
-std::uint64_t checked = 0;
+pipenet::testing::TextComparison comparison;
 
 void check(double value) {
     if (!std::isfinite(value)) return;
-    for (double v : {value, -value}) {
-        char expected[64], got[64];
-        const char* expected_end = std::to_chars(expected, expected + 64, v).ptr;
-        const char* got_end = pipenet::shortest_text(got, got + 64, v);
-        ++checked;
-        if (got_end == nullptr || got_end - got != expected_end - expected ||
-            std::memcmp(got, expected, static_cast<std::size_t>(got_end - got)) != 0) {
-            if (++differing <= 10)
-                std::printf("%.*s written as %.*s\n", static_cast<int>(expected_end - expected),
-                            expected, got_end == nullptr ? 9 : static_cast<int>(got_end - got),
-                            got_end == nullptr ? "(nothing)" : got);
-        }
-    }
+    comparison.check(value);
+    comparison.check(-value);
 }
 
 } // namespace
@@ -59,7 +44,5 @@ int main(int argc, char** argv) {
         std::from_chars(text.data(), text.data() + text.size(), typed);
         check(typed);
     }
-    std::printf("%llu doubles, %llu differing\n", static_cast<unsigned long long>(checked),
-                static_cast<unsigned long long>(differing));
-    return differing == 0 && checked > 0 ? 0 : 1;
+    return comparison.finish("doubles");
 }
