@@ -279,9 +279,9 @@ struct Solver::Topology {
             }
         }
         // Rows in the nodes' order, but for a network as large as those whose results may move
-        // in their last bits (the numeric factorization of SparseCholesky's own): its rows follow
-        // the links, which makes the ordering, the passes and the check far faster on a file
-        // whose node numbers are shuffled.
+        // in their last bits (the numeric factorization of SparseCholesky's own) in the order a
+        // search of its links meets them: on a file whose node numbers are shuffled that makes
+        // the ordering and the passes' loops over links far faster.
         if (static_cast<std::int64_t>(rows_count) >= nested_dissection_from) {
             node_of = search_order(graph, free);
             // The passes read the heads of such a network by slot: its rows, then its known
