@@ -203,13 +203,15 @@ enum class Kind : std::uint8_t { idle, valve, linear, power, other };
 
 // Per link, what a pass reads of it in one place: its nodes, their rows (or -1), its matrix
 // entries (or -1) and, for a pure power law, its constants and those of its tangent about a
-// discharge q: slope = min(cap, ek * (|q| / k)^about_power), flow = one_less * q + slope * dh.
+// discharge q: slope = min(cap, ek * (|q| / k)^about_power), flow = (1 - exponent) q + slope dh
+// (80 bytes: the loops over links read little else).
 struct Term {
     Kind kind = Kind::idle;
     std::int32_t a = 0, b = 0, ra = -1, rb = -1, sa = -1, sb = -1, so = -1;
     std::int32_t xa = 0, xb = 0; // the slots of a and b in the heads the passes gather
-    double k = 0.0, exponent = 1.0, cap = 0.0, ek = 0.0, about_power = 0.0, one_less = 0.0;
+    double k = 0.0, exponent = 1.0, cap = 0.0, ek = 0.0, about_power = 0.0;
 };
+static_assert(sizeof(Term) <= 80);
 
 // What the passes work in, kept with the topology so that a run allocates nothing once the
 // first has sized it, and a link's term is worked out again only when its law or its valve
@@ -618,7 +620,7 @@ public:
                     } else if (magnitude > 0.0)
                         slope = std::min(term.cap,
                                          term.ek * std::pow(magnitude / term.k, term.about_power));
-                    flow = term.one_less * q + slope * dh;
+                    flow = (1.0 - term.exponent) * q + slope * dh;
                 }
                 flows_[e] = flow;
                 slopes_[e] = slope;
@@ -687,9 +689,9 @@ public:
             }
             const double dh =
                 x[static_cast<std::size_t>(term.xa)] - x[static_cast<std::size_t>(term.xb)];
-            // A linear or power term is a pure power law's, whose one_less is 1 - e.
+            // A linear or power term is a pure power law's.
             flows[e] = kind == Kind::linear || kind == Kind::power
-                           ? term.one_less * about[e] + slopes_[e] * dh
+                           ? (1.0 - term.exponent) * about[e] + slopes_[e] * dh
                        : kind == Kind::valve ? valve(e, h, Form::about).flow
                        : pure_power(laws_[e])
                            ? (1.0 - laws_[e].exponent) * about[e] + slopes_[e] * dh
@@ -792,7 +794,6 @@ private:
         term.cap = law.cap;
         term.ek = law.exponent * law.k;
         term.about_power = (law.exponent - 1.0) / law.exponent;
-        term.one_less = 1.0 - law.exponent;
     }
 
     ValveTerm valve(std::size_t e, const std::vector<double>& h, Form form) const {
