@@ -89,13 +89,18 @@ bool same_signature(const model::Model& model, const std::vector<std::int64_t>& 
     return true;
 }
 
-// Nodes joined to a known head by the links `open(e)` lets through: a breadth-first search.
+// The neighbours of node i through the links `open(e)` lets through are
+// neighbour[first[i] .. first[i + 1]): one allocation rather than one per node.
+struct Adjacency {
+    std::vector<std::int32_t> first, neighbour;
+};
+
 template <typename IsOpen>
-std::vector<bool> reached_from_known_heads(const model::Model& model, IsOpen open) {
+Adjacency adjacency_of(const model::Model& model, IsOpen open) {
     const std::size_t n = model.nodes.size();
-    // The neighbours of node i are neighbour[first[i] .. first[i + 1]): one allocation rather
-    // than one per node.
-    std::vector<std::int32_t> first(n + 1, 0);
+    Adjacency graph;
+    std::vector<std::int32_t>& first = graph.first;
+    first.assign(n + 1, 0);
     for (std::size_t e = 0; e < model.links.size(); ++e) {
         const model::Link& link = model.links[e];
         if (!open(e) || link.start == link.end) continue;
@@ -103,18 +108,23 @@ std::vector<bool> reached_from_known_heads(const model::Model& model, IsOpen ope
         ++first[static_cast<std::size_t>(link.end) + 1];
     }
     for (std::size_t i = 0; i < n; ++i) first[i + 1] += first[i];
-    std::vector<std::int32_t> neighbour(static_cast<std::size_t>(first[n]));
-    {
-        std::vector<std::int32_t> next(first.begin(), first.end() - 1);
-        for (std::size_t e = 0; e < model.links.size(); ++e) {
-            const model::Link& link = model.links[e];
-            if (!open(e) || link.start == link.end) continue;
-            neighbour[static_cast<std::size_t>(next[static_cast<std::size_t>(link.start)]++)] =
-                link.end;
-            neighbour[static_cast<std::size_t>(next[static_cast<std::size_t>(link.end)]++)] =
-                link.start;
-        }
+    graph.neighbour.resize(static_cast<std::size_t>(first[n]));
+    std::vector<std::int32_t> next(first.begin(), first.end() - 1);
+    for (std::size_t e = 0; e < model.links.size(); ++e) {
+        const model::Link& link = model.links[e];
+        if (!open(e) || link.start == link.end) continue;
+        graph.neighbour[static_cast<std::size_t>(next[static_cast<std::size_t>(link.start)]++)] =
+            link.end;
+        graph.neighbour[static_cast<std::size_t>(next[static_cast<std::size_t>(link.end)]++)] =
+            link.start;
     }
+    return graph;
+}
+
+// Nodes joined to a known head through the links of `graph`: a breadth-first search.
+std::vector<bool> reached_from_known_heads(const model::Model& model, const Adjacency& graph) {
+    const std::size_t n = model.nodes.size();
+    const std::vector<std::int32_t>& first = graph.first;
     std::vector<bool> reached(n, false);
     std::vector<std::int32_t> queue;
     for (std::size_t i = 0; i < n; ++i)
@@ -125,12 +135,42 @@ std::vector<bool> reached_from_known_heads(const model::Model& model, IsOpen ope
     for (std::size_t q = 0; q < queue.size(); ++q)
         for (std::int32_t k = first[static_cast<std::size_t>(queue[q])];
              k < first[static_cast<std::size_t>(queue[q]) + 1]; ++k)
-            if (const std::int32_t next = neighbour[static_cast<std::size_t>(k)];
+            if (const std::int32_t next = graph.neighbour[static_cast<std::size_t>(k)];
                 !reached[static_cast<std::size_t>(next)]) {
                 reached[static_cast<std::size_t>(next)] = true;
                 queue.push_back(next);
             }
     return reached;
+}
+
+// The nodes marked in `take`, in the order a breadth-first search of `graph` from one node at a
+// time meets them: nodes joined by a link end up close in it, whatever their numbers in the
+// file, so that the loops over links and rows of a large network find their neighbours' values
+// in the cache (the links of a file usually follow its layout; its node numbers may not).
+std::vector<std::int32_t> search_order(const Adjacency& graph, const std::vector<bool>& take) {
+    const std::size_t n = take.size();
+    std::vector<std::int32_t> order;
+    std::vector<std::uint8_t> seen(n, 0);
+    std::vector<std::int32_t> queue;
+    queue.reserve(n);
+    for (std::size_t s = 0; s < n; ++s) {
+        if (!take[s] || seen[s] != 0) continue;
+        seen[s] = 1;
+        queue.push_back(static_cast<std::int32_t>(s));
+        // The queue of this search starts where the last one's ended.
+        for (std::size_t q = queue.size() - 1; q < queue.size(); ++q) {
+            const auto i = static_cast<std::size_t>(queue[q]);
+            if (take[i]) order.push_back(static_cast<std::int32_t>(i));
+            for (std::int32_t k = graph.first[i]; k < graph.first[i + 1]; ++k)
+                if (const auto next =
+                        static_cast<std::size_t>(graph.neighbour[static_cast<std::size_t>(k)]);
+                    seen[next] == 0) {
+                    seen[next] = 1;
+                    queue.push_back(static_cast<std::int32_t>(next));
+                }
+        }
+    }
+    return order;
 }
 
 // (1 + x)^p by its series in x to the third or the fourth order, for a small x; the
@@ -163,12 +203,15 @@ enum class Kind : std::uint8_t { idle, valve, linear, power, other };
 
 // Per link, what a pass reads of it in one place: its nodes, their rows (or -1), its matrix
 // entries (or -1) and, for a pure power law, its constants and those of its tangent about a
-// discharge q: slope = min(cap, ek * (|q| / k)^about_power), flow = one_less * q + slope * dh.
+// discharge q: slope = min(cap, ek * (|q| / k)^about_power), flow = (1 - exponent) q + slope dh
+// (80 bytes: the loops over links read little else).
 struct Term {
     Kind kind = Kind::idle;
     std::int32_t a = 0, b = 0, ra = -1, rb = -1, sa = -1, sb = -1, so = -1;
-    double k = 0.0, exponent = 1.0, cap = 0.0, ek = 0.0, about_power = 0.0, one_less = 0.0;
+    std::int32_t xa = 0, xb = 0; // the slots of a and b in the heads the passes gather
+    double k = 0.0, exponent = 1.0, cap = 0.0, ek = 0.0, about_power = 0.0;
 };
+static_assert(sizeof(Term) <= 80);
 
 // What the passes work in, kept with the topology so that a run allocates nothing once the
 // first has sized it, and a link's term is worked out again only when its law or its valve
@@ -186,6 +229,7 @@ struct PassBuffers {
     std::vector<double> anchor_dh, anchor_flow;
     std::vector<std::uint8_t> by_series; // per link: whether its law's discharge came from one
     std::vector<double> heads, trial;    // per node
+    std::vector<double> gathered;        // per slot, when the slots are not the nodes
     Eigen::VectorXd step;                // per row
 };
 
@@ -197,6 +241,9 @@ struct Solver::Topology {
     std::vector<std::int32_t> equation; // per node: its row, or -1
     std::vector<std::int32_t> node_of;  // per row: its node
     std::vector<bool> free;             // per node: whether it has a row
+    // Per node its slot, and per slot its node, where the passes gather the heads of a large
+    // network by slot (see Passes::evaluate); empty otherwise, the slots being the nodes.
+    std::vector<std::int32_t> slot, slot_node;
     // reached and free a byte per node, for the loops over every node and link of each run.
     std::vector<std::uint8_t> reached_byte, free_byte;
     std::size_t left_out = 0;           // nodes not reached
@@ -219,19 +266,42 @@ struct Solver::Topology {
              std::int64_t nested_dissection_from)
         : signature(std::move(sig)), cholesky(large_from, nested_dissection_from) {
         const std::size_t n = model.nodes.size();
-        reached = reached_from_known_heads(
+        const Adjacency graph = adjacency_of(
             model, [&](std::size_t e) { return model.links[e].status == model::LinkStatus::open; });
+        reached = reached_from_known_heads(model, graph);
 
         equation.assign(n, -1);
         free.assign(n, false);
+        std::size_t rows_count = 0;
         for (std::size_t i = 0; i < n; ++i) {
             if (!reached[i]) ++left_out;
             if (reached[i] && !model.nodes[i].fixed_head) {
-                equation[i] = static_cast<std::int32_t>(node_of.size());
-                node_of.push_back(static_cast<std::int32_t>(i));
                 free[i] = true;
+                ++rows_count;
             }
         }
+        // Rows in the nodes' order, but for a network as large as those whose results may move
+        // in their last bits (the numeric factorization of SparseCholesky's own) in the order a
+        // search of its links meets them: on a file whose node numbers are shuffled that makes
+        // the ordering and the passes' loops over links far faster.
+        if (static_cast<std::int64_t>(rows_count) >= nested_dissection_from) {
+            node_of = search_order(graph, free);
+            // The passes read the heads of such a network by slot: its rows, then its known
+            // heads.
+            slot_node = node_of;
+            for (std::size_t i = 0; i < n; ++i)
+                if (reached[i] && model.nodes[i].fixed_head)
+                    slot_node.push_back(static_cast<std::int32_t>(i));
+            slot.assign(n, -1);
+            for (std::size_t s = 0; s < slot_node.size(); ++s)
+                slot[static_cast<std::size_t>(slot_node[s])] = static_cast<std::int32_t>(s);
+        } else {
+            node_of.reserve(rows_count);
+            for (std::size_t i = 0; i < n; ++i)
+                if (free[i]) node_of.push_back(static_cast<std::int32_t>(i));
+        }
+        for (std::size_t r = 0; r < node_of.size(); ++r)
+            equation[static_cast<std::size_t>(node_of[r])] = static_cast<std::int32_t>(r);
         reached_byte.assign(reached.begin(), reached.end());
         free_byte.assign(free.begin(), free.end());
         const auto rows = static_cast<int>(node_of.size());
@@ -475,6 +545,7 @@ public:
         std::copy(minus_demand_.begin(), minus_demand_.end(), residual_.begin());
         constexpr bool laws = form != Form::linear;
         double* residual = residual_.data();
+        const double* x = by_slot(h);
         for (std::size_t e = 0; e < terms_.size(); ++e) {
             const Term& term = terms_[e];
             const Kind kind = term.kind;
@@ -496,7 +567,7 @@ public:
                 }
             }
             const double dh =
-                h[static_cast<std::size_t>(term.a)] - h[static_cast<std::size_t>(term.b)];
+                x[static_cast<std::size_t>(term.xa)] - x[static_cast<std::size_t>(term.xb)];
             if (laws && kind != Kind::valve && kind != Kind::other) {
                 // A pure power law between two distinct nodes, worked out here as link_flow and
                 // link_flow_about do; the law's slope is not needed, nor its tangent's intercept
@@ -549,7 +620,7 @@ public:
                     } else if (magnitude > 0.0)
                         slope = std::min(term.cap,
                                          term.ek * std::pow(magnitude / term.k, term.about_power));
-                    flow = term.one_less * q + slope * dh;
+                    flow = (1.0 - term.exponent) * q + slope * dh;
                 }
                 flows_[e] = flow;
                 slopes_[e] = slope;
@@ -608,6 +679,7 @@ public:
     void tangent_flows(const std::vector<double>& h, std::vector<double>& flows) const {
         const Stopwatch watch(timed_ ? &timings_.evaluate : nullptr);
         flows.resize(terms_.size());
+        const double* x = by_slot(h);
         for (std::size_t e = 0; e < terms_.size(); ++e) {
             const Term& term = terms_[e];
             const Kind kind = term.kind;
@@ -616,10 +688,10 @@ public:
                 continue;
             }
             const double dh =
-                h[static_cast<std::size_t>(term.a)] - h[static_cast<std::size_t>(term.b)];
-            // A linear or power term is a pure power law's, whose one_less is 1 - e.
+                x[static_cast<std::size_t>(term.xa)] - x[static_cast<std::size_t>(term.xb)];
+            // A linear or power term is a pure power law's.
             flows[e] = kind == Kind::linear || kind == Kind::power
-                           ? term.one_less * about[e] + slopes_[e] * dh
+                           ? (1.0 - term.exponent) * about[e] + slopes_[e] * dh
                        : kind == Kind::valve ? valve(e, h, Form::about).flow
                        : pure_power(laws_[e])
                            ? (1.0 - laws_[e].exponent) * about[e] + slopes_[e] * dh
@@ -686,6 +758,17 @@ public:
     }
 
 private:
+    // The heads `h` by slot: one gather per node, rather than two reads of nodes far apart in
+    // memory per link.
+    const double* by_slot(const std::vector<double>& h) const {
+        if (t_.slot_node.empty()) return h.data();
+        std::vector<double>& x = t_.buffers.gathered;
+        x.resize(t_.slot_node.size());
+        for (std::size_t s = 0; s < x.size(); ++s)
+            x[s] = h[static_cast<std::size_t>(t_.slot_node[s])];
+        return x.data();
+    }
+
     void set_term(std::size_t e) {
         const model::Link& link = model_.links[e];
         const auto a = static_cast<std::size_t>(link.start);
@@ -695,6 +778,8 @@ private:
         if (link.status != model::LinkStatus::open || !t_.reached[a] || !t_.reached[b]) return;
         term.a = link.start;
         term.b = link.end;
+        term.xa = t_.slot.empty() ? term.a : t_.slot[a];
+        term.xb = t_.slot.empty() ? term.b : t_.slot[b];
         term.ra = t_.equation[a];
         term.rb = t_.equation[b];
         term.sa = t_.start_entry[e];
@@ -709,7 +794,6 @@ private:
         term.cap = law.cap;
         term.ek = law.exponent * law.k;
         term.about_power = (law.exponent - 1.0) / law.exponent;
-        term.one_less = 1.0 - law.exponent;
     }
 
     ValveTerm valve(std::size_t e, const std::vector<double>& h, Form form) const {
@@ -761,8 +845,8 @@ private:
 
 // Nodes joined to a known head by open links when the closed links of `states` are left out.
 std::vector<bool> reached_through(const model::Model& model, const std::vector<LinkState>& states) {
-    return reached_from_known_heads(model,
-                                    [&](std::size_t e) { return states[e] != LinkState::closed; });
+    return reached_from_known_heads(
+        model, adjacency_of(model, [&](std::size_t e) { return states[e] != LinkState::closed; }));
 }
 
 std::string first_ids(const model::Model& model, const std::vector<bool>& reached) {
