@@ -1,4 +1,6 @@
 // Both factorizations behind the analysis's sparse solve: Eigen's simplicial one and CHOLMOD's.
+#include <bit>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -203,6 +205,69 @@ TEST_P(BothFactorizations, ReportsAMatrixThatIsNotPositiveDefiniteAndPrintsNothi
         EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
         EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
         EXPECT_FALSE(factorized);
+    }
+}
+
+// A ring of n nodes beside a separate chain of n nodes (two networks in one matrix): a zero
+// right-hand side on the chain leaves zeros there whose signs show every operation on them.
+Matrix ring_beside_chain(int n) {
+    const Matrix first = ring(n, 0.5, 1.3);
+    std::vector<Eigen::Triplet<double, int>> entries;
+    for (int col = 0; col < first.outerSize(); ++col)
+        for (Matrix::InnerIterator it(first, col); it; ++it)
+            entries.emplace_back(static_cast<int>(it.row()), col, it.value());
+    for (int i = n; i < 2 * n; ++i) {
+        entries.emplace_back(i, i, 3.0 + 0.1 * i);
+        if (i + 1 < 2 * n) entries.emplace_back(i + 1, i, -1.0 - 0.01 * i);
+    }
+    Matrix a(2 * n, 2 * n);
+    a.setFromTriplets(entries.begin(), entries.end());
+    a.makeCompressed();
+    return a;
+}
+
+// The small networks' solve runs over the factor's arrays itself: its results must be Eigen's own
+// simplicial solve's to the last bit (the same ordering, factor and order of operations), also
+// for right-hand sides with zeros of either sign, which the forward substitution passes over.
+TEST(SimplicialSolve, GivesEigensOwnSolveBitForBit) {
+    struct Case {
+        const char* name;
+        Matrix a;
+    };
+    const Case cases[] = {{"ring", ring(30, 0.5, 3.7)},
+                          {"scrambled grid", scrambled_grid(9)},
+                          {"clique", clique(12, 0.25, 3, 2.0)},
+                          {"ring beside a chain", ring_beside_chain(10)}};
+    for (const Case& c : cases) {
+        const Eigen::Index n = c.a.rows();
+        SparseCholesky cholesky(1000);
+        cholesky.analyse(c.a);
+        ASSERT_FALSE(cholesky.by_cholmod()) << c.name;
+        ASSERT_TRUE(cholesky.factorize(c.a)) << c.name;
+        Eigen::SimplicialLLT<Matrix, Eigen::Lower, Eigen::AMDOrdering<int>> eigen(c.a);
+        ASSERT_EQ(eigen.info(), Eigen::Success) << c.name;
+        for (int shape = 0; shape < 4; ++shape) {
+            Eigen::VectorXd b(n);
+            for (Eigen::Index i = 0; i < n; ++i) {
+                const double v = 1.0 / 3.0 + 0.7 * static_cast<double>(i % 5) - 1.1 * (i % 3);
+                const double zero = i % 3 == 0 ? -0.0 : 0.0;
+                // shape 1: a single non-zero entry; shape 2: every other entry a zero of either
+                // sign; shape 3: the first half non-zero, zeros of either sign after it.
+                b[i] = shape == 0   ? v
+                       : shape == 1 ? (i == n / 2 ? v : 0.0)
+                       : shape == 2 ? (i % 2 == 0 ? zero : v)
+                                    : (i < n / 2 ? v : zero);
+            }
+            Eigen::VectorXd x;
+            ASSERT_TRUE(cholesky.solve(b, x)) << c.name;
+            const Eigen::VectorXd expected = eigen.solve(b);
+            ASSERT_EQ(x.size(), n);
+            for (Eigen::Index i = 0; i < n; ++i)
+                ASSERT_EQ(std::bit_cast<std::uint64_t>(x[i]),
+                          std::bit_cast<std::uint64_t>(expected[i]))
+                    << c.name << " shape " << shape << " row " << i << ": " << x[i] << " vs "
+                    << expected[i];
+        }
     }
 }
 
