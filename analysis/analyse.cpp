@@ -361,6 +361,19 @@ struct Solver::Laws {
     // last run (Topology::last_flows).
     std::vector<bool> recomputed;
 
+    // Per link: whether its values were found sound for its law when it was last worked out.
+    std::vector<std::uint8_t> sound;
+
+    // Whether pipe e has the values its law was last worked out and found sound from: nothing of
+    // it needs checking again.
+    bool sound_as_before(const model::Model& model, std::size_t e) const {
+        const model::Link& link = model.links[e];
+        if (sound[e] == 0 || pump_of[e] >= 0 || link.kind != model::LinkKind::pipe) return false;
+        const Values now{link.length.value, link.diameter.value, link.roughness.value,
+                         link.minor_loss.value, link.check_valve ? 1.0 : 0.0};
+        return now == values[e];
+    }
+
     const LinkLaw& of(const model::Model& model, std::size_t e) {
         const model::Link& link = model.links[e];
         if (pump_of[e] >= 0) {
@@ -393,6 +406,7 @@ struct Solver::Laws {
             values.assign(model.links.size(), none);
             laws.assign(model.links.size(), LinkLaw{});
             recomputed.assign(model.links.size(), true);
+            sound.assign(model.links.size(), 0);
         }
         pump_of.assign(model.links.size(), -1);
         for (std::size_t p = 0; p < model.pumps.size(); ++p) {
@@ -522,7 +536,8 @@ public:
                             const std::vector<bool>& recomputed) {
         const Stopwatch watch(timed_ ? &timings_.evaluate : nullptr);
         kept_ = {&heads, &flows, &slopes, &exact, &recomputed};
-        const double sum = evaluate<Form::law, false, true>(h);
+        const double sum = near_law_ ? evaluate<Form::law, false, true, true>(h)
+                                     : evaluate<Form::law, false, true>(h);
         kept_ = {};
         return sum;
     }
@@ -561,6 +576,14 @@ public:
                     const double flow = (*kept_.flows)[e];
                     flows_[e] = flow;
                     slopes_[e] = (*kept_.slopes)[e];
+                    // A power gave that discharge: the series of the run may start from it.
+                    if (near_law && kind == Kind::power) {
+                        const double magnitude = std::abs(h[a] - h[b]);
+                        if (magnitude >= linear_below) {
+                            anchor_dh_[e] = magnitude;
+                            anchor_flow_[e] = std::abs(flow);
+                        }
+                    }
                     if (term.ra >= 0) residual[term.ra] += flow;
                     if (term.rb >= 0) residual[term.rb] -= flow;
                     continue;
@@ -896,7 +919,7 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
     laws_->fit(model);
     for (std::size_t e = 0; e < model.links.size(); ++e) {
         const model::Link& link = model.links[e];
-        if (link.status != model::LinkStatus::open) continue;
+        if (link.status != model::LinkStatus::open || laws_->sound_as_before(model, e)) continue;
         std::string why;
         // The input check's code where it has one for the fault.
         model::Code code = model::Code::bad_link;
@@ -935,6 +958,7 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
                                 number_text(model.rho_g_over_mu.value) + ")"
                           : "its law has no finite positive conductance (viscosity " +
                                 number_text(model.viscosity) + " m2/s)";
+            laws_->sound[e] = why.empty() ? 1 : 0;
         }
         if (!why.empty())
             result.findings.push_back(model::make_finding(code, {link.id, why}, link.record));
