@@ -223,7 +223,7 @@ struct PassBuffers {
     std::vector<std::int32_t> valve_links; // the links valve_of marks
     std::vector<double> residual;          // per row
     std::vector<double> minus_demand;      // per row: the negated given discharge of its node
-    std::vector<double> flows, slopes, intercepts, start, about, tangent; // per link
+    std::vector<double> flows, slopes, intercepts, about, tangent; // per link
     // Per link, in a re-solve: the last head difference (magnitude) whose law was worked out by a
     // power in this run, and that discharge (see Passes::evaluate).
     std::vector<double> anchor_dh, anchor_flow;
@@ -364,6 +364,11 @@ struct Solver::Laws {
     // Per link: whether its values were found sound for its law when it was last worked out.
     std::vector<std::uint8_t> sound;
 
+    // Per link, the start solve's conductance (see Passes::start_conductances), and whether it
+    // was worked out from the law held now.
+    std::vector<double> start;
+    std::vector<std::uint8_t> start_ready;
+
     // Whether pipe e has the values its law was last worked out and found sound from: nothing of
     // it needs checking again.
     bool sound_as_before(const model::Model& model, std::size_t e) const {
@@ -382,6 +387,7 @@ struct Solver::Laws {
             values[e].fill(std::nan(""));
             laws[e] = pump_link_law(pump_curve(pump), pump.speed);
             recomputed[e] = true;
+            start_ready[e] = 0;
             return laws[e];
         }
         const Values now{link.length.value, link.diameter.value, link.roughness.value,
@@ -390,6 +396,7 @@ struct Solver::Laws {
             values[e] = now;
             laws[e] = link_law(model, link);
             recomputed[e] = true;
+            start_ready[e] = 0;
         }
         return laws[e];
     }
@@ -407,6 +414,8 @@ struct Solver::Laws {
             laws.assign(model.links.size(), LinkLaw{});
             recomputed.assign(model.links.size(), true);
             sound.assign(model.links.size(), 0);
+            start.assign(model.links.size(), 0.0);
+            start_ready.assign(model.links.size(), 0);
         }
         pump_of.assign(model.links.size(), -1);
         for (std::size_t p = 0; p < model.pumps.size(); ++p) {
@@ -431,14 +440,15 @@ bool pure_power(const LinkLaw& law) {
 class Passes {
 public:
     // `laws` holds every open pipe's and pump's law (a closed link's entry, and a valve's, is
-    // never read), `recomputed` which of them were worked out again since the last run; `valves`
-    // every valve's.
+    // never read), `recomputed` which of them were worked out again since the last run, `start`
+    // and `start_ready` the start conductances kept with them; `valves` every valve's.
     Passes(const model::Model& model, Solver::Topology& topology, const std::vector<LinkLaw>& laws,
-           const std::vector<bool>& recomputed, std::vector<ValveLaw> valves, Timings& timings,
+           const std::vector<bool>& recomputed, std::vector<double>& start,
+           std::vector<std::uint8_t>& start_ready, std::vector<ValveLaw> valves, Timings& timings,
            bool timed)
         : heads(topology.buffers.heads), trial(topology.buffers.trial),
-          about(topology.buffers.about), model_(model), t_(topology), laws_(laws),
-          start_(topology.buffers.start), valves_(std::move(valves)),
+          about(topology.buffers.about), model_(model), t_(topology), laws_(laws), start_(start),
+          start_ready_(start_ready), valves_(std::move(valves)),
           valve_of_(topology.buffers.valve_of), residual_(topology.buffers.residual),
           flows_(topology.buffers.flows), slopes_(topology.buffers.slopes),
           intercepts_(topology.buffers.intercepts), terms_(topology.buffers.terms),
@@ -485,12 +495,13 @@ public:
 
     // The start solve's conductance of every link: the secant of its law through the discharge
     // at a typical velocity in a main, rather than the law's slope at a head difference of 1,
-    // which for a power law is far off the small differences of a looped network.
+    // which for a power law is far off the small differences of a looped network. Kept with the
+    // laws: worked out again only for a link whose law was.
     void start_conductances() {
-        start_.assign(model_.links.size(), 0.0);
         const double velocity = 0.3; // m/s: the turbulent laws' units
         for (std::size_t e = 0; e < model_.links.size(); ++e) {
-            if (valve_of_[e] >= 0) continue;
+            if (valve_of_[e] >= 0 || start_ready_[e] != 0) continue;
+            start_ready_[e] = 1;
             const LinkLaw& law = laws_[e];
             start_[e] = law.k;
             if (model_.law == model::HeadLossLaw::laminar) continue;
@@ -834,6 +845,7 @@ private:
     // The solver's cache of laws, not a copy (80 bytes a link: 160 MB on a grid of 10^6 nodes).
     const std::vector<LinkLaw>& laws_;
     std::vector<double>& start_;
+    std::vector<std::uint8_t>& start_ready_;
     std::vector<ValveLaw> valves_;
     std::vector<std::int32_t>& valve_of_; // per link: its valve, or -1
     std::vector<double>& residual_;
@@ -1029,8 +1041,8 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
             model::make_finding(model::Code::isolated_nodes,
                                 {std::to_string(t.left_out), first_ids(model, t.reached)}));
 
-    Passes passes(model, t, laws_->laws, laws_->recomputed, std::move(valves), result.timings,
-                  settings.timed);
+    Passes passes(model, t, laws_->laws, laws_->recomputed, laws_->start, laws_->start_ready,
+                  std::move(valves), result.timings, settings.timed);
     std::vector<double>& h = passes.heads;
     h.assign(n, 0.0);
     for (std::size_t i = 0; i < n; ++i)
