@@ -553,6 +553,19 @@ public:
         return sum;
     }
 
+    // The laws at `h` as evaluate(h, false, Form::law) gives them, and in the same sweep each
+    // link's discharge on its tangent of the last evaluation with `about` and `assemble` at `h`
+    // (tangent_flow) into `tangents`.
+    double evaluate_with_tangents(const std::vector<double>& h, std::vector<double>& tangents) {
+        const Stopwatch watch(timed_ ? &timings_.evaluate : nullptr);
+        tangents.resize(terms_.size());
+        tangents_ = tangents.data();
+        const double sum = near_law_ ? evaluate<Form::law, false, false, true, true>(h)
+                                     : evaluate<Form::law, false, false, false, true>(h);
+        tangents_ = nullptr;
+        return sum;
+    }
+
     // From a start near the solution (a re-solve), the tangents' slopes about discharges close
     // to the laws' at `h` are worked out from the laws' slopes there, and the laws at head
     // differences close to ones a power gave in this run from those, by series instead of a
@@ -564,7 +577,8 @@ public:
         anchor_flow_.assign(terms_.size(), 0.0);
     }
 
-    template <Form form, bool assemble, bool keeping = false, bool near_law = false>
+    template <Form form, bool assemble, bool keeping = false, bool near_law = false,
+              bool tangents = false>
     double evaluate(const std::vector<double>& h) {
         double* values = t_.matrix.valuePtr();
         if (assemble) std::fill(values, values + t_.matrix.nonZeros(), 0.0);
@@ -577,6 +591,7 @@ public:
             const Kind kind = term.kind;
             if (kind == Kind::idle) {
                 flows_[e] = 0.0;
+                if constexpr (tangents) tangents_[e] = 0.0;
                 continue;
             }
             if constexpr (keeping) {
@@ -602,10 +617,12 @@ public:
             }
             const double dh =
                 x[static_cast<std::size_t>(term.xa)] - x[static_cast<std::size_t>(term.xb)];
+            // Read before this evaluation writes the law's slope and intercept over them.
+            if constexpr (tangents) tangents_[e] = tangent_flow(e, term, h, dh);
             if (laws && kind != Kind::valve && kind != Kind::other) {
                 // A pure power law between two distinct nodes, worked out here as link_flow and
                 // link_flow_about do; the law's slope is not needed, nor its tangent's intercept
-                // (tangent_flows reads (1 - e) q).
+                // (tangent_flow reads (1 - e) q).
                 double flow = 0.0;
                 double slope = 0.0;
                 if (kind == Kind::linear) {
@@ -709,30 +726,6 @@ public:
         return sum;
     }
 
-    // The discharges on the tangents of the last evaluation with `about` and `assemble`, at `h`.
-    void tangent_flows(const std::vector<double>& h, std::vector<double>& flows) const {
-        const Stopwatch watch(timed_ ? &timings_.evaluate : nullptr);
-        flows.resize(terms_.size());
-        const double* x = by_slot(h);
-        for (std::size_t e = 0; e < terms_.size(); ++e) {
-            const Term& term = terms_[e];
-            const Kind kind = term.kind;
-            if (kind == Kind::idle) {
-                flows[e] = 0.0;
-                continue;
-            }
-            const double dh =
-                x[static_cast<std::size_t>(term.xa)] - x[static_cast<std::size_t>(term.xb)];
-            // A linear or power term is a pure power law's.
-            flows[e] = kind == Kind::linear || kind == Kind::power
-                           ? (1.0 - term.exponent) * about[e] + slopes_[e] * dh
-                       : kind == Kind::valve ? valve(e, h, Form::about).flow
-                       : pure_power(laws_[e])
-                           ? (1.0 - laws_[e].exponent) * about[e] + slopes_[e] * dh
-                           : intercepts_[e] + slopes_[e] * dh;
-        }
-    }
-
     // Solves the assembled matrix for the Newton step; false when it is not positive definite.
     bool newton_step(Eigen::VectorXd& step) {
         if (!t_.cholesky.analysed()) {
@@ -792,6 +785,19 @@ public:
     }
 
 private:
+    // Link e's discharge on its tangent of the last evaluation with `about` and `assemble`, at
+    // head difference dh (h its heads).
+    double tangent_flow(std::size_t e, const Term& term, const std::vector<double>& h,
+                        double dh) const {
+        const Kind kind = term.kind;
+        // A linear or power term is a pure power law's.
+        return kind == Kind::linear || kind == Kind::power
+                   ? (1.0 - term.exponent) * about[e] + slopes_[e] * dh
+               : kind == Kind::valve  ? valve(e, h, Form::about).flow
+               : pure_power(laws_[e]) ? (1.0 - laws_[e].exponent) * about[e] + slopes_[e] * dh
+                                      : intercepts_[e] + slopes_[e] * dh;
+    }
+
     // The heads `h` by slot: one gather per node, rather than two reads of nodes far apart in
     // memory per link.
     const double* by_slot(const std::vector<double>& h) const {
@@ -874,6 +880,7 @@ private:
     double largest_ = 0.0;
     std::int32_t worst_ = -1;
     bool near_law_ = false;
+    double* tangents_ = nullptr; // see evaluate_with_tangents
     PowerSeries law_series_, slope_series_;
     static constexpr double near_law_ratio = 4.0e-3;
 };
@@ -1145,14 +1152,13 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
                 return;
             }
             double change = move(1.0);
-            passes.tangent_flows(trial, tangent_flows);
             double fraction = 1.0;
-            double trial_norm = 0.0;
+            double trial_norm = passes.evaluate_with_tangents(trial, tangent_flows);
             for (;;) {
-                trial_norm = passes.evaluate(trial, false, Passes::Form::law);
                 if (trial_norm <= (1.0 - 1.0e-4 * fraction) * norm || fraction <= 1.0 / 16.0) break;
                 fraction /= 2.0;
                 change = move(fraction);
+                trial_norm = passes.evaluate(trial, false, Passes::Form::law);
             }
             // Where no fraction lowered the residual the full step is kept: the tangents' own
             // solution, which is where the discharges converge from.
