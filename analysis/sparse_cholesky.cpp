@@ -1,6 +1,7 @@
 #include "analysis/sparse_cholesky.hpp"
 
 #include <algorithm>
+#include <cassert>
 #include <cholmod.h>
 #include <cholmod_partition.h>
 #include <cmath>
@@ -392,7 +393,12 @@ void SparseCholesky::analyse(const Matrix& lower) {
 }
 
 bool SparseCholesky::factorize(const Matrix& lower) {
-    if (!cholmod_) return factorize_simplicial(lower.valuePtr());
+    if (!cholmod_) {
+        // The values are read through the analysed pattern's places.
+        assert(lower.rows() == static_cast<Eigen::Index>(scattered_.size()) &&
+               lower.nonZeros() == analysed_entries_);
+        return factorize_simplicial(lower.valuePtr());
+    }
     Cholmod& c = *cholmod_;
     if (c.own_numeric) {
         c.factored = false;
@@ -439,6 +445,7 @@ void SparseCholesky::analyse_simplicial(const Matrix& lower) {
     permuted.selfadjointView<Eigen::Upper>() =
         numbered.selfadjointView<Eigen::Lower>().twistedBy(order_);
     permuted.makeCompressed();
+    analysed_entries_ = lower.nonZeros();
     gather_start_.assign(size + 1, 0);
     gather_row_.clear();
     gather_from_.clear();
@@ -530,6 +537,8 @@ bool SparseCholesky::factorize_simplicial(const double* values) {
         // Added to a zero, as Eigen sums its entries in (a negative zero becomes a positive one).
         for (int e = gather_start[k]; e < gather_start[k + 1]; ++e)
             y[gather_row[e]] += values[gather_from[e]];
+        // Eigen's shift of the diagonal (times one, plus zero) changes no value here: y[k] is
+        // not a negative zero.
         double d = y[k];
         y[k] = 0.0;
         for (int t = pattern_start[k]; t < pattern_start[k + 1]; ++t) {

@@ -71,7 +71,8 @@ private:
     // The factor L by columns, each column's diagonal first, then its rows from the top.
     std::vector<int> factor_start_, factor_row_;
     std::vector<double> factor_value_;
-    std::vector<double> scattered_; // a row of B being reduced; all zeros between rows
+    std::vector<double> scattered_;     // a row of B being reduced; all zeros between rows
+    Eigen::Index analysed_entries_ = 0; // of the caller's lower triangle
     bool factored_ = false;
     Eigen::VectorXd work_;
     std::unique_ptr<Cholmod> cholmod_;
