@@ -1,6 +1,7 @@
 #include "analysis/sparse_cholesky.hpp"
 
 #include <algorithm>
+#include <cassert>
 #include <cholmod.h>
 #include <cholmod_partition.h>
 #include <cmath>
@@ -387,37 +388,16 @@ void SparseCholesky::analyse(const Matrix& lower) {
         // Out of memory, or indices past what int holds: the simplicial factorization instead.
         if (c.factor == nullptr) cholmod_.reset();
     }
-    if (!cholmod_) {
-        // The ordering Eigen's simplicial factorization would choose itself, on the full pattern.
-        Matrix full;
-        full = lower.selfadjointView<Eigen::Lower>();
-        Eigen::PermutationMatrix<Eigen::Dynamic, Eigen::Dynamic, int> inverse;
-        Eigen::AMDOrdering<int>()(full, inverse);
-        order_ = inverse.inverse();
-        // Each value of `lower` carried through the permutation as its own index tells where it
-        // lands (indices are exact in a double).
-        Matrix numbered = lower;
-        for (Eigen::Index k = 0; k < numbered.nonZeros(); ++k)
-            numbered.valuePtr()[k] = static_cast<double>(k);
-        permuted_.resize(lower.rows(), lower.cols());
-        permuted_.selfadjointView<Eigen::Upper>() =
-            numbered.selfadjointView<Eigen::Lower>().twistedBy(order_);
-        permuted_.makeCompressed();
-        to_permuted_.assign(static_cast<std::size_t>(lower.nonZeros()), 0);
-        for (Eigen::Index p = 0; p < permuted_.nonZeros(); ++p)
-            to_permuted_[static_cast<std::size_t>(permuted_.valuePtr()[p])] = static_cast<int>(p);
-        simplicial_.analyzePattern(permuted_);
-    }
+    if (!cholmod_) analyse_simplicial(lower);
     analysed_ = true;
 }
 
 bool SparseCholesky::factorize(const Matrix& lower) {
     if (!cholmod_) {
-        const double* from = lower.valuePtr();
-        double* to = permuted_.valuePtr();
-        for (std::size_t k = 0; k < to_permuted_.size(); ++k) to[to_permuted_[k]] = from[k];
-        simplicial_.factorize(permuted_);
-        return simplicial_.info() == Eigen::Success;
+        // The values are read through the analysed pattern's places.
+        assert(lower.rows() == static_cast<Eigen::Index>(scattered_.size()) &&
+               lower.nonZeros() == analysed_entries_);
+        return factorize_simplicial(lower.valuePtr());
     }
     Cholmod& c = *cholmod_;
     if (c.own_numeric) {
@@ -442,9 +422,146 @@ bool SparseCholesky::factorize(const Matrix& lower) {
     return c.factored;
 }
 
+void SparseCholesky::analyse_simplicial(const Matrix& lower) {
+    factored_ = false;
+    const auto n = static_cast<int>(lower.rows());
+    const auto size = static_cast<std::size_t>(n);
+    // The ordering Eigen's simplicial factorization would choose itself, on the full pattern.
+    {
+        Matrix full;
+        full = lower.selfadjointView<Eigen::Lower>();
+        Eigen::PermutationMatrix<Eigen::Dynamic, Eigen::Dynamic, int> inverse;
+        Eigen::AMDOrdering<int>()(full, inverse);
+        order_ = inverse.inverse();
+    }
+    // B's upper triangle as Eigen permutes it, each value of `lower` carried through as its own
+    // index (indices are exact in a double): the order of its entries within a column is the
+    // order in which the factorization gathers them, which decides the order of each row's
+    // pattern.
+    Matrix numbered = lower;
+    for (Eigen::Index k = 0; k < numbered.nonZeros(); ++k)
+        numbered.valuePtr()[k] = static_cast<double>(k);
+    Matrix permuted(lower.rows(), lower.cols());
+    permuted.selfadjointView<Eigen::Upper>() =
+        numbered.selfadjointView<Eigen::Lower>().twistedBy(order_);
+    permuted.makeCompressed();
+    analysed_entries_ = lower.nonZeros();
+    gather_start_.assign(size + 1, 0);
+    gather_row_.clear();
+    gather_from_.clear();
+    for (int k = 0; k < n; ++k) {
+        for (Matrix::InnerIterator it(permuted, k); it; ++it)
+            if (it.index() <= k) {
+                gather_row_.push_back(static_cast<int>(it.index()));
+                gather_from_.push_back(static_cast<int>(it.value()));
+            }
+        gather_start_[static_cast<std::size_t>(k) + 1] = static_cast<int>(gather_row_.size());
+    }
+
+    // The elimination tree and the factor's column counts, as Eigen's analyzePattern finds them.
+    std::vector<int> parent(size, -1);
+    std::vector<int> tags(size, 0);
+    std::vector<int> count(size, 0);
+    for (int k = 0; k < n; ++k) {
+        tags[static_cast<std::size_t>(k)] = k;
+        for (int e = gather_start_[static_cast<std::size_t>(k)];
+             e < gather_start_[static_cast<std::size_t>(k) + 1]; ++e)
+            for (int i = gather_row_[static_cast<std::size_t>(e)];
+                 tags[static_cast<std::size_t>(i)] != k; i = parent[static_cast<std::size_t>(i)]) {
+                if (parent[static_cast<std::size_t>(i)] == -1)
+                    parent[static_cast<std::size_t>(i)] = k;
+                ++count[static_cast<std::size_t>(i)];
+                tags[static_cast<std::size_t>(i)] = k;
+            }
+    }
+    factor_start_.assign(size + 1, 0);
+    for (std::size_t k = 0; k < size; ++k) factor_start_[k + 1] = factor_start_[k] + count[k] + 1;
+    const auto entries = static_cast<std::size_t>(factor_start_[size]);
+    factor_row_.assign(entries, 0);
+    factor_value_.assign(entries, 0.0);
+
+    // Each row's pattern in the order of Eigen's factorization: per entry gathered, the path up
+    // the tree from its row to the first node already met, the paths of later entries before
+    // those of earlier ones; and the place of each L(k, i), next in column i.
+    pattern_start_.assign(size + 1, 0);
+    pattern_column_.resize(entries - size);
+    pattern_place_.resize(entries - size);
+    std::vector<int> stack(size, 0);
+    std::vector<int> path(size, 0);
+    std::fill(tags.begin(), tags.end(), -1);
+    std::fill(count.begin(), count.end(), 0); // entries so far of each column
+    int at = 0;
+    for (int k = 0; k < n; ++k) {
+        tags[static_cast<std::size_t>(k)] = k;
+        std::size_t top = size;
+        for (int e = gather_start_[static_cast<std::size_t>(k)];
+             e < gather_start_[static_cast<std::size_t>(k) + 1]; ++e) {
+            std::size_t length = 0;
+            for (int i = gather_row_[static_cast<std::size_t>(e)];
+                 tags[static_cast<std::size_t>(i)] != k; i = parent[static_cast<std::size_t>(i)]) {
+                path[length++] = i;
+                tags[static_cast<std::size_t>(i)] = k;
+            }
+            while (length > 0) stack[--top] = path[--length];
+        }
+        for (; top < size; ++top) {
+            const auto i = static_cast<std::size_t>(stack[top]);
+            const int place = factor_start_[i] + 1 + count[i]++;
+            factor_row_[static_cast<std::size_t>(place)] = k;
+            pattern_column_[static_cast<std::size_t>(at)] = static_cast<int>(i);
+            pattern_place_[static_cast<std::size_t>(at)] = place;
+            ++at;
+        }
+        pattern_start_[static_cast<std::size_t>(k) + 1] = at;
+        factor_row_[static_cast<std::size_t>(factor_start_[static_cast<std::size_t>(k)])] = k;
+    }
+    scattered_.assign(size, 0.0);
+}
+
+// Eigen's up-looking factorization (SimplicialCholeskyBase::factorize_preordered, LLT, no
+// shift), with the patterns analyse_simplicial() stored.
+bool SparseCholesky::factorize_simplicial(const double* values) {
+    factored_ = false;
+    const int* gather_start = gather_start_.data();
+    const int* gather_row = gather_row_.data();
+    const int* gather_from = gather_from_.data();
+    const int* pattern_start = pattern_start_.data();
+    const int* pattern_column = pattern_column_.data();
+    const int* pattern_place = pattern_place_.data();
+    const int* start = factor_start_.data();
+    const int* row = factor_row_.data();
+    double* value = factor_value_.data();
+    double* y = scattered_.data();
+    const auto n = static_cast<int>(scattered_.size());
+    for (int k = 0; k < n; ++k) {
+        // Added to a zero, as Eigen sums its entries in (a negative zero becomes a positive one).
+        for (int e = gather_start[k]; e < gather_start[k + 1]; ++e)
+            y[gather_row[e]] += values[gather_from[e]];
+        // Eigen's shift of the diagonal (times one, plus zero) changes no value here: y[k] is
+        // not a negative zero.
+        double d = y[k];
+        y[k] = 0.0;
+        for (int t = pattern_start[k]; t < pattern_start[k + 1]; ++t) {
+            const int i = pattern_column[t];
+            const int place = pattern_place[t];
+            const double l = y[i] / value[start[i]];
+            y[i] = 0.0;
+            for (int p = start[i] + 1; p < place; ++p) y[row[p]] -= value[p] * l;
+            d -= l * l;
+            value[place] = l;
+        }
+        // Eigen's test, which a pivot that is not a number passes: the solve's result then is
+        // not a number either, which the caller checks.
+        if (d <= 0.0) return false;
+        value[start[k]] = std::sqrt(d);
+    }
+    factored_ = true;
+    return true;
+}
+
 bool SparseCholesky::solve(Eigen::Ref<const Eigen::VectorXd> b, Eigen::VectorXd& x) {
     if (!cholmod_) {
-        if (simplicial_.info() != Eigen::Success) return false;
+        if (!factored_) return false;
         const Eigen::Index n = b.size();
         const int* to = order_.indices().data();
         work_.resize(n);
@@ -454,10 +571,9 @@ bool SparseCholesky::solve(Eigen::Ref<const Eigen::VectorXd> b, Eigen::VectorXd&
         // below it after) rather than through the generic sparse iterators, which cost several
         // times as much on a small network. The operations and their order are those of Eigen's
         // triangular solves, so the results keep every bit.
-        const Matrix& factor = simplicial_.matrixL().nestedExpression();
-        const int* start = factor.outerIndexPtr();
-        const int* row = factor.innerIndexPtr();
-        const double* value = factor.valuePtr();
+        const int* start = factor_start_.data();
+        const int* row = factor_row_.data();
+        const double* value = factor_value_.data();
         for (Eigen::Index j = 0; j < n; ++j) {
             double& t = w[j];
             // A zero stays as it is, its sign included, and changes no row below.

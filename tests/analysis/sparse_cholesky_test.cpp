@@ -1,9 +1,12 @@
-// Both factorizations behind the analysis's sparse solve: Eigen's simplicial one and CHOLMOD's.
+// Both factorizations behind the analysis's sparse solve: the simplicial one (Eigen's, worked out
+// by SparseCholesky itself) and CHOLMOD's.
 #include <bit>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
+#include <Eigen/SparseCholesky>
 #include <gtest/gtest.h>
 
 #include "analysis/sparse_cholesky.hpp"
@@ -268,6 +271,140 @@ TEST(SimplicialSolve, GivesEigensOwnSolveBitForBit) {
                     << c.name << " shape " << shape << " row " << i << ": " << x[i] << " vs "
                     << expected[i];
         }
+    }
+}
+
+// A path of n nodes, node 0 tied to a known head: tridiagonal, no fill. `last_ground` ties the
+// last node too: a negative one larger than the path's own conductance to node 0's known head
+// makes the matrix indefinite while every entry of its diagonal stays positive.
+Matrix path(int n, double last_ground) {
+    std::vector<Eigen::Triplet<double, int>> entries;
+    entries.emplace_back(0, 0, 1.5);
+    entries.emplace_back(n - 1, n - 1, last_ground);
+    for (int i = 0; i + 1 < n; ++i) {
+        const double c = 0.6 + 0.05 * (i % 7);
+        entries.emplace_back(i, i, c);
+        entries.emplace_back(i + 1, i + 1, c);
+        entries.emplace_back(i + 1, i, -c);
+    }
+    Matrix a(n, n);
+    a.setFromTriplets(entries.begin(), entries.end());
+    a.makeCompressed();
+    return a;
+}
+
+// `a` with the value of every `every`th entry below the diagonal replaced by `value`.
+Matrix with_off_diagonal(Matrix a, int every, double value) {
+    int seen = 0;
+    for (int col = 0; col < a.outerSize(); ++col)
+        for (Matrix::InnerIterator it(a, col); it; ++it)
+            if (it.row() != col && seen++ % every == 0) it.valueRef() = value;
+    return a;
+}
+
+// Two rings of 8 nodes, joined by a link between node 3 of the first and node 2 of the second
+// whose entries beside the diagonal are `value`.
+Matrix rings_joined_by(double value) {
+    std::vector<Eigen::Triplet<double, int>> entries;
+    for (int shift : {0, 8}) {
+        const Matrix part = ring(8, 0.5, shift == 0 ? 1.0 : 1.7);
+        for (int col = 0; col < part.outerSize(); ++col)
+            for (Matrix::InnerIterator it(part, col); it; ++it)
+                entries.emplace_back(static_cast<int>(it.row()) + shift, col + shift, it.value());
+    }
+    entries.emplace_back(10, 3, value);
+    Matrix a(16, 16);
+    a.setFromTriplets(entries.begin(), entries.end());
+    a.makeCompressed();
+    return a;
+}
+
+using Reference = Eigen::SimplicialLLT<Matrix, Eigen::Lower, Eigen::AMDOrdering<int>>;
+
+// The solutions for every unit vector (its zeros negative for every other one) and for one full
+// right-hand side, bit for bit: together they read every entry of the factor, the signs of its
+// zeros included.
+void expect_eigens_solutions(SparseCholesky& cholesky, const Reference& eigen, Eigen::Index n,
+                             const std::string& name) {
+    for (Eigen::Index column = -1; column < n; ++column) {
+        Eigen::VectorXd b(n);
+        const double zero = column % 2 == 0 ? 0.0 : -0.0;
+        for (Eigen::Index i = 0; i < n; ++i)
+            b[i] = column < 0
+                       ? 0.3 + 0.9 * static_cast<double>(i % 4) - 0.07 * static_cast<double>(i)
+                       : (i == column ? 1.0 : zero);
+        Eigen::VectorXd x;
+        ASSERT_TRUE(cholesky.solve(b, x)) << name;
+        const Eigen::VectorXd expected = eigen.solve(b);
+        ASSERT_EQ(x.size(), n) << name;
+        for (Eigen::Index i = 0; i < n; ++i)
+            ASSERT_EQ(std::bit_cast<std::uint64_t>(x[i]), std::bit_cast<std::uint64_t>(expected[i]))
+                << name << ", right-hand side " << column << ", row " << i << ": " << x[i] << " vs "
+                << expected[i];
+    }
+}
+
+// The small networks' numeric factorization is SparseCholesky's own: it must fail where Eigen's
+// SimplicialLLT fails and otherwise give its factor to the last bit.
+TEST(SimplicialFactorization, FailsAndSucceedsAsEigensDoesWithItsBits) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    Matrix zero_pivot(12, 12);
+    for (int i = 0; i < 12; ++i) zero_pivot.insert(i, i) = i == 7 ? 0.0 : 2.0;
+    zero_pivot.makeCompressed();
+    struct Case {
+        const char* name;
+        Matrix a;
+        bool factorizes;
+    };
+    const Case cases[] = {
+        {"path", path(20, 0.0), true},
+        {"loop", ring(16, 0.5, 2.3), true},
+        {"grid with fill", scrambled_grid(8), true},
+        {"clique", clique(10, 0.25, 3, 2.0), true},
+        {"ring beside a chain", ring_beside_chain(9), true},
+        // Links of no conductance leave negative zeros beside the diagonal.
+        {"grid with negative zeros", with_off_diagonal(scrambled_grid(6), 3, -0.0), true},
+        // Two networks as far as the values go: the solutions' zeros show the signs of the
+        // factor's.
+        {"rings joined by a negative zero", rings_joined_by(-0.0), true},
+        {"path whose last pivot is negative", path(20, -0.7), false},
+        {"indefinite loop", ring(12, -0.5), false},
+        {"zero pivot", zero_pivot, false},
+        // Eigen's pivot test lets a pivot that is not a number through.
+        {"loop with a NaN", with_off_diagonal(ring(10, 0.5), 7, nan), true},
+    };
+    for (const Case& c : cases) {
+        SparseCholesky cholesky(1000);
+        cholesky.analyse(c.a);
+        ASSERT_FALSE(cholesky.by_cholmod()) << c.name;
+        const Reference eigen(c.a);
+        EXPECT_EQ(eigen.info() == Eigen::Success, c.factorizes) << c.name;
+        ASSERT_EQ(cholesky.factorize(c.a), c.factorizes) << c.name;
+        if (c.factorizes)
+            expect_eigens_solutions(cholesky, eigen, c.a.rows(), c.name);
+        else {
+            Eigen::VectorXd x;
+            EXPECT_FALSE(cholesky.solve(Eigen::VectorXd::Ones(c.a.rows()), x)) << c.name;
+        }
+    }
+}
+
+// The patterns are worked out once: factorizations of new values on them, after a failure or a
+// factor with NaNs too, start from a clean slate each time.
+TEST(SimplicialFactorization, FactorizesNewValuesOnTheAnalysedPatternAsEigenDoes) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const Matrix grid = scrambled_grid(7);
+    const Matrix sequence[] = {grid, with_off_diagonal(grid, 5, nan), grid * 0.3,
+                               with_off_diagonal(grid, 2, 0.0) * -1.0, grid * 17.0};
+    SparseCholesky cholesky(1000);
+    cholesky.analyse(grid);
+    int step = 0;
+    for (const Matrix& a : sequence) {
+        const std::string name = "factorization " + std::to_string(step++);
+        const Reference eigen(a);
+        ASSERT_EQ(cholesky.factorize(a), eigen.info() == Eigen::Success) << name;
+        if (eigen.info() == Eigen::Success)
+            expect_eigens_solutions(cholesky, eigen, a.rows(), name);
     }
 }
 
