@@ -223,7 +223,7 @@ struct PassBuffers {
     std::vector<std::int32_t> valve_links; // the links valve_of marks
     std::vector<double> residual;          // per row
     std::vector<double> minus_demand;      // per row: the negated given discharge of its node
-    std::vector<double> flows, slopes, intercepts, start, about, tangent; // per link
+    std::vector<double> flows, slopes, intercepts, about, tangent; // per link
     // Per link, in a re-solve: the last head difference (magnitude) whose law was worked out by a
     // power in this run, and that discharge (see Passes::evaluate).
     std::vector<double> anchor_dh, anchor_flow;
@@ -361,6 +361,24 @@ struct Solver::Laws {
     // last run (Topology::last_flows).
     std::vector<bool> recomputed;
 
+    // Per link: whether its values were found sound for its law when it was last worked out.
+    std::vector<std::uint8_t> sound;
+
+    // Per link, the start solve's conductance (see Passes::start_conductances), and whether it
+    // was worked out from the law held now.
+    std::vector<double> start;
+    std::vector<std::uint8_t> start_ready;
+
+    // Whether pipe e has the values its law was last worked out and found sound from: nothing of
+    // it needs checking again.
+    bool sound_as_before(const model::Model& model, std::size_t e) const {
+        const model::Link& link = model.links[e];
+        if (sound[e] == 0 || pump_of[e] >= 0 || link.kind != model::LinkKind::pipe) return false;
+        const Values now{link.length.value, link.diameter.value, link.roughness.value,
+                         link.minor_loss.value, link.check_valve ? 1.0 : 0.0};
+        return now == values[e];
+    }
+
     const LinkLaw& of(const model::Model& model, std::size_t e) {
         const model::Link& link = model.links[e];
         if (pump_of[e] >= 0) {
@@ -369,6 +387,7 @@ struct Solver::Laws {
             values[e].fill(std::nan(""));
             laws[e] = pump_link_law(pump_curve(pump), pump.speed);
             recomputed[e] = true;
+            start_ready[e] = 0;
             return laws[e];
         }
         const Values now{link.length.value, link.diameter.value, link.roughness.value,
@@ -377,6 +396,7 @@ struct Solver::Laws {
             values[e] = now;
             laws[e] = link_law(model, link);
             recomputed[e] = true;
+            start_ready[e] = 0;
         }
         return laws[e];
     }
@@ -393,6 +413,9 @@ struct Solver::Laws {
             values.assign(model.links.size(), none);
             laws.assign(model.links.size(), LinkLaw{});
             recomputed.assign(model.links.size(), true);
+            sound.assign(model.links.size(), 0);
+            start.assign(model.links.size(), 0.0);
+            start_ready.assign(model.links.size(), 0);
         }
         pump_of.assign(model.links.size(), -1);
         for (std::size_t p = 0; p < model.pumps.size(); ++p) {
@@ -417,14 +440,15 @@ bool pure_power(const LinkLaw& law) {
 class Passes {
 public:
     // `laws` holds every open pipe's and pump's law (a closed link's entry, and a valve's, is
-    // never read), `recomputed` which of them were worked out again since the last run; `valves`
-    // every valve's.
+    // never read), `recomputed` which of them were worked out again since the last run, `start`
+    // and `start_ready` the start conductances kept with them; `valves` every valve's.
     Passes(const model::Model& model, Solver::Topology& topology, const std::vector<LinkLaw>& laws,
-           const std::vector<bool>& recomputed, std::vector<ValveLaw> valves, Timings& timings,
+           const std::vector<bool>& recomputed, std::vector<double>& start,
+           std::vector<std::uint8_t>& start_ready, std::vector<ValveLaw> valves, Timings& timings,
            bool timed)
         : heads(topology.buffers.heads), trial(topology.buffers.trial),
-          about(topology.buffers.about), model_(model), t_(topology), laws_(laws),
-          start_(topology.buffers.start), valves_(std::move(valves)),
+          about(topology.buffers.about), model_(model), t_(topology), laws_(laws), start_(start),
+          start_ready_(start_ready), valves_(std::move(valves)),
           valve_of_(topology.buffers.valve_of), residual_(topology.buffers.residual),
           flows_(topology.buffers.flows), slopes_(topology.buffers.slopes),
           intercepts_(topology.buffers.intercepts), terms_(topology.buffers.terms),
@@ -471,12 +495,13 @@ public:
 
     // The start solve's conductance of every link: the secant of its law through the discharge
     // at a typical velocity in a main, rather than the law's slope at a head difference of 1,
-    // which for a power law is far off the small differences of a looped network.
+    // which for a power law is far off the small differences of a looped network. Kept with the
+    // laws: worked out again only for a link whose law was.
     void start_conductances() {
-        start_.assign(model_.links.size(), 0.0);
         const double velocity = 0.3; // m/s: the turbulent laws' units
         for (std::size_t e = 0; e < model_.links.size(); ++e) {
-            if (valve_of_[e] >= 0) continue;
+            if (valve_of_[e] >= 0 || start_ready_[e] != 0) continue;
+            start_ready_[e] = 1;
             const LinkLaw& law = laws_[e];
             start_[e] = law.k;
             if (model_.law == model::HeadLossLaw::laminar) continue;
@@ -522,8 +547,22 @@ public:
                             const std::vector<bool>& recomputed) {
         const Stopwatch watch(timed_ ? &timings_.evaluate : nullptr);
         kept_ = {&heads, &flows, &slopes, &exact, &recomputed};
-        const double sum = evaluate<Form::law, false, true>(h);
+        const double sum = near_law_ ? evaluate<Form::law, false, true, true>(h)
+                                     : evaluate<Form::law, false, true>(h);
         kept_ = {};
+        return sum;
+    }
+
+    // The laws at `h` as evaluate(h, false, Form::law) gives them, and in the same sweep each
+    // link's discharge on its tangent of the last evaluation with `about` and `assemble` at `h`
+    // (tangent_flow) into `tangents`.
+    double evaluate_with_tangents(const std::vector<double>& h, std::vector<double>& tangents) {
+        const Stopwatch watch(timed_ ? &timings_.evaluate : nullptr);
+        tangents.resize(terms_.size());
+        tangents_ = tangents.data();
+        const double sum = near_law_ ? evaluate<Form::law, false, false, true, true>(h)
+                                     : evaluate<Form::law, false, false, false, true>(h);
+        tangents_ = nullptr;
         return sum;
     }
 
@@ -538,7 +577,8 @@ public:
         anchor_flow_.assign(terms_.size(), 0.0);
     }
 
-    template <Form form, bool assemble, bool keeping = false, bool near_law = false>
+    template <Form form, bool assemble, bool keeping = false, bool near_law = false,
+              bool tangents = false>
     double evaluate(const std::vector<double>& h) {
         double* values = t_.matrix.valuePtr();
         if (assemble) std::fill(values, values + t_.matrix.nonZeros(), 0.0);
@@ -551,6 +591,7 @@ public:
             const Kind kind = term.kind;
             if (kind == Kind::idle) {
                 flows_[e] = 0.0;
+                if constexpr (tangents) tangents_[e] = 0.0;
                 continue;
             }
             if constexpr (keeping) {
@@ -561,6 +602,14 @@ public:
                     const double flow = (*kept_.flows)[e];
                     flows_[e] = flow;
                     slopes_[e] = (*kept_.slopes)[e];
+                    // A power gave that discharge: the series of the run may start from it.
+                    if (near_law && kind == Kind::power) {
+                        const double magnitude = std::abs(h[a] - h[b]);
+                        if (magnitude >= linear_below) {
+                            anchor_dh_[e] = magnitude;
+                            anchor_flow_[e] = std::abs(flow);
+                        }
+                    }
                     if (term.ra >= 0) residual[term.ra] += flow;
                     if (term.rb >= 0) residual[term.rb] -= flow;
                     continue;
@@ -568,10 +617,12 @@ public:
             }
             const double dh =
                 x[static_cast<std::size_t>(term.xa)] - x[static_cast<std::size_t>(term.xb)];
+            // Read before this evaluation writes the law's slope and intercept over them.
+            if constexpr (tangents) tangents_[e] = tangent_flow(e, term, h, dh);
             if (laws && kind != Kind::valve && kind != Kind::other) {
                 // A pure power law between two distinct nodes, worked out here as link_flow and
                 // link_flow_about do; the law's slope is not needed, nor its tangent's intercept
-                // (tangent_flows reads (1 - e) q).
+                // (tangent_flow reads (1 - e) q).
                 double flow = 0.0;
                 double slope = 0.0;
                 if (kind == Kind::linear) {
@@ -675,30 +726,6 @@ public:
         return sum;
     }
 
-    // The discharges on the tangents of the last evaluation with `about` and `assemble`, at `h`.
-    void tangent_flows(const std::vector<double>& h, std::vector<double>& flows) const {
-        const Stopwatch watch(timed_ ? &timings_.evaluate : nullptr);
-        flows.resize(terms_.size());
-        const double* x = by_slot(h);
-        for (std::size_t e = 0; e < terms_.size(); ++e) {
-            const Term& term = terms_[e];
-            const Kind kind = term.kind;
-            if (kind == Kind::idle) {
-                flows[e] = 0.0;
-                continue;
-            }
-            const double dh =
-                x[static_cast<std::size_t>(term.xa)] - x[static_cast<std::size_t>(term.xb)];
-            // A linear or power term is a pure power law's.
-            flows[e] = kind == Kind::linear || kind == Kind::power
-                           ? (1.0 - term.exponent) * about[e] + slopes_[e] * dh
-                       : kind == Kind::valve ? valve(e, h, Form::about).flow
-                       : pure_power(laws_[e])
-                           ? (1.0 - laws_[e].exponent) * about[e] + slopes_[e] * dh
-                           : intercepts_[e] + slopes_[e] * dh;
-        }
-    }
-
     // Solves the assembled matrix for the Newton step; false when it is not positive definite.
     bool newton_step(Eigen::VectorXd& step) {
         if (!t_.cholesky.analysed()) {
@@ -758,6 +785,19 @@ public:
     }
 
 private:
+    // Link e's discharge on its tangent of the last evaluation with `about` and `assemble`, at
+    // head difference dh (h its heads).
+    double tangent_flow(std::size_t e, const Term& term, const std::vector<double>& h,
+                        double dh) const {
+        const Kind kind = term.kind;
+        // A linear or power term is a pure power law's.
+        return kind == Kind::linear || kind == Kind::power
+                   ? (1.0 - term.exponent) * about[e] + slopes_[e] * dh
+               : kind == Kind::valve  ? valve(e, h, Form::about).flow
+               : pure_power(laws_[e]) ? (1.0 - laws_[e].exponent) * about[e] + slopes_[e] * dh
+                                      : intercepts_[e] + slopes_[e] * dh;
+    }
+
     // The heads `h` by slot: one gather per node, rather than two reads of nodes far apart in
     // memory per link.
     const double* by_slot(const std::vector<double>& h) const {
@@ -811,6 +851,7 @@ private:
     // The solver's cache of laws, not a copy (80 bytes a link: 160 MB on a grid of 10^6 nodes).
     const std::vector<LinkLaw>& laws_;
     std::vector<double>& start_;
+    std::vector<std::uint8_t>& start_ready_;
     std::vector<ValveLaw> valves_;
     std::vector<std::int32_t>& valve_of_; // per link: its valve, or -1
     std::vector<double>& residual_;
@@ -839,6 +880,7 @@ private:
     double largest_ = 0.0;
     std::int32_t worst_ = -1;
     bool near_law_ = false;
+    double* tangents_ = nullptr; // see evaluate_with_tangents
     PowerSeries law_series_, slope_series_;
     static constexpr double near_law_ratio = 4.0e-3;
 };
@@ -896,7 +938,7 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
     laws_->fit(model);
     for (std::size_t e = 0; e < model.links.size(); ++e) {
         const model::Link& link = model.links[e];
-        if (link.status != model::LinkStatus::open) continue;
+        if (link.status != model::LinkStatus::open || laws_->sound_as_before(model, e)) continue;
         std::string why;
         // The input check's code where it has one for the fault.
         model::Code code = model::Code::bad_link;
@@ -935,6 +977,7 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
                                 number_text(model.rho_g_over_mu.value) + ")"
                           : "its law has no finite positive conductance (viscosity " +
                                 number_text(model.viscosity) + " m2/s)";
+            laws_->sound[e] = why.empty() ? 1 : 0;
         }
         if (!why.empty())
             result.findings.push_back(model::make_finding(code, {link.id, why}, link.record));
@@ -1005,8 +1048,8 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
             model::make_finding(model::Code::isolated_nodes,
                                 {std::to_string(t.left_out), first_ids(model, t.reached)}));
 
-    Passes passes(model, t, laws_->laws, laws_->recomputed, std::move(valves), result.timings,
-                  settings.timed);
+    Passes passes(model, t, laws_->laws, laws_->recomputed, laws_->start, laws_->start_ready,
+                  std::move(valves), result.timings, settings.timed);
     std::vector<double>& h = passes.heads;
     h.assign(n, 0.0);
     for (std::size_t i = 0; i < n; ++i)
@@ -1109,14 +1152,13 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
                 return;
             }
             double change = move(1.0);
-            passes.tangent_flows(trial, tangent_flows);
             double fraction = 1.0;
-            double trial_norm = 0.0;
+            double trial_norm = passes.evaluate_with_tangents(trial, tangent_flows);
             for (;;) {
-                trial_norm = passes.evaluate(trial, false, Passes::Form::law);
                 if (trial_norm <= (1.0 - 1.0e-4 * fraction) * norm || fraction <= 1.0 / 16.0) break;
                 fraction /= 2.0;
                 change = move(fraction);
+                trial_norm = passes.evaluate(trial, false, Passes::Form::law);
             }
             // Where no fraction lowered the residual the full step is kept: the tangents' own
             // solution, which is where the discharges converge from.

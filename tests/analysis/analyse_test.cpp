@@ -405,6 +405,46 @@ TEST(Analyse, ReSolveKeepingTheLastDischargesTakesTheSamePathAsAFreshSolver) {
     }
 }
 
+// A solver that analyses network after network of one topology keeps each link's law, what it
+// found of the law's values and the start solve's conductance while the link's values stay: every
+// first analysis (no start heads) must still give the bits of a fresh solver's, whatever changed
+// before it, and a value made unsound must be refused again.
+TEST(Analyse, ReusedSolverGivesAFreshSolversBitsAfterEachChange) {
+    Model m = chain(6);
+    add_link(m, "P7", 6, 3, 300.0, 0.1);
+    struct Step {
+        const char* name;
+        std::function<void(Model&)> change;
+    };
+    const Step steps[] = {
+        {"as read", [](Model&) {}},
+        {"a diameter", [](Model& m) { m.links[2].diameter.value = 0.3; }},
+        {"a roughness", [](Model& m) { m.links[6].roughness.value = 90.0; }},
+        {"a length made zero", [](Model& m) { m.links[4].length.value = 0.0; }},
+        {"that length given back", [](Model& m) { m.links[4].length.value = 200.0; }},
+        {"the law", [](Model& m) { m.law = model::HeadLossLaw::hazen_williams_inp; }},
+        {"a diameter under that law", [](Model& m) { m.links[0].diameter.value = 0.25; }},
+        {"the law back", [](Model& m) { m.law = model::HeadLossLaw::hazen_williams_programs; }},
+    };
+    auto bits = [](const std::vector<double>& values) {
+        std::vector<std::uint64_t> out;
+        for (const double v : values) out.push_back(std::bit_cast<std::uint64_t>(v));
+        return out;
+    };
+    m.law = model::HeadLossLaw::hazen_williams_programs;
+    Solver reused;
+    for (const Step& step : steps) {
+        step.change(m);
+        const Result again = reused.run(m, {});
+        const Result fresh = analyse(m);
+        EXPECT_EQ(again.outcome, fresh.outcome) << step.name;
+        EXPECT_EQ(again.findings.size(), fresh.findings.size()) << step.name;
+        EXPECT_EQ(bits(again.heads), bits(fresh.heads)) << step.name;
+        EXPECT_EQ(bits(again.flows), bits(fresh.flows)) << step.name;
+        EXPECT_EQ(again.passes.size(), fresh.passes.size()) << step.name;
+    }
+}
+
 // The solver keeps the matrix pattern and its factorization's ordering while the topology stays
 // the same: a change of a known head, of a link's ends or of its status must be seen on the next
 // run, which then gives the fresh analysis's results.
