@@ -357,6 +357,10 @@ struct Solver::Laws {
     // The final check's own coefficients, kept likewise.
     CheckCoefficients check;
 
+    // The last power each link's law took, in the passes or the final check (none for a large
+    // network: 24 bytes a link).
+    PowerMemo powers;
+
     // Per link: whether its law was worked out again since the topology kept the flows of the
     // last run (Topology::last_flows).
     std::vector<bool> recomputed;
@@ -444,11 +448,11 @@ public:
     // and `start_ready` the start conductances kept with them; `valves` every valve's.
     Passes(const model::Model& model, Solver::Topology& topology, const std::vector<LinkLaw>& laws,
            const std::vector<bool>& recomputed, std::vector<double>& start,
-           std::vector<std::uint8_t>& start_ready, std::vector<ValveLaw> valves, Timings& timings,
-           bool timed)
+           std::vector<std::uint8_t>& start_ready, PowerMemo& powers, std::vector<ValveLaw> valves,
+           Timings& timings, bool timed)
         : heads(topology.buffers.heads), trial(topology.buffers.trial),
           about(topology.buffers.about), model_(model), t_(topology), laws_(laws), start_(start),
-          start_ready_(start_ready), valves_(std::move(valves)),
+          start_ready_(start_ready), powers_(powers), valves_(std::move(valves)),
           valve_of_(topology.buffers.valve_of), residual_(topology.buffers.residual),
           flows_(topology.buffers.flows), slopes_(topology.buffers.slopes),
           intercepts_(topology.buffers.intercepts), terms_(topology.buffers.terms),
@@ -646,7 +650,7 @@ public:
                             by_series_[e] = 1;
                             f = anchor_flow_[e] * law_series_.fourth_order(term.exponent, y);
                         } else {
-                            f = term.k * std::pow(magnitude, term.exponent);
+                            f = term.k * powers_(e, magnitude, term.exponent);
                             if constexpr (near_law) {
                                 anchor_dh_[e] = magnitude;
                                 anchor_flow_[e] = f;
@@ -852,6 +856,7 @@ private:
     const std::vector<LinkLaw>& laws_;
     std::vector<double>& start_;
     std::vector<std::uint8_t>& start_ready_;
+    PowerMemo& powers_;
     std::vector<ValveLaw> valves_;
     std::vector<std::int32_t>& valve_of_; // per link: its valve, or -1
     std::vector<double>& residual_;
@@ -1048,8 +1053,9 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
             model::make_finding(model::Code::isolated_nodes,
                                 {std::to_string(t.left_out), first_ids(model, t.reached)}));
 
+    laws_->powers.fit(after_run.large ? 0 : model.links.size());
     Passes passes(model, t, laws_->laws, laws_->recomputed, laws_->start, laws_->start_ready,
-                  std::move(valves), result.timings, settings.timed);
+                  laws_->powers, std::move(valves), result.timings, settings.timed);
     std::vector<double>& h = passes.heads;
     h.assign(n, 0.0);
     for (std::size_t i = 0; i < n; ++i)
@@ -1241,8 +1247,9 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
         result.nodal_discharge[static_cast<std::size_t>(model.links[e].end)] -= result.flows[e];
     }
 
-    const FinalCheck check = check_final_state(model, t.free_byte, t.reached_byte, result.heads,
-                                               result.flows, result.states, &laws_->check);
+    const FinalCheck check =
+        check_final_state(model, t.free_byte, t.reached_byte, result.heads, result.flows,
+                          result.states, &laws_->check, &laws_->powers);
     result.max_imbalance = check.max_imbalance;
     result.worst_node = check.worst_node;
     if (converged && check.holds(settings.flow_tolerance, settings.head_tolerance)) {

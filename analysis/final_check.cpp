@@ -76,7 +76,7 @@ double hazen_williams_coefficient(const model::Model& model, const model::Link& 
 // where that is its usual form, and turned round here (by bisection where it has no closed
 // inverse).
 double law_discharge(const model::Model& model, const model::Link& link, double dh,
-                     CheckCoefficients* kept, std::size_t e) {
+                     CheckCoefficients* kept, PowerMemo* powers, std::size_t e) {
     const double d = link.diameter.value;
     const double l = link.length.value;
     const double sign = dh < 0 ? -1.0 : 1.0;
@@ -91,7 +91,9 @@ double law_discharge(const model::Model& model, const model::Link& link, double 
         const double coefficient =
             kept != nullptr ? kept->of(model, e) : hazen_williams_coefficient(model, link);
         // Q = 0.2784 C D^2.63 (dh / L)^0.54; dh = r Q^1.852 turned round.
-        return programs ? sign * coefficient * std::pow(std::abs(dh), 0.54)
+        return programs ? sign * coefficient *
+                              (powers != nullptr ? (*powers)(e, std::abs(dh), 0.54)
+                                                 : std::pow(std::abs(dh), 0.54))
                         : sign * std::pow(std::abs(dh) / coefficient, 1.0 / 1.852);
     }
     const double target = std::abs(dh);
@@ -198,7 +200,7 @@ double CheckCoefficients::of(const model::Model& model, std::size_t e) {
 FinalCheck check_final_state(const model::Model& model, std::span<const std::uint8_t> free,
                              std::span<const std::uint8_t> solved, const std::vector<double>& heads,
                              const std::vector<double>& flows, const std::vector<LinkState>& states,
-                             CheckCoefficients* kept) {
+                             CheckCoefficients* kept, PowerMemo* powers) {
     FinalCheck check;
     const std::size_t n = model.nodes.size();
     std::vector<double> outflow(n, 0.0);
@@ -253,7 +255,7 @@ FinalCheck check_final_state(const model::Model& model, std::span<const std::uin
         } else if (!pump_of.empty() && pump_of[e] != nullptr) {
             q = pump_discharge(*pump_of[e], dh);
         } else if (!(link.check_valve && dh < 0.0)) {
-            q = law_discharge(model, link, dh, kept, e);
+            q = law_discharge(model, link, dh, kept, powers, e);
         }
         if (!std::isfinite(q) || !std::isfinite(flows[e])) check.finite = false;
         const double error = std::abs(flows[e] - q);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "analysis/analyse.hpp"
+#include "analysis/power_memo.hpp"
 #include "model/network_model.hpp"
 
 namespace pipenet::analysis {
@@ -52,6 +53,6 @@ private:
 FinalCheck check_final_state(const model::Model& model, std::span<const std::uint8_t> free,
                              std::span<const std::uint8_t> solved, const std::vector<double>& heads,
                              const std::vector<double>& flows, const std::vector<LinkState>& states,
-                             CheckCoefficients* kept = nullptr);
+                             CheckCoefficients* kept = nullptr, PowerMemo* powers = nullptr);
 
 } // namespace pipenet::analysis

@@ -12,6 +12,8 @@
 
 #include "analysis/analyse.hpp"
 #include "analysis/element_laws.hpp"
+#include "analysis/final_check.hpp"
+#include "analysis/power_memo.hpp"
 #include "model_fixture.hpp"
 
 namespace pipenet::analysis {
@@ -600,6 +602,62 @@ TEST(ElementLaws, SlopeIsTheDerivativeAndTheTwoHazenWilliamsFormsAgree) {
     const double dh =
         10.667 * std::pow(120.0, -1.852) * std::pow(0.3, -4.871) * 350.0 * std::pow(0.1, 1.852);
     EXPECT_NEAR(link_flow(inp, dh).flow, 0.1, 1e-12);
+}
+
+// The memo of each link's last power must give std::pow's bits for every request: a power taken
+// again when either number differs in any bit (a zero's sign included, which decides the sign of
+// an infinite power), kept when both are the same, and taken for a link beyond those it holds.
+TEST(PowerMemo, GivesThePowersBitsForEveryRequest) {
+    struct Request {
+        std::size_t link;
+        double x, y;
+    };
+    const Request requests[] = {
+        {0, 2.5, 0.54}, {0, 2.5, 0.54},   {1, 2.5, 0.54}, {0, 2.5000000000000004, 0.54},
+        {0, 2.5, 0.54}, {0, 2.5, 0.539},  {1, 0.0, -1.0}, {1, -0.0, -1.0},
+        {1, 0.0, -1.0}, {2, NAN, 0.54},   {2, 1.0, NAN},  {2, 1e-300, 0.54},
+        {7, 3.0, 0.54}, {2, 1e-300, 0.54}};
+    PowerMemo memo;
+    memo.fit(3);
+    for (const Request& r : requests) {
+        const double expected = std::pow(r.x, r.y);
+        const double got = memo(r.link, r.x, r.y);
+        if (std::isnan(expected))
+            EXPECT_TRUE(std::isnan(got)) << r.link << " " << r.x << " " << r.y;
+        else
+            EXPECT_EQ(std::bit_cast<std::uint64_t>(got), std::bit_cast<std::uint64_t>(expected))
+                << r.link << " " << r.x << " " << r.y;
+    }
+}
+
+// The final check takes its powers through the passes' memo: what it finds of a solved network
+// must be what it finds taking every power itself.
+TEST(PowerMemo, TheFinalCheckFindsTheSameWithAndWithoutIt) {
+    Model m = chain(6);
+    add_link(m, "P7", 6, 3, 300.0, 0.1);
+    m.law = model::HeadLossLaw::hazen_williams_programs;
+    const Result result = analyse(m);
+    ASSERT_EQ(result.outcome, Outcome::solved);
+    std::vector<std::uint8_t> free(m.nodes.size(), 1), solved(m.nodes.size(), 1);
+    free[0] = 0;
+    PowerMemo memo;
+    memo.fit(m.links.size());
+    // Primed as the passes leave it, at the final heads, and with stale powers for two links.
+    for (std::size_t e = 0; e < m.links.size(); ++e) {
+        const double dh = result.heads[static_cast<std::size_t>(m.links[e].start)] -
+                          result.heads[static_cast<std::size_t>(m.links[e].end)];
+        memo(e, e < 2 ? std::abs(dh) * 1.5 : std::abs(dh), 0.54);
+    }
+    const FinalCheck alone =
+        check_final_state(m, free, solved, result.heads, result.flows, result.states);
+    const FinalCheck shared = check_final_state(m, free, solved, result.heads, result.flows,
+                                                result.states, nullptr, &memo);
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(shared.max_imbalance),
+              std::bit_cast<std::uint64_t>(alone.max_imbalance));
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(shared.max_law_error),
+              std::bit_cast<std::uint64_t>(alone.max_law_error));
+    EXPECT_EQ(shared.worst_node, alone.worst_node);
+    EXPECT_LE(alone.max_imbalance, Settings{}.flow_tolerance);
 }
 
 } // namespace
