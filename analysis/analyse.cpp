@@ -1124,12 +1124,17 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
     // followed by the state rules, and by another round when a state changed.
     std::int32_t pass = 0;
     bool unsettled = false;
-    // A re-solve whose balances already hold takes its next pass on the last factorization (a
-    // chord step on the laws' own residual) rather than a new one: near the solution its step is
-    // the Newton step to within the last step's change of slopes, and the step and the balances
-    // after it are checked as any pass's. Not in a first analysis, whose results stay those of
-    // Newton's passes alone, nor with valves, whose states may move between passes.
+    // A re-solve near its solution takes its next passes on the last factorization (chord steps
+    // on the laws' own residual) rather than new ones: there a chord step is the Newton step to
+    // within the last step's change of slopes, and the step and the balances after it are checked
+    // as any pass's. Near means that the balances already hold, or that the last Newton pass cut
+    // the residual's sum of squares a thousandfold (the slopes then move little); chord steps go
+    // on while each cuts it a hundredfold, and one that does not lower it gives way to a Newton
+    // pass from the same heads. Not in a first analysis, whose results stay those of Newton's
+    // passes alone, nor with valves, whose states may move between passes.
     const bool chords = warm && model.valves.empty();
+    constexpr double newton_cut_for_chords = 1.0e-3;
+    constexpr double chord_cut_to_go_on = 1.0e-2;
     bool chord_next = false;
     for (std::int32_t round = 1;; ++round) {
         for (std::int32_t in_round = 1; !converged && in_round <= settings.max_passes; ++in_round) {
@@ -1140,12 +1145,14 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
                     const double change = move(1.0);
                     const double trial_norm = passes.evaluate(trial, false, Passes::Form::law);
                     if (trial_norm <= norm) {
+                        const bool strong = trial_norm <= chord_cut_to_go_on * norm;
                         norm = trial_norm;
                         h.swap(trial);
                         passes.about = passes.flows();
                         result.passes.push_back({pass, passes.largest(), change, 1.0});
                         converged = passes.largest() <= settings.flow_tolerance &&
                                     change <= settings.head_tolerance;
+                        chord_next = !converged && strong;
                         continue;
                     }
                 }
@@ -1173,6 +1180,7 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
                 change = move(1.0);
                 trial_norm = passes.evaluate(trial, false, Passes::Form::law);
             }
+            const bool cut = trial_norm <= newton_cut_for_chords * norm;
             norm = trial_norm; // the residual and discharges held are now those of the laws at h
             for (std::size_t e = 0; e < passes.about.size(); ++e)
                 passes.about[e] += fraction * (tangent_flows[e] - passes.about[e]);
@@ -1180,7 +1188,8 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
             result.passes.push_back({pass, passes.largest(), change, fraction});
             converged =
                 passes.largest() <= settings.flow_tolerance && change <= settings.head_tolerance;
-            chord_next = chords && !converged && passes.largest() <= settings.flow_tolerance;
+            chord_next =
+                chords && !converged && (cut || passes.largest() <= settings.flow_tolerance);
         }
         // A round that did not converge may have held a valve in a state the network cannot meet:
         // its heads still show which way the valve must move.
