@@ -20,14 +20,60 @@ double decimal(float value) {
     return typed_decimal(value);
 }
 
+// True when `id` is the decimal text of `number` > 0, compared from its last digit: a model
+// filled network after network mostly holds the same numbers at the same places already.
+bool holds_number(const std::string& id, std::int32_t number) {
+    if (number <= 0) return false;
+    auto i = id.size();
+    auto rest = static_cast<std::uint32_t>(number);
+    for (; rest != 0 && i != 0; rest /= 10)
+        if (id[--i] != static_cast<char>('0' + rest % 10)) return false;
+    return rest == 0 && i == 0;
+}
+
 // A node or pipe number as its ID. Character by character: the few characters fit in the
 // string's own storage, where push_back stays inline, while assign() goes through the library's
 // general replacement and a memcpy call, nearly twice the cost for every node and pipe.
 void set_id(std::string& id, std::int32_t number) {
+    if (holds_number(id, number)) return;
     char text[16];
     const char* end = std::to_chars(text, text + sizeof text, number).ptr;
     id.clear();
     for (const char* c = text; c != end; ++c) id.push_back(*c);
+}
+
+// Every value of a node or a link as a new one holds, but the ID, left for set_id: moving the
+// ID out and back in costs more than the fields themselves.
+void reset_keeping_id(Node& node) {
+    node.x = {};
+    node.y = {};
+    node.elevation = {};
+    node.demand = {};
+    node.fixed_head.reset();
+    node.record = {};
+}
+
+void reset_keeping_id(Link& link) {
+    link.start = 0;
+    link.end = 0;
+    link.length = {};
+    link.diameter = {};
+    link.roughness = {};
+    link.minor_loss = {};
+    link.status = LinkStatus::open;
+    link.check_valve = false;
+    link.kind = LinkKind::pipe;
+    link.record = {};
+}
+
+// Empties the model as a new one is, keeping the storage of its lists and of the file name and
+// the nodes' and links' IDs, which set_id then mostly finds written already.
+void empty_keeping_storage(Model& model) {
+    Model empty;
+    empty.file = std::move(model.file);
+    empty.nodes = std::move(model.nodes);
+    empty.links = std::move(model.links);
+    model = std::move(empty);
 }
 
 } // namespace
@@ -35,7 +81,7 @@ void set_id(std::string& id, std::int32_t number) {
 bool model_from_records(const NetworkRecords& records, const std::string& file, Model& model,
                         std::string& error) {
     if (!check_node_numbers(records, error)) return false;
-    model = Model{};
+    empty_keeping_storage(model);
     model.file = file;
     const bool laminar = records.program == Program::lamnet;
     if (laminar) {
@@ -53,17 +99,20 @@ bool model_from_records(const NetworkRecords& records, const std::string& file, 
     std::int32_t line = 2;
     for (const NodeRecord& r : records.nodes) {
         Node& node = model.nodes[static_cast<std::size_t>(r.node - 1)];
+        reset_keeping_id(node);
         set_id(node.id, r.node);
         node.record = field(line, 1, 30);
         node.x = {decimal(r.x), field(line, 11, 10)};
         node.y = {decimal(r.y), field(line, 21, 10)};
         ++line;
     }
-    model.links.reserve(pipe_count);
+    model.links.resize(pipe_count);
     const Read roughness =
         laminar ? Read{} : Read{decimal(records.relative_roughness), field(1, 61, 15)};
+    auto next_link = model.links.begin();
     for (const ElementRecord& r : records.elements) {
-        Link& link = model.links.emplace_back();
+        Link& link = *next_link++;
+        reset_keeping_id(link);
         set_id(link.id, r.element);
         link.record = field(line, 1, 40);
         link.start = r.start_node - 1;
