@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "report/layouts.hpp"
 #include "report/typed_decimal.hpp"
 
 namespace pipenet::model {
@@ -16,8 +17,9 @@ constexpr Place field(std::int32_t line, std::int32_t first, std::int32_t width)
 
 // The record layer reads each real as the nearest float; the double of that float's shortest
 // decimal is the value as typed (0.3 rather than 0.30000001192092896), up to the float's digits.
-double decimal(float value) {
-    return typed_decimal(value);
+// `field` of `layout` gives the implied decimals, the places a value typed there mostly has.
+double decimal(float value, const Layout& layout, int field) {
+    return typed_decimal(value, layout.flat_field(field).decimals);
 }
 
 // True when `id` is the decimal text of `number` > 0, compared from its last digit: a model
@@ -88,7 +90,8 @@ bool model_from_records(const NetworkRecords& records, const std::string& file, 
         model.law = HeadLossLaw::laminar;
         // The programs' files leave the unit open; their documents use cm and s.
         model.units = {"length unit", "discharge unit", ""};
-        model.rho_g_over_mu = {decimal(records.rho_g_over_mu), field(1, 41, 10)};
+        model.rho_g_over_mu = {decimal(records.rho_g_over_mu, layouts::lamnet_header, 4),
+                               field(1, 41, 10)};
     } else {
         model.law = HeadLossLaw::hazen_williams_programs;
     }
@@ -102,13 +105,15 @@ bool model_from_records(const NetworkRecords& records, const std::string& file, 
         reset_keeping_id(node);
         set_id(node.id, r.node);
         node.record = field(line, 1, 30);
-        node.x = {decimal(r.x), field(line, 11, 10)};
-        node.y = {decimal(r.y), field(line, 21, 10)};
+        node.x = {decimal(r.x, layouts::node_record, 1), field(line, 11, 10)};
+        node.y = {decimal(r.y, layouts::node_record, 2), field(line, 21, 10)};
         ++line;
     }
     model.links.resize(pipe_count);
     const Read roughness =
-        laminar ? Read{} : Read{decimal(records.relative_roughness), field(1, 61, 15)};
+        laminar ? Read{}
+                : Read{decimal(records.relative_roughness, layouts::turbnet_header, 6),
+                       field(1, 61, 15)};
     auto next_link = model.links.begin();
     for (const ElementRecord& r : records.elements) {
         Link& link = *next_link++;
@@ -123,19 +128,19 @@ bool model_from_records(const NetworkRecords& records, const std::string& file, 
         const double dy = b.y.value - a.y.value;
         // The length comes from the coordinates of the two ends the record names.
         link.length = {std::sqrt(dx * dx + dy * dy), field(line, 11, 20)};
-        link.diameter = {decimal(r.diameter), field(line, 31, 10)};
+        link.diameter = {decimal(r.diameter, layouts::element_record, 3), field(line, 31, 10)};
         link.roughness = roughness;
         ++line;
     }
     // A later record for the same node replaces an earlier one, as the programs read them.
     for (const DischargeRecord& r : records.discharges) {
-        model.nodes[static_cast<std::size_t>(r.node - 1)].demand = {decimal(r.discharge),
-                                                                    field(line, 11, 12)};
+        model.nodes[static_cast<std::size_t>(r.node - 1)].demand = {
+            decimal(r.discharge, layouts::discharge_record, 1), field(line, 11, 12)};
         ++line;
     }
     for (const HeadRecord& r : records.heads) {
         model.nodes[static_cast<std::size_t>(r.node - 1)].fixed_head =
-            Read{decimal(r.head), field(line, 11, 10)};
+            Read{decimal(r.head, layouts::head_record, 1), field(line, 11, 10)};
         ++line;
     }
     return true;
