@@ -10,8 +10,10 @@
 
 namespace pipenet::model {
 
-// Returns false with `error` set when the records do not number the nodes 1 ... count once each,
-// or a pipe end, a known discharge or a known head names no node.
+// Returns false with `error` set, and the model untouched, when the records do not number the
+// nodes 1 ... count once each, or a pipe end, a known discharge or a known head names no node.
+// Whatever the model held before is replaced; the storage of its lists is kept for the next
+// network read into it.
 bool model_from_records(const NetworkRecords& records, const std::string& file, Model& model,
                         std::string& error);
 

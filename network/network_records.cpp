@@ -388,7 +388,8 @@ std::vector<std::int32_t> element_ends(const NetworkRecords& records) {
 
 bool check_node_numbers(const NetworkRecords& records, std::string& error) {
     const auto count = static_cast<std::int64_t>(records.nodes.size());
-    std::vector<bool> seen(records.nodes.size() + 1, false);
+    // A byte for each node: tested and set with plain loads and stores, not bit operations.
+    std::vector<std::uint8_t> seen(records.nodes.size() + 1, 0);
     auto in_range = [&](std::int32_t n) { return n >= 1 && n <= count; };
     for (const NodeRecord& r : records.nodes) {
         if (!in_range(r.node)) {
@@ -396,11 +397,11 @@ bool check_node_numbers(const NetworkRecords& records, std::string& error) {
                     std::to_string(count);
             return false;
         }
-        if (seen[static_cast<std::size_t>(r.node)]) {
+        if (seen[static_cast<std::size_t>(r.node)] != 0) {
             error = "node " + std::to_string(r.node) + " has two node records";
             return false;
         }
-        seen[static_cast<std::size_t>(r.node)] = true;
+        seen[static_cast<std::size_t>(r.node)] = 1;
     }
     for (const ElementRecord& e : records.elements) {
         if (!in_range(e.start_node) || !in_range(e.end_node)) {

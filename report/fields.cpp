@@ -440,6 +440,98 @@ struct RightJustified {
     return blanks_only(p, static_cast<std::size_t>(i + 1));
 }
 
+// Reads `field` (8 ... field_padding columns, padded) when it ends as the programs' own files
+// write a real: blanks, an optional sign and one to six digits, of which the last `decimals`
+// (1 ... 7) follow a point in their place. The eight columns that end the field are classified
+// together as one word, the point taken out of it. Returns false where the field has another
+// shape; the value is then the one the other readers make, and so it is here.
+[[gnu::always_inline]] inline bool read_pointed_real(std::string_view field, int decimals,
+                                                     float& value) {
+    if (std::endian::native != std::endian::little || field.size() < 8 || decimals < 1 ||
+        decimals > 7)
+        return false;
+    const char* p = field.data();
+    const std::size_t before = field.size() - 8; // the columns before the word
+    std::uint64_t word = load8(p + before);
+    const int point = 7 - decimals; // the point's byte; the field's last column is byte 7
+    if (((word >> (8 * point)) & 0xff) != '.') return false;
+    // The columns before the point move up a byte over it; a blank comes in at byte 0.
+    const std::uint64_t below = word & ((std::uint64_t{1} << (8 * point)) - 1);
+    word = (word & ((~std::uint64_t{0} << (8 * point)) << 8)) | (below << 8) | 0x20u;
+    // A byte is a digit when its high half is 3 and adding 6 to its low half does not carry.
+    const std::uint64_t high = (word & 0xf0f0f0f0f0f0f0f0u) ^ 0x3030303030303030u;
+    const std::uint64_t carry =
+        ((word & 0x0f0f0f0f0f0f0f0fu) + 0x0606060606060606u) & 0xf0f0f0f0f0f0f0f0u;
+    const std::uint64_t odd = high | carry;
+    // The high bit of every byte that is not a digit (byte 0, a blank, at least).
+    const std::uint64_t others =
+        (((odd & 0x7f7f7f7f7f7f7f7fu) + 0x7f7f7f7f7f7f7f7fu) | odd) & 0x8080808080808080u;
+    const int lead = (63 - std::countl_zero(others)) / 8; // the digits are the bytes after it
+    // Every decimal a digit; byte 0 leading seven digits could have more before the word.
+    if (lead > point || lead == 0) return false;
+    const auto sign = static_cast<char>((word >> (8 * lead)) & 0xff);
+    if (sign != ' ' && sign != '-' && sign != '+') return false;
+    if (((word ^ eight_blanks) & ((std::uint64_t{1} << (8 * lead)) - 1)) != 0) return false;
+    if (!blanks_only(p, before)) return false;
+    const std::uint64_t digit_bytes = ~std::uint64_t{0} << (8 * (lead + 1));
+    const std::uint32_t mantissa =
+        eight_digit_value((word & digit_bytes) | (0x3030303030303030u & ~digit_bytes));
+    const bool negative = sign == '-';
+    if (mantissa == 0) {
+        value = negative ? -0.0f : 0.0f;
+        return true;
+    }
+    // Six digits make an exact float, and so does 10^decimals: one rounding, as reading the text.
+    const float magnitude = static_cast<float>(mantissa) /
+                            exact_float_powers_of_ten[static_cast<std::size_t>(decimals)];
+    value = negative ? -magnitude : magnitude;
+    return true;
+}
+
+// Reads `field` (1 ... field_padding columns, padded) as the right-justified real the input
+// files hold, from its last column leftwards: one to seven digits with at most one point among
+// them, an optional sign, then nothing but blanks; the nearest float of the digits at their
+// scale, as read_real_field makes it. One pass without the classes of every column. Returns false
+// where the field has another shape.
+[[gnu::always_inline]] inline bool read_right_justified_real(std::string_view field, int decimals,
+                                                             float& value) {
+    if (std::endian::native != std::endian::little) return false;
+    const char* p = field.data();
+    auto i = static_cast<std::ptrdiff_t>(field.size()) - 1;
+    std::uint32_t mantissa = 0;
+    std::uint32_t place = 1;
+    int digits = 0;
+    int after_point = -1; // digits after the point; -1: no point
+    for (; i >= 0; --i) {
+        const unsigned digit = static_cast<unsigned char>(p[i]) - unsigned{'0'};
+        if (digit <= 9) {
+            if (digits == 7) return false;
+            mantissa += digit * place;
+            place *= 10;
+            ++digits;
+        } else if (p[i] == '.' && after_point < 0) {
+            after_point = digits;
+        } else {
+            break;
+        }
+    }
+    if (digits == 0) return false;
+    bool negative = false;
+    if (i >= 0 && (p[i] == '-' || p[i] == '+')) negative = p[i--] == '-';
+    if (!blanks_only(p, static_cast<std::size_t>(i + 1))) return false;
+    const int scale = after_point >= 0 ? -after_point : -decimals;
+    if (scale < -10 || scale > 0) return false;
+    if (mantissa == 0) {
+        value = negative ? -0.0f : 0.0f;
+        return true;
+    }
+    // Seven digits make an exact float, and so does 10^-scale: one rounding, as reading the text.
+    const float power = exact_float_powers_of_ten[static_cast<std::size_t>(-scale)];
+    const float magnitude = static_cast<float>(mantissa) / power;
+    value = negative ? -magnitude : magnitude;
+    return true;
+}
+
 } // namespace
 
 bool read_integer_field_padded(std::string_view field, std::int32_t& value) {
@@ -473,6 +565,10 @@ bool read_integer_field_padded(std::string_view field, std::int32_t& value) {
 bool read_real_field_padded(std::string_view field, int decimals, float& value) {
     if (!have_field_columns || field.empty() || field.size() > field_padding)
         return read_real_field(field, decimals, value);
+    // Most fields: right-justified digits with a point, read without the classes of every column.
+    if (read_pointed_real(field, decimals, value) ||
+        read_right_justified_real(field, decimals, value))
+        return true;
     const FieldColumns columns = field_columns(field);
     if (columns.filled == 0) {
         value = 0.0f;

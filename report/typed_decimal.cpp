@@ -64,4 +64,22 @@ double typed_decimal(float value) {
     return value < 0 ? -decimal : decimal;
 }
 
+double typed_decimal(float value, int decimals) {
+    if (decimals >= 0 && decimals <= 7) {
+        const double power = powers_of_ten[static_cast<std::size_t>(decimals)];
+        // Exact: 24 bits times 5^7 < 2^17 with a power of two.
+        const double scaled = std::fabs(double{value}) * power;
+        if (scaled >= 0.5 && scaled < 999999.5) {
+            const double digits = round_to_integer(scaled);
+            // Reading digits * 10^-decimals back is one float division of two exact floats,
+            // rounded to nearest as reading the text rounds.
+            if (static_cast<float>(digits) / static_cast<float>(power) == std::fabs(value)) {
+                const double decimal = digits / power;
+                return value < 0 ? -decimal : decimal;
+            }
+        }
+    }
+    return typed_decimal(value);
+}
+
 } // namespace pipenet

@@ -1,7 +1,11 @@
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <optional>
 #include <type_traits>
 
 #include <nlohmann/json.hpp>
@@ -75,6 +79,16 @@ public:
     }
 };
 
+// The same value to the bit: its text is the same.
+template <class Real>
+bool same_bits(Real a, Real b) {
+    if constexpr (sizeof(Real) == sizeof(std::uint64_t)) {
+        return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+    } else {
+        return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b);
+    }
+}
+
 // A time as H:MM, or H:MM:SS when it has seconds.
 std::string clock_time(std::int64_t seconds) {
     std::string text = std::to_string(seconds / 3600) + ":";
@@ -115,11 +129,19 @@ void write_results(Writer& w, const NetworkResult& result) {
         w.put(",\"y\":");
         w.put(as(n.y));
         w.put(",\"head\":");
+        const char* head_text = w.end();
         w.put(as(n.head));
+        const char* head_end = w.end();
         w.put(",\"discharge\":");
         w.put(as(n.discharge));
         w.put(",\"known_head\":");
-        w.put(as(n.known_head));
+        // At a known head the head found is mostly the one given.
+        if (const std::optional<Real> known = as(n.known_head);
+            known && same_bits(*known, as(n.head))) {
+            w.repeat(head_text, head_end);
+        } else {
+            w.put(known);
+        }
         w.put(",\"known_discharge\":");
         w.put(as(n.known_discharge));
         w.put(",\"balance_error\":");
@@ -138,6 +160,10 @@ void write_results(Writer& w, const NetworkResult& result) {
     w.room(16);
     w.put("],\"pipes\":[");
     first = true;
+    // The last diameter written and its text: pipes in a row mostly share their diameter.
+    std::optional<Real> diameter;
+    std::array<char, Writer::number_room> diameter_text{};
+    std::size_t diameter_size = 0;
     for (const PipeResult& p : result.pipes) {
         w.room(pipe_room);
         if (first) {
@@ -152,7 +178,15 @@ void write_results(Writer& w, const NetworkResult& result) {
         w.put(",\"end\":");
         w.put(p.end);
         w.put(",\"diameter\":");
-        w.put(as(p.diameter));
+        if (diameter && same_bits(*diameter, as(p.diameter))) {
+            w.repeat(diameter_text.data(), diameter_text.data() + diameter_size);
+        } else {
+            const char* text = w.end();
+            diameter = as(p.diameter);
+            w.put(*diameter);
+            diameter_size = static_cast<std::size_t>(w.end() - text);
+            std::memcpy(diameter_text.data(), text, diameter_size);
+        }
         w.put(",\"length\":");
         w.put(as(p.length));
         w.put(",\"discharge\":");

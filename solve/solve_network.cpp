@@ -1,11 +1,11 @@
 #include "solve/solve_network.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <memory>
 #include <numbers>
+#include <span>
 
 #include "analysis/plausibility.hpp"
 #include "check/check_input.hpp"
@@ -464,9 +464,10 @@ void add_pressure_findings(NetworkResult& result, const model::Model& m) {
 }
 
 // Analyses a model in double precision and gathers its results: under the model's IDs when
-// `ids` is set (a .inp file), else under the node and pipe numbers the IDs hold.
+// `ids` is set (a .inp file), else under the node numbers and the pipe numbers of `elements`,
+// the records the model's links were made from, link after link.
 void analyse_model(NetworkResult& result, const model::Model& m, const SolveSettings& settings,
-                   bool ids, Workspace* workspace) {
+                   bool ids, Workspace* workspace, std::span<const ElementRecord> elements = {}) {
     result.law = model::law_name(m.law);
     add_findings(result, analysis::input_findings(m));
     analysis::Solver own;
@@ -511,9 +512,7 @@ void analyse_model(NetworkResult& result, const model::Model& m, const SolveSett
     for (std::size_t e = 0; e < m.links.size(); ++e) {
         const model::Link& link = m.links[e];
         PipeResult& out = result.pipes[e];
-        out.pipe = static_cast<std::int32_t>(e + 1);
-        // The programs' files: the element number the ID holds.
-        if (!ids) std::from_chars(link.id.data(), link.id.data() + link.id.size(), out.pipe);
+        out.pipe = ids ? static_cast<std::int32_t>(e + 1) : elements[e].element;
         out.start = link.start + 1;
         out.end = link.end + 1;
         out.diameter = link.diameter.value;
@@ -547,10 +546,11 @@ void analyse_model(NetworkResult& result, const model::Model& m, const SolveSett
 // programs' engine then gives its own verdict and wording.
 bool analyse_records_double(NetworkResult& result, const NetworkRecords& records,
                             const SolveSettings& settings, Workspace* workspace) {
-    model::Model m;
+    model::Model own;
+    model::Model& m = workspace != nullptr ? workspace->model : own;
     std::string error;
     if (!model::model_from_records(records, result.file, m, error) || m.nodes.empty()) return false;
-    analyse_model(result, m, settings, false, workspace);
+    analyse_model(result, m, settings, false, workspace, records.elements);
     return true;
 }
 

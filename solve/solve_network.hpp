@@ -28,11 +28,12 @@ struct SolveSettings {
 // What a thread keeps from one network to the next, so that a run of networks does not build
 // again what they share: the double-precision analysis's topology and symbolic factorization,
 // kept while the next network has the same pattern of pipes and known heads; the storage of the
-// records read and of the programs' engine, laminar and turbulent. Results do not depend on what
-// it held before.
+// records read, of the model made from them, and of the programs' engine, laminar and
+// turbulent. Results do not depend on what it held before.
 struct Workspace {
     analysis::Solver solver;
     NetworkRecords records;
+    model::Model model;
     std::array<std::unique_ptr<NetworkAnalysis>, 2> engines;
 };
 

@@ -55,6 +55,15 @@ public:
     void put_shortest(Real number) {
         end_ = shortest_text(end_, end_ + number_room, number);
     }
+    // Where the next byte goes. Text written since stays where it is until room() or flush().
+    const char* end() const { return end_; }
+    // Text already at hand (at most the room made for it), such as a number's text written
+    // before: a value repeated is copied rather than converted again.
+    void repeat(const char* from, const char* to) {
+        const auto size = static_cast<std::size_t>(to - from);
+        std::memmove(end_, from, size);
+        end_ += size;
+    }
     // Text of any length; makes its own room.
     void append(std::string_view text) {
         if (text.empty()) return; // its data may be null, which memcpy must not be given

@@ -207,6 +207,104 @@ TEST(FastRealInput, HandWorkedFields) {
     }
 }
 
+// The padded real reader against the plain one on the edges of the right-justified shape it
+// reads in one pass (a sign or a point at either end, seven and eight digits, zeros) and on the
+// shapes next to it that it must leave to the general reading, at several implied decimals, with
+// digits in the storage after the field.
+TEST(PaddedFieldInput, RightJustifiedRealsAndTheirNeighboursAgreeWithThePlainReader) {
+    const char* const fields[] = {"    210.71",
+                                  "   -7.4400",
+                                  "       -.5",
+                                  "       +.5",
+                                  "        5.",
+                                  "       -5.",
+                                  "    -0.000",
+                                  "        +0",
+                                  "   1234567",
+                                  "  12345678",
+                                  "  1.234567",
+                                  " 1.2345678",
+                                  " -1234.567",
+                                  "0000001.50",
+                                  "   12 3.40",
+                                  "         -",
+                                  "         .",
+                                  "        +.",
+                                  "     1.2.3",
+                                  "       --5",
+                                  "        5-",
+                                  "     5    ",
+                                  "    1e3   ",
+                                  "   -1E-2  ",
+                                  "  +-1.5   ",
+                                  "9999999.  ",
+                                  "  9999999.",
+                                  "   .0000001",
+                                  "     -0.0500",
+                                  "   0.15000",
+                                  "   -.12345",
+                                  "  1234.567",
+                                  "  123456.7",
+                                  " 12345.678",
+                                  "    -0.00",
+                                  "  - 12.50",
+                                  "  -+12.50",
+                                  " 1 2345.67",
+                                  "  12.3 4567",
+                                  "   12.34\xb5",
+                                  "\xb9\xb9\xb9\xb9\xb9.12",
+                                  "  :;<=>?.12",
+                                  "  /012.34",
+                                  "        9.87654321",
+                                  "-0000012.34"};
+    std::array<char, 64> storage{};
+    for (const char* text : fields) {
+        const std::string field_text(text);
+        storage.fill('7');
+        std::copy(field_text.begin(), field_text.end(), storage.begin());
+        const std::string_view field(storage.data(), field_text.size());
+        for (const int decimals : {0, 1, 2, 3, 4, 5, 7, 12}) {
+            float plain = -3.0f;
+            float padded = -3.0f;
+            const bool plain_ok = read_real_field(field, decimals, plain);
+            ASSERT_EQ(pipenet::read_real_field_padded(field, decimals, padded), plain_ok)
+                << "'" << text << "' decimals " << decimals;
+            if (plain_ok) {
+                EXPECT_EQ(std::bit_cast<std::uint32_t>(padded), std::bit_cast<std::uint32_t>(plain))
+                    << "'" << text << "' decimals " << decimals;
+            }
+        }
+    }
+    // Hand-worked: the implied point, a point typed, and a negative zero.
+    struct Case {
+        const char* field;
+        int decimals;
+        float expected;
+    };
+    const Case cases[] = {{"     21071", 2, 210.71f},  {"   -7.4400", 2, -7.44f},
+                          {"       -.5", 4, -0.5f},    {"   1234567", 7, 0.1234567f},
+                          {"     -0.0500", 4, -0.05f}, {"   0.15000", 5, 0.15f},
+                          {"  +654.321", 3, 654.321f}};
+    for (const Case& c : cases) {
+        const std::string field_text(c.field);
+        storage.fill(' ');
+        std::copy(field_text.begin(), field_text.end(), storage.begin());
+        float value = 0.0f;
+        ASSERT_TRUE(pipenet::read_real_field_padded(
+            std::string_view(storage.data(), field_text.size()), c.decimals, value))
+            << c.field;
+        EXPECT_EQ(value, c.expected) << c.field;
+    }
+    const std::string negative_zero = "  -0.00000";
+    storage.fill(' ');
+    std::copy(negative_zero.begin(), negative_zero.end(), storage.begin());
+    float zero = 1.0f;
+    ASSERT_TRUE(pipenet::read_real_field_padded(
+        std::string_view(storage.data(), negative_zero.size()), 2, zero));
+    EXPECT_EQ(zero, 0.0f);
+    EXPECT_TRUE(std::signbit(zero));
+}
+
 // The padded readers against the plain ones on random fields of every shape, from the common
 // blanks-sign-digits-point to stray characters, commas, exponents and blanks between digits, each
 // placed in storage whose bytes after the field hold more field-like characters.

@@ -75,6 +75,55 @@ TEST(TypedDecimal, AgreesWithTheShortestDecimalOfAnyFloat) {
     EXPECT_TRUE(std::isnan(typed_decimal(std::numeric_limits<float>::quiet_NaN())));
 }
 
+// Found first at a field's implied decimals: the same double as the library's shortest decimal,
+// for the values such a field holds (up to seven digits at every number of decimals, and the
+// floats beside them), for floats of any binade at any number of places, and for the special
+// values, which take the general way.
+TEST(TypedDecimal, AtAFieldsDecimalsAgreesWithTheShortestDecimal) {
+    struct Places {
+        int decimals;
+        std::size_t differing = 0;
+        void check(float value) {
+            for (float v : {value, -value}) {
+                const double expected = library_decimal(v);
+                const double got = typed_decimal(v, decimals);
+                if (std::bit_cast<std::uint64_t>(got) != std::bit_cast<std::uint64_t>(expected) &&
+                    ++differing <= 10)
+                    ADD_FAILURE() << std::hexfloat << v << " at " << decimals << " decimals gave "
+                                  << got << ", not " << expected;
+            }
+        }
+    };
+    std::mt19937 random(2028);
+    for (int decimals = -1; decimals <= 9; ++decimals) {
+        Places places{decimals};
+        const float power = std::pow(10.0f, static_cast<float>(decimals < 0 ? 0 : decimals));
+        for (std::int32_t m = 0; m <= 9'999'999;
+             m += 1 + static_cast<std::int32_t>(random() % 97)) {
+            // The float the field's text m (its point implied) reads as.
+            const float value = static_cast<float>(m) / power;
+            places.check(value);
+            places.check(std::nextafter(value, 0.0f));
+            places.check(std::nextafter(value, std::numeric_limits<float>::infinity()));
+        }
+        for (std::uint32_t exponent = 0; exponent < 255; exponent += 3)
+            for (int i = 0; i < 200; ++i)
+                places.check(std::bit_cast<float>(
+                    (exponent << 23) | (static_cast<std::uint32_t>(random()) & 0x7fffffu)));
+        for (float v : {0.0f, 0.5f, 999999.5f, 999999.0f, 1e6f, 0.05f, 0.000001f, 9.999995f,
+                        std::numeric_limits<float>::denorm_min()})
+            places.check(v);
+        EXPECT_EQ(places.differing, 0u) << decimals;
+        EXPECT_TRUE(std::isinf(typed_decimal(std::numeric_limits<float>::infinity(), decimals)));
+        EXPECT_TRUE(std::isnan(typed_decimal(std::numeric_limits<float>::quiet_NaN(), decimals)));
+    }
+    // The values as typed, worked by hand: 210.71 at 2 places, 0.15 at 5, -0.0500 at 4.
+    EXPECT_EQ(typed_decimal(210.71f, 2), 210.71);
+    EXPECT_EQ(typed_decimal(0.15f, 5), 0.15);
+    EXPECT_EQ(typed_decimal(-0.05f, 4), -0.05);
+    EXPECT_EQ(typed_decimal(0.123456f, 2), 0.123456);
+}
+
 // Fields as the networks' files hold them: the double is the number as written.
 TEST(TypedDecimal, GivesTheNumberAsWrittenInTheField) {
     struct Case {

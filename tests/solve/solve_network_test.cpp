@@ -1,5 +1,8 @@
 // What solve gathers from the programs' arithmetic: each message of a failed analysis is a value
 // that names its pipe, node or row, with the programs' own wording as its text.
+#include <cmath>
+#include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -214,6 +217,75 @@ TEST(SolveHandedText, IsFreedOnceReadUnlessAReportNeedsItAndResultsStayTheSame) 
     ASSERT_EQ(taken.verdict, Verdict::solved);
     EXPECT_EQ(json_document(taken), json_document(viewed));
     EXPECT_TRUE(handed.empty());
+}
+
+// Every value of `key` in a JSON document, as written, in order.
+std::vector<std::string> values_of(const std::string& document, const std::string& key) {
+    std::vector<std::string> values;
+    const std::string quoted = "\"" + key + "\":";
+    for (std::size_t at = document.find(quoted); at != std::string::npos;
+         at = document.find(quoted, at + 1)) {
+        const std::size_t from = at + quoted.size();
+        values.push_back(document.substr(from, document.find_first_of(",}", from) - from));
+    }
+    return values;
+}
+
+// A value written again from the text of the one before it (a known head from the head found,
+// a diameter from the pipe before) is written as it would be on its own, in the type of the
+// arithmetic: equal doubles that differ as floats, NaNs, and values that only look alike.
+TEST(SolveJson, RepeatedValuesAreWrittenAsTheirOwn) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double above_two = std::nextafter(2.0, 3.0);
+    struct NodeCase {
+        double head;
+        std::optional<double> known_head;
+    };
+    const NodeCase nodes[] = {
+        {42.5305, 42.5305}, {1.5, 2.25}, {3.0, std::nullopt}, {nan, nan},
+        {2.0, above_two},   {0.1, 0.1},  {-7.0, 7.0},
+    };
+    const double diameters[] = {0.15, 0.15, 0.3, 0.15, nan, nan, 0.3, above_two, 2.0};
+    struct Expected {
+        Arithmetic arithmetic;
+        std::vector<std::string> heads, known_heads, diameters;
+    };
+    const Expected expected[] = {
+        {Arithmetic::double_precision,
+         {"42.5305", "1.5", "3", "null", "2", "0.1", "-7"},
+         {"42.5305", "2.25", "null", "null", "2.0000000000000004", "0.1", "7"},
+         {"0.15", "0.15", "0.3", "0.15", "null", "null", "0.3", "2.0000000000000004", "2"}},
+        // As floats the value just above 2 is 2.
+        {Arithmetic::programs,
+         {"42.5305", "1.5", "3", "null", "2", "0.1", "-7"},
+         {"42.5305", "2.25", "null", "null", "2", "0.1", "7"},
+         {"0.15", "0.15", "0.3", "0.15", "null", "null", "0.3", "2", "2"}},
+    };
+    for (const Expected& e : expected) {
+        NetworkResult result;
+        result.file = "f";
+        result.program = Program::turbnet;
+        result.arithmetic = e.arithmetic;
+        result.verdict = Verdict::solved;
+        std::int32_t number = 0;
+        for (const NodeCase& n : nodes) {
+            NodeResult& node = result.nodes.emplace_back();
+            node.node = ++number;
+            node.head = n.head;
+            node.known_head = n.known_head;
+        }
+        number = 0;
+        for (const double d : diameters) {
+            PipeResult& pipe = result.pipes.emplace_back();
+            pipe.pipe = ++number;
+            pipe.diameter = d;
+        }
+        const std::string document = json_document(result);
+        const char* name = e.arithmetic == Arithmetic::programs ? "programs" : "double";
+        EXPECT_EQ(values_of(document, "head"), e.heads) << name;
+        EXPECT_EQ(values_of(document, "known_head"), e.known_heads) << name;
+        EXPECT_EQ(values_of(document, "diameter"), e.diameters) << name;
+    }
 }
 
 } // namespace
