@@ -201,7 +201,8 @@ private:
 // pure power law between two nodes (with exponent 1 or another), or through link_flow.
 enum class Kind : std::uint8_t { idle, valve, linear, power, other };
 
-// Per link, what a pass reads of it in one place: its nodes, their rows (or -1), its matrix
+// Per link, what a pass reads of it in one place: its nodes, their rows (or the spare entry past
+// the rows, see Passes::residual_), its matrix
 // entries (or -1) and, for a pure power law, its constants and those of its tangent about a
 // discharge q: slope = min(cap, ek * (|q| / k)^about_power), flow = (1 - exponent) q + slope dh
 // (80 bytes: the loops over links read little else).
@@ -363,7 +364,7 @@ struct Solver::Laws {
 
     // Per link: whether its law was worked out again since the topology kept the flows of the
     // last run (Topology::last_flows).
-    std::vector<bool> recomputed;
+    std::vector<std::uint8_t> recomputed; // a byte each: read in every loop over links
 
     // Per link: whether its values were found sound for its law when it was last worked out.
     std::vector<std::uint8_t> sound;
@@ -390,7 +391,7 @@ struct Solver::Laws {
             const model::Pump& pump = model.pumps[static_cast<std::size_t>(pump_of[e])];
             values[e].fill(std::nan(""));
             laws[e] = pump_link_law(pump_curve(pump), pump.speed);
-            recomputed[e] = true;
+            recomputed[e] = 1;
             start_ready[e] = 0;
             return laws[e];
         }
@@ -399,7 +400,7 @@ struct Solver::Laws {
         if (now != values[e]) {
             values[e] = now;
             laws[e] = link_law(model, link);
-            recomputed[e] = true;
+            recomputed[e] = 1;
             start_ready[e] = 0;
         }
         return laws[e];
@@ -416,7 +417,7 @@ struct Solver::Laws {
             viscosity = model.viscosity;
             values.assign(model.links.size(), none);
             laws.assign(model.links.size(), LinkLaw{});
-            recomputed.assign(model.links.size(), true);
+            recomputed.assign(model.links.size(), 1);
             sound.assign(model.links.size(), 0);
             start.assign(model.links.size(), 0.0);
             start_ready.assign(model.links.size(), 0);
@@ -447,7 +448,7 @@ public:
     // never read), `recomputed` which of them were worked out again since the last run, `start`
     // and `start_ready` the start conductances kept with them; `valves` every valve's.
     Passes(const model::Model& model, Solver::Topology& topology, const std::vector<LinkLaw>& laws,
-           const std::vector<bool>& recomputed, std::vector<double>& start,
+           const std::vector<std::uint8_t>& recomputed, std::vector<double>& start,
            std::vector<std::uint8_t>& start_ready, PowerMemo& powers, std::vector<ValveLaw> valves,
            Timings& timings, bool timed)
         : heads(topology.buffers.heads), trial(topology.buffers.trial),
@@ -468,7 +469,9 @@ public:
             b.valve_links.clear();
             terms_.assign(links, Term{});
         }
-        residual_.assign(t_.node_of.size(), 0.0);
+        // One entry past the rows takes the flows of the ends that have none, unread: the loops
+        // over links add to a row without a test.
+        residual_.assign(t_.node_of.size() + 1, 0.0);
         flows_.assign(links, 0.0);
         slopes_.assign(links, 0.0);
         intercepts_.assign(links, 0.0);
@@ -548,7 +551,7 @@ public:
     double evaluate_keeping(const std::vector<double>& h, const std::vector<double>& heads,
                             const std::vector<double>& flows, const std::vector<double>& slopes,
                             const std::vector<std::uint8_t>& exact,
-                            const std::vector<bool>& recomputed) {
+                            const std::vector<std::uint8_t>& recomputed) {
         const Stopwatch watch(timed_ ? &timings_.evaluate : nullptr);
         kept_ = {&heads, &flows, &slopes, &exact, &recomputed};
         const double sum = near_law_ ? evaluate<Form::law, false, true, true>(h)
@@ -587,6 +590,7 @@ public:
         double* values = t_.matrix.valuePtr();
         if (assemble) std::fill(values, values + t_.matrix.nonZeros(), 0.0);
         std::copy(minus_demand_.begin(), minus_demand_.end(), residual_.begin());
+        residual_.back() = 0.0;
         constexpr bool laws = form != Form::linear;
         double* residual = residual_.data();
         const double* x = by_slot(h);
@@ -614,8 +618,8 @@ public:
                             anchor_flow_[e] = std::abs(flow);
                         }
                     }
-                    if (term.ra >= 0) residual[term.ra] += flow;
-                    if (term.rb >= 0) residual[term.rb] -= flow;
+                    residual[term.ra] += flow;
+                    residual[term.rb] -= flow;
                     continue;
                 }
             }
@@ -679,8 +683,8 @@ public:
                 }
                 flows_[e] = flow;
                 slopes_[e] = slope;
-                if (term.ra >= 0) residual[term.ra] += flow;
-                if (term.rb >= 0) residual[term.rb] -= flow;
+                residual[term.ra] += flow;
+                residual[term.rb] -= flow;
                 if (!assemble) continue;
                 if (term.sa >= 0) values[term.sa] += slope;
                 if (term.sb >= 0) values[term.sb] += slope;
@@ -720,7 +724,7 @@ public:
         double sum = 0.0;
         largest_ = 0.0;
         worst_ = -1;
-        for (std::size_t r = 0; r < residual_.size(); ++r) {
+        for (std::size_t r = 0; r < t_.node_of.size(); ++r) {
             sum += residual_[r] * residual_[r];
             if (!(std::abs(residual_[r]) <= largest_)) {
                 largest_ = std::abs(residual_[r]);
@@ -749,7 +753,7 @@ public:
     bool solve(Eigen::VectorXd& step) {
         const Stopwatch watch(timed_ ? &timings_.solve : nullptr);
         const Eigen::Map<const Eigen::VectorXd> r(residual_.data(),
-                                                  static_cast<Eigen::Index>(residual_.size()));
+                                                  static_cast<Eigen::Index>(t_.node_of.size()));
         ++timings_.solves;
         if (!t_.cholesky.solve(r, step)) return false;
         step = -step;
@@ -824,8 +828,10 @@ private:
         term.b = link.end;
         term.xa = t_.slot.empty() ? term.a : t_.slot[a];
         term.xb = t_.slot.empty() ? term.b : t_.slot[b];
-        term.ra = t_.equation[a];
-        term.rb = t_.equation[b];
+        // An end without a row adds to the spare entry past the rows (see residual_).
+        const auto spare = static_cast<std::int32_t>(t_.node_of.size());
+        term.ra = t_.equation[a] >= 0 ? t_.equation[a] : spare;
+        term.rb = t_.equation[b] >= 0 ? t_.equation[b] : spare;
         term.sa = t_.start_entry[e];
         term.sb = t_.end_entry[e];
         term.so = t_.off_entry[e];
@@ -871,7 +877,7 @@ private:
         const std::vector<double>* flows = nullptr;
         const std::vector<double>* slopes = nullptr;
         const std::vector<std::uint8_t>* exact = nullptr;
-        const std::vector<bool>* recomputed = nullptr;
+        const std::vector<std::uint8_t>* recomputed = nullptr;
     } kept_; // see evaluate_keeping
     static bool same_bits(double x, double y) {
         return std::bit_cast<std::uint64_t>(x) == std::bit_cast<std::uint64_t>(y);
@@ -1301,7 +1307,7 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
         for (std::size_t e = 0; e < model.links.size(); ++e)
             t.last_exact[e] = passes.by_series(e) ? 0 : 1;
     }
-    std::fill(laws_->recomputed.begin(), laws_->recomputed.end(), false);
+    std::fill(laws_->recomputed.begin(), laws_->recomputed.end(), std::uint8_t{0});
     return;
 }
 
