@@ -223,6 +223,8 @@ struct PassBuffers {
     std::vector<std::int32_t> valve_of;    // per link: its valve, or -1
     std::vector<std::int32_t> valve_links; // the links valve_of marks
     std::vector<double> residual;          // per row
+    std::vector<double> law_residual;      // per row, see Passes::evaluate_law_and_tangents
+    std::int32_t other_terms = 0;          // terms neither idle nor a pure power law's
     std::vector<double> minus_demand;      // per row: the negated given discharge of its node
     std::vector<double> flows, slopes, intercepts, about, tangent; // per link
     // Per link, in a re-solve: the last head difference (magnitude) whose law was worked out by a
@@ -468,6 +470,7 @@ public:
             valve_of_.assign(links, -1);
             b.valve_links.clear();
             terms_.assign(links, Term{});
+            b.other_terms = 0;
         }
         // One entry past the rows takes the flows of the ends that have none, unread: the loops
         // over links add to a row without a test.
@@ -548,16 +551,35 @@ public:
     // The laws at `h`, where each plain law that was not worked out again (`recomputed`) and
     // whose ends are at the heads `heads` the discharges `flows` and slopes `slopes` were worked
     // out at carries that discharge and slope again.
+    // With `tangents_too` (plain() only), the first pass's tangents as well, as
+    // evaluate_law_and_tangents works them out.
     double evaluate_keeping(const std::vector<double>& h, const std::vector<double>& heads,
                             const std::vector<double>& flows, const std::vector<double>& slopes,
                             const std::vector<std::uint8_t>& exact,
-                            const std::vector<std::uint8_t>& recomputed) {
+                            const std::vector<std::uint8_t>& recomputed, bool tangents_too) {
         const Stopwatch watch(timed_ ? &timings_.evaluate : nullptr);
         kept_ = {&heads, &flows, &slopes, &exact, &recomputed};
-        const double sum = near_law_ ? evaluate<Form::law, false, true, true>(h)
-                                     : evaluate<Form::law, false, true>(h);
+        const double sum =
+            tangents_too ? (near_law_ ? evaluate<Form::law, false, true, true, false, true>(h)
+                                      : evaluate<Form::law, false, true, false, false, true>(h))
+            : near_law_  ? evaluate<Form::law, false, true, true>(h)
+                         : evaluate<Form::law, false, true>(h);
         kept_ = {};
         return sum;
+    }
+
+    // Whether every term is a pure power law's or idle: the laws and the first pass's tangents
+    // may then be worked out in one sweep.
+    bool plain() const { return t_.buffers.other_terms == 0; }
+
+    // evaluate(h, false, Form::law), and in the same sweep the first pass's tangents about the
+    // discharges the laws give at h: `about` set to those discharges, then what
+    // evaluate(h, true, Form::about) works out (plain() only). The sum returned, largest() and
+    // worst() are the laws'; take_tangents_largest() gives the tangents'.
+    double evaluate_law_and_tangents(const std::vector<double>& h) {
+        const Stopwatch watch(timed_ ? &timings_.evaluate : nullptr);
+        return near_law_ ? evaluate<Form::law, false, false, true, false, true>(h)
+                         : evaluate<Form::law, false, false, false, false, true>(h);
     }
 
     // The laws at `h` as evaluate(h, false, Form::law) gives them, and in the same sweep each
@@ -584,15 +606,25 @@ public:
         anchor_flow_.assign(terms_.size(), 0.0);
     }
 
+    // With `about_too` (Form::law, every term a pure power law's or idle): in the same sweep, the
+    // first pass's tangents about the discharges the laws give at `h`, as evaluate<Form::about,
+    // true> works them out once `about` holds those discharges; the residual held is then the
+    // tangents', and the sum returned the laws'.
     template <Form form, bool assemble, bool keeping = false, bool near_law = false,
-              bool tangents = false>
+              bool tangents = false, bool about_too = false>
     double evaluate(const std::vector<double>& h) {
         double* values = t_.matrix.valuePtr();
-        if (assemble) std::fill(values, values + t_.matrix.nonZeros(), 0.0);
+        if (assemble || about_too) std::fill(values, values + t_.matrix.nonZeros(), 0.0);
         std::copy(minus_demand_.begin(), minus_demand_.end(), residual_.begin());
         residual_.back() = 0.0;
         constexpr bool laws = form != Form::linear;
-        double* residual = residual_.data();
+        // The laws' residual: a buffer of its own when the tangents' takes residual_.
+        std::vector<double>& law_residual = about_too ? t_.buffers.law_residual : residual_;
+        if constexpr (about_too) {
+            law_residual = residual_;
+            about.resize(terms_.size());
+        }
+        double* residual = law_residual.data();
         const double* x = by_slot(h);
         for (std::size_t e = 0; e < terms_.size(); ++e) {
             const Term& term = terms_[e];
@@ -600,6 +632,7 @@ public:
             if (kind == Kind::idle) {
                 flows_[e] = 0.0;
                 if constexpr (tangents) tangents_[e] = 0.0;
+                if constexpr (about_too) about[e] = 0.0;
                 continue;
             }
             if constexpr (keeping) {
@@ -620,6 +653,11 @@ public:
                     }
                     residual[term.ra] += flow;
                     residual[term.rb] -= flow;
+                    if constexpr (about_too)
+                        tangent_about_law<near_law>(e, term, flow, slopes_[e],
+                                                    x[static_cast<std::size_t>(term.xa)] -
+                                                        x[static_cast<std::size_t>(term.xb)],
+                                                    values);
                     continue;
                 }
             }
@@ -685,6 +723,8 @@ public:
                 slopes_[e] = slope;
                 residual[term.ra] += flow;
                 residual[term.rb] -= flow;
+                if constexpr (about_too)
+                    tangent_about_law<near_law>(e, term, flow, slope, dh, values);
                 if (!assemble) continue;
                 if (term.sa >= 0) values[term.sa] += slope;
                 if (term.sb >= 0) values[term.sb] += slope;
@@ -724,11 +764,19 @@ public:
         double sum = 0.0;
         largest_ = 0.0;
         worst_ = -1;
+        tangents_largest_ = 0.0;
+        tangents_worst_ = -1;
         for (std::size_t r = 0; r < t_.node_of.size(); ++r) {
-            sum += residual_[r] * residual_[r];
-            if (!(std::abs(residual_[r]) <= largest_)) {
-                largest_ = std::abs(residual_[r]);
+            sum += law_residual[r] * law_residual[r];
+            if (!(std::abs(law_residual[r]) <= largest_)) {
+                largest_ = std::abs(law_residual[r]);
                 worst_ = t_.node_of[r];
+            }
+            if constexpr (about_too) {
+                if (!(std::abs(residual_[r]) <= tangents_largest_)) {
+                    tangents_largest_ = std::abs(residual_[r]);
+                    tangents_worst_ = t_.node_of[r];
+                }
             }
         }
         return sum;
@@ -761,6 +809,12 @@ public:
     }
 
     double largest() const { return largest_; }
+    // After a sweep with the first pass's tangents: the largest imbalance and worst node are
+    // taken as the tangents', as evaluate(h, true, Form::about) would leave them.
+    void take_tangents_largest() {
+        largest_ = tangents_largest_;
+        worst_ = tangents_worst_;
+    }
     std::int32_t worst() const { return worst_; }
     const std::vector<double>& flows() const { return flows_; }
     const std::vector<double>& slopes() const { return slopes_; }
@@ -793,6 +847,39 @@ public:
     }
 
 private:
+    // The first pass's tangent of pure power law term e about the law's own discharge `flow`, of
+    // slope `slope`, at head difference dh, as evaluate<Form::about, true> works it out once
+    // `about` holds that discharge and flows_ and slopes_ the law's values: into about, flows_,
+    // slopes_, residual_ and `values`.
+    template <bool near_law>
+    void tangent_about_law(std::size_t e, const Term& term, double flow, double slope, double dh,
+                           double* values) {
+        about[e] = flow;
+        double tangent = flow; // a linear law is its own tangent
+        double tangent_slope = slope;
+        if (term.kind == Kind::power) {
+            const double q = flow;
+            const double magnitude = std::abs(q);
+            tangent_slope = term.cap;
+            double x = 0.0;
+            if constexpr (near_law) x = q / flow - 1.0;
+            if (near_law && std::abs(x) <= near_law_ratio) {
+                tangent_slope =
+                    std::min(term.cap, slope * slope_series_.third_order(term.about_power, x));
+            } else if (magnitude > 0.0)
+                tangent_slope =
+                    std::min(term.cap, term.ek * std::pow(magnitude / term.k, term.about_power));
+            tangent = (1.0 - term.exponent) * q + tangent_slope * dh;
+        }
+        flows_[e] = tangent;
+        slopes_[e] = tangent_slope;
+        residual_[static_cast<std::size_t>(term.ra)] += tangent;
+        residual_[static_cast<std::size_t>(term.rb)] -= tangent;
+        if (term.sa >= 0) values[term.sa] += tangent_slope;
+        if (term.sb >= 0) values[term.sb] += tangent_slope;
+        if (term.so >= 0) values[term.so] -= tangent_slope;
+    }
+
     // Link e's discharge on its tangent of the last evaluation with `about` and `assemble`, at
     // head difference dh (h its heads).
     double tangent_flow(std::size_t e, const Term& term, const std::vector<double>& h,
@@ -817,7 +904,15 @@ private:
         return x.data();
     }
 
+    // Builds link e's term anew, keeping the count of those that are not a pure power law's.
     void set_term(std::size_t e) {
+        auto other = [](Kind kind) { return kind == Kind::valve || kind == Kind::other ? 1 : 0; };
+        t_.buffers.other_terms -= other(terms_[e].kind);
+        build_term(e);
+        t_.buffers.other_terms += other(terms_[e].kind);
+    }
+
+    void build_term(std::size_t e) {
         const model::Link& link = model_.links[e];
         const auto a = static_cast<std::size_t>(link.start);
         const auto b = static_cast<std::size_t>(link.end);
@@ -890,6 +985,8 @@ private:
     bool timed_;
     double largest_ = 0.0;
     std::int32_t worst_ = -1;
+    double tangents_largest_ = 0.0; // see take_tangents_largest
+    std::int32_t tangents_worst_ = -1;
     bool near_law_ = false;
     double* tangents_ = nullptr; // see evaluate_with_tangents
     PowerSeries law_series_, slope_series_;
@@ -1097,6 +1194,9 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
 
     bool converged = t.node_of.empty();
     double norm = -1.0; // the sum of squared imbalances of the laws at h, once evaluated
+    // Whether the sweep that evaluated the laws at h also assembled the first pass's tangents
+    // about their discharges (Passes::evaluate_law_and_tangents): one sweep less.
+    bool assembled = false;
     if (!converged && !warm) {
         // The start: every link taken as linear, Q = c * dh (start_conductances), one exact
         // solve.
@@ -1108,7 +1208,9 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
         }
         const double change = move(1.0);
         h.swap(trial);
-        norm = passes.evaluate(h, false, Passes::Form::law);
+        assembled = passes.plain();
+        norm = assembled ? passes.evaluate_law_and_tangents(h)
+                         : passes.evaluate(h, false, Passes::Form::law);
         result.passes.push_back({0, passes.largest(), change, 1.0});
     }
     // Each pass linearizes every law about the discharge it carries (a tangent in the discharge,
@@ -1120,11 +1222,16 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
         t.last_heads.size() == n) {
         // From the heads the last run ended at, every law that was not worked out again still
         // gives the discharge it gave then.
+        assembled = passes.plain();
         norm = passes.evaluate_keeping(h, t.last_heads, t.last_flows, t.last_slopes, t.last_exact,
-                                       laws_->recomputed);
+                                       laws_->recomputed, assembled);
     }
-    if (norm < 0.0) norm = passes.evaluate(h, false, Passes::Form::law);
-    passes.about = passes.flows();
+    if (norm < 0.0) {
+        assembled = passes.plain();
+        norm = assembled ? passes.evaluate_law_and_tangents(h)
+                         : passes.evaluate(h, false, Passes::Form::law);
+    }
+    if (!assembled) passes.about = passes.flows();
     std::vector<double>& tangent_flows = t.buffers.tangent;
     // The valves' states are fixed while the passes run; a round of passes that converges is
     // followed by the state rules, and by another round when a state changed.
@@ -1165,7 +1272,11 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
                 // Not taken: the pass is Newton's, from the laws at h.
                 norm = passes.evaluate(h, false, Passes::Form::law);
             }
-            passes.evaluate(h, true, Passes::Form::about);
+            if (assembled)
+                passes.take_tangents_largest();
+            else
+                passes.evaluate(h, true, Passes::Form::about);
+            assembled = false;
             if (!passes.newton_step(step)) {
                 singular_at(pass);
                 return;
