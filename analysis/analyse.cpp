@@ -472,12 +472,13 @@ public:
             terms_.assign(links, Term{});
             b.other_terms = 0;
         }
-        // One entry past the rows takes the flows of the ends that have none, unread: the loops
-        // over links add to a row without a test.
-        residual_.assign(t_.node_of.size() + 1, 0.0);
-        flows_.assign(links, 0.0);
-        slopes_.assign(links, 0.0);
-        intercepts_.assign(links, 0.0);
+        // Sized only: every sweep writes each entry the passes read. One entry past the rows
+        // takes the flows of the ends that have none, unread: the loops over links add to a row
+        // without a test.
+        residual_.resize(t_.node_of.size() + 1);
+        flows_.resize(links);
+        slopes_.resize(links);
+        intercepts_.resize(links);
         by_series_.assign(links, 0);
         // The links that were valves in the last run, or are now, have their terms built again.
         std::vector<std::int32_t>& again = b.valve_links;
@@ -804,8 +805,14 @@ public:
                                                   static_cast<Eigen::Index>(t_.node_of.size()));
         ++timings_.solves;
         if (!t_.cholesky.solve(r, step)) return false;
-        step = -step;
-        return step.allFinite();
+        // Negated, and checked in the same loop: v * 0 is a NaN for an infinite or NaN v, a zero
+        // otherwise.
+        double probe = 0.0;
+        for (double& v : step) {
+            v = -v;
+            probe += v * 0.0;
+        }
+        return probe == 0.0;
     }
 
     double largest() const { return largest_; }
