@@ -243,6 +243,7 @@ struct Solver::Topology {
     std::vector<bool> reached;          // a known head, or joined to one by open links
     std::vector<std::int32_t> equation; // per node: its row, or -1
     std::vector<std::int32_t> node_of;  // per row: its node
+    std::vector<std::int32_t> known;    // the nodes with a known head
     std::vector<bool> free;             // per node: whether it has a row
     // Per node its slot, and per slot its node, where the passes gather the heads of a large
     // network by slot (see Passes::evaluate); empty otherwise, the slots being the nodes.
@@ -261,9 +262,9 @@ struct Solver::Topology {
     // from those heads takes them for every link whose law was not worked out again.
     std::vector<double> last_flows;
     std::vector<double> last_slopes; // the laws' slopes there, likewise
-    // Per link: whether those are the laws' own, not a series' (only those are taken again, so
-    // that a re-solve takes the same path whatever runs came before).
-    std::vector<std::uint8_t> last_exact;
+    // Per link: whether those came from a series rather than the law itself (only the law's own
+    // are taken again, so that a re-solve takes the same path whatever runs came before).
+    std::vector<std::uint8_t> last_by_series;
 
     Topology(const model::Model& model, std::vector<std::int64_t> sig, std::int64_t large_from,
              std::int64_t nested_dissection_from)
@@ -305,6 +306,8 @@ struct Solver::Topology {
         }
         for (std::size_t r = 0; r < node_of.size(); ++r)
             equation[static_cast<std::size_t>(node_of[r])] = static_cast<std::int32_t>(r);
+        for (std::size_t i = 0; i < n; ++i)
+            if (model.nodes[i].fixed_head) known.push_back(static_cast<std::int32_t>(i));
         reached_byte.assign(reached.begin(), reached.end());
         free_byte.assign(free.begin(), free.end());
         const auto rows = static_cast<int>(node_of.size());
@@ -551,15 +554,16 @@ public:
 
     // The laws at `h`, where each plain law that was not worked out again (`recomputed`) and
     // whose ends are at the heads `heads` the discharges `flows` and slopes `slopes` were worked
-    // out at carries that discharge and slope again.
+    // out at (by the law itself, not a series: `by_series` 0) carries that discharge and slope
+    // again.
     // With `tangents_too` (plain() only), the first pass's tangents as well, as
     // evaluate_law_and_tangents works them out.
     double evaluate_keeping(const std::vector<double>& h, const std::vector<double>& heads,
                             const std::vector<double>& flows, const std::vector<double>& slopes,
-                            const std::vector<std::uint8_t>& exact,
+                            const std::vector<std::uint8_t>& by_series,
                             const std::vector<std::uint8_t>& recomputed, bool tangents_too) {
         const Stopwatch watch(timed_ ? &timings_.evaluate : nullptr);
-        kept_ = {&heads, &flows, &slopes, &exact, &recomputed};
+        kept_ = {&heads, &flows, &slopes, &by_series, &recomputed};
         const double sum =
             tangents_too ? (near_law_ ? evaluate<Form::law, false, true, true, false, true>(h)
                                       : evaluate<Form::law, false, true, false, false, true>(h))
@@ -639,7 +643,7 @@ public:
             if constexpr (keeping) {
                 const auto a = static_cast<std::size_t>(term.a);
                 const auto b = static_cast<std::size_t>(term.b);
-                if (kind != Kind::valve && !(*kept_.recomputed)[e] && (*kept_.exact)[e] != 0 &&
+                if (kind != Kind::valve && !(*kept_.recomputed)[e] && (*kept_.by_series)[e] == 0 &&
                     same_bits(h[a], (*kept_.heads)[a]) && same_bits(h[b], (*kept_.heads)[b])) {
                     const double flow = (*kept_.flows)[e];
                     flows_[e] = flow;
@@ -825,7 +829,8 @@ public:
     std::int32_t worst() const { return worst_; }
     const std::vector<double>& flows() const { return flows_; }
     const std::vector<double>& slopes() const { return slopes_; }
-    bool by_series(std::size_t e) const { return by_series_[e] != 0; }
+    // Per link: whether its law's discharge in the last sweep came from a series.
+    const std::vector<std::uint8_t>& by_series() const { return by_series_; }
     const LinkLaw& law(std::size_t e) const { return laws_[e]; }
     std::int32_t valve_of(std::size_t e) const { return valve_of_[e]; }
     const ValveLaw& valve_law(std::size_t v) const { return valves_[v]; }
@@ -978,7 +983,7 @@ private:
         const std::vector<double>* heads = nullptr;
         const std::vector<double>* flows = nullptr;
         const std::vector<double>* slopes = nullptr;
-        const std::vector<std::uint8_t>* exact = nullptr;
+        const std::vector<std::uint8_t>* by_series = nullptr;
         const std::vector<std::uint8_t>* recomputed = nullptr;
     } kept_; // see evaluate_keeping
     static bool same_bits(double x, double y) {
@@ -1140,7 +1145,7 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
             // would take from the last run: without the laws it takes nothing.
             t.buffers = PassBuffers{};
             t.last_slopes = {};
-            t.last_exact = {};
+            t.last_by_series = {};
             laws.reset();
 #if defined(__GLIBC__)
             // Give the passes' and the factor's pages back now: freed in many pieces, they
@@ -1168,12 +1173,13 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
                   laws_->powers, std::move(valves), result.timings, settings.timed);
     std::vector<double>& h = passes.heads;
     h.assign(n, 0.0);
-    for (std::size_t i = 0; i < n; ++i)
-        if (model.nodes[i].fixed_head) h[i] = model.nodes[i].fixed_head->value;
+    for (const std::int32_t i : t.known)
+        h[static_cast<std::size_t>(i)] = model.nodes[static_cast<std::size_t>(i)].fixed_head->value;
     const bool warm = start.size() == n;
     if (warm) {
-        for (std::size_t i = 0; i < n; ++i)
-            if (t.equation[i] >= 0 && std::isfinite(start[i])) h[i] = start[i];
+        for (const std::int32_t i : t.node_of)
+            if (std::isfinite(start[static_cast<std::size_t>(i)]))
+                h[static_cast<std::size_t>(i)] = start[static_cast<std::size_t>(i)];
         passes.take_series_near_known_values();
     }
 
@@ -1225,13 +1231,13 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
     // heads that balance those tangents; the step is then halved until the residual of the laws
     // themselves falls (Armijo's rule), the discharges moving with the heads.
     if (norm < 0.0 && warm && t.last_flows.size() == model.links.size() &&
-        t.last_slopes.size() == model.links.size() && t.last_exact.size() == model.links.size() &&
-        t.last_heads.size() == n) {
+        t.last_slopes.size() == model.links.size() &&
+        t.last_by_series.size() == model.links.size() && t.last_heads.size() == n) {
         // From the heads the last run ended at, every law that was not worked out again still
         // gives the discharge it gave then.
         assembled = passes.plain();
-        norm = passes.evaluate_keeping(h, t.last_heads, t.last_flows, t.last_slopes, t.last_exact,
-                                       laws_->recomputed, assembled);
+        norm = passes.evaluate_keeping(h, t.last_heads, t.last_flows, t.last_slopes,
+                                       t.last_by_series, laws_->recomputed, assembled);
     }
     if (norm < 0.0) {
         assembled = passes.plain();
@@ -1421,9 +1427,7 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
     t.last_flows = passes.flows();
     if (!after_run.large) { // a large network's laws are not kept: it would take nothing
         t.last_slopes = passes.slopes();
-        t.last_exact.resize(model.links.size());
-        for (std::size_t e = 0; e < model.links.size(); ++e)
-            t.last_exact[e] = passes.by_series(e) ? 0 : 1;
+        t.last_by_series = passes.by_series();
     }
     std::fill(laws_->recomputed.begin(), laws_->recomputed.end(), std::uint8_t{0});
     return;
