@@ -875,7 +875,10 @@ private:
             tangent_slope = term.cap;
             double x = 0.0;
             if constexpr (near_law) x = q / flow - 1.0;
-            if (near_law && std::abs(x) <= near_law_ratio) {
+            if (near_law && x == 0.0) {
+                // The series at 0 is 1: the law's own slope.
+                tangent_slope = std::min(term.cap, slope);
+            } else if (near_law && std::abs(x) <= near_law_ratio) {
                 tangent_slope =
                     std::min(term.cap, slope * slope_series_.third_order(term.about_power, x));
             } else if (magnitude > 0.0)
