@@ -201,7 +201,8 @@ private:
 // pure power law between two nodes (with exponent 1 or another), or through link_flow.
 enum class Kind : std::uint8_t { idle, valve, linear, power, other };
 
-// Per link, what a pass reads of it in one place: its nodes, their rows (or -1), its matrix
+// Per link, what a pass reads of it in one place: its nodes, their rows (or the spare entry past
+// the rows, see Passes::residual_), its matrix
 // entries (or -1) and, for a pure power law, its constants and those of its tangent about a
 // discharge q: slope = min(cap, ek * (|q| / k)^about_power), flow = (1 - exponent) q + slope dh
 // (80 bytes: the loops over links read little else).
@@ -222,6 +223,8 @@ struct PassBuffers {
     std::vector<std::int32_t> valve_of;    // per link: its valve, or -1
     std::vector<std::int32_t> valve_links; // the links valve_of marks
     std::vector<double> residual;          // per row
+    std::vector<double> law_residual;      // per row, see Passes::evaluate_law_and_tangents
+    std::int32_t other_terms = 0;          // terms neither idle nor a pure power law's
     std::vector<double> minus_demand;      // per row: the negated given discharge of its node
     std::vector<double> flows, slopes, intercepts, about, tangent; // per link
     // Per link, in a re-solve: the last head difference (magnitude) whose law was worked out by a
@@ -240,6 +243,7 @@ struct Solver::Topology {
     std::vector<bool> reached;          // a known head, or joined to one by open links
     std::vector<std::int32_t> equation; // per node: its row, or -1
     std::vector<std::int32_t> node_of;  // per row: its node
+    std::vector<std::int32_t> known;    // the nodes with a known head
     std::vector<bool> free;             // per node: whether it has a row
     // Per node its slot, and per slot its node, where the passes gather the heads of a large
     // network by slot (see Passes::evaluate); empty otherwise, the slots being the nodes.
@@ -258,9 +262,9 @@ struct Solver::Topology {
     // from those heads takes them for every link whose law was not worked out again.
     std::vector<double> last_flows;
     std::vector<double> last_slopes; // the laws' slopes there, likewise
-    // Per link: whether those are the laws' own, not a series' (only those are taken again, so
-    // that a re-solve takes the same path whatever runs came before).
-    std::vector<std::uint8_t> last_exact;
+    // Per link: whether those came from a series rather than the law itself (only the law's own
+    // are taken again, so that a re-solve takes the same path whatever runs came before).
+    std::vector<std::uint8_t> last_by_series;
 
     Topology(const model::Model& model, std::vector<std::int64_t> sig, std::int64_t large_from,
              std::int64_t nested_dissection_from)
@@ -302,6 +306,8 @@ struct Solver::Topology {
         }
         for (std::size_t r = 0; r < node_of.size(); ++r)
             equation[static_cast<std::size_t>(node_of[r])] = static_cast<std::int32_t>(r);
+        for (std::size_t i = 0; i < n; ++i)
+            if (model.nodes[i].fixed_head) known.push_back(static_cast<std::int32_t>(i));
         reached_byte.assign(reached.begin(), reached.end());
         free_byte.assign(free.begin(), free.end());
         const auto rows = static_cast<int>(node_of.size());
@@ -363,7 +369,7 @@ struct Solver::Laws {
 
     // Per link: whether its law was worked out again since the topology kept the flows of the
     // last run (Topology::last_flows).
-    std::vector<bool> recomputed;
+    std::vector<std::uint8_t> recomputed; // a byte each: read in every loop over links
 
     // Per link: whether its values were found sound for its law when it was last worked out.
     std::vector<std::uint8_t> sound;
@@ -390,7 +396,7 @@ struct Solver::Laws {
             const model::Pump& pump = model.pumps[static_cast<std::size_t>(pump_of[e])];
             values[e].fill(std::nan(""));
             laws[e] = pump_link_law(pump_curve(pump), pump.speed);
-            recomputed[e] = true;
+            recomputed[e] = 1;
             start_ready[e] = 0;
             return laws[e];
         }
@@ -399,7 +405,7 @@ struct Solver::Laws {
         if (now != values[e]) {
             values[e] = now;
             laws[e] = link_law(model, link);
-            recomputed[e] = true;
+            recomputed[e] = 1;
             start_ready[e] = 0;
         }
         return laws[e];
@@ -416,7 +422,7 @@ struct Solver::Laws {
             viscosity = model.viscosity;
             values.assign(model.links.size(), none);
             laws.assign(model.links.size(), LinkLaw{});
-            recomputed.assign(model.links.size(), true);
+            recomputed.assign(model.links.size(), 1);
             sound.assign(model.links.size(), 0);
             start.assign(model.links.size(), 0.0);
             start_ready.assign(model.links.size(), 0);
@@ -447,7 +453,7 @@ public:
     // never read), `recomputed` which of them were worked out again since the last run, `start`
     // and `start_ready` the start conductances kept with them; `valves` every valve's.
     Passes(const model::Model& model, Solver::Topology& topology, const std::vector<LinkLaw>& laws,
-           const std::vector<bool>& recomputed, std::vector<double>& start,
+           const std::vector<std::uint8_t>& recomputed, std::vector<double>& start,
            std::vector<std::uint8_t>& start_ready, PowerMemo& powers, std::vector<ValveLaw> valves,
            Timings& timings, bool timed)
         : heads(topology.buffers.heads), trial(topology.buffers.trial),
@@ -467,11 +473,15 @@ public:
             valve_of_.assign(links, -1);
             b.valve_links.clear();
             terms_.assign(links, Term{});
+            b.other_terms = 0;
         }
-        residual_.assign(t_.node_of.size(), 0.0);
-        flows_.assign(links, 0.0);
-        slopes_.assign(links, 0.0);
-        intercepts_.assign(links, 0.0);
+        // Sized only: every sweep writes each entry the passes read. One entry past the rows
+        // takes the flows of the ends that have none, unread: the loops over links add to a row
+        // without a test.
+        residual_.resize(t_.node_of.size() + 1);
+        flows_.resize(links);
+        slopes_.resize(links);
+        intercepts_.resize(links);
         by_series_.assign(links, 0);
         // The links that were valves in the last run, or are now, have their terms built again.
         std::vector<std::int32_t>& again = b.valve_links;
@@ -544,17 +554,37 @@ public:
 
     // The laws at `h`, where each plain law that was not worked out again (`recomputed`) and
     // whose ends are at the heads `heads` the discharges `flows` and slopes `slopes` were worked
-    // out at carries that discharge and slope again.
+    // out at (by the law itself, not a series: `by_series` 0) carries that discharge and slope
+    // again.
+    // With `tangents_too` (plain() only), the first pass's tangents as well, as
+    // evaluate_law_and_tangents works them out.
     double evaluate_keeping(const std::vector<double>& h, const std::vector<double>& heads,
                             const std::vector<double>& flows, const std::vector<double>& slopes,
-                            const std::vector<std::uint8_t>& exact,
-                            const std::vector<bool>& recomputed) {
+                            const std::vector<std::uint8_t>& by_series,
+                            const std::vector<std::uint8_t>& recomputed, bool tangents_too) {
         const Stopwatch watch(timed_ ? &timings_.evaluate : nullptr);
-        kept_ = {&heads, &flows, &slopes, &exact, &recomputed};
-        const double sum = near_law_ ? evaluate<Form::law, false, true, true>(h)
-                                     : evaluate<Form::law, false, true>(h);
+        kept_ = {&heads, &flows, &slopes, &by_series, &recomputed};
+        const double sum =
+            tangents_too ? (near_law_ ? evaluate<Form::law, false, true, true, false, true>(h)
+                                      : evaluate<Form::law, false, true, false, false, true>(h))
+            : near_law_  ? evaluate<Form::law, false, true, true>(h)
+                         : evaluate<Form::law, false, true>(h);
         kept_ = {};
         return sum;
+    }
+
+    // Whether every term is a pure power law's or idle: the laws and the first pass's tangents
+    // may then be worked out in one sweep.
+    bool plain() const { return t_.buffers.other_terms == 0; }
+
+    // evaluate(h, false, Form::law), and in the same sweep the first pass's tangents about the
+    // discharges the laws give at h: `about` set to those discharges, then what
+    // evaluate(h, true, Form::about) works out (plain() only). The sum returned, largest() and
+    // worst() are the laws'; take_tangents_largest() gives the tangents'.
+    double evaluate_law_and_tangents(const std::vector<double>& h) {
+        const Stopwatch watch(timed_ ? &timings_.evaluate : nullptr);
+        return near_law_ ? evaluate<Form::law, false, false, true, false, true>(h)
+                         : evaluate<Form::law, false, false, false, false, true>(h);
     }
 
     // The laws at `h` as evaluate(h, false, Form::law) gives them, and in the same sweep each
@@ -581,14 +611,25 @@ public:
         anchor_flow_.assign(terms_.size(), 0.0);
     }
 
+    // With `about_too` (Form::law, every term a pure power law's or idle): in the same sweep, the
+    // first pass's tangents about the discharges the laws give at `h`, as evaluate<Form::about,
+    // true> works them out once `about` holds those discharges; the residual held is then the
+    // tangents', and the sum returned the laws'.
     template <Form form, bool assemble, bool keeping = false, bool near_law = false,
-              bool tangents = false>
+              bool tangents = false, bool about_too = false>
     double evaluate(const std::vector<double>& h) {
         double* values = t_.matrix.valuePtr();
-        if (assemble) std::fill(values, values + t_.matrix.nonZeros(), 0.0);
+        if (assemble || about_too) std::fill(values, values + t_.matrix.nonZeros(), 0.0);
         std::copy(minus_demand_.begin(), minus_demand_.end(), residual_.begin());
+        residual_.back() = 0.0;
         constexpr bool laws = form != Form::linear;
-        double* residual = residual_.data();
+        // The laws' residual: a buffer of its own when the tangents' takes residual_.
+        std::vector<double>& law_residual = about_too ? t_.buffers.law_residual : residual_;
+        if constexpr (about_too) {
+            law_residual = residual_;
+            about.resize(terms_.size());
+        }
+        double* residual = law_residual.data();
         const double* x = by_slot(h);
         for (std::size_t e = 0; e < terms_.size(); ++e) {
             const Term& term = terms_[e];
@@ -596,12 +637,13 @@ public:
             if (kind == Kind::idle) {
                 flows_[e] = 0.0;
                 if constexpr (tangents) tangents_[e] = 0.0;
+                if constexpr (about_too) about[e] = 0.0;
                 continue;
             }
             if constexpr (keeping) {
                 const auto a = static_cast<std::size_t>(term.a);
                 const auto b = static_cast<std::size_t>(term.b);
-                if (kind != Kind::valve && !(*kept_.recomputed)[e] && (*kept_.exact)[e] != 0 &&
+                if (kind != Kind::valve && !(*kept_.recomputed)[e] && (*kept_.by_series)[e] == 0 &&
                     same_bits(h[a], (*kept_.heads)[a]) && same_bits(h[b], (*kept_.heads)[b])) {
                     const double flow = (*kept_.flows)[e];
                     flows_[e] = flow;
@@ -614,8 +656,13 @@ public:
                             anchor_flow_[e] = std::abs(flow);
                         }
                     }
-                    if (term.ra >= 0) residual[term.ra] += flow;
-                    if (term.rb >= 0) residual[term.rb] -= flow;
+                    residual[term.ra] += flow;
+                    residual[term.rb] -= flow;
+                    if constexpr (about_too)
+                        tangent_about_law<near_law>(e, term, flow, slopes_[e],
+                                                    x[static_cast<std::size_t>(term.xa)] -
+                                                        x[static_cast<std::size_t>(term.xb)],
+                                                    values);
                     continue;
                 }
             }
@@ -679,8 +726,10 @@ public:
                 }
                 flows_[e] = flow;
                 slopes_[e] = slope;
-                if (term.ra >= 0) residual[term.ra] += flow;
-                if (term.rb >= 0) residual[term.rb] -= flow;
+                residual[term.ra] += flow;
+                residual[term.rb] -= flow;
+                if constexpr (about_too)
+                    tangent_about_law<near_law>(e, term, flow, slope, dh, values);
                 if (!assemble) continue;
                 if (term.sa >= 0) values[term.sa] += slope;
                 if (term.sb >= 0) values[term.sb] += slope;
@@ -720,11 +769,19 @@ public:
         double sum = 0.0;
         largest_ = 0.0;
         worst_ = -1;
-        for (std::size_t r = 0; r < residual_.size(); ++r) {
-            sum += residual_[r] * residual_[r];
-            if (!(std::abs(residual_[r]) <= largest_)) {
-                largest_ = std::abs(residual_[r]);
+        tangents_largest_ = 0.0;
+        tangents_worst_ = -1;
+        for (std::size_t r = 0; r < t_.node_of.size(); ++r) {
+            sum += law_residual[r] * law_residual[r];
+            if (!(std::abs(law_residual[r]) <= largest_)) {
+                largest_ = std::abs(law_residual[r]);
                 worst_ = t_.node_of[r];
+            }
+            if constexpr (about_too) {
+                if (!(std::abs(residual_[r]) <= tangents_largest_)) {
+                    tangents_largest_ = std::abs(residual_[r]);
+                    tangents_worst_ = t_.node_of[r];
+                }
             }
         }
         return sum;
@@ -749,18 +806,31 @@ public:
     bool solve(Eigen::VectorXd& step) {
         const Stopwatch watch(timed_ ? &timings_.solve : nullptr);
         const Eigen::Map<const Eigen::VectorXd> r(residual_.data(),
-                                                  static_cast<Eigen::Index>(residual_.size()));
+                                                  static_cast<Eigen::Index>(t_.node_of.size()));
         ++timings_.solves;
         if (!t_.cholesky.solve(r, step)) return false;
-        step = -step;
-        return step.allFinite();
+        // Negated, and checked in the same loop: v * 0 is a NaN for an infinite or NaN v, a zero
+        // otherwise.
+        double probe = 0.0;
+        for (double& v : step) {
+            v = -v;
+            probe += v * 0.0;
+        }
+        return probe == 0.0;
     }
 
     double largest() const { return largest_; }
+    // After a sweep with the first pass's tangents: the largest imbalance and worst node are
+    // taken as the tangents', as evaluate(h, true, Form::about) would leave them.
+    void take_tangents_largest() {
+        largest_ = tangents_largest_;
+        worst_ = tangents_worst_;
+    }
     std::int32_t worst() const { return worst_; }
     const std::vector<double>& flows() const { return flows_; }
     const std::vector<double>& slopes() const { return slopes_; }
-    bool by_series(std::size_t e) const { return by_series_[e] != 0; }
+    // Per link: whether its law's discharge in the last sweep came from a series.
+    const std::vector<std::uint8_t>& by_series() const { return by_series_; }
     const LinkLaw& law(std::size_t e) const { return laws_[e]; }
     std::int32_t valve_of(std::size_t e) const { return valve_of_[e]; }
     const ValveLaw& valve_law(std::size_t v) const { return valves_[v]; }
@@ -789,6 +859,42 @@ public:
     }
 
 private:
+    // The first pass's tangent of pure power law term e about the law's own discharge `flow`, of
+    // slope `slope`, at head difference dh, as evaluate<Form::about, true> works it out once
+    // `about` holds that discharge and flows_ and slopes_ the law's values: into about, flows_,
+    // slopes_, residual_ and `values`.
+    template <bool near_law>
+    void tangent_about_law(std::size_t e, const Term& term, double flow, double slope, double dh,
+                           double* values) {
+        about[e] = flow;
+        double tangent = flow; // a linear law is its own tangent
+        double tangent_slope = slope;
+        if (term.kind == Kind::power) {
+            const double q = flow;
+            const double magnitude = std::abs(q);
+            tangent_slope = term.cap;
+            double x = 0.0;
+            if constexpr (near_law) x = q / flow - 1.0;
+            if (near_law && x == 0.0) {
+                // The series at 0 is 1: the law's own slope.
+                tangent_slope = std::min(term.cap, slope);
+            } else if (near_law && std::abs(x) <= near_law_ratio) {
+                tangent_slope =
+                    std::min(term.cap, slope * slope_series_.third_order(term.about_power, x));
+            } else if (magnitude > 0.0)
+                tangent_slope =
+                    std::min(term.cap, term.ek * std::pow(magnitude / term.k, term.about_power));
+            tangent = (1.0 - term.exponent) * q + tangent_slope * dh;
+        }
+        flows_[e] = tangent;
+        slopes_[e] = tangent_slope;
+        residual_[static_cast<std::size_t>(term.ra)] += tangent;
+        residual_[static_cast<std::size_t>(term.rb)] -= tangent;
+        if (term.sa >= 0) values[term.sa] += tangent_slope;
+        if (term.sb >= 0) values[term.sb] += tangent_slope;
+        if (term.so >= 0) values[term.so] -= tangent_slope;
+    }
+
     // Link e's discharge on its tangent of the last evaluation with `about` and `assemble`, at
     // head difference dh (h its heads).
     double tangent_flow(std::size_t e, const Term& term, const std::vector<double>& h,
@@ -813,7 +919,15 @@ private:
         return x.data();
     }
 
+    // Builds link e's term anew, keeping the count of those that are not a pure power law's.
     void set_term(std::size_t e) {
+        auto other = [](Kind kind) { return kind == Kind::valve || kind == Kind::other ? 1 : 0; };
+        t_.buffers.other_terms -= other(terms_[e].kind);
+        build_term(e);
+        t_.buffers.other_terms += other(terms_[e].kind);
+    }
+
+    void build_term(std::size_t e) {
         const model::Link& link = model_.links[e];
         const auto a = static_cast<std::size_t>(link.start);
         const auto b = static_cast<std::size_t>(link.end);
@@ -824,8 +938,10 @@ private:
         term.b = link.end;
         term.xa = t_.slot.empty() ? term.a : t_.slot[a];
         term.xb = t_.slot.empty() ? term.b : t_.slot[b];
-        term.ra = t_.equation[a];
-        term.rb = t_.equation[b];
+        // An end without a row adds to the spare entry past the rows (see residual_).
+        const auto spare = static_cast<std::int32_t>(t_.node_of.size());
+        term.ra = t_.equation[a] >= 0 ? t_.equation[a] : spare;
+        term.rb = t_.equation[b] >= 0 ? t_.equation[b] : spare;
         term.sa = t_.start_entry[e];
         term.sb = t_.end_entry[e];
         term.so = t_.off_entry[e];
@@ -870,8 +986,8 @@ private:
         const std::vector<double>* heads = nullptr;
         const std::vector<double>* flows = nullptr;
         const std::vector<double>* slopes = nullptr;
-        const std::vector<std::uint8_t>* exact = nullptr;
-        const std::vector<bool>* recomputed = nullptr;
+        const std::vector<std::uint8_t>* by_series = nullptr;
+        const std::vector<std::uint8_t>* recomputed = nullptr;
     } kept_; // see evaluate_keeping
     static bool same_bits(double x, double y) {
         return std::bit_cast<std::uint64_t>(x) == std::bit_cast<std::uint64_t>(y);
@@ -884,6 +1000,8 @@ private:
     bool timed_;
     double largest_ = 0.0;
     std::int32_t worst_ = -1;
+    double tangents_largest_ = 0.0; // see take_tangents_largest
+    std::int32_t tangents_worst_ = -1;
     bool near_law_ = false;
     double* tangents_ = nullptr; // see evaluate_with_tangents
     PowerSeries law_series_, slope_series_;
@@ -1030,7 +1148,7 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
             // would take from the last run: without the laws it takes nothing.
             t.buffers = PassBuffers{};
             t.last_slopes = {};
-            t.last_exact = {};
+            t.last_by_series = {};
             laws.reset();
 #if defined(__GLIBC__)
             // Give the passes' and the factor's pages back now: freed in many pieces, they
@@ -1058,12 +1176,13 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
                   laws_->powers, std::move(valves), result.timings, settings.timed);
     std::vector<double>& h = passes.heads;
     h.assign(n, 0.0);
-    for (std::size_t i = 0; i < n; ++i)
-        if (model.nodes[i].fixed_head) h[i] = model.nodes[i].fixed_head->value;
+    for (const std::int32_t i : t.known)
+        h[static_cast<std::size_t>(i)] = model.nodes[static_cast<std::size_t>(i)].fixed_head->value;
     const bool warm = start.size() == n;
     if (warm) {
-        for (std::size_t i = 0; i < n; ++i)
-            if (t.equation[i] >= 0 && std::isfinite(start[i])) h[i] = start[i];
+        for (const std::int32_t i : t.node_of)
+            if (std::isfinite(start[static_cast<std::size_t>(i)]))
+                h[static_cast<std::size_t>(i)] = start[static_cast<std::size_t>(i)];
         passes.take_series_near_known_values();
     }
 
@@ -1091,6 +1210,9 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
 
     bool converged = t.node_of.empty();
     double norm = -1.0; // the sum of squared imbalances of the laws at h, once evaluated
+    // Whether the sweep that evaluated the laws at h also assembled the first pass's tangents
+    // about their discharges (Passes::evaluate_law_and_tangents): one sweep less.
+    bool assembled = false;
     if (!converged && !warm) {
         // The start: every link taken as linear, Q = c * dh (start_conductances), one exact
         // solve.
@@ -1102,7 +1224,9 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
         }
         const double change = move(1.0);
         h.swap(trial);
-        norm = passes.evaluate(h, false, Passes::Form::law);
+        assembled = passes.plain();
+        norm = assembled ? passes.evaluate_law_and_tangents(h)
+                         : passes.evaluate(h, false, Passes::Form::law);
         result.passes.push_back({0, passes.largest(), change, 1.0});
     }
     // Each pass linearizes every law about the discharge it carries (a tangent in the discharge,
@@ -1110,26 +1234,36 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
     // heads that balance those tangents; the step is then halved until the residual of the laws
     // themselves falls (Armijo's rule), the discharges moving with the heads.
     if (norm < 0.0 && warm && t.last_flows.size() == model.links.size() &&
-        t.last_slopes.size() == model.links.size() && t.last_exact.size() == model.links.size() &&
-        t.last_heads.size() == n) {
+        t.last_slopes.size() == model.links.size() &&
+        t.last_by_series.size() == model.links.size() && t.last_heads.size() == n) {
         // From the heads the last run ended at, every law that was not worked out again still
         // gives the discharge it gave then.
-        norm = passes.evaluate_keeping(h, t.last_heads, t.last_flows, t.last_slopes, t.last_exact,
-                                       laws_->recomputed);
+        assembled = passes.plain();
+        norm = passes.evaluate_keeping(h, t.last_heads, t.last_flows, t.last_slopes,
+                                       t.last_by_series, laws_->recomputed, assembled);
     }
-    if (norm < 0.0) norm = passes.evaluate(h, false, Passes::Form::law);
-    passes.about = passes.flows();
+    if (norm < 0.0) {
+        assembled = passes.plain();
+        norm = assembled ? passes.evaluate_law_and_tangents(h)
+                         : passes.evaluate(h, false, Passes::Form::law);
+    }
+    if (!assembled) passes.about = passes.flows();
     std::vector<double>& tangent_flows = t.buffers.tangent;
     // The valves' states are fixed while the passes run; a round of passes that converges is
     // followed by the state rules, and by another round when a state changed.
     std::int32_t pass = 0;
     bool unsettled = false;
-    // A re-solve whose balances already hold takes its next pass on the last factorization (a
-    // chord step on the laws' own residual) rather than a new one: near the solution its step is
-    // the Newton step to within the last step's change of slopes, and the step and the balances
-    // after it are checked as any pass's. Not in a first analysis, whose results stay those of
-    // Newton's passes alone, nor with valves, whose states may move between passes.
+    // A re-solve near its solution takes its next passes on the last factorization (chord steps
+    // on the laws' own residual) rather than new ones: there a chord step is the Newton step to
+    // within the last step's change of slopes, and the step and the balances after it are checked
+    // as any pass's. Near means that the balances already hold, or that the last Newton pass cut
+    // the residual's sum of squares a thousandfold (the slopes then move little); chord steps go
+    // on while each cuts it a hundredfold, and one that does not lower it gives way to a Newton
+    // pass from the same heads. Not in a first analysis, whose results stay those of Newton's
+    // passes alone, nor with valves, whose states may move between passes.
     const bool chords = warm && model.valves.empty();
+    constexpr double newton_cut_for_chords = 1.0e-3;
+    constexpr double chord_cut_to_go_on = 1.0e-2;
     bool chord_next = false;
     for (std::int32_t round = 1;; ++round) {
         for (std::int32_t in_round = 1; !converged && in_round <= settings.max_passes; ++in_round) {
@@ -1140,19 +1274,25 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
                     const double change = move(1.0);
                     const double trial_norm = passes.evaluate(trial, false, Passes::Form::law);
                     if (trial_norm <= norm) {
+                        const bool strong = trial_norm <= chord_cut_to_go_on * norm;
                         norm = trial_norm;
                         h.swap(trial);
                         passes.about = passes.flows();
                         result.passes.push_back({pass, passes.largest(), change, 1.0});
                         converged = passes.largest() <= settings.flow_tolerance &&
                                     change <= settings.head_tolerance;
+                        chord_next = !converged && strong;
                         continue;
                     }
                 }
                 // Not taken: the pass is Newton's, from the laws at h.
                 norm = passes.evaluate(h, false, Passes::Form::law);
             }
-            passes.evaluate(h, true, Passes::Form::about);
+            if (assembled)
+                passes.take_tangents_largest();
+            else
+                passes.evaluate(h, true, Passes::Form::about);
+            assembled = false;
             if (!passes.newton_step(step)) {
                 singular_at(pass);
                 return;
@@ -1173,6 +1313,7 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
                 change = move(1.0);
                 trial_norm = passes.evaluate(trial, false, Passes::Form::law);
             }
+            const bool cut = trial_norm <= newton_cut_for_chords * norm;
             norm = trial_norm; // the residual and discharges held are now those of the laws at h
             for (std::size_t e = 0; e < passes.about.size(); ++e)
                 passes.about[e] += fraction * (tangent_flows[e] - passes.about[e]);
@@ -1180,7 +1321,8 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
             result.passes.push_back({pass, passes.largest(), change, fraction});
             converged =
                 passes.largest() <= settings.flow_tolerance && change <= settings.head_tolerance;
-            chord_next = chords && !converged && passes.largest() <= settings.flow_tolerance;
+            chord_next =
+                chords && !converged && (cut || passes.largest() <= settings.flow_tolerance);
         }
         // A round that did not converge may have held a valve in a state the network cannot meet:
         // its heads still show which way the valve must move.
@@ -1288,11 +1430,9 @@ void Solver::run(const model::Model& model, const Settings& settings, std::span<
     t.last_flows = passes.flows();
     if (!after_run.large) { // a large network's laws are not kept: it would take nothing
         t.last_slopes = passes.slopes();
-        t.last_exact.resize(model.links.size());
-        for (std::size_t e = 0; e < model.links.size(); ++e)
-            t.last_exact[e] = passes.by_series(e) ? 0 : 1;
+        t.last_by_series = passes.by_series();
     }
-    std::fill(laws_->recomputed.begin(), laws_->recomputed.end(), false);
+    std::fill(laws_->recomputed.begin(), laws_->recomputed.end(), std::uint8_t{0});
     return;
 }
 
