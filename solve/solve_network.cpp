@@ -551,6 +551,10 @@ bool analyse_records_double(NetworkResult& result, const NetworkRecords& records
     std::string error;
     if (!model::model_from_records(records, result.file, m, error) || m.nodes.empty()) return false;
     analyse_model(result, m, settings, false, workspace, records.elements);
+    // A large network's model is not kept while its results are written (about 130 bytes a node
+    // at 10^5 nodes and more): reading it again costs a small part of its analysis.
+    if (static_cast<std::int64_t>(m.nodes.size()) >= settings.tolerances.large_network_rows)
+        m = model::Model{};
     return true;
 }
 

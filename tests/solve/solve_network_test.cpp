@@ -193,6 +193,27 @@ TEST(SolveWorkspace, NetworksSolvedInTurnGiveTheResultsEachGivesAlone) {
     }
 }
 
+// The workspace keeps the model of a network for the next, but not that of a large one while its
+// results are written: there it would only add to the peak. Results stay those given alone.
+TEST(SolveWorkspace, KeepsTheModelOfASmallNetworkOnly) {
+    const std::string square = turbnet_square("1", "0.250");
+    struct Case {
+        std::int64_t large_from; // the square has 4 nodes
+        bool kept;
+    };
+    for (const Case c : {Case{50000, true}, Case{5, true}, Case{4, false}, Case{1, false}}) {
+        SolveSettings settings;
+        settings.tolerances.large_network_rows = c.large_from;
+        Workspace workspace;
+        const NetworkResult alone = solve_network("f", square, Program::turbnet, settings);
+        const NetworkResult kept =
+            solve_network("f", square, Program::turbnet, settings, &workspace);
+        ASSERT_EQ(alone.verdict, Verdict::solved) << c.large_from;
+        EXPECT_EQ(json_document(kept), json_document(alone)) << c.large_from;
+        EXPECT_EQ(!workspace.model.nodes.empty(), c.kept) << c.large_from;
+    }
+}
+
 TEST(SolveHandedText, IsFreedOnceReadUnlessAReportNeedsItAndResultsStayTheSame) {
     const std::string square = turbnet_square("1", "0.250");
     const std::string inp = "[JUNCTIONS]\nJ1 0 1\n[RESERVOIRS]\nR 50\n[PIPES]\n"
