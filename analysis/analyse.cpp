@@ -707,21 +707,9 @@ public:
                         slope = term.exponent * f / magnitude;
                     }
                 } else {
+                    // flows_ and slopes_ hold the law's discharge and slope at h.
                     const double q = about[e];
-                    const double magnitude = std::abs(q);
-                    slope = term.cap;
-                    // flows_ and slopes_ hold the law's discharge f and slope s at h: the slope
-                    // about q is s (q/f)^p, p = about_power, taken to the third order in
-                    // x = q/f - 1 where |x| is within near_law_ratio: the fourth-order term is
-                    // then below 1e-9 s for the laws' exponents (p from -1 to 0).
-                    double x = 0.0;
-                    if constexpr (near_law) x = q / flows_[e] - 1.0;
-                    if (near_law && std::abs(x) <= near_law_ratio) {
-                        slope = std::min(
-                            term.cap, slopes_[e] * slope_series_.third_order(term.about_power, x));
-                    } else if (magnitude > 0.0)
-                        slope = std::min(term.cap,
-                                         term.ek * std::pow(magnitude / term.k, term.about_power));
+                    slope = tangent_slope<near_law>(term, q, flows_[e], slopes_[e]);
                     flow = (1.0 - term.exponent) * q + slope * dh;
                 }
                 flows_[e] = flow;
@@ -868,31 +856,36 @@ private:
                            double* values) {
         about[e] = flow;
         double tangent = flow; // a linear law is its own tangent
-        double tangent_slope = slope;
+        double along = slope;
         if (term.kind == Kind::power) {
-            const double q = flow;
-            const double magnitude = std::abs(q);
-            tangent_slope = term.cap;
-            double x = 0.0;
-            if constexpr (near_law) x = q / flow - 1.0;
-            if (near_law && x == 0.0) {
-                // The series at 0 is 1: the law's own slope.
-                tangent_slope = std::min(term.cap, slope);
-            } else if (near_law && std::abs(x) <= near_law_ratio) {
-                tangent_slope =
-                    std::min(term.cap, slope * slope_series_.third_order(term.about_power, x));
-            } else if (magnitude > 0.0)
-                tangent_slope =
-                    std::min(term.cap, term.ek * std::pow(magnitude / term.k, term.about_power));
-            tangent = (1.0 - term.exponent) * q + tangent_slope * dh;
+            along = tangent_slope<near_law>(term, flow, flow, slope);
+            tangent = (1.0 - term.exponent) * flow + along * dh;
         }
         flows_[e] = tangent;
-        slopes_[e] = tangent_slope;
+        slopes_[e] = along;
         residual_[static_cast<std::size_t>(term.ra)] += tangent;
         residual_[static_cast<std::size_t>(term.rb)] -= tangent;
-        if (term.sa >= 0) values[term.sa] += tangent_slope;
-        if (term.sb >= 0) values[term.sb] += tangent_slope;
-        if (term.so >= 0) values[term.so] -= tangent_slope;
+        if (term.sa >= 0) values[term.sa] += along;
+        if (term.sb >= 0) values[term.sb] += along;
+        if (term.so >= 0) values[term.so] -= along;
+    }
+
+    // The slope of power term `term`'s tangent about discharge q, the law giving discharge f and
+    // slope s at the heads: s (q/f)^p, p = about_power, capped at the law's cap. Near the law
+    // (near_law), taken to the third order in x = q/f - 1 where |x| is within near_law_ratio: the
+    // fourth-order term is then below 1e-9 s for the laws' exponents (p from -1 to 0); else by a
+    // power.
+    template <bool near_law>
+    double tangent_slope(const Term& term, double q, double f, double s) {
+        double x = 0.0;
+        if constexpr (near_law) x = q / f - 1.0;
+        if (near_law && x == 0.0) return std::min(term.cap, s); // the series at 0 is 1
+        if (near_law && std::abs(x) <= near_law_ratio)
+            return std::min(term.cap, s * slope_series_.third_order(term.about_power, x));
+        const double magnitude = std::abs(q);
+        if (magnitude > 0.0)
+            return std::min(term.cap, term.ek * std::pow(magnitude / term.k, term.about_power));
+        return term.cap;
     }
 
     // Link e's discharge on its tangent of the last evaluation with `about` and `assemble`, at
